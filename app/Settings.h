@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+// The per-user settings store: texts under an application name and a section,
+// read with a default and written at once. The file is kept private to the user.
+namespace Settings {
+
+inline const QString Application = QStringLiteral("Marrowfen");
+inline const QString Section = QStringLiteral("Vantrell");
+
+// Keys.
+inline const QString MSServer = QStringLiteral("MSServer");
+inline const QString MSUser = QStringLiteral("MSUser");
+inline const QString MSPassword = QStringLiteral("MSPassword");
+inline const QString MSDatabase = QStringLiteral("MSDatabase");
+inline const QString MSPort = QStringLiteral("MSPort");
+inline const QString LocalConnection = QStringLiteral("Local Connection");
+inline const QString Combo1 = QStringLiteral("Combo1");
+
+// The stored text, or the default when the key was never written. A key written
+// with the empty text reads back empty.
+QString read(const QString &application, const QString &section, const QString &key, const QString &defaultValue);
+void write(const QString &application, const QString &section, const QString &key, const QString &value);
+
+// The same under "Marrowfen" / "Vantrell".
+QString read(const QString &key, const QString &defaultValue = QString());
+void write(const QString &key, const QString &value);
+
+// The file that holds the values of an application name.
+QString filePath(const QString &application = Application);
+
+} // namespace Settings

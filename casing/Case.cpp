@@ -1,0 +1,128 @@
+#include "casing/Case.h"
+
+namespace Case {
+
+namespace {
+
+enum class Mapping { Upper, Lower };
+
+bool isSeparator(char32_t c, Separators separators)
+{
+    switch (separators) {
+    case Separators::Preview:
+        return c == U' ' || c == U'\t' || c == U'\r';
+    case Separators::StoredValue:
+        return c == 0 || (c >= 9 && c <= 13) || c == U' ';
+    }
+    return false;
+}
+
+char32_t mapped(char32_t c, Mapping mapping)
+{
+    const char32_t result = mapping == Mapping::Upper ? QChar::toUpper(c) : QChar::toLower(c);
+    // A partner that would need another number of code units would change the
+    // text's length: keep the character as it is.
+    return QChar::requiresSurrogates(result) == QChar::requiresSurrogates(c) ? result : c;
+}
+
+// Walks the text one character (code point) at a time; a lone surrogate is a
+// character of its own that no mapping touches. `decide` gets each character
+// and its position among the characters and says how to map it, if at all.
+template <typename Decide>
+QString transform(const QString &text, Decide &&decide)
+{
+    QString result = text;
+    char16_t *units = reinterpret_cast<char16_t *>(result.data());
+    const qsizetype size = result.size();
+    qsizetype index = 0;
+    for (qsizetype i = 0; i < size; ++index) {
+        const char16_t unit = units[i];
+        const bool pair = QChar::isHighSurrogate(unit) && i + 1 < size && QChar::isLowSurrogate(units[i + 1]);
+        const bool lone = !pair && QChar::isSurrogate(unit);
+        const char32_t c = pair ? QChar::surrogateToUcs4(unit, units[i + 1]) : char32_t(unit);
+        const std::optional<Mapping> mapping = decide(c, index);
+        if (mapping && !lone) {
+            const char32_t m = mapped(c, *mapping);
+            if (pair) {
+                units[i] = QChar::highSurrogate(m);
+                units[i + 1] = QChar::lowSurrogate(m);
+            } else {
+                units[i] = char16_t(m);
+            }
+        }
+        i += pair ? 2 : 1;
+    }
+    return result;
+}
+
+} // namespace
+
+std::optional<Mode> ModeOf(const QString &modeText)
+{
+    const QString lowered = LowerCase(modeText);
+    const std::pair<QLatin1String, Mode> keywords[] = {{QLatin1String("upper"), Mode::Upper},
+                                                      {QLatin1String("lower"), Mode::Lower},
+                                                      {QLatin1String("proper"), Mode::Proper},
+                                                      {QLatin1String("sentence"), Mode::Sentence}};
+    for (const auto &[keyword, mode] : keywords)
+        if (lowered.contains(keyword))
+            return mode;
+    return std::nullopt;
+}
+
+QString UpperCase(const QString &text)
+{
+    return transform(text, [](char32_t, qsizetype) { return std::optional(Mapping::Upper); });
+}
+
+QString LowerCase(const QString &text)
+{
+    return transform(text, [](char32_t, qsizetype) { return std::optional(Mapping::Lower); });
+}
+
+QString ProperCase(const QString &text, Separators separators)
+{
+    bool capitalise = true;
+    return transform(text, [&](char32_t c, qsizetype) {
+        const Mapping mapping = capitalise ? Mapping::Upper : Mapping::Lower;
+        capitalise = isSeparator(c, separators);
+        return std::optional(mapping);
+    });
+}
+
+QString SentenceCase(const QString &text)
+{
+    return transform(text, [](char32_t, qsizetype index) {
+        return std::optional(index == 0 ? Mapping::Upper : Mapping::Lower);
+    });
+}
+
+QString ConvertForStorage(Mode mode, const QString &text)
+{
+    switch (mode) {
+    case Mode::Upper:
+        return UpperCase(text);
+    case Mode::Lower:
+        return LowerCase(text);
+    case Mode::Proper:
+        return ProperCase(text, Separators::StoredValue);
+    case Mode::Sentence:
+        return SentenceCase(text);
+    }
+    return text;
+}
+
+QString ConvertForPreview(Mode mode, const QString &text)
+{
+    if (mode == Mode::Proper)
+        return ProperCase(text, Separators::Preview);
+    return ConvertForStorage(mode, text);
+}
+
+void ConvertList(Mode mode, QStringList &texts)
+{
+    for (QString &text : texts)
+        text = ConvertForPreview(mode, text);
+}
+
+} // namespace Case

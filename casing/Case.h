@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The four case modes and their text rules. Every rule maps one character to one
+// character with the simple, locale-independent case mapping, so no rule changes
+// a text's length; a surrogate pair counts as one character.
+namespace Case {
+
+enum class Mode { Upper = 0, Lower = 1, Proper = 2, Sentence = 3 };
+
+// The mode box's items, in order (index = int(Mode)).
+inline const QStringList ModeTexts = {QStringLiteral("UPPER CASE"), QStringLiteral("lower case"),
+                                      QStringLiteral("Proper Case"), QStringLiteral("Sentence case")};
+
+// Which characters start a new word in Proper case.
+enum class Separators {
+    Preview,     // space, tab, carriage return
+    StoredValue, // NUL, tab, line feed, vertical tab, form feed, carriage return, space
+};
+
+// The mode named by a mode text: "upper", "lower", "proper", "sentence" looked
+// for in the lower-cased text, in that order; no mode when none is found.
+std::optional<Mode> ModeOf(const QString &modeText);
+
+QString UpperCase(const QString &text);
+QString LowerCase(const QString &text);
+QString ProperCase(const QString &text, Separators separators);
+QString SentenceCase(const QString &text);
+
+// The rule for values written to the database.
+QString ConvertForStorage(Mode mode, const QString &text);
+// The rule for the preview list.
+QString ConvertForPreview(Mode mode, const QString &text);
+
+// The list conversion: rewrites every text in place with the mode's preview rule.
+void ConvertList(Mode mode, QStringList &texts);
+
+} // namespace Case

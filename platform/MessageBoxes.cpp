@@ -1,0 +1,41 @@
+#include "platform/MessageBoxes.h"
+
+#include <QMessageBox>
+
+namespace {
+MessageBoxes *installed = nullptr;
+} // namespace
+
+MessageBoxes &MessageBoxes::instance()
+{
+    static QtMessageBoxes real;
+    return installed ? *installed : real;
+}
+
+void MessageBoxes::setInstance(MessageBoxes *boxes)
+{
+    installed = boxes;
+}
+
+QString MessageBoxes::displayText(const QString &text)
+{
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return shown;
+}
+
+void QtMessageBoxes::inform(QWidget *parent, const QString &text, const QString &title, Icon icon)
+{
+    QMessageBox box(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon, title, displayText(text),
+                    QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+bool QtMessageBoxes::ask(QWidget *parent, const QString &text, const QString &title)
+{
+    QMessageBox box(QMessageBox::NoIcon, title, displayText(text), QMessageBox::Yes | QMessageBox::No, parent);
+    box.setTextFormat(Qt::PlainText);
+    return box.exec() == QMessageBox::Yes;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// The program's modal message boxes. Handlers ask MessageBoxes::instance(); tests
+// install a recorder so no box ever opens.
+class MessageBoxes {
+public:
+    enum class Icon { None, Warning };
+
+    virtual ~MessageBoxes() = default;
+
+    // A box with a single OK button; returns when the user has pressed it.
+    virtual void inform(QWidget *parent, const QString &text, const QString &title, Icon icon) = 0;
+    // A box with Yes and No buttons; true for Yes.
+    virtual bool ask(QWidget *parent, const QString &text, const QString &title) = 0;
+
+    static MessageBoxes &instance();
+    // Installs another implementation (not owned); nullptr restores the real boxes.
+    static void setInstance(MessageBoxes *boxes);
+
+    // The text as the screen shows it: every carriage return, with or without a
+    // line feed after it, becomes one line break.
+    static QString displayText(const QString &text);
+};
+
+// Real Qt message boxes.
+class QtMessageBoxes final : public MessageBoxes {
+public:
+    void inform(QWidget *parent, const QString &text, const QString &title, Icon icon) override;
+    bool ask(QWidget *parent, const QString &text, const QString &title) override;
+};

@@ -1,0 +1,130 @@
+#include "platform/odbc/Connection.h"
+
+#include "platform/odbc/OdbcError.h"
+#include "platform/odbc/Statement.h"
+#include "platform/odbc/WideText.h"
+
+namespace odbc {
+
+namespace {
+
+// The process's one ODBC environment, made at first use and kept to the end.
+SQLHENV environment()
+{
+    static EnvironmentHandle env = [] {
+        SQLHANDLE handle = SQL_NULL_HANDLE;
+        if (!succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &handle)))
+            throw Error(QStringLiteral("The ODBC driver manager could not be started."), QString());
+        SQLSetEnvAttr(handle, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        return EnvironmentHandle(handle);
+    }();
+    return env.get();
+}
+
+} // namespace
+
+Connection::Connection()
+{
+    SQLHENV env = environment();
+    SQLHANDLE handle = SQL_NULL_HANDLE;
+    check(SQLAllocHandle(SQL_HANDLE_DBC, env, &handle), SQL_HANDLE_ENV, env, "SQLAllocHandle");
+    m_handle = ConnectionHandle(handle);
+}
+
+Connection::~Connection()
+{
+    close();
+}
+
+void Connection::setMode(int mode)
+{
+    m_mode = mode;
+}
+
+void Connection::setCursorLocation(int location)
+{
+    // Every result is read into a client-side snapshot, so both locations behave alike.
+    m_cursorLocation = location;
+}
+
+void Connection::setCommandTimeout(int seconds)
+{
+    m_commandTimeout = seconds;
+}
+
+void Connection::setConnectionTimeout(int seconds)
+{
+    m_connectionTimeout = seconds;
+}
+
+void Connection::open(const QString &connectionString)
+{
+    if (m_open)
+        throw Failure(QStringLiteral("Operation is not allowed when the object is open."));
+    SQLHDBC dbc = handle();
+    // Optional driver features: a driver that lacks them still connects.
+    if (m_connectionTimeout > 0) {
+        SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(m_connectionTimeout)), 0);
+        SQLSetConnectAttrW(dbc, SQL_ATTR_CONNECTION_TIMEOUT,
+                           reinterpret_cast<SQLPOINTER>(SQLULEN(m_connectionTimeout)), 0);
+    }
+    if (m_mode == ModeReadWrite)
+        SQLSetConnectAttrW(dbc, SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_WRITE), 0);
+
+    auto wide = toWide(connectionString);
+    SQLSMALLINT outLength = 0;
+    check(SQLDriverConnectW(dbc, nullptr, wide.data(), SQLSMALLINT(connectionString.size()), nullptr, 0, &outLength,
+                            SQL_DRIVER_NOPROMPT),
+          SQL_HANDLE_DBC, dbc, "SQLDriverConnect");
+    m_open = true;
+}
+
+void Connection::close() noexcept
+{
+    if (m_open) {
+        SQLDisconnect(handle());
+        m_open = false;
+    }
+}
+
+void Connection::requireOpen() const
+{
+    if (!m_open)
+        throw Failure(QStringLiteral("Operation is not allowed when the object is closed."));
+}
+
+qint64 Connection::execute(const QString &sql, const QList<QVariant> &parameters)
+{
+    requireOpen();
+    Statement statement(*this);
+    statement.executeDirect(sql, parameters);
+    return statement.rowCount();
+}
+
+RecordSet Connection::query(const QString &sql, const QList<QVariant> &parameters, qsizetype maxRows)
+{
+    requireOpen();
+    Statement statement(*this);
+    statement.executeDirect(sql, parameters);
+    return RecordSet::fetch(statement, maxRows);
+}
+
+RecordSet Connection::tables()
+{
+    requireOpen();
+    Statement statement(*this);
+    statement.tables();
+    return RecordSet::fetch(statement);
+}
+
+QString Connection::dbmsName()
+{
+    requireOpen();
+    SQLWCHAR name[256] = {};
+    SQLSMALLINT length = 0;
+    check(SQLGetInfoW(handle(), SQL_DBMS_NAME, name, SQLSMALLINT(sizeof(name)), &length), SQL_HANDLE_DBC, handle(),
+          "SQLGetInfo");
+    return fromWide(name, std::min<size_t>(size_t(length) / sizeof(SQLWCHAR), std::size(name) - 1));
+}
+
+} // namespace odbc

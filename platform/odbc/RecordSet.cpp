@@ -1,0 +1,53 @@
+#include "platform/odbc/RecordSet.h"
+
+#include "platform/Failure.h"
+#include "platform/odbc/Statement.h"
+
+namespace odbc {
+
+RecordSet RecordSet::fetch(Statement &statement, qsizetype maxRows)
+{
+    RecordSet records;
+    records.m_fieldNames = statement.columnNames();
+    records.m_fieldCount = int(records.m_fieldNames.size());
+    while ((maxRows < 0 || records.recordCount() < maxRows) && statement.fetch()) {
+        for (int column = 0; column < records.m_fieldCount; ++column)
+            records.m_cells.push_back(statement.text(column));
+    }
+    statement.closeCursor();
+    return records;
+}
+
+int RecordSet::fieldIndex(const QString &name) const
+{
+    for (int i = 0; i < m_fieldCount; ++i)
+        if (m_fieldNames[i].compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+QVariant RecordSet::value(int field) const
+{
+    if (eof())
+        throw Failure(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
+    if (field < 0 || field >= m_fieldCount)
+        throw Failure(QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
+    const auto &cell = m_cells[size_t(m_position) * size_t(m_fieldCount) + size_t(field)];
+    return cell ? QVariant(*cell) : QVariant();
+}
+
+QVariant RecordSet::value(const QString &fieldName) const
+{
+    return value(fieldIndex(fieldName));
+}
+
+void RecordSet::close()
+{
+    m_fieldNames.clear();
+    m_fieldCount = 0;
+    m_cells.clear();
+    m_cells.shrink_to_fit();
+    m_position = 0;
+}
+
+} // namespace odbc

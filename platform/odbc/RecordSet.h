@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <optional>
+#include <vector>
+
+namespace odbc {
+
+class Statement;
+
+// A client-side snapshot of a result: every row is fetched when it is made, so
+// the connection is free for other statements right after. Values are text; a
+// database Null is an invalid QVariant, distinct from the empty text.
+class RecordSet {
+public:
+    RecordSet() = default;
+
+    // Reads the columns of an executed statement and at most maxRows rows
+    // (all rows when maxRows < 0). Throws odbc::Error.
+    static RecordSet fetch(Statement &statement, qsizetype maxRows = -1);
+
+    qsizetype recordCount() const { return m_fieldCount ? qsizetype(m_cells.size()) / m_fieldCount : 0; }
+    bool eof() const { return m_position >= recordCount(); }
+    void moveNext() { ++m_position; }
+    void moveFirst() { m_position = 0; }
+    qsizetype position() const { return m_position; }
+
+    int fieldCount() const { return m_fieldCount; }
+    QString fieldName(int index) const { return m_fieldNames.value(index); }
+    const QStringList &fieldNames() const { return m_fieldNames; }
+    int fieldIndex(const QString &name) const; // -1 when no field has that name (case-insensitive)
+
+    // The current record's value of a field. Throws Failure at EOF or for a bad field.
+    QVariant value(int field) const;
+    QVariant value(const QString &fieldName) const;
+
+    // Drops the snapshot; a closed record set is at EOF with no fields.
+    void close();
+
+private:
+    QStringList m_fieldNames;
+    int m_fieldCount = 0;
+    std::vector<std::optional<QString>> m_cells; // row-major
+    qsizetype m_position = 0;
+};
+
+} // namespace odbc

@@ -1,0 +1,148 @@
+#include "platform/odbc/Statement.h"
+
+#include "platform/odbc/Connection.h"
+#include "platform/odbc/OdbcError.h"
+#include "platform/odbc/WideText.h"
+
+#include <algorithm>
+
+namespace odbc {
+
+namespace {
+// SQL Server's nvarchar(n) holds at most 4000 characters; longer text goes as nvarchar(max).
+constexpr SQLULEN LongestShortText = 4000;
+} // namespace
+
+Statement::Statement(Connection &connection)
+{
+    SQLHANDLE handle = SQL_NULL_HANDLE;
+    check(SQLAllocHandle(SQL_HANDLE_STMT, connection.handle(), &handle), SQL_HANDLE_DBC, connection.handle(),
+          "SQLAllocHandle");
+    m_handle = StatementHandle(handle);
+    if (int timeout = connection.commandTimeout(); timeout > 0) {
+        // FreeTDS caps the query timeout at 65534 seconds; drivers without
+        // query timeouts simply ignore the setting.
+        SQLULEN seconds = SQLULEN(std::min(timeout, Connection::LongestQueryTimeout));
+        SQLSetStmtAttrW(handle, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds), 0);
+    }
+}
+
+void Statement::prepare(const QString &sql)
+{
+    auto wide = toWide(sql);
+    check(SQLPrepareW(handle(), wide.data(), SQLINTEGER(sql.size())), SQL_HANDLE_STMT, handle(), "SQLPrepare");
+}
+
+void Statement::bind(const QList<QVariant> &parameters)
+{
+    SQLFreeStmt(handle(), SQL_RESET_PARAMS);
+    m_parameterText.resize(size_t(parameters.size()));
+    m_parameterLength.resize(size_t(parameters.size()));
+    for (qsizetype i = 0; i < parameters.size(); ++i) {
+        const QVariant &value = parameters[i];
+        auto &text = m_parameterText[size_t(i)];
+        SQLLEN &length = m_parameterLength[size_t(i)];
+        const QString string = value.toString();
+        if (!value.isValid() || value.isNull()) {
+            text.assign(1, 0);
+            length = SQL_NULL_DATA;
+        } else {
+            text = toWide(string);
+            length = SQLLEN(string.size() * qsizetype(sizeof(SQLWCHAR)));
+        }
+        const SQLULEN characters = SQLULEN(std::max<qsizetype>(string.size(), 1));
+        const bool isLong = characters > LongestShortText;
+        check(SQLBindParameter(handle(), SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_WCHAR,
+                               isLong ? SQL_WLONGVARCHAR : SQL_WVARCHAR, isLong ? characters : LongestShortText, 0,
+                               text.data(), SQLLEN(text.size() * sizeof(SQLWCHAR)), &length),
+              SQL_HANDLE_STMT, handle(), "SQLBindParameter");
+    }
+}
+
+void Statement::execute(const QList<QVariant> &parameters)
+{
+    bind(parameters);
+    check(SQLExecute(handle()), SQL_HANDLE_STMT, handle(), "SQLExecute");
+}
+
+void Statement::executeDirect(const QString &sql, const QList<QVariant> &parameters)
+{
+    bind(parameters);
+    auto wide = toWide(sql);
+    check(SQLExecDirectW(handle(), wide.data(), SQLINTEGER(sql.size())), SQL_HANDLE_STMT, handle(), "SQLExecDirect");
+}
+
+void Statement::tables()
+{
+    check(SQLTablesW(handle(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0), SQL_HANDLE_STMT, handle(),
+          "SQLTables");
+}
+
+qint64 Statement::rowCount()
+{
+    SQLLEN count = -1;
+    check(SQLRowCount(handle(), &count), SQL_HANDLE_STMT, handle(), "SQLRowCount");
+    return qint64(count);
+}
+
+QStringList Statement::columnNames()
+{
+    SQLSMALLINT count = 0;
+    check(SQLNumResultCols(handle(), &count), SQL_HANDLE_STMT, handle(), "SQLNumResultCols");
+    QStringList names;
+    for (SQLUSMALLINT column = 1; column <= SQLUSMALLINT(count); ++column) {
+        SQLWCHAR name[512] = {};
+        SQLSMALLINT length = 0;
+        SQLSMALLINT type = 0;
+        SQLULEN size = 0;
+        SQLSMALLINT digits = 0;
+        SQLSMALLINT nullable = 0;
+        check(SQLDescribeColW(handle(), column, name, SQLSMALLINT(std::size(name)), &length, &type, &size, &digits,
+                              &nullable),
+              SQL_HANDLE_STMT, handle(), "SQLDescribeCol");
+        names << fromWide(name, std::min<size_t>(size_t(length), std::size(name) - 1));
+    }
+    return names;
+}
+
+bool Statement::fetch()
+{
+    SQLRETURN rc = SQLFetch(handle());
+    if (rc == SQL_NO_DATA)
+        return false;
+    check(rc, SQL_HANDLE_STMT, handle(), "SQLFetch");
+    return true;
+}
+
+std::optional<QString> Statement::text(int column)
+{
+    if (m_buffer.empty())
+        m_buffer.resize(2048);
+    QString result;
+    for (;;) {
+        SQLLEN indicator = 0;
+        SQLRETURN rc = SQLGetData(handle(), SQLUSMALLINT(column + 1), SQL_C_WCHAR, m_buffer.data(),
+                                  SQLLEN(m_buffer.size() * sizeof(SQLWCHAR)), &indicator);
+        if (rc == SQL_NO_DATA)
+            return result;
+        check(rc, SQL_HANDLE_STMT, handle(), "SQLGetData");
+        if (indicator == SQL_NULL_DATA)
+            return std::nullopt;
+        const size_t room = m_buffer.size() - 1; // the driver always leaves room for a terminator
+        const bool truncated = indicator == SQL_NO_TOTAL || size_t(indicator) / sizeof(SQLWCHAR) > room;
+        if (!truncated) {
+            result += fromWide(m_buffer.data(), size_t(indicator) / sizeof(SQLWCHAR));
+            return result;
+        }
+        result += fromWide(m_buffer.data(), room);
+        if (indicator != SQL_NO_TOTAL && m_buffer.size() < (1u << 20))
+            m_buffer.resize(std::min<size_t>(size_t(indicator) / sizeof(SQLWCHAR) + 1, 1u << 20));
+    }
+}
+
+void Statement::closeCursor()
+{
+    SQLFreeStmt(handle(), SQL_CLOSE);
+}
+
+} // namespace odbc

@@ -1,0 +1,29 @@
+#include "support/TestEnvironment.h"
+
+#include "app/MainHelpers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+TestEnvironment::TestEnvironment()
+{
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
+    Main::setProgramFolder(m_program.path());
+}
+
+TestEnvironment::~TestEnvironment()
+{
+    Main::setProgramFolder(QString());
+}
+
+QString TestEnvironment::putBesideProgram(const QString &name, const QByteArray &contents)
+{
+    const QString path = m_program.path() + QLatin1Char('/') + name;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(contents);
+    return path;
+}
