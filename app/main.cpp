@@ -1,13 +1,16 @@
-#include "app/MainHelpers.h"
+#include "app/BatchCommandLine.h"
+#include "app/Startup.h"
 
 #include <QApplication>
-#include <QLabel>
+#include <QCoreApplication>
 
 int main(int argc, char *argv[])
 {
+    // The command line works without a desktop, so it needs no window system.
+    if (BatchCommandLine::isRequested(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        return BatchCommandLine::run(QCoreApplication::arguments());
+    }
     QApplication app(argc, argv);
-    Main::SetAppTitle();
-    QLabel window(QStringLiteral("Vantrell"));
-    window.show();
-    return app.exec();
+    return Startup::run(app);
 }
