@@ -12,6 +12,12 @@ namespace {
 SQLHENV environment()
 {
     static EnvironmentHandle env = [] {
+        // FreeTDS guesses the protocol version unless told; its fallback attempt
+        // waits with no timer, so a server that accepts the connection but never
+        // answers would hang the program. The program needs SQL Server 2012 or
+        // later, which speaks TDS 7.4; a version the user set stays.
+        if (qEnvironmentVariableIsEmpty("TDSVER"))
+            qputenv("TDSVER", "7.4");
         SQLHANDLE handle = SQL_NULL_HANDLE;
         if (!succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &handle)))
             throw Error(QStringLiteral("The ODBC driver manager could not be started."), QString());
