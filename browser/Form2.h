@@ -2,15 +2,18 @@
 
 #include "connection/LoginFields.h"
 
+#include <QCursor>
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class QComboBox;
 class QGroupBox;
 class QPushButton;
 class QTreeWidget;
 class ProgressBar;
+class ReportList;
 
 // The change options window: the table list, the field list and the preview,
 // the mode box, "Start Changing", "Switch SQL Server Database" and the progress bar.
@@ -31,6 +34,11 @@ public:
 
     // What "Switch SQL Server Database" calls to show the login window.
     void setShowLoginWindow(std::function<void()> show) { m_showLoginWindow = std::move(show); }
+    // What closing the window calls to end the program (by default the event loop ends at once).
+    void setEndProgram(std::function<void()> end) { m_endProgram = std::move(end); }
+
+    // The hand cursor of the push buttons, when the cursor file was there at load.
+    const std::optional<QCursor> &handCursor() const { return m_handCursor; }
 
     QTreeWidget *ListView1 = nullptr; // table list
     QTreeWidget *ListView2 = nullptr; // field list
@@ -41,10 +49,28 @@ public:
     QPushButton *PushButton5 = nullptr;
     ProgressBar *ProgressBar1 = nullptr;
 
+    // Rows the preview shows at most.
+    static constexpr int PreviewRows = 101;
+
 protected:
     void closeEvent(QCloseEvent *event) override; // ends the program
 
 private:
+    void buildControls();
+    void restoreMode();
+
     LoginFieldsSource m_loginFields;
     std::function<void()> m_showLoginWindow;
+    std::function<void()> m_endProgram;
+    std::optional<QCursor> m_handCursor;
+
+    ReportList *m_tables = nullptr;
+    ReportList *m_fields = nullptr;
+    ReportList *m_preview = nullptr;
+
+    // Choosing another table or field while a fill yields starts a new fill; the
+    // one it interrupted sees its number outdated and stops without touching the lists.
+    int m_fieldFill = 0;
+    int m_previewFill = 0;
+    bool m_loading = false; // the load sets the mode box; that is no choice of the user's
 };

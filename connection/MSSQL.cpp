@@ -1,9 +1,30 @@
 #include "connection/MSSQL.h"
 
 #include "connection/OpeningProfile.h"
+#include "connection/SqlDialect.h"
 #include "platform/odbc/Connection.h"
 
+#include <QCoreApplication>
+#include <QTreeWidget>
+
 namespace MSSQL {
+
+namespace {
+
+const QString UserTableType = QStringLiteral("TABLE");
+
+// The embedded engine's driver reports its own bookkeeping tables
+// (sqlite_sequence, sqlite_stat1 ...) as "TABLE"; SQL Server's driver gives its
+// system tables a type of their own. Giving the engine's tables that type too
+// keeps them out of the list, so nobody rewrites the engine's own records.
+QString catalogueType(const SqlDialect &dialect, const QString &type, const QString &name)
+{
+    if (dynamic_cast<const EmbeddedDialect *>(&dialect) && name.startsWith(QLatin1String("sqlite_")))
+        return QStringLiteral("SYSTEM TABLE");
+    return type;
+}
+
+} // namespace
 
 bool CanConnect(const LoginFields &fields)
 {
@@ -14,6 +35,30 @@ bool CanConnect(const LoginFields &fields)
     } catch (const std::exception &) {
         return false;
     }
+}
+
+void ListTables(QTreeWidget *list, const LoginFields &fields)
+{
+    auto connection = openConnection(OpeningProfile::ListTables, fields);
+    const auto dialect = SqlDialect::forConnection(*connection);
+    auto tables = connection->tables();
+    const int typeField = tables.fieldIndex(QStringLiteral("TABLE_TYPE"));
+    const int nameField = tables.fieldIndex(QStringLiteral("TABLE_NAME"));
+
+    list->clear();
+    for (; !tables.eof(); tables.moveNext()) {
+        const QString name = tables.value(nameField).toString();
+        if (catalogueType(*dialect, tables.value(typeField).toString(), name) != UserTableType)
+            continue;
+        QCoreApplication::processEvents();
+        if (name.toUpper().contains(QLatin1String("SYS")))
+            continue;
+        auto *row = new QTreeWidgetItem(list, {name});
+        if (!list->currentItem())
+            list->setCurrentItem(row);
+    }
+    tables.close();
+    connection->close();
 }
 
 } // namespace MSSQL

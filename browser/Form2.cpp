@@ -1,0 +1,275 @@
+#include "browser/Form2.h"
+
+#include "app/BuildConfig.h"
+#include "app/ErrorReport.h"
+#include "app/FailureTrap.h"
+#include "app/MainHelpers.h"
+#include "app/Settings.h"
+#include "app/Skin.h"
+#include "browser/ReportList.h"
+#include "connection/OpeningProfile.h"
+#include "connection/SqlDialect.h"
+#include "platform/BusyPointer.h"
+#include "platform/Failure.h"
+#include "platform/HandCursor.h"
+#include "platform/ProgressBar.h"
+#include "platform/odbc/Connection.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QPushButton>
+
+namespace {
+
+// Positions and sizes are designed in twips, 15 to a pixel.
+constexpr int px(int twips)
+{
+    return (twips + 7) / 15;
+}
+
+const QString ListToolTip = QStringLiteral("Move | line to right and out of window to reveal full names.");
+const QString HandCursorFile = QStringLiteral("HAND-M.CUR");
+// A remembered mode that cannot be written is reported in the form of the other handlers.
+const QString Combo1_Click_Location = QStringLiteral("in Quorvel2021/08/31.Form2.Combo1_Click ");
+
+QFont windowFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(9);
+    font.setBold(true);
+    return font;
+}
+
+QFont buttonFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(11.25);
+    font.setBold(true);
+    return font;
+}
+
+QString selected(const ReportList *list, const QString &whenNone)
+{
+    const auto text = list->selectedText();
+    if (!text)
+        throw Failure(whenNone);
+    return *text;
+}
+
+// The stored mode as the mode box's index: -1 (no mode) to 3. Anything else
+// throws, and the caller leaves the box without a selection.
+int storedModeIndex(const QString &stored, int itemCount)
+{
+    bool isNumber = false;
+    const short index = stored.trimmed().toShort(&isNumber);
+    if (!isNumber)
+        throw Failure(QStringLiteral("Type mismatch: the remembered mode \"%1\" is not a number.").arg(stored));
+    if (index < -1 || index >= itemCount)
+        throw Failure(QStringLiteral("Invalid property value: the remembered mode %1 is not one of -1 to %2.")
+                          .arg(index)
+                          .arg(itemCount - 1));
+    return index;
+}
+
+} // namespace
+
+Form2::Form2(LoginFieldsSource loginFields, QWidget *parent)
+    : QWidget(parent), m_loginFields(std::move(loginFields)), m_endProgram([] { QCoreApplication::exit(0); })
+{
+    buildControls();
+}
+
+void Form2::buildControls()
+{
+    setFixedSize(px(7680), px(8100));
+    setFont(windowFont());
+
+    // Created in tab order.
+    const auto makeList = [this](const char *name, int left, int top, int width, int height) {
+        auto *list = new ReportList(this);
+        list->setObjectName(QLatin1String(name));
+        list->setGeometry(px(left), px(top), px(width), px(height));
+        list->setFont(windowFont());
+        list->setToolTip(ListToolTip);
+        return list;
+    };
+    m_tables = makeList("ListView1", 120, 120, 7440, 2670);
+    m_fields = makeList("ListView2", 120, 2880, 3570, 2670);
+    m_preview = makeList("ListView3", 3840, 2880, 3720, 2670);
+    ListView1 = m_tables;
+    ListView2 = m_fields;
+    ListView3 = m_preview;
+
+    Frame1 = new QGroupBox(QStringLiteral("Change Options"), this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setGeometry(px(120), px(5640), px(7440), px(800));
+
+    Combo1 = new QComboBox(Frame1);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->setEditable(false);
+    Combo1->setGeometry(px(240), px(300), px(6975), std::min(Combo1->sizeHint().height(), px(800) - px(300) - 4));
+
+    const auto makeButton = [this](const char *name, const QString &caption, int top) {
+        auto *button = new QPushButton(caption, this);
+        button->setObjectName(QLatin1String(name));
+        button->setGeometry(px(120), px(top), px(7440), px(405));
+        button->setFont(buttonFont());
+        button->setAutoDefault(false);
+        return button;
+    };
+    PushButton1 = makeButton("PushButton1", QStringLiteral("Start Changing"), 6555);
+    PushButton5 = makeButton("PushButton5", QStringLiteral("Switch SQL Server Database"), 7080);
+
+    ProgressBar1 = new ProgressBar(this);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setGeometry(px(120), px(7620), px(7440), px(405));
+
+    connect(m_tables, &ReportList::chosen, this, &Form2::ListView1_Click);
+    connect(m_fields, &ReportList::chosen, this, &Form2::ListView2_Click);
+    connect(Combo1, &QComboBox::currentIndexChanged, this, [this] {
+        if (m_loading)
+            return;
+        try {
+            Combo1_Click();
+        } catch (const std::exception &e) {
+            ErrorReport::show(describeFailure(e), Combo1_Click_Location, 100, this);
+        }
+    });
+    connect(PushButton1, &QPushButton::clicked, this, &Form2::PushButton1_Click);
+    connect(PushButton5, &QPushButton::clicked, this, &Form2::PushButton5_Click);
+}
+
+void Form2::Form_Load()
+{
+    m_loading = true;
+    FailureTrap trap(ErrorReport::Form2_Form_Load, this);
+    trap.step(102, [&] { Main::SetFaceColours(this); });
+    trap.step(104, [&] { setWindowIcon(QApplication::windowIcon()); });
+    const QString cursorPath = Main::besideProgram(HandCursorFile);
+    if (trap.test(106, [&] { return Main::FileExists(cursorPath); }))
+        trap.step(108, [&] {
+            m_handCursor = HandCursor::load(cursorPath);
+            PushButton1->setCursor(*m_handCursor);
+            PushButton5->setCursor(*m_handCursor);
+        });
+    trap.step(110, [&] { setWindowTitle(QString::fromUtf8(BuildConfig::ProductTitle)); });
+    trap.step(112, [&] { Combo1->addItem(QStringLiteral("UPPER CASE")); });
+    trap.step(114, [&] { Combo1->addItem(QStringLiteral("lower case")); });
+    trap.step(116, [&] { Combo1->addItem(QStringLiteral("Proper Case")); });
+    trap.step(118, [&] { Combo1->addItem(QStringLiteral("Sentence case")); });
+    trap.step(120, [&] { restoreMode(); });
+    trap.step(122, [&] { m_tables->setColumn(QStringLiteral("Table(s)")); });
+    trap.step(124, [&] { m_tables->setColumnWidth(px(6000)); });
+    trap.step(126, [&] { m_fields->setColumn(QStringLiteral("Field(s)")); });
+    trap.step(128, [&] { m_fields->setColumnWidth(px(3000)); });
+    trap.step(130, [&] { m_preview->setColumn(QStringLiteral("First 100 Entries (Preview)")); });
+    trap.step(132, [&] { m_preview->setColumnWidth(px(3000)); });
+    m_loading = false;
+}
+
+void Form2::restoreMode()
+{
+    // The box selects its first item by itself when it gets one; a stored value
+    // that cannot be used leaves it with no selection at all.
+    Combo1->setCurrentIndex(-1);
+    Combo1->setCurrentIndex(storedModeIndex(Settings::read(Settings::Combo1, QStringLiteral("0")), Combo1->count()));
+}
+
+void Form2::Combo1_Click()
+{
+    Settings::write(Settings::Combo1, QString::number(Combo1->currentIndex()));
+}
+
+void Form2::ListView1_Click()
+{
+    const int fill = ++m_fieldFill;
+    ++m_previewFill; // the preview of the former table is replaced too
+    int line = 100;
+    try {
+        BusyPointer::Scope busy;
+        auto connection = openConnection(OpeningProfile::FieldList, m_loginFields());
+        line = 102;
+        const QString table = selected(m_tables, QStringLiteral("No table is selected."));
+        line = 104;
+        // The names come from the result's columns alone, so no row of the table is fetched.
+        const auto dialect = SqlDialect::forConnection(*connection);
+        const QStringList fields = connection->query(dialect->selectNoRows(table)).fieldNames();
+        connection.reset();
+        line = 106;
+        m_fields->clear();
+        m_preview->clear();
+        for (const QString &field : fields) {
+            QCoreApplication::processEvents();
+            if (fill != m_fieldFill)
+                return;
+            m_fields->addRow(field);
+        }
+    } catch (const std::exception &e) {
+        ErrorReport::show(describeFailure(e), ErrorReport::Form2_ListView1_Click, line, this);
+        return;
+    }
+    if (m_fields->topLevelItemCount() > 0)
+        ListView2_Click();
+}
+
+void Form2::ListView2_Click()
+{
+    if (m_fields->topLevelItemCount() == 0)
+        return;
+    const int fill = ++m_previewFill;
+    int line = 100;
+    try {
+        BusyPointer::Scope busy;
+        auto connection = openConnection(OpeningProfile::Preview, m_loginFields());
+        const auto dialect = SqlDialect::forConnection(*connection);
+        for (const QString &statement : dialect->sessionSetup())
+            connection->execute(statement);
+        line = 102;
+        const QString field = selected(m_fields, QStringLiteral("No field is selected."));
+        const QString table = selected(m_tables, QStringLiteral("No table is selected."));
+        line = 104;
+        // The snapshot stops reading after the rows the preview shows and closes the cursor.
+        auto values = connection->query(dialect->selectField(table, field), {}, PreviewRows);
+        connection.reset();
+        line = 106;
+        m_preview->clear();
+        QCoreApplication::processEvents();
+        if (fill != m_previewFill)
+            return;
+        for (; !values.eof(); values.moveNext()) {
+            QCoreApplication::processEvents();
+            if (fill != m_previewFill)
+                return;
+            m_preview->addRow(Main::NullToDefault(values.value(0), QString()).toString());
+        }
+        values.close();
+    } catch (const std::exception &e) {
+        ErrorReport::show(describeFailure(e), ErrorReport::Form2_ListView2_Click, line, this);
+    }
+}
+
+void Form2::PushButton1_Click()
+{
+    // TODO: run the batch case change once its handler is in casing/.
+}
+
+void Form2::PushButton5_Click()
+{
+    FailureTrap trap(ErrorReport::Form2_PushButton5_Click, this);
+    trap.step(100, [&] {
+        if (!m_showLoginWindow)
+            throw Failure(QStringLiteral("The login window is not available."));
+        m_showLoginWindow();
+    });
+    trap.step(102, [&] { hide(); });
+}
+
+void Form2::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    if (m_endProgram)
+        m_endProgram();
+}
