@@ -1,0 +1,74 @@
+#pragma once
+
+#include "casing/Case.h"
+#include "connection/LoginFields.h"
+
+#include <QString>
+
+#include <functional>
+
+// The batch case change of one field of one table, without any window: one
+// query reads the field (and the row key) into a snapshot, then every record's
+// value is converted and written back by one statement that changes that row
+// only, and only while it still holds the value that was read.
+class BatchChange {
+public:
+    struct Callbacks {
+        std::function<QString()> modeText;    // read again for every record
+        std::function<void(double)> progress; // 0..100, fractions kept, after the yield of each record
+        std::function<void()> yield;          // once at the start of every record
+        // A failure with the line of the step that failed. Each description is
+        // passed once per run; repeats are only counted.
+        std::function<void(int line, const QString &description)> failure;
+    };
+
+    enum class Outcome {
+        Finished,   // every record was visited
+        NotStarted, // a failure before the first record (already passed to failure()): nothing was sent
+        Refused,    // the field cannot be rewritten (see refusal): nothing was sent
+    };
+
+    struct Result {
+        Outcome outcome = Outcome::Finished;
+        QString refusal;
+        bool byKey = false; // rows were named by a key rather than by their value
+
+        qsizetype recordsRead = 0;
+        qint64 rowsChanged = 0;       // as the server counts them
+        qsizetype recordsChanged = 0; // records whose row now holds the new text
+        qsizetype alreadyInCase = 0;  // Null, or the new text equals the old: nothing sent
+        qsizetype withoutMode = 0;    // the mode text named no mode: nothing sent
+
+        // Records left as they were, by reason.
+        qsizetype changedSinceRead = 0; // the row no longer held the value that was read
+        qsizetype notRepresentable = 0; // the new text does not survive the column's code page
+        qsizetype rejected = 0;         // the server refused the statement
+
+        qsizetype unchanged() const { return changedSinceRead + notRepresentable + rejected; }
+    };
+
+    // Line numbers of the error report, by step.
+    static constexpr int LineOpenLocal = 116;
+    static constexpr int LineOpenWithPort = 118;
+    static constexpr int LineQuery = 120;
+    static constexpr int LineRecordCount = 128;
+    static constexpr int LineRecordValue = 138;
+    static int modeTestLine(Case::Mode mode) { return 144 + 8 * int(mode); }
+    static int newTextLine(Case::Mode mode) { return 146 + 8 * int(mode); }
+    static int statementLine(Case::Mode mode) { return 148 + 8 * int(mode); }
+    static int executeLine(Case::Mode mode) { return 150 + 8 * int(mode); }
+
+    BatchChange(LoginFields fields, QString table, QString field, Callbacks callbacks);
+
+    // Runs the whole change; never throws.
+    Result run();
+
+private:
+    LoginFields m_fields;
+    QString m_table;
+    QString m_field;
+    Callbacks m_callbacks;
+};
+
+// One line that says how many records could not be changed and why.
+QString describeUnchanged(const BatchChange::Result &result);

@@ -1,0 +1,108 @@
+#include "casing/BatchChangeHandler.h"
+
+#include "app/ErrorReport.h"
+#include "app/FailureTrap.h"
+#include "app/MainHelpers.h"
+#include "casing/BatchChange.h"
+#include "casing/PreviewListConversion.h"
+#include "platform/BusyPointer.h"
+#include "platform/MessageBoxes.h"
+#include "platform/ProgressBar.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QTreeWidget>
+
+namespace {
+
+bool running = false;
+
+class RunningGuard {
+public:
+    RunningGuard() { running = true; }
+    ~RunningGuard() { running = false; }
+    RunningGuard(const RunningGuard &) = delete;
+    RunningGuard &operator=(const RunningGuard &) = delete;
+};
+
+void inform(QWidget *window, const QString &text)
+{
+    MessageBoxes::instance().inform(window, text, Main::appTitle(), MessageBoxes::Icon::None);
+}
+
+QString selectedText(QTreeWidget *list)
+{
+    const QTreeWidgetItem *item = list->currentItem();
+    return item ? item->text(0) : QString();
+}
+
+// Lines of the end of a run.
+constexpr int LinePreviewRefill = 188;
+constexpr int LineMessUp = 204;
+constexpr int LineDone = 210;
+int previewConversionLine(Case::Mode mode)
+{
+    return 190 + 4 * int(mode);
+}
+
+} // namespace
+
+bool isChangingCase()
+{
+    return running;
+}
+
+void StartChanging(const BatchChangeControls &controls)
+{
+    if (running)
+        return;
+    RunningGuard guard;
+    QWidget *window = controls.window;
+
+    if (controls.fieldList->topLevelItemCount() == 0) {
+        inform(window, QStringLiteral("Please select a field."));
+        return;
+    }
+    BusyPointer::show();
+
+    // The names are taken once: every statement of the run names the table
+    // and field of its own query, whatever the lists show later.
+    const LoginFields fields = controls.loginFields ? controls.loginFields() : LoginFields();
+    BatchChange::Callbacks callbacks;
+    callbacks.modeText = [box = controls.modeBox] { return box->currentText(); };
+    callbacks.progress = [bar = controls.progressBar](double value) { bar->setValue(value); };
+    callbacks.yield = [] { QCoreApplication::processEvents(); };
+    callbacks.failure = [window](int line, const QString &description) {
+        ErrorReport::show(description, ErrorReport::Form2_PushButton1_Click, line, window);
+    };
+    BatchChange change(fields, selectedText(controls.tableList), selectedText(controls.fieldList), callbacks);
+    const BatchChange::Result result = change.run();
+
+    BusyPointer::reset();
+    controls.progressBar->setValue(0);
+    controls.progressBar->setText(QStringLiteral("Progress Bar"));
+
+    // A run that never reached its first record has said why; the preview
+    // still shows what the database holds.
+    if (result.outcome == BatchChange::Outcome::NotStarted)
+        return;
+    if (result.outcome == BatchChange::Outcome::Refused) {
+        inform(window, result.refusal);
+        return;
+    }
+    QCoreApplication::processEvents();
+
+    FailureTrap trap(ErrorReport::Form2_PushButton1_Click, window);
+    if (result.unchanged() > 0) {
+        // Some rows kept their old text: only the database knows what the preview should show.
+        if (controls.refillPreview)
+            trap.step(LinePreviewRefill, controls.refillPreview);
+        inform(window, describeUnchanged(result));
+        return;
+    }
+    if (const std::optional<Case::Mode> mode = Case::ModeOf(controls.modeBox->currentText()))
+        trap.step(previewConversionLine(*mode), [&] { ConvertPreviewList(controls.previewList, *mode); });
+    else
+        trap.step(LineMessUp, [&] { inform(window, QStringLiteral("mess up")); });
+    trap.step(LineDone, [&] { inform(window, QStringLiteral("Done.")); });
+}
