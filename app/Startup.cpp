@@ -1,17 +1,15 @@
 #include "app/Startup.h"
 
-#include "app/MainHelpers.h"
+#include "app/WindowFlow.h"
 
 #include <QApplication>
-#include <QLabel>
 
 namespace Startup {
 
 int run(QApplication &app)
 {
-    Main::SetAppTitle();
-    QLabel window(QStringLiteral("Vantrell"));
-    window.show();
+    WindowFlow flow;
+    flow.start();
     return app.exec();
 }
 

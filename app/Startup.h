@@ -2,8 +2,8 @@
 
 class QApplication;
 
-// Start-up and window flow: creates the login window, runs its load sequence,
-// shows it, and runs the program until either window is closed.
+// Start-up: creates the login window, runs its load sequence, shows it, and
+// runs the program until either window is closed.
 namespace Startup {
 
 int run(QApplication &app);

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <memory>
+
+class Form1;
+class Form2;
+
+// The program's two windows and how they hand over to each other. The login
+// window exists from the start; the change options window is created and
+// loaded at its first use by "Next >". Both are only hidden and shown
+// afterwards, and closing either ends the program.
+class WindowFlow {
+public:
+    WindowFlow();
+    ~WindowFlow();
+    WindowFlow(const WindowFlow &) = delete;
+    WindowFlow &operator=(const WindowFlow &) = delete;
+
+    // Runs the login window's load sequence and then shows the login window,
+    // unless the load already moved on to the change options window: only one
+    // of the two is ever on screen.
+    void start();
+
+    Form1 *loginWindow() const { return m_form1.get(); }
+    // nullptr until "Next >" first needs it.
+    Form2 *changeOptionsWindow() const { return m_form2.get(); }
+
+private:
+    Form2 *useChangeOptionsWindow();
+
+    std::unique_ptr<Form1> m_form1;
+    std::unique_ptr<Form2> m_form2; // goes first: it reads the login window's fields
+};

@@ -1,0 +1,388 @@
+#include "app/BuildConfig.h"
+#include "app/ErrorReport.h"
+#include "app/MainHelpers.h"
+#include "app/Settings.h"
+#include "connection/Form1.h"
+#include "platform/BusyPointer.h"
+#include "platform/Failure.h"
+#include "support/RecordingMessageBoxes.h"
+#include "support/RecordingShell.h"
+#include "support/TestDatabase.h"
+#include "support/TestEnvironment.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+class Form1Test : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void controlsSitWhereDesigned_data();
+    void controlsSitWhereDesigned();
+    void windowShapeAndFonts();
+    void focusOrder();
+    void passwordShowsStars();
+
+    void everyChangeIsSaved_data();
+    void everyChangeIsSaved();
+    void checkBoxSavesEveryClick();
+    void focusSelectsWholeText_data();
+    void focusSelectsWholeText();
+    void clickInFocusedBoxPlacesCursor();
+
+    void testConnection_data();
+    void testConnection();
+    void testConnectionReadsBoxesAtEachPress();
+
+    void helpTextExactly();
+    void helpPictureOnlyOnYes_data();
+    void helpPictureOnlyOnYes();
+    void helpReportsShellFailure();
+
+    void nextStopsSilently_data();
+    void nextStopsSilently();
+    void closingEndsProgram();
+
+private:
+    Form1 *form = nullptr;
+    TestEnvironment *env = nullptr;
+    RecordingMessageBoxes *boxes = nullptr;
+    RecordingShell *shell = nullptr;
+};
+
+void Form1Test::init()
+{
+    env = new TestEnvironment;
+    boxes = new RecordingMessageBoxes;
+    shell = new RecordingShell;
+    form = new Form1;
+    Main::SetAppTitle();
+}
+
+void Form1Test::cleanup()
+{
+    delete form;
+    delete shell;
+    delete boxes;
+    delete env;
+    BusyPointer::reset();
+}
+
+void Form1Test::controlsSitWhereDesigned_data()
+{
+    // Designed in twips at 15 to the pixel; frame children relative to the frame.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("geometry");
+    QTest::newRow("Frame1") << "Frame1" << QRect(8, 8, 520, 213);
+    QTest::newRow("Text1") << "Text1" << QRect(88, 24, 305, 23);
+    QTest::newRow("Text9") << "Text9" << QRect(440, 24, 65, 23);
+    QTest::newRow("Text2") << "Text2" << QRect(88, 56, 417, 23);
+    QTest::newRow("Text3") << "Text3" << QRect(88, 88, 417, 23);
+    QTest::newRow("Text4") << "Text4" << QRect(88, 120, 417, 23);
+    QTest::newRow("Check6") << "Check6" << QRect(88, 150, 130, 17);
+    QTest::newRow("PushButton5") << "PushButton5" << QRect(16, 174, 240, 27);
+    QTest::newRow("PushButton4") << "PushButton4" << QRect(264, 174, 240, 27);
+    QTest::newRow("PushButton3") << "PushButton3" << QRect(8, 230, 520, 27);
+}
+
+void Form1Test::controlsSitWhereDesigned()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, geometry);
+    auto *control = form->findChild<QWidget *>(name);
+    QVERIFY(control);
+    QCOMPARE(control->geometry(), geometry);
+    // Nothing hangs out of its parent.
+    QVERIFY(control->parentWidget()->rect().contains(control->geometry()));
+}
+
+void Form1Test::windowShapeAndFonts()
+{
+    QCOMPARE(form->size(), QSize(536, 265));
+    QCOMPARE(form->minimumSize(), form->maximumSize());
+    QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(form->windowFlags() & Qt::WindowCloseButtonHint);
+    QCOMPARE(form->Frame1->title(), QStringLiteral("MS SQL Server Login"));
+    QCOMPARE(form->Check6->text(), QStringLiteral("Local Connection"));
+    QCOMPARE(form->PushButton5->text(), QStringLiteral("Test Connection"));
+    QCOMPARE(form->PushButton4->text(), QStringLiteral("Help"));
+    QCOMPARE(form->PushButton3->text(), QStringLiteral("Next >"));
+    const QStringList labels{"Server:", "Port:", "Username:", "Password:", "Database:"};
+    QStringList shown;
+    for (auto *label : form->Frame1->findChildren<QLabel *>())
+        shown << label->text();
+    QCOMPARE(shown, labels);
+
+    for (QWidget *w : std::initializer_list<QWidget *>{form->Text1, form->Text3, form->Check6, form->Frame1}) {
+        QCOMPARE(w->font().family(), QStringLiteral("Arial"));
+        QVERIFY(w->font().bold());
+        QCOMPARE(w->font().pointSizeF(), 9.0);
+    }
+    for (QPushButton *b : {form->PushButton3, form->PushButton4, form->PushButton5}) {
+        QVERIFY(b->font().bold());
+        QCOMPARE(b->font().pointSizeF(), 11.25);
+    }
+    // Every caption fits its control in the font it is drawn with.
+    for (auto *label : form->Frame1->findChildren<QLabel *>())
+        QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(), qPrintable(label->text()));
+}
+
+void Form1Test::focusOrder()
+{
+    form->show();
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    form->Text1->setFocus();
+    QStringList order{QApplication::focusWidget()->objectName()};
+    for (int i = 0; i < 9; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(order, QStringList({"Text1", "Text9", "Text2", "Text3", "Text4", "PushButton5", "PushButton4",
+                                 "PushButton3", "Check6", "Text1"}));
+}
+
+void Form1Test::passwordShowsStars()
+{
+    form->show();
+    QTest::keyClicks(form->Text3, QStringLiteral("s3cr;t"));
+    QCOMPARE(form->Text3->text(), QStringLiteral("s3cr;t"));
+    QCOMPARE(form->Text3->displayText(), QStringLiteral("******"));
+    QCOMPARE(form->Text3->echoMode(), QLineEdit::Password);
+}
+
+void Form1Test::everyChangeIsSaved_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("key");
+    QTest::newRow("server") << "Text1" << Settings::MSServer;
+    QTest::newRow("port") << "Text9" << Settings::MSPort;
+    QTest::newRow("user") << "Text2" << Settings::MSUser;
+    QTest::newRow("password, in plain text") << "Text3" << Settings::MSPassword;
+    QTest::newRow("database") << "Text4" << Settings::MSDatabase;
+}
+
+void Form1Test::everyChangeIsSaved()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, key);
+    auto *edit = form->findChild<QLineEdit *>(box);
+    form->show();
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_A);
+    QCOMPARE(Settings::read(key, "missing"), QStringLiteral("a"));
+    QTest::keyClicks(edit, QStringLiteral("b\\c"));
+    QCOMPARE(Settings::read(key, "missing"), QStringLiteral("ab\\c"));
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    // An emptied box is stored as empty, not as absent.
+    QCOMPARE(Settings::read(key, "missing"), QString());
+    // Nothing else was written on the way.
+    for (const QString &other : {Settings::MSServer, Settings::MSUser, Settings::MSPassword, Settings::MSDatabase,
+                                 Settings::MSPort, Settings::LocalConnection})
+        if (other != key)
+            QCOMPARE(Settings::read(other, "missing"), QStringLiteral("missing"));
+}
+
+void Form1Test::checkBoxSavesEveryClick()
+{
+    form->show();
+    QTest::mouseClick(form->Check6, Qt::LeftButton, {}, QPoint(5, form->Check6->height() / 2));
+    QVERIFY(form->Check6->isChecked());
+    QCOMPARE(Settings::read(Settings::LocalConnection, "missing"), QStringLiteral("1"));
+    QVERIFY(form->loginFields().localConnection);
+    QTest::mouseClick(form->Check6, Qt::LeftButton, {}, QPoint(5, form->Check6->height() / 2));
+    QCOMPARE(Settings::read(Settings::LocalConnection, "missing"), QStringLiteral("0"));
+    QVERIFY(!form->loginFields().localConnection);
+}
+
+void Form1Test::focusSelectsWholeText_data()
+{
+    QTest::addColumn<bool>("byClick");
+    QTest::newRow("Tab") << false;
+    QTest::newRow("click") << true;
+}
+
+void Form1Test::focusSelectsWholeText()
+{
+    QFETCH(bool, byClick);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    form->Text1->setText("server");
+    form->Text2->setText("someone");
+    form->Text9->setText("1433");
+    form->Text1->setFocus();
+    QTRY_COMPARE(form->Text1->selectedText(), QStringLiteral("server"));
+    if (byClick)
+        QTest::mouseClick(form->Text2, Qt::LeftButton, {}, QPoint(20, 10));
+    else
+        QTest::keyClick(form->Text1, Qt::Key_Tab); // port box
+    QLineEdit *target = byClick ? form->Text2 : form->Text9;
+    QTRY_VERIFY(target->hasFocus());
+    QTRY_COMPARE(target->selectedText(), target->text());
+    QCOMPARE(target->selectionStart(), 0);
+}
+
+void Form1Test::clickInFocusedBoxPlacesCursor()
+{
+    // Only getting the focus selects: a later click in the same box edits as usual.
+    form->show();
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    form->Text2->setText("someone");
+    QTest::mouseClick(form->Text2, Qt::LeftButton, {}, QPoint(20, 10));
+    QTRY_COMPARE(form->Text2->selectedText(), QStringLiteral("someone"));
+    QTest::mouseClick(form->Text2, Qt::LeftButton, {}, QPoint(20, 10));
+    QTest::qWait(20);
+    QVERIFY(!form->Text2->hasSelectedText());
+}
+
+void Form1Test::testConnection_data()
+{
+    QTest::addColumn<bool>("reachable");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("opens") << true << "Connection successful.";
+    QTest::newRow("does not open") << false << "Could not connect. Please check with your administrator.";
+}
+
+void Form1Test::testConnection()
+{
+    QFETCH(bool, reachable);
+    QFETCH(QString, message);
+    TestDatabase db;
+    const LoginFields fields = reachable ? db.fields() : TestDatabase::unreachable();
+    form->Text1->setText(fields.server);
+    form->Text2->setText(fields.user);
+    form->Text4->setText(fields.database);
+    bool busyWhileShown = false;
+    bool waitCursorWhileShown = false;
+    boxes->onShow = [&](const RecordingMessageBoxes::Shown &) {
+        busyWhileShown = BusyPointer::isShowing();
+        waitCursorWhileShown = QGuiApplication::overrideCursor()
+            && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    };
+    form->show();
+    QTest::mouseClick(form->PushButton5, Qt::LeftButton);
+    QCOMPARE(boxes->texts(), QStringList{message});
+    QCOMPARE(boxes->shown[0].title, Main::appTitle());
+    QCOMPARE(boxes->shown[0].icon, MessageBoxes::Icon::None);
+    QVERIFY(busyWhileShown);
+    QVERIFY(waitCursorWhileShown);
+    QVERIFY(!BusyPointer::isShowing());
+    QVERIFY(!QGuiApplication::overrideCursor());
+}
+
+void Form1Test::testConnectionReadsBoxesAtEachPress()
+{
+    TestDatabase db;
+    form->Text1->setText("localhost");
+    form->Text4->setText(TestDatabase::unreachable().database);
+    form->PushButton5_Click();
+    form->Text4->setText(db.path());
+    form->PushButton5_Click();
+    QCOMPARE(boxes->texts(),
+             QStringList({"Could not connect. Please check with your administrator.", "Connection successful."}));
+}
+
+void Form1Test::helpTextExactly()
+{
+    form->PushButton4_Click();
+    QCOMPARE(boxes->shown.size(), 2);
+    const QString expected
+        = QStringLiteral("If you cannot establish connection to your MS SQL Server database with this program, please "
+                         "go to: \r\r")
+        + QString::fromUtf8(BuildConfig::ToolDownloadPage)
+        + QStringLiteral("\r\rDownload and install the EMS SQL Manager 2005 Lite for SQL Server. Try to connect to the "
+                         "same database (with the same login information you are using here). This will determine if "
+                         "the login you are using is correct.\r\rIf you are using Microsoft SQL Server Express "
+                         "Edition and connecting locally, you may need to use\r\rlocalhost\\SQLEXPRESS\r\rfor "
+                         "example, for Server.");
+    QCOMPARE(boxes->shown[0].text, expected);
+    QVERIFY(!boxes->shown[0].text.contains(QLatin1Char('\n')));
+    QVERIFY(!boxes->shown[0].question);
+    QCOMPARE(boxes->shown[0].title, Main::appTitle());
+    QCOMPARE(boxes->shown[0].icon, MessageBoxes::Icon::None);
+    QCOMPARE(boxes->shown[1].text, QStringLiteral("Would you like to see an image of how I connect locally?"));
+    QVERIFY(boxes->shown[1].question);
+    QCOMPARE(boxes->shown[1].title, Main::appTitle());
+    // On screen each carriage return is a line break.
+    QVERIFY(MessageBoxes::displayText(expected).contains(QStringLiteral("\n\nlocalhost\\SQLEXPRESS\n\n")));
+}
+
+void Form1Test::helpPictureOnlyOnYes_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Yes") << true;
+    QTest::newRow("No") << false;
+}
+
+void Form1Test::helpPictureOnlyOnYes()
+{
+    QFETCH(bool, yes);
+    boxes->answers = {yes};
+    QTest::mouseClick(form->PushButton4, Qt::LeftButton);
+    const QStringList expected
+        = yes ? QStringList{env->programFolder() + QStringLiteral("/local-connection-example.jpg")} : QStringList{};
+    QCOMPARE(shell->opened, expected);
+}
+
+void Form1Test::helpReportsShellFailure()
+{
+    class FailingShell final : public Shell {
+    public:
+        void open(const QString &) override { throw Failure("No desktop."); }
+    } failing;
+    Shell::setInstance(&failing);
+    boxes->answers = {true};
+    form->PushButton4_Click();
+    Shell::setInstance(shell);
+    QCOMPARE(boxes->shown.size(), 3);
+    QCOMPARE(boxes->shown[2].text, ErrorReport::compose("No desktop.", ErrorReport::Form1_PushButton4_Click, 118));
+}
+
+void Form1Test::nextStopsSilently_data()
+{
+    QTest::addColumn<bool>("emptyServer");
+    QTest::newRow("empty server box") << true;
+    QTest::newRow("fields that do not connect") << false;
+}
+
+void Form1Test::nextStopsSilently()
+{
+    QFETCH(bool, emptyServer);
+    const LoginFields fields = TestDatabase::unreachable();
+    form->Text1->setText(emptyServer ? QString() : fields.server);
+    form->Text2->setText(fields.user);
+    form->Text3->setText("wrong");
+    form->Text4->setText(fields.database);
+    int asked = 0;
+    form->setChangeOptionsWindow([&]() -> Form2 * {
+        ++asked;
+        return nullptr;
+    });
+    form->show();
+    QTest::mouseClick(form->PushButton3, Qt::LeftButton);
+    QCOMPARE(asked, 0);
+    QVERIFY(form->isVisible());
+    QCOMPARE(boxes->shown.size(), 0);
+    QVERIFY(!BusyPointer::isShowing());
+}
+
+void Form1Test::closingEndsProgram()
+{
+    int ended = 0;
+    form->setEndProgram([&] { ++ended; });
+    form->show();
+    form->close();
+    QCOMPARE(ended, 1);
+    QVERIFY(!form->isVisible());
+}
+
+QTEST_MAIN(Form1Test)
+#include "Form1Test.moc"
