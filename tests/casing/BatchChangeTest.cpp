@@ -1,0 +1,359 @@
+#include "casing/BatchChange.h"
+#include "connection/OpeningProfile.h"
+#include "platform/odbc/Connection.h"
+#include "support/TestDatabase.h"
+
+#include <QTest>
+
+using Case::Mode;
+
+Q_DECLARE_METATYPE(Case::Mode)
+
+namespace {
+
+struct Failed {
+    int line;
+    QString description;
+};
+
+// A run with a fixed mode text, recording what the callbacks see.
+struct Recorder {
+    QString modeText;
+    QList<Failed> failures;
+    QList<double> progress;
+    std::function<void(int)> onYield; // gets the record position
+
+    BatchChange::Result run(const LoginFields &fields, const QString &table, const QString &field)
+    {
+        int position = 0;
+        BatchChange::Callbacks callbacks;
+        callbacks.modeText = [this] { return modeText; };
+        callbacks.progress = [this](double value) { progress << value; };
+        callbacks.yield = [&] {
+            if (onYield)
+                onYield(position);
+            ++position;
+        };
+        callbacks.failure = [this](int line, const QString &description) { failures << Failed{line, description}; };
+        return BatchChange(fields, table, field, callbacks).run();
+    }
+};
+
+const QVariantList MixedValues = {
+    QVariant(),
+    QString(),
+    QStringLiteral("o'neil"),
+    QStringLiteral("hello world"),
+    QStringLiteral("hello world"),
+    QStringLiteral("a"),
+    QStringLiteral("banana and a pear"),
+    QStringLiteral("straße ǆungla αβγ жук"),
+    QStringLiteral("  two  blanks\tand\ttabs"),
+    QStringLiteral("trailing blank "),
+    QStringLiteral("ALREADY UPPER"),
+    QStringLiteral("hello world "),
+};
+
+void fill(TestDatabase &db, const QString &table, const QString &field, const QVariantList &values)
+{
+    for (const QVariant &value : values)
+        db.exec(QStringLiteral("INSERT INTO %1 (%2) VALUES (?)").arg(table, field), {value});
+}
+
+} // namespace
+
+// The batch change against the embedded engine through the real ODBC path.
+class BatchChangeTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void everyModeChangesEachRowToItsOwnNewText_data();
+    void everyModeChangesEachRowToItsOwnNewText();
+    void keyChoice_data();
+    void keyChoice();
+    void fieldsThatAreNotText_data();
+    void fieldsThatAreNotText();
+    void oddNames();
+    void failuresBeforeTheFirstRecord_data();
+    void failuresBeforeTheFirstRecord();
+    void rejectedStatementsAreReportedOnce();
+    void valueChangedSinceReadIsLeftAlone_data();
+    void valueChangedSinceReadIsLeftAlone();
+    void noModeSendsNothing();
+    void emptyTable();
+};
+
+void BatchChangeTest::everyModeChangesEachRowToItsOwnNewText_data()
+{
+    QTest::addColumn<Mode>("mode");
+    QTest::addColumn<QString>("schema");
+    const QString keyed = QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY, v VARCHAR(50))");
+    const QString keyless = QStringLiteral("CREATE TABLE t (v NVARCHAR(50), other INTEGER)");
+    for (Mode mode : {Mode::Upper, Mode::Lower, Mode::Proper, Mode::Sentence}) {
+        const QByteArray name = Case::ModeTexts[int(mode)].toUtf8();
+        QTest::newRow(name + " by key") << mode << keyed;
+        QTest::newRow(name + " by value") << mode << keyless;
+    }
+}
+
+void BatchChangeTest::everyModeChangesEachRowToItsOwnNewText()
+{
+    QFETCH(Mode, mode);
+    QFETCH(QString, schema);
+    TestDatabase db;
+    db.exec(schema);
+    fill(db, "t", "v", MixedValues);
+
+    Recorder recorder;
+    recorder.modeText = Case::ModeTexts[int(mode)];
+    const BatchChange::Result result = recorder.run(db.fields(), "t", "v");
+
+    QVERIFY(recorder.failures.isEmpty());
+    QCOMPARE(result.outcome, BatchChange::Outcome::Finished);
+    QCOMPARE(result.byKey, schema.contains("PRIMARY KEY"));
+    QVariantList expected;
+    qsizetype needChange = 0;
+    for (const QVariant &value : MixedValues) {
+        if (!value.isValid()) {
+            expected << QVariant();
+            continue;
+        }
+        const QString converted = Case::ConvertForStorage(mode, value.toString());
+        needChange += converted != value.toString();
+        expected << converted;
+    }
+    QCOMPARE(db.column("t", "v"), expected);
+    QCOMPARE(result.recordsRead, MixedValues.size());
+    QCOMPARE(result.recordsChanged, needChange);
+    QCOMPARE(result.rowsChanged, needChange);
+    QCOMPARE(result.alreadyInCase, MixedValues.size() - needChange);
+    QCOMPARE(result.unchanged(), 0);
+    QCOMPARE(recorder.progress.size(), MixedValues.size());
+    QCOMPARE(recorder.progress.first(), 100.0 / MixedValues.size());
+    QCOMPARE(recorder.progress.last(), 100.0);
+}
+
+void BatchChangeTest::keyChoice_data()
+{
+    QTest::addColumn<QStringList>("schema");
+    QTest::addColumn<bool>("byKey");
+    QTest::newRow("integer primary key") << QStringList{"CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)"} << true;
+    QTest::newRow("text primary key, not null")
+        << QStringList{"CREATE TABLE t (code VARCHAR(5) NOT NULL PRIMARY KEY, v TEXT)"} << true;
+    QTest::newRow("text primary key, nullable")
+        << QStringList{"CREATE TABLE t (code VARCHAR(5) PRIMARY KEY, v TEXT)"} << false;
+    QTest::newRow("two-column key")
+        << QStringList{"CREATE TABLE t (a INT NOT NULL, b TEXT NOT NULL, v TEXT, PRIMARY KEY (a, b))"} << true;
+    QTest::newRow("real primary key") << QStringList{"CREATE TABLE t (id REAL NOT NULL PRIMARY KEY, v TEXT)"}
+                                      << false;
+    QTest::newRow("unique not null") << QStringList{"CREATE TABLE t (n INT NOT NULL, v TEXT)",
+                                                    "CREATE UNIQUE INDEX t_n ON t (n)"}
+                                     << true;
+    QTest::newRow("unique nullable") << QStringList{"CREATE TABLE t (n INT, v TEXT)", "CREATE UNIQUE INDEX t_n ON t (n)"}
+                                     << false;
+    QTest::newRow("unique partial") << QStringList{"CREATE TABLE t (n INT NOT NULL, v TEXT)",
+                                                   "CREATE UNIQUE INDEX t_n ON t (n) WHERE n > 0"}
+                                    << false;
+    QTest::newRow("unique on an expression") << QStringList{"CREATE TABLE t (n INT NOT NULL, v TEXT)",
+                                                            "CREATE UNIQUE INDEX t_n ON t (n, abs(n))"}
+                                             << false;
+    QTest::newRow("plain index") << QStringList{"CREATE TABLE t (n INT NOT NULL, v TEXT)", "CREATE INDEX t_n ON t (n)"}
+                                 << false;
+}
+
+void BatchChangeTest::keyChoice()
+{
+    QFETCH(QStringList, schema);
+    QFETCH(bool, byKey);
+    TestDatabase db;
+    for (const QString &statement : schema)
+        db.exec(statement);
+    const QStringList columns = db.query("SELECT * FROM t LIMIT 0").fieldNames();
+    for (int row = 1; row <= 3; ++row) {
+        QStringList values;
+        for (const QString &column : columns)
+            values << (column == "v" ? QStringLiteral("'a b %1'").arg(row) : QString::number(row));
+        db.exec(QStringLiteral("INSERT INTO t (%1) VALUES (%2)").arg(columns.join(','), values.join(',')));
+    }
+
+    Recorder recorder;
+    recorder.modeText = "Proper Case";
+    const BatchChange::Result result = recorder.run(db.fields(), "t", "v");
+    QVERIFY(recorder.failures.isEmpty());
+    QCOMPARE(result.byKey, byKey);
+    QCOMPARE(result.recordsChanged, 3);
+    QCOMPARE(db.column("t", "v"), (QVariantList{"A B 1", "A B 2", "A B 3"}));
+}
+
+void BatchChangeTest::fieldsThatAreNotText_data()
+{
+    QTest::addColumn<QString>("schema");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("integer") << "CREATE TABLE t (id INTEGER PRIMARY KEY, v INTEGER)" << "type INTEGER";
+    QTest::newRow("real") << "CREATE TABLE t (id INTEGER PRIMARY KEY, v REAL)" << "type REAL";
+    QTest::newRow("no type") << "CREATE TABLE t (id INTEGER PRIMARY KEY, v)" << "type (none)";
+    QTest::newRow("generated") << "CREATE TABLE t (id INTEGER PRIMARY KEY, w TEXT, v TEXT AS (lower(w)))"
+                               << "computed";
+}
+
+void BatchChangeTest::fieldsThatAreNotText()
+{
+    QFETCH(QString, schema);
+    QFETCH(QString, reason);
+    TestDatabase db;
+    db.exec(schema);
+    db.exec("CREATE TABLE changes (n INTEGER)");
+    db.exec("CREATE TRIGGER counted AFTER UPDATE ON t BEGIN INSERT INTO changes VALUES (1); END");
+    db.exec(schema.contains("w TEXT") ? "INSERT INTO t (w) VALUES ('abc')" : "INSERT INTO t (v) VALUES ('abc')");
+
+    Recorder recorder;
+    recorder.modeText = "UPPER CASE";
+    const BatchChange::Result result = recorder.run(db.fields(), "t", "v");
+    QCOMPARE(result.outcome, BatchChange::Outcome::Refused);
+    QVERIFY2(result.refusal.contains(reason), qPrintable(result.refusal));
+    QVERIFY(result.refusal.contains("Nothing was changed."));
+    QVERIFY(recorder.failures.isEmpty());
+    QVERIFY(recorder.progress.isEmpty());
+    QCOMPARE(db.query("SELECT count(*) FROM changes").value(0).toInt(), 0);
+}
+
+void BatchChangeTest::oddNames()
+{
+    TestDatabase db;
+    const QString table = QStringLiteral("order details] \"x\"; DROP TABLE keep; --");
+    const QString field = QStringLiteral("select");
+    db.exec("CREATE TABLE keep (n INTEGER)");
+    db.exec(QStringLiteral("CREATE TABLE \"order details] \"\"x\"\"; DROP TABLE keep; --\" "
+                           "(\"group\" INTEGER PRIMARY KEY, \"select\" TEXT)"));
+    db.exec(QStringLiteral("INSERT INTO \"order details] \"\"x\"\"; DROP TABLE keep; --\" (\"select\") "
+                           "VALUES ('new york'), ('o''neil')"));
+
+    Recorder recorder;
+    recorder.modeText = "Proper Case";
+    const BatchChange::Result result = recorder.run(db.fields(), table, field);
+    QVERIFY(recorder.failures.isEmpty());
+    QVERIFY(result.byKey);
+    QCOMPARE(result.recordsChanged, 2);
+    auto records = db.query("SELECT \"select\" FROM \"order details] \"\"x\"\"; DROP TABLE keep; --\" ORDER BY 1");
+    QCOMPARE(records.value(0).toString(), QStringLiteral("New York"));
+    records.moveNext();
+    QCOMPARE(records.value(0).toString(), QStringLiteral("O'neil"));
+    QCOMPARE(db.query("SELECT count(*) FROM keep").recordCount(), 1);
+}
+
+void BatchChangeTest::failuresBeforeTheFirstRecord_data()
+{
+    QTest::addColumn<bool>("reachable");
+    QTest::addColumn<bool>("local");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<int>("line");
+    QTest::newRow("cannot open") << false << false << "t" << 118;
+    QTest::newRow("cannot open, local") << false << true << "t" << 116;
+    QTest::newRow("no such table") << true << false << "missing" << 120;
+}
+
+void BatchChangeTest::failuresBeforeTheFirstRecord()
+{
+    QFETCH(bool, reachable);
+    QFETCH(bool, local);
+    QFETCH(QString, table);
+    QFETCH(int, line);
+    TestDatabase db;
+    db.exec("CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)");
+    fill(db, "t", "v", {"abc"});
+    LoginFields fields = reachable ? db.fields() : TestDatabase::unreachable();
+    fields.localConnection = local;
+
+    Recorder recorder;
+    recorder.modeText = "UPPER CASE";
+    const BatchChange::Result result = recorder.run(fields, table, "v");
+    QCOMPARE(result.outcome, BatchChange::Outcome::NotStarted);
+    QCOMPARE(recorder.failures.size(), 1);
+    QCOMPARE(recorder.failures.first().line, line);
+    QVERIFY(!recorder.failures.first().description.isEmpty());
+    QVERIFY(recorder.progress.isEmpty());
+    QCOMPARE(db.column("t", "v"), QVariantList{"abc"});
+}
+
+void BatchChangeTest::rejectedStatementsAreReportedOnce()
+{
+    TestDatabase db;
+    db.exec("CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)");
+    fill(db, "t", "v", {"abc", "def", "ghi", "jkl"});
+    db.exec("CREATE TRIGGER refuse BEFORE UPDATE ON t BEGIN SELECT RAISE(ABORT, 'no'); END");
+
+    Recorder recorder;
+    recorder.modeText = "lower case";
+    recorder.onYield = [&](int position) {
+        if (position == 2)
+            recorder.modeText = "UPPER CASE";
+    };
+    const BatchChange::Result result = recorder.run(db.fields(), "t", "v");
+    QCOMPARE(result.outcome, BatchChange::Outcome::Finished);
+    // "abc" and "def" need nothing in lower case; "ghi" and "jkl" are refused in upper case.
+    QCOMPARE(result.alreadyInCase, 2);
+    QCOMPARE(result.rejected, 2);
+    QCOMPARE(result.recordsChanged, 0);
+    QCOMPARE(recorder.failures.size(), 1);
+    QCOMPARE(recorder.failures.first().line, 150);
+    QVERIFY2(recorder.failures.first().description.contains("no"), qPrintable(recorder.failures.first().description));
+    QCOMPARE(db.column("t", "v"), (QVariantList{"abc", "def", "ghi", "jkl"}));
+    QVERIFY(describeUnchanged(result).startsWith("2 of 4 records could not be changed: 2 refused by the server"));
+}
+
+void BatchChangeTest::valueChangedSinceReadIsLeftAlone_data()
+{
+    QTest::addColumn<QString>("schema");
+    QTest::newRow("by key") << "CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)";
+    QTest::newRow("by value") << "CREATE TABLE t (v TEXT)";
+}
+
+void BatchChangeTest::valueChangedSinceReadIsLeftAlone()
+{
+    QFETCH(QString, schema);
+    TestDatabase db;
+    db.exec(schema);
+    fill(db, "t", "v", {"one", "two", "three"});
+
+    Recorder recorder;
+    recorder.modeText = "UPPER CASE";
+    recorder.onYield = [&](int position) {
+        if (position == 1)
+            db.exec("UPDATE t SET v = 'three, edited' WHERE v = 'three'");
+    };
+    const BatchChange::Result result = recorder.run(db.fields(), "t", "v");
+    QCOMPARE(result.recordsChanged, 2);
+    QCOMPARE(result.changedSinceRead, 1);
+    QVERIFY(recorder.failures.isEmpty());
+    QCOMPARE(db.column("t", "v"), (QVariantList{"ONE", "TWO", "three, edited"}));
+}
+
+void BatchChangeTest::noModeSendsNothing()
+{
+    TestDatabase db;
+    db.exec("CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)");
+    fill(db, "t", "v", {"abc", "Def"});
+    Recorder recorder;
+    recorder.modeText = "Title Case";
+    const BatchChange::Result result = recorder.run(db.fields(), "t", "v");
+    QCOMPARE(result.outcome, BatchChange::Outcome::Finished);
+    QCOMPARE(result.withoutMode, 2);
+    QCOMPARE(result.unchanged(), 0);
+    QCOMPARE(recorder.progress, (QList<double>{50.0, 100.0}));
+    QCOMPARE(db.column("t", "v"), (QVariantList{"abc", "Def"}));
+}
+
+void BatchChangeTest::emptyTable()
+{
+    TestDatabase db;
+    db.exec("CREATE TABLE t (v TEXT)");
+    Recorder recorder;
+    recorder.modeText = "UPPER CASE";
+    const BatchChange::Result result = recorder.run(db.fields(), "t", "v");
+    QCOMPARE(result.outcome, BatchChange::Outcome::Finished);
+    QCOMPARE(result.recordsRead, 0);
+    QVERIFY(recorder.progress.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(BatchChangeTest)
+#include "BatchChangeTest.moc"
