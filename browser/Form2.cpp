@@ -7,6 +7,7 @@
 #include "app/Settings.h"
 #include "app/Skin.h"
 #include "browser/ReportList.h"
+#include "casing/BatchChangeHandler.h"
 #include "connection/OpeningProfile.h"
 #include "connection/SqlDialect.h"
 #include "platform/BusyPointer.h"
@@ -253,7 +254,21 @@ void Form2::ListView2_Click()
 
 void Form2::PushButton1_Click()
 {
-    // TODO: run the batch case change once its handler is in casing/.
+    // The change yields while it works; a table or field chosen meanwhile would
+    // leave the preview it converts at its end showing another field.
+    if (isChangingCase())
+        return; // a press while a change runs does nothing
+    const QList<QWidget *> lists{ListView1, ListView2, ListView3};
+    for (QWidget *list : lists)
+        list->setEnabled(false);
+    try {
+        StartChanging({this, m_loginFields, ListView1, ListView2, ListView3, Combo1, ProgressBar1,
+                       [this] { ListView2_Click(); }});
+    } catch (const std::exception &e) {
+        ErrorReport::show(describeFailure(e), ErrorReport::Form2_PushButton1_Click, 100, this);
+    }
+    for (QWidget *list : lists)
+        list->setEnabled(true);
 }
 
 void Form2::PushButton5_Click()

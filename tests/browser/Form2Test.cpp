@@ -84,6 +84,7 @@ private slots:
     void newChoiceDuringFillWins();
     void clickAndKeyboardRunFills();
 
+    void startChanging();
     void switchDatabase();
     void switchWithoutLoginWindowReports();
     void closingEndsProgram();
@@ -536,6 +537,32 @@ void Form2Test::clickAndKeyboardRunFills()
     QTest::keyClick(tables, Qt::Key_Up);
     QCOMPARE(rows(form->ListView2), QStringList({"a"}));
     QVERIFY(boxes->shown.isEmpty());
+}
+
+void Form2Test::startChanging()
+{
+    makeForm();
+    form->PushButton1_Click();
+    QCOMPARE(boxes->texts(), QStringList({"Please select a field."}));
+    boxes->shown.clear();
+
+    db->exec("CREATE TABLE people (name TEXT)");
+    db->exec("INSERT INTO people VALUES ('ada lovelace'), ('alan turing'), (NULL)");
+    loadTables();
+    form->ListView1_Click();
+    form->Combo1->setCurrentIndex(0);
+    QList<bool> listsEnabledAtYield;
+    QTimer probe;
+    connect(&probe, &QTimer::timeout, this, [&] { listsEnabledAtYield << form->ListView1->isEnabled(); });
+    probe.start(0);
+    QTest::mouseClick(form->PushButton1, Qt::LeftButton);
+    probe.stop();
+    QCOMPARE(boxes->texts().last(), QStringLiteral("Done."));
+    QCOMPARE(db->column("people", "name"), QVariantList({"ADA LOVELACE", "ALAN TURING", QVariant()}));
+    QCOMPARE(rows(form->ListView3), QStringList({"ADA LOVELACE", "ALAN TURING", ""}));
+    QVERIFY(!listsEnabledAtYield.isEmpty());
+    QVERIFY(!listsEnabledAtYield.contains(true));
+    QVERIFY(form->ListView1->isEnabled() && form->ListView2->isEnabled() && form->ListView3->isEnabled());
 }
 
 void Form2Test::switchDatabase()
