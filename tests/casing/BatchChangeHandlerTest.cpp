@@ -1,0 +1,203 @@
+#include "app/MainHelpers.h"
+#include "casing/BatchChangeHandler.h"
+#include "casing/Case.h"
+#include "platform/BusyPointer.h"
+#include "platform/ProgressBar.h"
+#include "support/RecordingMessageBoxes.h"
+#include "support/TestDatabase.h"
+#include "support/TestEnvironment.h"
+
+#include <QComboBox>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <memory>
+
+namespace {
+
+QStringList texts(QTreeWidget *list)
+{
+    QStringList all;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        all << list->topLevelItem(i)->text(0);
+    return all;
+}
+
+void fillList(QTreeWidget *list, const QStringList &rows)
+{
+    list->clear();
+    for (const QString &row : rows)
+        list->addTopLevelItem(new QTreeWidgetItem(QStringList{row}));
+    if (list->topLevelItemCount())
+        list->setCurrentItem(list->topLevelItem(0));
+}
+
+// The controls of the change options window, on a bare widget.
+struct Window {
+    QWidget window;
+    QTreeWidget *tables = new QTreeWidget(&window);
+    QTreeWidget *fields = new QTreeWidget(&window);
+    QTreeWidget *preview = new QTreeWidget(&window);
+    QComboBox *modes = new QComboBox(&window);
+    ProgressBar *bar = new ProgressBar(&window);
+    int refills = 0;
+    LoginFields login;
+
+    Window()
+    {
+        modes->addItems(Case::ModeTexts);
+        bar->setText("Progress Bar");
+    }
+
+    BatchChangeControls controls()
+    {
+        return {&window, [this] { return login; }, tables, fields, preview, modes, bar, [this] { ++refills; }};
+    }
+};
+
+} // namespace
+
+// "Start Changing" over bare widgets and the embedded engine.
+class BatchChangeHandlerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void emptyFieldList();
+    void cleanRunConvertsDatabaseAndPreview();
+    void noModeSaysMessUpThenDone();
+    void failedConnectionEndsAfterOneReport();
+    void rejectedStatementsEndWithTheCountAndARefill();
+    void notTextFieldSaysWhy();
+    void secondPressDuringARunDoesNothing();
+
+private:
+    std::unique_ptr<TestEnvironment> m_environment;
+    std::unique_ptr<TestDatabase> m_db;
+    std::unique_ptr<Window> m_form;
+    std::unique_ptr<RecordingMessageBoxes> m_boxes;
+};
+
+void BatchChangeHandlerTest::init()
+{
+    m_environment = std::make_unique<TestEnvironment>();
+    m_db = std::make_unique<TestDatabase>();
+    m_db->exec("CREATE TABLE people (id INTEGER PRIMARY KEY, name TEXT, age INTEGER)");
+    m_db->exec("INSERT INTO people (name, age) VALUES ('ann smith', 1), (NULL, 2), ('o''neil', 3), ('a', 4)");
+    m_form = std::make_unique<Window>();
+    m_form->login = m_db->fields();
+    fillList(m_form->tables, {"people"});
+    fillList(m_form->fields, {"name", "id", "age"});
+    fillList(m_form->preview, {"ann smith", "", "o'neil", "a"});
+    m_boxes = std::make_unique<RecordingMessageBoxes>();
+    // A report or message always opens over the busy pointer or after its reset, as the step says.
+    m_boxes->onShow = [](const RecordingMessageBoxes::Shown &shown) {
+        if (shown.icon == MessageBoxes::Icon::Warning)
+            QVERIFY(BusyPointer::isShowing());
+        else
+            QVERIFY(!BusyPointer::isShowing());
+    };
+}
+
+void BatchChangeHandlerTest::cleanup()
+{
+    m_boxes.reset();
+    m_form.reset();
+    m_db.reset();
+    m_environment.reset();
+    BusyPointer::reset();
+}
+
+void BatchChangeHandlerTest::emptyFieldList()
+{
+    m_form->fields->clear();
+    StartChanging(m_form->controls());
+    QCOMPARE(m_boxes->texts(), QStringList{"Please select a field."});
+    QCOMPARE(m_boxes->shown.first().title, Main::appTitle());
+    QCOMPARE(m_db->column("people", "name"), (QVariantList{"ann smith", QVariant(), "o'neil", "a"}));
+}
+
+void BatchChangeHandlerTest::cleanRunConvertsDatabaseAndPreview()
+{
+    m_form->modes->setCurrentText("Proper Case");
+    StartChanging(m_form->controls());
+
+    QCOMPARE(m_boxes->texts(), QStringList{"Done."});
+    QCOMPARE(m_db->column("people", "name"), (QVariantList{"Ann Smith", QVariant(), "O'neil", "A"}));
+    QCOMPARE(texts(m_form->preview), (QStringList{"Ann Smith", "", "O'neil", "A"}));
+    QCOMPARE(m_form->bar->value(), 0.0);
+    QCOMPARE(m_form->bar->text(), QStringLiteral("Progress Bar"));
+    QVERIFY(!BusyPointer::isShowing());
+    QCOMPARE(m_form->refills, 0);
+}
+
+void BatchChangeHandlerTest::noModeSaysMessUpThenDone()
+{
+    m_form->modes->setEditable(true);
+    m_form->modes->setEditText("Title Case");
+    StartChanging(m_form->controls());
+    QCOMPARE(m_boxes->texts(), (QStringList{"mess up", "Done."}));
+    QCOMPARE(m_db->column("people", "name"), (QVariantList{"ann smith", QVariant(), "o'neil", "a"}));
+    QCOMPARE(texts(m_form->preview), (QStringList{"ann smith", "", "o'neil", "a"}));
+}
+
+void BatchChangeHandlerTest::failedConnectionEndsAfterOneReport()
+{
+    m_form->login = TestDatabase::unreachable();
+    m_form->bar->setValue(40);
+    StartChanging(m_form->controls());
+    QCOMPARE(m_boxes->shown.size(), 1);
+    QCOMPARE(m_boxes->shown.first().title, QStringLiteral("Application Error"));
+    QVERIFY(m_boxes->shown.first().text.contains(
+        "\r\nin Quorvel2021/08/31.Form2.PushButton1_Click at line 118\r\r"));
+    QCOMPARE(texts(m_form->preview), (QStringList{"ann smith", "", "o'neil", "a"}));
+    QCOMPARE(m_form->bar->value(), 0.0);
+    QVERIFY(!BusyPointer::isShowing());
+}
+
+void BatchChangeHandlerTest::rejectedStatementsEndWithTheCountAndARefill()
+{
+    m_db->exec("CREATE TRIGGER refuse BEFORE UPDATE ON people BEGIN SELECT RAISE(ABORT, 'no'); END");
+    m_form->modes->setCurrentText("UPPER CASE");
+    StartChanging(m_form->controls());
+    QCOMPARE(m_boxes->shown.size(), 2);
+    QVERIFY(m_boxes->shown[0].text.contains("at line 150"));
+    QCOMPARE(m_boxes->shown[1].text, QStringLiteral("3 of 4 records could not be changed: 3 refused by the server."));
+    QCOMPARE(m_form->refills, 1);
+    QCOMPARE(texts(m_form->preview), (QStringList{"ann smith", "", "o'neil", "a"}));
+}
+
+void BatchChangeHandlerTest::notTextFieldSaysWhy()
+{
+    m_form->fields->setCurrentItem(m_form->fields->topLevelItem(2));
+    StartChanging(m_form->controls());
+    QCOMPARE(m_boxes->shown.size(), 1);
+    QCOMPARE(m_boxes->shown.first().icon, MessageBoxes::Icon::None);
+    QVERIFY(m_boxes->shown.first().text.contains("\"age\""));
+    QCOMPARE(m_db->column("people", "age"), (QVariantList{"1", "2", "3", "4"}));
+}
+
+void BatchChangeHandlerTest::secondPressDuringARunDoesNothing()
+{
+    m_db->exec("CREATE TABLE changes (n INTEGER)");
+    m_db->exec("CREATE TRIGGER counted AFTER UPDATE ON people BEGIN INSERT INTO changes VALUES (1); END");
+    m_form->modes->setCurrentText("UPPER CASE");
+    bool wasRunning = false;
+    // Fires in the run's first yield: the user presses again and picks another field.
+    QTimer::singleShot(0, this, [&] {
+        wasRunning = isChangingCase();
+        m_form->fields->setCurrentItem(m_form->fields->topLevelItem(1));
+        StartChanging(m_form->controls());
+    });
+    StartChanging(m_form->controls());
+    QVERIFY(wasRunning);
+    QVERIFY(!isChangingCase());
+    QCOMPARE(m_boxes->texts(), QStringList{"Done."});
+    QCOMPARE(m_db->column("people", "name"), (QVariantList{"ANN SMITH", QVariant(), "O'NEIL", "A"}));
+    QCOMPARE(m_db->query("SELECT count(*) FROM changes").value(0).toInt(), 3);
+}
+
+QTEST_MAIN(BatchChangeHandlerTest)
+#include "BatchChangeHandlerTest.moc"
