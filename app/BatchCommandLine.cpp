@@ -1,8 +1,149 @@
 #include "app/BatchCommandLine.h"
 
+#include "app/Settings.h"
+#include "casing/BatchChange.h"
+#include "casing/Case.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
 #include <cstring>
+#include <optional>
+
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
 
 namespace BatchCommandLine {
+
+namespace {
+
+enum ExitCode { AllChanged = 0, SomeUnchanged = 1, UsageOrConnection = 2 };
+
+const char *const HelpText = R"(Usage: vantrell --batch --table TABLE --field FIELD --mode MODE [options]
+
+Changes the letter case of every value of one text field of one table, the
+same job as "Start Changing" in the program's window, without the windows.
+
+  --table TABLE      the table, as the database spells it
+  --field FIELD      the field; only char, varchar, text, nchar, nvarchar and
+                     ntext fields are changed
+  --mode MODE        "UPPER CASE", "lower case", "Proper Case", "Sentence case",
+                     or one of the words upper, lower, proper, sentence
+
+Login fields are the ones the login window remembered; these replace them:
+  --server NAME      the server
+  --port PORT        the port (not used for a local connection)
+  --user NAME        the user name
+  --database NAME    the database
+  --local            a local connection (no port)
+  --no-local         not a local connection
+
+The password is never taken from the command line: it is the remembered one,
+or the environment variable VANTRELL_PASSWORD when that is set.
+
+Each record's row is changed only while it still holds the value that was
+read. A progress bar (plain lines when the output is not a terminal) is
+followed by one summary line.
+
+Exit status: 0 every record was changed or needed no change; 1 some records
+could not be changed (the summary says why); 2 a usage error, or the
+connection, the field or the table could not be reached.
+  --help             this text
+)";
+
+QTextStream &out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+QTextStream &err()
+{
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+int usageError(const QString &message)
+{
+    err() << "vantrell: " << message << "\nTry 'vantrell --help' for more.\n";
+    err().flush();
+    return UsageOrConnection;
+}
+
+LoginFields rememberedLoginFields()
+{
+    LoginFields fields;
+    fields.server = Settings::read(Settings::MSServer);
+    fields.port = Settings::read(Settings::MSPort, QStringLiteral("1433"));
+    fields.user = Settings::read(Settings::MSUser);
+    fields.password = Settings::read(Settings::MSPassword);
+    fields.database = Settings::read(Settings::MSDatabase);
+    fields.localConnection = Settings::read(Settings::LocalConnection, QStringLiteral("0")) != QLatin1String("0");
+    return fields;
+}
+
+// Draws the progress as a bar on a terminal, as a line per tenth otherwise,
+// and only when what it shows changes.
+class ProgressOutput {
+public:
+    ProgressOutput() : m_terminal(isatty(fileno(stdout)) != 0) {}
+
+    void show(double value)
+    {
+        const int percent = int(value);
+        if (m_terminal) {
+            if (percent == m_shown)
+                return;
+            constexpr int Width = 40;
+            const int filled = percent * Width / 100;
+            out() << '\r' << '[' << QString(filled, QLatin1Char('#')) << QString(Width - filled, QLatin1Char('.'))
+                  << "] " << qSetFieldWidth(3) << percent << qSetFieldWidth(0) << '%';
+            out().flush();
+        } else {
+            const int tenth = percent / 10 * 10;
+            if (tenth == m_shown)
+                return;
+            out() << "Progress: " << tenth << "%\n";
+            m_shown = tenth;
+            return;
+        }
+        m_shown = percent;
+    }
+
+    void finish()
+    {
+        if (m_terminal && m_shown >= 0)
+            out() << '\n';
+        m_shown = -1;
+    }
+
+private:
+    bool m_terminal;
+    int m_shown = -1;
+};
+
+QString summary(const BatchChange::Result &result)
+{
+    return QStringLiteral("%1 records read, %2 rows changed, %3 already in the target case or Null, %4 left unchanged "
+                          "(%5 changed by someone else since they were read, %6 not representable in the field's "
+                          "code page, %7 refused by the server).")
+        .arg(result.recordsRead)
+        .arg(result.rowsChanged)
+        .arg(result.alreadyInCase)
+        .arg(result.unchanged())
+        .arg(result.changedSinceRead)
+        .arg(result.notRepresentable)
+        .arg(result.rejected);
+}
+
+} // namespace
 
 bool isRequested(int argc, char *argv[])
 {
@@ -12,9 +153,94 @@ bool isRequested(int argc, char *argv[])
     return false;
 }
 
-int run(const QStringList &)
+int run(const QStringList &arguments)
 {
-    return 2;
+    for (const QString &argument : arguments.mid(1))
+        if (argument == QLatin1String("--password") || argument.startsWith(QLatin1String("--password=")))
+            return usageError(QStringLiteral("the password is not taken from the command line; set "
+                                             "VANTRELL_PASSWORD or let the login window remember it."));
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption batch(QStringLiteral("batch"));
+    const QCommandLineOption help(QStringLiteral("help"));
+    const QCommandLineOption table(QStringLiteral("table"), QString(), QStringLiteral("table"));
+    const QCommandLineOption field(QStringLiteral("field"), QString(), QStringLiteral("field"));
+    const QCommandLineOption mode(QStringLiteral("mode"), QString(), QStringLiteral("mode"));
+    const QCommandLineOption server(QStringLiteral("server"), QString(), QStringLiteral("name"));
+    const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("port"));
+    const QCommandLineOption user(QStringLiteral("user"), QString(), QStringLiteral("name"));
+    const QCommandLineOption database(QStringLiteral("database"), QString(), QStringLiteral("name"));
+    const QCommandLineOption local(QStringLiteral("local"));
+    const QCommandLineOption noLocal(QStringLiteral("no-local"));
+    parser.addOptions({batch, help, table, field, mode, server, port, user, database, local, noLocal});
+
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        out() << HelpText;
+        out().flush();
+        return AllChanged;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument \"%1\".").arg(parser.positionalArguments().first()));
+    for (const QCommandLineOption *required : {&table, &field, &mode})
+        if (!parser.isSet(*required) || parser.value(*required).isEmpty())
+            return usageError(QStringLiteral("--%1 is required.").arg(required->names().first()));
+    const QString modeText = parser.value(mode);
+    const std::optional<Case::Mode> chosen = Case::ModeOf(modeText);
+    if (!chosen)
+        return usageError(QStringLiteral("unknown mode \"%1\"; use \"UPPER CASE\", \"lower case\", \"Proper Case\", "
+                                         "\"Sentence case\" or upper, lower, proper, sentence.")
+                              .arg(modeText));
+    if (parser.isSet(local) && parser.isSet(noLocal))
+        return usageError(QStringLiteral("--local and --no-local cannot both be given."));
+
+    LoginFields fields = rememberedLoginFields();
+    if (parser.isSet(server))
+        fields.server = parser.value(server);
+    if (parser.isSet(port))
+        fields.port = parser.value(port);
+    if (parser.isSet(user))
+        fields.user = parser.value(user);
+    if (parser.isSet(database))
+        fields.database = parser.value(database);
+    if (parser.isSet(local) || parser.isSet(noLocal))
+        fields.localConnection = parser.isSet(local);
+    if (qEnvironmentVariableIsSet("VANTRELL_PASSWORD"))
+        fields.password = qEnvironmentVariable("VANTRELL_PASSWORD");
+
+    ProgressOutput progress;
+    BatchChange::Callbacks callbacks;
+    const QString listText = Case::ModeTexts[int(*chosen)];
+    callbacks.modeText = [listText] { return listText; };
+    callbacks.progress = [&progress](double value) { progress.show(value); };
+    callbacks.failure = [&progress](int line, const QString &description) {
+        progress.finish();
+        out().flush();
+        const bool opening = line == BatchChange::LineOpenLocal || line == BatchChange::LineOpenWithPort;
+        err() << "vantrell: " << (opening ? "could not connect: " : "") << description << '\n';
+        err().flush();
+    };
+    BatchChange change(fields, parser.value(table), parser.value(field), callbacks);
+    const BatchChange::Result result = change.run();
+    progress.finish();
+
+    switch (result.outcome) {
+    case BatchChange::Outcome::NotStarted:
+        err() << "vantrell: nothing was changed.\n";
+        err().flush();
+        return UsageOrConnection;
+    case BatchChange::Outcome::Refused:
+        err() << "vantrell: " << result.refusal << '\n';
+        err().flush();
+        return UsageOrConnection;
+    case BatchChange::Outcome::Finished:
+        break;
+    }
+    out() << summary(result) << '\n';
+    out().flush();
+    return result.unchanged() > 0 ? SomeUnchanged : AllChanged;
 }
 
 } // namespace BatchCommandLine
