@@ -151,6 +151,7 @@ void SkinEngine::apply(QWidget *window)
     }
 
     m_window = window;
+    m_windowPaletteBefore = window->palette();
     if (m_useCommonStyle) {
         m_windowStyle = QStyleFactory::create(CommonStyle);
         if (m_windowStyle) {
@@ -167,13 +168,16 @@ void SkinEngine::remove()
 {
     if (m_appliedToProgram) {
         m_appliedToProgram = false;
-        qApp->setStyleSheet(m_programStyleSheetBefore);
-        if (m_useCommonStyle && QApplication::style()->name() != m_programStyleBefore)
+        // Without a style sheet the program's style is its own again, not the sheet's wrapper.
+        qApp->setStyleSheet(QString());
+        if (!m_programStyleBefore.isEmpty() && QApplication::style()->name() != m_programStyleBefore)
             QApplication::setStyle(m_programStyleBefore);
         QApplication::setPalette(m_programPaletteBefore);
+        qApp->setStyleSheet(m_programStyleSheetBefore);
     }
     if (m_window) {
         m_window->setStyleSheet(QString());
+        m_window->setPalette(m_windowPaletteBefore);
         if (m_windowStyle)
             forWindowAndDescendants(m_window, [this](QWidget *w) {
                 if (w->style() == m_windowStyle)

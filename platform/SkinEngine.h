@@ -72,5 +72,6 @@ private:
     QPalette m_programPaletteBefore;
     QString m_programStyleBefore;
     QPointer<QWidget> m_window;
+    QPalette m_windowPaletteBefore;
     QPointer<QStyle> m_windowStyle; // a child of the window, so it goes with it
 };
