@@ -35,7 +35,7 @@ void BatchCommandLineTest::run_data()
         << QStringList{"--mode", "lower"} << "CREATE TRIGGER refuse BEFORE UPDATE ON t BEGIN SELECT RAISE(ABORT, 'no'); END"
         << 1 << "1 left unchanged (0 changed by someone else since they were read, 0 not representable in the "
                 "field's code page, 1 refused by the server)"
-        << "vantrell: no" << untouched;
+        << "vantrell: [SQLite]no" << untouched;
     QTest::newRow("password on the command line") << QStringList{"--mode", "upper", "--password", "x"} << "" << 2 << ""
                                                   << "VANTRELL_PASSWORD" << untouched;
     QTest::newRow("unknown mode") << QStringList{"--mode", "title"} << "" << 2 << "" << "unknown mode" << untouched;
