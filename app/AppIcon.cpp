@@ -67,14 +67,14 @@ void drawDrum(QPainter &p, qreal s)
     p.drawEllipse(QRectF(left, top, width, lid));
 }
 
-// The round badge with "Aa"; too small to read below 24 pixels, so it stays a plain disc there.
+// The round badge with "Aa"; too small to read below 32 pixels, so it stays a plain disc there.
 void drawBadge(QPainter &p, qreal s)
 {
     const QRectF disc(s * 0.46, s * 0.46, s * 0.48, s * 0.48);
     p.setPen(QPen(BadgeEdge, qMax<qreal>(1.0, s * 0.03)));
     p.setBrush(Badge);
     p.drawEllipse(disc);
-    if (s < 24)
+    if (s < 32)
         return;
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setBold(true);
