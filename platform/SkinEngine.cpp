@@ -17,9 +17,10 @@ namespace {
 const QString Header = QStringLiteral("/* Vantrell skin 1 */");
 const QString CommonStyle = QStringLiteral("Fusion");
 
-QString displayName(const QString &path)
+// "The skin file "<path>" <fault>"
+Failure skinFault(const QString &path, const QString &fault)
 {
-    return QLatin1Char('"') + path + QLatin1Char('"');
+    return Failure(QStringLiteral("The skin file \"%1\" %2").arg(path, fault));
 }
 
 // "/* palette Window=#eef1f5 Base=#ffffff */" lines; anything else is left to Qt.
@@ -41,9 +42,8 @@ QPalette readPalette(const QString &path, const QStringList &lines)
             const int role = roles.keyToValue(roleName.toLatin1().constData(), &known);
             const QColor colour = QColor::fromString(colourName);
             if (!known || !colour.isValid() || role == QPalette::NoRole || role == QPalette::NColorRoles)
-                throw Failure(QStringLiteral("The skin file %1 has a bad palette entry \"%2\" on line %3.")
-                                  .arg(displayName(path), entry)
-                                  .arg(i + 1));
+                throw skinFault(path,
+                                QStringLiteral("has a bad palette entry \"%1\" on line %2.").arg(entry).arg(i + 1));
             palette.setColor(QPalette::ColorRole(role), colour);
         }
     }
@@ -65,31 +65,24 @@ void checkStructure(const QString &path, const QString &text)
         } else if (c == QLatin1Char('/') && i + 1 < text.size() && text[i + 1] == QLatin1Char('*')) {
             const qsizetype end = text.indexOf(QLatin1String("*/"), i + 2);
             if (end < 0)
-                throw Failure(QStringLiteral("The skin file %1 has a comment opened on line %2 that never closes.")
-                                  .arg(displayName(path))
-                                  .arg(line));
+                throw skinFault(path, QStringLiteral("has a comment opened on line %1 that never closes.").arg(line));
             line += int(text.mid(i, end - i).count(QLatin1Char('\n')));
             i = end + 1;
         } else if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
             const qsizetype end = text.indexOf(c, i + 1);
             if (end < 0 || text.mid(i, end - i).contains(QLatin1Char('\n')))
-                throw Failure(
-                    QStringLiteral("The skin file %1 has a quote on line %2 that never closes.").arg(displayName(path)).arg(line));
+                throw skinFault(path, QStringLiteral("has a quote on line %1 that never closes.").arg(line));
             i = end;
         } else if (c == QLatin1Char('{')) {
             if (depth++ == 0)
                 openedOn = line;
         } else if (c == QLatin1Char('}')) {
             if (--depth < 0)
-                throw Failure(QStringLiteral("The skin file %1 has a \"}\" on line %2 that closes nothing.")
-                                  .arg(displayName(path))
-                                  .arg(line));
+                throw skinFault(path, QStringLiteral("has a \"}\" on line %1 that closes nothing.").arg(line));
         }
     }
     if (depth > 0)
-        throw Failure(QStringLiteral("The skin file %1 has a \"{\" on line %2 that never closes.")
-                          .arg(displayName(path))
-                          .arg(openedOn));
+        throw skinFault(path, QStringLiteral("has a \"{\" on line %1 that never closes.").arg(openedOn));
 }
 
 void forWindowAndDescendants(QWidget *window, const std::function<void(QWidget *)> &action)
@@ -106,17 +99,16 @@ void SkinEngine::load(const QString &path, const QString &additions)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        throw Failure(QStringLiteral("The skin file %1 could not be read: %2").arg(displayName(path), file.errorString()));
+        throw skinFault(path, QStringLiteral("could not be read: %1").arg(file.errorString()));
     const QString text = QString::fromUtf8(file.readAll());
     if (file.error() != QFileDevice::NoError)
-        throw Failure(QStringLiteral("The skin file %1 could not be read: %2").arg(displayName(path), file.errorString()));
+        throw skinFault(path, QStringLiteral("could not be read: %1").arg(file.errorString()));
     if (text.trimmed().isEmpty())
-        throw Failure(QStringLiteral("The skin file %1 is empty.").arg(displayName(path)));
+        throw skinFault(path, QStringLiteral("is empty."));
 
     const QStringList lines = text.split(QLatin1Char('\n'));
     if (lines.first().trimmed() != Header)
-        throw Failure(QStringLiteral("The skin file %1 is not a skin: its first line must read \"%2\".")
-                          .arg(displayName(path), Header));
+        throw skinFault(path, QStringLiteral("is not a skin: its first line must read \"%1\".").arg(Header));
     const QPalette palette = readPalette(path, lines);
     checkStructure(path, text);
     if (!additions.isEmpty())

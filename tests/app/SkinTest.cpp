@@ -45,8 +45,8 @@ struct Window {
     QTreeWidget *list = new QTreeWidget(&window);
     QComboBox *combo = new QComboBox(&window);
 
-    QList<QWidget *> plain() const { return {&const_cast<QWidget &>(window), frame, labelInFrame, label, check, option}; }
-    QList<QWidget *> others() const { return {text, button, list, combo}; }
+    QList<QWidget *> plain() { return {&window, frame, labelInFrame, label, check, option}; }
+    QList<QWidget *> others() { return {text, button, list, combo}; }
 };
 
 bool hasFace(const QWidget *w)

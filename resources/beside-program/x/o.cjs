@@ -44,21 +44,6 @@ QLineEdit:disabled {
     color: #6f7c8a;
 }
 
-QComboBox {
-    background-color: #ffffff;
-    border: 1px solid #9ba7b4;
-    border-radius: 3px;
-    padding: 1px 6px;
-}
-QComboBox:focus {
-    border: 1px solid #2e6590;
-}
-QComboBox::drop-down {
-    subcontrol-origin: padding;
-    subcontrol-position: top right;
-    width: 20px;
-    border-left: 1px solid #c9d1da;
-}
 QComboBox QAbstractItemView {
     background-color: #ffffff;
     border: 1px solid #9ba7b4;
