@@ -1,5 +1,6 @@
 #include "browser/Form2.h"
 
+#include "app/AppIcon.h"
 #include "app/BuildConfig.h"
 #include "app/ErrorReport.h"
 #include "app/FailureTrap.h"
@@ -16,7 +17,6 @@
 #include "platform/ProgressBar.h"
 #include "platform/odbc/Connection.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -148,7 +148,7 @@ void Form2::Form_Load()
     m_loading = true;
     FailureTrap trap(ErrorReport::Form2_Form_Load, this);
     trap.step(102, [&] { Main::SetFaceColours(this); });
-    trap.step(104, [&] { setWindowIcon(QApplication::windowIcon()); });
+    trap.step(104, [&] { setWindowIcon(AppIcon::icon()); });
     const QString cursorPath = Main::besideProgram(HandCursorFile);
     if (trap.test(106, [&] { return Main::FileExists(cursorPath); }))
         trap.step(108, [&] {

@@ -188,6 +188,7 @@ void Form2Test::loadAddsColumnsAndModes()
     makeForm();
     QVERIFY(boxes->shown.isEmpty());
     QCOMPARE(form->windowTitle(), QStringLiteral("Vantrell"));
+    QVERIFY(!form->windowIcon().isNull());
     const struct {
         QTreeWidget *list;
         QString header;
