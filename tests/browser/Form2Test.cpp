@@ -53,6 +53,27 @@ void fillNumbers(TestDatabase &db, const QString &table, int count)
                     .arg(table));
 }
 
+// Counts the passes of the event loop: each pass delivers the one event posted
+// in the pass before, and the handler posts the next.
+class YieldCounter : public QObject {
+public:
+    YieldCounter()
+    {
+        QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+        QCoreApplication::processEvents();
+        passes = 0;
+    }
+    bool event(QEvent *e) override
+    {
+        if (e->type() != QEvent::User)
+            return QObject::event(e);
+        ++passes;
+        QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+        return true;
+    }
+    int passes = 0;
+};
+
 } // namespace
 
 // The change options window, offscreen, against the embedded engine.
@@ -79,6 +100,7 @@ private slots:
     void choosingFieldReplacesOnlyPreview();
     void emptyFieldListOpensNothing();
     void busyPointerWhileFilling();
+    void yieldsOncePerRow();
     void failedQueryLeavesListsAndPointer_data();
     void failedQueryLeavesListsAndPointer();
     void newChoiceDuringFillWins();
@@ -439,6 +461,18 @@ void Form2Test::busyPointerWhileFilling()
     QVERIFY(!busyAtYield.isEmpty());
     QVERIFY(!busyAtYield.contains(false));
     QVERIFY(!QGuiApplication::overrideCursor());
+}
+
+void Form2Test::yieldsOncePerRow()
+{
+    db->exec("CREATE TABLE t (a TEXT, b TEXT, c TEXT)");
+    fillNumbers(*db, "t", 4);
+    makeForm();
+    loadTables();
+    YieldCounter counter;
+    form->ListView1_Click();
+    // Three fields, then the preview: once before its rows and once per row.
+    QCOMPARE(counter.passes, 3 + 1 + 4);
 }
 
 void Form2Test::failedQueryLeavesListsAndPointer_data()
