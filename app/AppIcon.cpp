@@ -102,7 +102,7 @@ QPixmap picture(int size)
 QIcon icon()
 {
     QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128, 256})
+    for (int size : { 16, 24, 32, 48, 64, 128, 256 })
         icon.addPixmap(picture(size));
     return icon;
 }

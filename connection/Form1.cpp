@@ -90,12 +90,14 @@ QPushButton *makeButton(QWidget *parent, const QString &name, const QString &cap
 
 } // namespace
 
-Form1::Form1(QWidget *parent) : QWidget(parent, Qt::Window), m_endProgram([] { QCoreApplication::exit(0); })
+Form1::Form1(QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_endProgram([] { QCoreApplication::exit(0); })
 {
     setObjectName(QStringLiteral("Form1"));
     // A fixed-size window: close and minimise, no maximise.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                   | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+        | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
     setFixedSize(8040 / TwipsPerPixel, 3975 / TwipsPerPixel);
     setFont(boxFont());
     buildControls();
@@ -123,24 +125,25 @@ void Form1::buildControls()
     // Every character of the password shows as "*", whatever the desktop's own
     // mask character is.
     Text3->setEchoMode(QLineEdit::Password);
-    Text3->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; lineedit-password-mask-delay: 0; }"));
+    Text3->setStyleSheet(
+        QStringLiteral("QLineEdit { lineedit-password-character: 42; lineedit-password-mask-delay: 0; }"));
 
     Check6 = new QCheckBox(QStringLiteral("Local Connection"), Frame1);
     Check6->setObjectName(QStringLiteral("Check6"));
     Check6->setGeometry(twips(1320, 2250, 1950, 255));
 
-    PushButton5 = makeButton(Frame1, QStringLiteral("PushButton5"), QStringLiteral("Test Connection"),
-                             twips(240, 2610, 3600, 405));
-    PushButton4 = makeButton(Frame1, QStringLiteral("PushButton4"), QStringLiteral("Help"),
-                             twips(3960, 2610, 3600, 405));
-    PushButton3 = makeButton(this, QStringLiteral("PushButton3"), QStringLiteral("Next >"),
-                             twips(120, 3450, 7800, 405));
+    PushButton5 = makeButton(
+        Frame1, QStringLiteral("PushButton5"), QStringLiteral("Test Connection"), twips(240, 2610, 3600, 405));
+    PushButton4
+        = makeButton(Frame1, QStringLiteral("PushButton4"), QStringLiteral("Help"), twips(3960, 2610, 3600, 405));
+    PushButton3
+        = makeButton(this, QStringLiteral("PushButton3"), QStringLiteral("Next >"), twips(120, 3450, 7800, 405));
 
     // Focus order: the five boxes, the two frame buttons, "Next >", then the check box.
-    const QList<QWidget *> order{Text1, Text9, Text2, Text3, Text4, PushButton5, PushButton4, PushButton3, Check6};
+    const QList<QWidget *> order { Text1, Text9, Text2, Text3, Text4, PushButton5, PushButton4, PushButton3, Check6 };
     for (qsizetype i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order[i], order[i + 1]);
-    for (QLineEdit *box : {Text1, Text9, Text2, Text3, Text4})
+    for (QLineEdit *box : { Text1, Text9, Text2, Text3, Text4 })
         box->installEventFilter(this);
 
     connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
@@ -151,16 +154,12 @@ void Form1::buildControls()
 
 void Form1::connectSaving()
 {
-    const QList<std::pair<QLineEdit *, QString>> keys{{Text1, Settings::MSServer},
-                                                      {Text2, Settings::MSUser},
-                                                      {Text3, Settings::MSPassword},
-                                                      {Text4, Settings::MSDatabase},
-                                                      {Text9, Settings::MSPort}};
+    const QList<std::pair<QLineEdit *, QString>> keys { { Text1, Settings::MSServer }, { Text2, Settings::MSUser },
+        { Text3, Settings::MSPassword }, { Text4, Settings::MSDatabase }, { Text9, Settings::MSPort } };
     for (const auto &[box, key] : keys)
         connect(box, &QLineEdit::textChanged, this, [this, key = key](const QString &text) { save(key, text); });
-    connect(Check6, &QCheckBox::toggled, this, [this](bool ticked) {
-        save(Settings::LocalConnection, ticked ? QStringLiteral("1") : QStringLiteral("0"));
-    });
+    connect(Check6, &QCheckBox::toggled, this,
+        [this](bool ticked) { save(Settings::LocalConnection, ticked ? QStringLiteral("1") : QStringLiteral("0")); });
 }
 
 void Form1::save(const QString &key, const QString &value)
@@ -190,7 +189,7 @@ void Form1::centreOnScreen()
 void Form1::setButtonPointer(const QCursor &pointer)
 {
     m_buttonPointer = pointer;
-    for (QPushButton *button : {PushButton3, PushButton4, PushButton5})
+    for (QPushButton *button : { PushButton3, PushButton4, PushButton5 })
         button->setCursor(pointer);
 }
 
@@ -263,8 +262,8 @@ void Form1::PushButton5_Click()
         }
     }
     // The busy pointer stays while the answer is on screen.
-    MessageBoxes::instance().inform(this, opened ? ConnectionSuccessful : CouldNotConnect, Main::appTitle(),
-                                    MessageBoxes::Icon::None);
+    MessageBoxes::instance().inform(
+        this, opened ? ConnectionSuccessful : CouldNotConnect, Main::appTitle(), MessageBoxes::Icon::None);
     BusyPointer::reset();
 }
 
@@ -292,7 +291,9 @@ void Form1::PushButton4_Click()
                              "need to use")
             + paragraph;
     });
-    trap.step(112, [&] { text += QStringLiteral("localhost\\SQLEXPRESS") + paragraph + QStringLiteral("for example, for Server."); });
+    trap.step(112, [&] {
+        text += QStringLiteral("localhost\\SQLEXPRESS") + paragraph + QStringLiteral("for example, for Server.");
+    });
     trap.step(114, [&] { MessageBoxes::instance().inform(this, text, Main::appTitle(), MessageBoxes::Icon::None); });
     if (trap.test(116, [&] { return MessageBoxes::instance().ask(this, HelpQuestion, Main::appTitle()); }))
         trap.step(118, [&] { Shell::instance().open(Main::besideProgram(LocalConnectionPicture)); });
@@ -343,8 +344,7 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
         // text is selected once the click has been handled, and again when the
         // button is released.
         QTimer::singleShot(0, box, [box] { box->selectAll(); });
-        box->setProperty(SelectOnRelease,
-                         static_cast<QFocusEvent *>(event)->reason() == Qt::MouseFocusReason);
+        box->setProperty(SelectOnRelease, static_cast<QFocusEvent *>(event)->reason() == Qt::MouseFocusReason);
         break;
     }
     case QEvent::MouseButtonRelease:

@@ -79,7 +79,7 @@ void arrow(QPainter &p, QPointF from, QPointF to)
     wing2.setAngle(back.angle() - 25);
     p.setBrush(Accent);
     p.setPen(Qt::NoPen);
-    p.drawPolygon(QPolygonF({tip, wing1.p2(), wing2.p2()}));
+    p.drawPolygon(QPolygonF({ tip, wing1.p2(), wing2.p2() }));
 }
 
 void note(QPainter &p, const QRectF &box, int number, const QString &title, const QString &text)
@@ -95,7 +95,7 @@ void note(QPainter &p, const QRectF &box, int number, const QString &title, cons
     p.drawText(QRectF(box.left() + 40, box.top() + 3, box.width() - 40, 24), Qt::AlignLeft, title);
     p.setFont(sans(14));
     p.drawText(QRectF(box.left() + 40, box.top() + 28, box.width() - 40, box.height() - 28),
-               Qt::AlignLeft | Qt::TextWordWrap, text);
+        Qt::AlignLeft | Qt::TextWordWrap, text);
 }
 
 } // namespace
@@ -142,10 +142,11 @@ int main(int argc, char *argv[])
 
     p.setPen(Ink);
     p.setFont(sans(26, true));
-    p.drawText(QRect(margin, 18, picture.width() - 2 * margin, 34), Qt::AlignLeft, QStringLiteral("How I connect locally"));
+    p.drawText(
+        QRect(margin, 18, picture.width() - 2 * margin, 34), Qt::AlignLeft, QStringLiteral("How I connect locally"));
     p.setFont(sans(15));
     p.drawText(QRect(margin, 52, picture.width() - 2 * margin, 24), Qt::AlignLeft,
-               QStringLiteral("Microsoft SQL Server Express Edition on this computer, with Vantrell's login window"));
+        QStringLiteral("Microsoft SQL Server Express Edition on this computer, with Vantrell's login window"));
 
     p.setPen(QPen(QColor(0, 0, 0, 40), 6));
     p.drawRect(QRect(origin + QPoint(3, 3), window.size()));
@@ -154,22 +155,22 @@ int main(int argc, char *argv[])
     const qreal notesLeft = origin.x() + window.width() + 60;
     const qreal notesWidth = picture.width() - notesLeft - margin;
     note(p, QRectF(notesLeft, heading, notesWidth, 110), 1, QStringLiteral("Server"),
-         QStringLiteral("localhost, a backslash and the instance name: localhost\\SQLEXPRESS for a default "
-                        "Express installation."));
+        QStringLiteral("localhost, a backslash and the instance name: localhost\\SQLEXPRESS for a default "
+                       "Express installation."));
     note(p, QRectF(notesLeft, heading + 118, notesWidth, 90), 2, QStringLiteral("Local Connection"),
-         QStringLiteral("Tick it: the instance is found by its name, so the port box is not used."));
+        QStringLiteral("Tick it: the instance is found by its name, so the port box is not used."));
     note(p, QRectF(notesLeft, heading + 216, notesWidth, 100), 3, QStringLiteral("Test Connection"),
-         QStringLiteral("Username, password and database as your administrator gave them; then press Test "
-                        "Connection, and Next > when it succeeds."));
+        QStringLiteral("Username, password and database as your administrator gave them; then press Test "
+                       "Connection, and Next > when it succeeds."));
 
     arrow(p, QPointF(notesLeft - 6, heading + 14),
-          QPointF(clientOrigin.x() + serverBox.x() + form.Text1->width() - 30, clientOrigin.y() + serverBox.y() + 2));
+        QPointF(clientOrigin.x() + serverBox.x() + form.Text1->width() - 30, clientOrigin.y() + serverBox.y() + 2));
     arrow(p, QPointF(notesLeft - 6, heading + 132),
-          QPointF(clientOrigin.x() + localBox.x() + form.Check6->width() + 4,
-                  clientOrigin.y() + localBox.y() + form.Check6->height() / 2));
+        QPointF(clientOrigin.x() + localBox.x() + form.Check6->width() + 4,
+            clientOrigin.y() + localBox.y() + form.Check6->height() / 2));
     arrow(p, QPointF(notesLeft - 6, heading + 230),
-          QPointF(clientOrigin.x() + testButton.x() + form.PushButton5->width() - 40,
-                  clientOrigin.y() + testButton.y() + form.PushButton5->height() + 4));
+        QPointF(clientOrigin.x() + testButton.x() + form.PushButton5->width() - 40,
+            clientOrigin.y() + testButton.y() + form.PushButton5->height() + 4));
     p.end();
 
     QImageWriter writer(QString::fromLocal8Bit(argv[1]), "jpeg");

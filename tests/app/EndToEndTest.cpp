@@ -102,20 +102,20 @@ void EndToEndTest::loginChooseChangeAndRestart()
         type(login->Text3, "pw");
         type(login->Text4, db.path());
         QTest::mouseClick(login->PushButton5, Qt::LeftButton);
-        QCOMPARE(boxes->texts(), QStringList{"Connection successful."});
+        QCOMPARE(boxes->texts(), QStringList { "Connection successful." });
 
         QTest::mouseClick(login->PushButton3, Qt::LeftButton);
         Form2 *work = flow.changeOptionsWindow();
         QVERIFY(work && work->isVisible());
         QVERIFY(!login->isVisible());
-        QCOMPARE(rows(work->ListView1), QStringList({"Cities", "Customers"}));
-        QCOMPARE(rows(work->ListView2), QStringList({"Id", "Name"}));
+        QCOMPARE(rows(work->ListView1), QStringList({ "Cities", "Customers" }));
+        QCOMPARE(rows(work->ListView2), QStringList({ "Id", "Name" }));
         QCOMPARE(work->Combo1->currentText(), QStringLiteral("UPPER CASE"));
 
         QVERIFY(clickRow(work->ListView1, "Customers"));
-        QTRY_COMPARE(rows(work->ListView2), QStringList({"Id", "Name", "City"}));
+        QTRY_COMPARE(rows(work->ListView2), QStringList({ "Id", "Name", "City" }));
         QVERIFY(clickRow(work->ListView2, "Name"));
-        QTRY_COMPARE(rows(work->ListView3), QStringList({"ann SMITH", "JOHN o'brien", "", "bob"}));
+        QTRY_COMPARE(rows(work->ListView3), QStringList({ "ann SMITH", "JOHN o'brien", "", "bob" }));
 
         // Two steps down the mode box: "Proper Case".
         work->Combo1->setFocus();
@@ -128,11 +128,10 @@ void EndToEndTest::loginChooseChangeAndRestart()
         QCOMPARE(boxes->texts().last(), QStringLiteral("Done."));
         QCOMPARE(boxes->shown.size(), 2); // no error report on the way
         QCOMPARE(boxes->shown.last().title, Main::appTitle());
-        QCOMPARE(db.column("Customers", "Name"),
-                 QVariantList({"Ann Smith", "John O'brien", QVariant(), "Bob"}));
-        QCOMPARE(db.column("Customers", "City"), QVariantList({"dublin", "NEW YORK", "paris", ""}));
-        QCOMPARE(db.column("Cities", "Name"), QVariantList({"dublin", "NEW YORK"}));
-        QCOMPARE(rows(work->ListView3), QStringList({"Ann Smith", "John O'brien", "", "Bob"}));
+        QCOMPARE(db.column("Customers", "Name"), QVariantList({ "Ann Smith", "John O'brien", QVariant(), "Bob" }));
+        QCOMPARE(db.column("Customers", "City"), QVariantList({ "dublin", "NEW YORK", "paris", "" }));
+        QCOMPARE(db.column("Cities", "Name"), QVariantList({ "dublin", "NEW YORK" }));
+        QCOMPARE(rows(work->ListView3), QStringList({ "Ann Smith", "John O'brien", "", "Bob" }));
         QVERIFY(!BusyPointer::isShowing());
         QCOMPARE(work->ProgressBar1->value(), 0.0);
     }
@@ -153,7 +152,7 @@ void EndToEndTest::loginChooseChangeAndRestart()
     Form2 *work = again.changeOptionsWindow();
     QVERIFY(work && work->isVisible());
     QCOMPARE(work->Combo1->currentText(), QStringLiteral("Proper Case"));
-    QCOMPARE(rows(work->ListView1), QStringList({"Cities", "Customers"}));
+    QCOMPARE(rows(work->ListView1), QStringList({ "Cities", "Customers" }));
     QCOMPARE(boxes->shown.size(), 0);
     QVERIFY(shell->opened.isEmpty());
 }

@@ -1,8 +1,8 @@
+#include "connection/Form1.h"
 #include "app/BuildConfig.h"
 #include "app/ErrorReport.h"
 #include "app/MainHelpers.h"
 #include "app/Settings.h"
-#include "connection/Form1.h"
 #include "platform/BusyPointer.h"
 #include "platform/Failure.h"
 #include "support/RecordingMessageBoxes.h"
@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 
 class Form1Test : public QObject {
@@ -47,6 +48,8 @@ private slots:
     void helpPictureOnlyOnYes();
     void helpReportsShellFailure();
 
+    void nextReportsFailureAndStays();
+    void unsavableFieldToldOnce();
     void nextStopsSilently_data();
     void nextStopsSilently();
     void closingEndsProgram();
@@ -115,18 +118,18 @@ void Form1Test::windowShapeAndFonts()
     QCOMPARE(form->PushButton5->text(), QStringLiteral("Test Connection"));
     QCOMPARE(form->PushButton4->text(), QStringLiteral("Help"));
     QCOMPARE(form->PushButton3->text(), QStringLiteral("Next >"));
-    const QStringList labels{"Server:", "Port:", "Username:", "Password:", "Database:"};
+    const QStringList labels { "Server:", "Port:", "Username:", "Password:", "Database:" };
     QStringList shown;
     for (auto *label : form->Frame1->findChildren<QLabel *>())
         shown << label->text();
     QCOMPARE(shown, labels);
 
-    for (QWidget *w : std::initializer_list<QWidget *>{form->Text1, form->Text3, form->Check6, form->Frame1}) {
+    for (QWidget *w : std::initializer_list<QWidget *> { form->Text1, form->Text3, form->Check6, form->Frame1 }) {
         QCOMPARE(w->font().family(), QStringLiteral("Arial"));
         QVERIFY(w->font().bold());
         QCOMPARE(w->font().pointSizeF(), 9.0);
     }
-    for (QPushButton *b : {form->PushButton3, form->PushButton4, form->PushButton5}) {
+    for (QPushButton *b : { form->PushButton3, form->PushButton4, form->PushButton5 }) {
         QVERIFY(b->font().bold());
         QCOMPARE(b->font().pointSizeF(), 11.25);
     }
@@ -140,13 +143,14 @@ void Form1Test::focusOrder()
     form->show();
     QVERIFY(QTest::qWaitForWindowActive(form));
     form->Text1->setFocus();
-    QStringList order{QApplication::focusWidget()->objectName()};
+    QStringList order { QApplication::focusWidget()->objectName() };
     for (int i = 0; i < 9; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         order << QApplication::focusWidget()->objectName();
     }
-    QCOMPARE(order, QStringList({"Text1", "Text9", "Text2", "Text3", "Text4", "PushButton5", "PushButton4",
-                                 "PushButton3", "Check6", "Text1"}));
+    QCOMPARE(order,
+        QStringList({ "Text1", "Text9", "Text2", "Text3", "Text4", "PushButton5", "PushButton4", "PushButton3",
+            "Check6", "Text1" }));
 }
 
 void Form1Test::passwordShowsStars()
@@ -185,8 +189,8 @@ void Form1Test::everyChangeIsSaved()
     // An emptied box is stored as empty, not as absent.
     QCOMPARE(Settings::read(key, "missing"), QString());
     // Nothing else was written on the way.
-    for (const QString &other : {Settings::MSServer, Settings::MSUser, Settings::MSPassword, Settings::MSDatabase,
-                                 Settings::MSPort, Settings::LocalConnection})
+    for (const QString &other : { Settings::MSServer, Settings::MSUser, Settings::MSPassword, Settings::MSDatabase,
+             Settings::MSPort, Settings::LocalConnection })
         if (other != key)
             QCOMPARE(Settings::read(other, "missing"), QStringLiteral("missing"));
 }
@@ -263,13 +267,16 @@ void Form1Test::testConnection()
     bool busyWhileShown = false;
     bool waitCursorWhileShown = false;
     boxes->onShow = [&](const RecordingMessageBoxes::Shown &) {
+        // The mouse moving over a button or the window meanwhile does not replace it.
+        QTest::mouseMove(form->PushButton3);
+        QTest::mouseMove(form->Text1);
         busyWhileShown = BusyPointer::isShowing();
-        waitCursorWhileShown = QGuiApplication::overrideCursor()
-            && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        waitCursorWhileShown
+            = QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
     };
     form->show();
     QTest::mouseClick(form->PushButton5, Qt::LeftButton);
-    QCOMPARE(boxes->texts(), QStringList{message});
+    QCOMPARE(boxes->texts(), QStringList { message });
     QCOMPARE(boxes->shown[0].title, Main::appTitle());
     QCOMPARE(boxes->shown[0].icon, MessageBoxes::Icon::None);
     QVERIFY(busyWhileShown);
@@ -287,7 +294,7 @@ void Form1Test::testConnectionReadsBoxesAtEachPress()
     form->Text4->setText(db.path());
     form->PushButton5_Click();
     QCOMPARE(boxes->texts(),
-             QStringList({"Could not connect. Please check with your administrator.", "Connection successful."}));
+        QStringList({ "Could not connect. Please check with your administrator.", "Connection successful." }));
 }
 
 void Form1Test::helpTextExactly()
@@ -325,10 +332,10 @@ void Form1Test::helpPictureOnlyOnYes_data()
 void Form1Test::helpPictureOnlyOnYes()
 {
     QFETCH(bool, yes);
-    boxes->answers = {yes};
+    boxes->answers = { yes };
     QTest::mouseClick(form->PushButton4, Qt::LeftButton);
     const QStringList expected
-        = yes ? QStringList{env->programFolder() + QStringLiteral("/local-connection-example.jpg")} : QStringList{};
+        = yes ? QStringList { env->programFolder() + QStringLiteral("/local-connection-example.jpg") } : QStringList {};
     QCOMPARE(shell->opened, expected);
 }
 
@@ -339,7 +346,7 @@ void Form1Test::helpReportsShellFailure()
         void open(const QString &) override { throw Failure("No desktop."); }
     } failing;
     Shell::setInstance(&failing);
-    boxes->answers = {true};
+    boxes->answers = { true };
     form->PushButton4_Click();
     Shell::setInstance(shell);
     QCOMPARE(boxes->shown.size(), 3);
@@ -372,6 +379,33 @@ void Form1Test::nextStopsSilently()
     QVERIFY(form->isVisible());
     QCOMPARE(boxes->shown.size(), 0);
     QVERIFY(!BusyPointer::isShowing());
+}
+
+void Form1Test::nextReportsFailureAndStays()
+{
+    TestDatabase db;
+    form->Text1->setText(db.fields().server);
+    form->Text4->setText(db.path());
+    form->setChangeOptionsWindow([]() -> Form2 * { throw Failure("Out of windows."); });
+    form->show();
+    form->PushButton3_Click();
+    QCOMPARE(boxes->texts(),
+        QStringList { ErrorReport::compose("Out of windows.", ErrorReport::Form1_PushButton3_Click, 104) });
+    QVERIFY(form->isVisible());
+    QVERIFY(!BusyPointer::isShowing());
+}
+
+void Form1Test::unsavableFieldToldOnce()
+{
+    // A store that cannot be written: its folder would have to be inside a file.
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("/dev/null/settings"));
+    form->show();
+    QTest::keyClicks(form->Text1, QStringLiteral("abc"));
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, env->settingsFolder());
+    QCOMPARE(boxes->shown.size(), 1);
+    QCOMPARE(boxes->shown[0].icon, MessageBoxes::Icon::Warning);
+    QVERIFY(boxes->shown[0].text.contains(Settings::MSServer));
+    QCOMPARE(form->Text1->text(), QStringLiteral("abc")); // typing goes on
 }
 
 void Form1Test::closingEndsProgram()
