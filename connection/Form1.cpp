@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QTimer>
 #include <QTreeWidget>
@@ -301,6 +302,11 @@ void Form1::PushButton4_Click()
 
 void Form1::PushButton3_Click()
 {
+    // The table listing yields to the window system; a second press meanwhile
+    // would fill the same list twice over.
+    if (m_nextRunning)
+        return;
+    const QScopedValueRollback running(m_nextRunning, true);
     FailureTrap trap(ErrorReport::Form1_PushButton3_Click, this);
     if (trap.test(100, [&] { return Text1->text().isEmpty(); }))
         return;

@@ -87,5 +87,6 @@ private:
     std::function<void()> m_endProgram;
     QCursor m_buttonPointer;
     bool m_restoring = false;
+    bool m_nextRunning = false;
     bool m_toldSaveFailure = false;
 };

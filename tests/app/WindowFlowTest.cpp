@@ -88,6 +88,7 @@ private slots:
     void emptyPortWithoutLocalConnectionStillTried();
     void switchDatabaseAndBack();
     void databaseWithoutTables();
+    void secondNextDuringListingIsIgnored();
 
     void homePageDraw_data();
     void homePageDraw();
@@ -306,6 +307,24 @@ void WindowFlowTest::databaseWithoutTables()
     QVERIFY(flow.changeOptionsWindow()->isVisible());
     QCOMPARE(flow.changeOptionsWindow()->ListView1->topLevelItemCount(), 0);
     QCOMPARE(flow.changeOptionsWindow()->ListView2->topLevelItemCount(), 0);
+    QCOMPARE(boxes->shown.size(), 0);
+}
+
+void WindowFlowTest::secondNextDuringListingIsIgnored()
+{
+    TestDatabase db;
+    for (const char *table : {"Alpha", "Beta", "Gamma", "Delta"})
+        fillSample(db, table, {"x"});
+    WindowFlow flow;
+    flow.start();
+    Form1 *login = flow.loginWindow();
+    login->Text1->setText("localhost");
+    login->Text4->setText(db.path());
+    // Runs at the listing's first yield.
+    QTimer::singleShot(0, login, [login] { login->PushButton3_Click(); });
+    login->PushButton3_Click();
+    QCOMPARE(rows(flow.changeOptionsWindow()->ListView1), QStringList({"Alpha", "Beta", "Gamma", "Delta"}));
+    QVERIFY(!login->isVisible());
     QCOMPARE(boxes->shown.size(), 0);
 }
 
