@@ -20,9 +20,11 @@
 #include <unistd.h>
 #endif
 
-namespace BatchCommandLine {
+namespace BatchCommandLine
+{
 
-namespace {
+namespace
+{
 
 enum ExitCode { AllChanged = 0, SomeUnchanged = 1, UsageOrConnection = 2 };
 
@@ -91,9 +93,13 @@ LoginFields rememberedLoginFields()
 
 // Draws the progress as a bar on a terminal, as a line per tenth otherwise,
 // and only when what it shows changes.
-class ProgressOutput {
+class ProgressOutput
+{
 public:
-    ProgressOutput() : m_terminal(isatty(fileno(stdout)) != 0) {}
+    ProgressOutput()
+        : m_terminal(isatty(fileno(stdout)) != 0)
+    {
+    }
 
     void show(double value)
     {
@@ -173,7 +179,7 @@ int run(const QStringList &arguments)
     const QCommandLineOption database(QStringLiteral("database"), QString(), QStringLiteral("name"));
     const QCommandLineOption local(QStringLiteral("local"));
     const QCommandLineOption noLocal(QStringLiteral("no-local"));
-    parser.addOptions({batch, help, table, field, mode, server, port, user, database, local, noLocal});
+    parser.addOptions({ batch, help, table, field, mode, server, port, user, database, local, noLocal });
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -184,7 +190,7 @@ int run(const QStringList &arguments)
     }
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument \"%1\".").arg(parser.positionalArguments().first()));
-    for (const QCommandLineOption *required : {&table, &field, &mode})
+    for (const QCommandLineOption *required : { &table, &field, &mode })
         if (!parser.isSet(*required) || parser.value(*required).isEmpty())
             return usageError(QStringLiteral("--%1 is required.").arg(required->names().first()));
     const QString modeText = parser.value(mode);

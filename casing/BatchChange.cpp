@@ -10,10 +10,12 @@
 #include <QHash>
 #include <QSet>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
-namespace {
+namespace
+{
 
 struct FieldFacts {
     QString type;
@@ -28,10 +30,14 @@ struct ValueOutcome {
     qsizetype rowsLeft = 0; // changed rows not yet matched with a record
 };
 
-class Run {
+class Run
+{
 public:
     Run(const LoginFields &fields, const QString &table, const QString &field, const BatchChange::Callbacks &callbacks)
-        : m_fields(fields), m_table(table), m_field(field), m_callbacks(callbacks)
+        : m_fields(fields)
+        , m_table(table)
+        , m_field(field)
+        , m_callbacks(callbacks)
     {
     }
 
@@ -39,8 +45,7 @@ public:
 
 private:
     // Runs a step; a failure goes to failure() once per description. False when it failed.
-    template <typename Step>
-    bool attempt(int line, Step &&step)
+    template <typename Step> bool attempt(int line, Step &&step)
     {
         try {
             step();
@@ -91,8 +96,8 @@ private:
 BatchChange::Result Run::run()
 {
     if (!prepareSteps()) {
-        m_result.outcome = m_result.refusal.isEmpty() ? BatchChange::Outcome::NotStarted
-                                                      : BatchChange::Outcome::Refused;
+        m_result.outcome
+            = m_result.refusal.isEmpty() ? BatchChange::Outcome::NotStarted : BatchChange::Outcome::Refused;
         return m_result;
     }
     const qsizetype count = m_result.recordsRead;
@@ -145,8 +150,8 @@ bool Run::prepareSteps()
         }))
         return false;
     m_result.byKey = !m_key.isEmpty();
-    m_updateText = m_result.byKey ? m_dialect->updateByKey(m_table, m_field, m_key)
-                                  : m_dialect->updateByValue(m_table, m_field);
+    m_updateText
+        = m_result.byKey ? m_dialect->updateByKey(m_table, m_field, m_key) : m_dialect->updateByValue(m_table, m_field);
 
     if (!attempt(BatchChange::LineRecordCount, [&] {
             m_result.recordsRead = m_records.recordCount();
@@ -299,8 +304,10 @@ std::optional<qint64> Run::execute(Case::Mode mode, const QList<QVariant> &param
 } // namespace
 
 BatchChange::BatchChange(LoginFields fields, QString table, QString field, Callbacks callbacks)
-    : m_fields(std::move(fields)), m_table(std::move(table)), m_field(std::move(field)),
-      m_callbacks(std::move(callbacks))
+    : m_fields(std::move(fields))
+    , m_table(std::move(table))
+    , m_field(std::move(field))
+    , m_callbacks(std::move(callbacks))
 {
 }
 

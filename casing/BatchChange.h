@@ -11,21 +11,22 @@
 // query reads the field (and the row key) into a snapshot, then every record's
 // value is converted and written back by one statement that changes that row
 // only, and only while it still holds the value that was read.
-class BatchChange {
+class BatchChange
+{
 public:
     struct Callbacks {
-        std::function<QString()> modeText;    // read again for every record
+        std::function<QString()> modeText; // read again for every record
         std::function<void(double)> progress; // 0..100, fractions kept, after the yield of each record
-        std::function<void()> yield;          // once at the start of every record
+        std::function<void()> yield; // once at the start of every record
         // A failure with the line of the step that failed. Each description is
         // passed once per run; repeats are only counted.
         std::function<void(int line, const QString &description)> failure;
     };
 
     enum class Outcome {
-        Finished,   // every record was visited
+        Finished, // every record was visited
         NotStarted, // a failure before the first record (already passed to failure()): nothing was sent
-        Refused,    // the field cannot be rewritten (see refusal): nothing was sent
+        Refused, // the field cannot be rewritten (see refusal): nothing was sent
     };
 
     struct Result {
@@ -34,15 +35,15 @@ public:
         bool byKey = false; // rows were named by a key rather than by their value
 
         qsizetype recordsRead = 0;
-        qint64 rowsChanged = 0;       // as the server counts them
+        qint64 rowsChanged = 0; // as the server counts them
         qsizetype recordsChanged = 0; // records whose row now holds the new text
-        qsizetype alreadyInCase = 0;  // Null, or the new text equals the old: nothing sent
-        qsizetype withoutMode = 0;    // the mode text named no mode: nothing sent
+        qsizetype alreadyInCase = 0; // Null, or the new text equals the old: nothing sent
+        qsizetype withoutMode = 0; // the mode text named no mode: nothing sent
 
         // Records left as they were, by reason.
         qsizetype changedSinceRead = 0; // the row no longer held the value that was read
         qsizetype notRepresentable = 0; // the new text does not survive the column's code page
-        qsizetype rejected = 0;         // the server refused the statement
+        qsizetype rejected = 0; // the server refused the statement
 
         qsizetype unchanged() const { return changedSinceRead + notRepresentable + rejected; }
     };

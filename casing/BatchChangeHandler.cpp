@@ -13,11 +13,13 @@
 #include <QCoreApplication>
 #include <QTreeWidget>
 
-namespace {
+namespace
+{
 
 bool running = false;
 
-class RunningGuard {
+class RunningGuard
+{
 public:
     RunningGuard() { running = true; }
     ~RunningGuard() { running = false; }

@@ -13,10 +13,10 @@ class ProgressBar;
 struct BatchChangeControls {
     QWidget *window = nullptr;
     LoginFieldsSource loginFields;
-    QTreeWidget *tableList = nullptr;   // the selected item names the table
-    QTreeWidget *fieldList = nullptr;   // the selected item names the field
+    QTreeWidget *tableList = nullptr; // the selected item names the table
+    QTreeWidget *fieldList = nullptr; // the selected item names the field
     QTreeWidget *previewList = nullptr; // converted in place after a clean run
-    QComboBox *modeBox = nullptr;       // its shown text names the mode, read for every record
+    QComboBox *modeBox = nullptr; // its shown text names the mode, read for every record
     ProgressBar *progressBar = nullptr;
     std::function<void()> refillPreview; // the preview read again from the database
 };

@@ -37,8 +37,8 @@ QString SqlDialect::updateByValue(const QString &table, const QString &field) co
         + QStringLiteral(" = ? WHERE ") + exactlyEquals(field);
 }
 
-QList<QVariant> SqlDialect::updateParameters(const QString &newText, const QList<QVariant> &keyValues,
-                                             const QString &oldText) const
+QList<QVariant> SqlDialect::updateParameters(
+    const QString &newText, const QList<QVariant> &keyValues, const QString &oldText) const
 {
     QList<QVariant> parameters;
     parameters.reserve(1 + keyValues.size() + oldValueBindings());
@@ -67,7 +67,8 @@ QString EmbeddedDialect::selectNoRows(const QString &table) const
     return QStringLiteral("SELECT * FROM ") + quoteName(table) + QStringLiteral(" LIMIT 0");
 }
 
-namespace {
+namespace
+{
 
 enum class Affinity { Integer, Text, Blob, Real, Numeric };
 
@@ -93,8 +94,8 @@ Affinity affinityOf(const QString &declaredType)
 SqlQuery EmbeddedDialect::fieldLookup(const QString &table, const QString &field) const
 {
     // hidden: 2 and 3 are generated columns, 1 a hidden column of a virtual table.
-    return {QStringLiteral("SELECT type, hidden <> 0, 0 FROM pragma_table_xinfo(?) WHERE name = ? COLLATE NOCASE"),
-            {table, field}};
+    return { QStringLiteral("SELECT type, hidden <> 0, 0 FROM pragma_table_xinfo(?) WHERE name = ? COLLATE NOCASE"),
+        { table, field } };
 }
 
 bool EmbeddedDialect::isTextType(const QString &type) const
@@ -107,19 +108,18 @@ SqlQuery EmbeddedDialect::keyLookup(const QString &table) const
     // A lone INTEGER PRIMARY KEY is the row id and never Null; any other
     // primary key column may hold Null unless it is declared NOT NULL. An index
     // column on the row id or on an expression has no table column (empty name).
-    return {QStringLiteral(
-                "SELECT 0, name, type, 0, 0, 0, "
-                "CASE WHEN \"notnull\" OR (upper(type) = 'INTEGER' AND "
-                "(SELECT count(*) FROM pragma_table_xinfo(?) WHERE pk > 0) = 1) THEN 0 ELSE 1 END, '', pk "
-                "FROM pragma_table_xinfo(?) WHERE pk > 0 "
-                "UNION ALL "
-                "SELECT l.seq + 1, coalesce(x.name, ''), coalesce(x.type, ''), 0, 0, 0, "
-                "CASE WHEN x.\"notnull\" THEN 0 ELSE 1 END, '', i.seqno "
-                "FROM pragma_index_list(?) AS l JOIN pragma_index_info(l.name) AS i "
-                "LEFT JOIN pragma_table_xinfo(?) AS x ON x.cid = i.cid "
-                "WHERE l.\"unique\" = 1 AND l.partial = 0 AND l.origin <> 'pk' "
-                "ORDER BY 1, 9"),
-            {table, table, table, table}};
+    return { QStringLiteral("SELECT 0, name, type, 0, 0, 0, "
+                            "CASE WHEN \"notnull\" OR (upper(type) = 'INTEGER' AND "
+                            "(SELECT count(*) FROM pragma_table_xinfo(?) WHERE pk > 0) = 1) THEN 0 ELSE 1 END, '', pk "
+                            "FROM pragma_table_xinfo(?) WHERE pk > 0 "
+                            "UNION ALL "
+                            "SELECT l.seq + 1, coalesce(x.name, ''), coalesce(x.type, ''), 0, 0, 0, "
+                            "CASE WHEN x.\"notnull\" THEN 0 ELSE 1 END, '', i.seqno "
+                            "FROM pragma_index_list(?) AS l JOIN pragma_index_info(l.name) AS i "
+                            "LEFT JOIN pragma_table_xinfo(?) AS x ON x.cid = i.cid "
+                            "WHERE l.\"unique\" = 1 AND l.partial = 0 AND l.origin <> 'pk' "
+                            "ORDER BY 1, 9"),
+        { table, table, table, table } };
 }
 
 bool EmbeddedDialect::isKeyType(const KeyColumn &column) const

@@ -7,7 +7,8 @@
 
 #include <memory>
 
-namespace odbc {
+namespace odbc
+{
 class Connection;
 }
 
@@ -20,7 +21,7 @@ struct SqlQuery {
 // One column of a key that names a single row, as the key look-up describes it.
 struct KeyColumn {
     QString name;
-    QString type;      // the engine's own type name: "int", "varchar", "INTEGER" ...
+    QString type; // the engine's own type name: "int", "varchar", "INTEGER" ...
     int maxLength = 0; // in bytes, -1 for max (SQL Server)
     int precision = 0;
     int scale = 0;
@@ -31,7 +32,8 @@ struct KeyColumn {
 // SqlServerDialect is the program's own target; EmbeddedDialect is the
 // embedded engine (SQLite) behind the same ODBC path, used by the tests and
 // the demo.
-class SqlDialect {
+class SqlDialect
+{
 public:
     virtual ~SqlDialect() = default;
 
@@ -77,8 +79,8 @@ public:
     QString updateByValue(const QString &table, const QString &field) const;
     // The parameters of updateByKey (with the row's key values) and of
     // updateByValue (with no key values).
-    QList<QVariant> updateParameters(const QString &newText, const QList<QVariant> &keyValues,
-                                     const QString &oldText) const;
+    QList<QVariant> updateParameters(
+        const QString &newText, const QList<QVariant> &keyValues, const QString &oldText) const;
 
 protected:
     // One key column equal to one parameter.
@@ -89,7 +91,8 @@ protected:
     virtual int oldValueBindings() const = 0;
 };
 
-class SqlServerDialect final : public SqlDialect {
+class SqlServerDialect final : public SqlDialect
+{
 public:
     // [name] with every ']' written as ']]'.
     QString quoteName(const QString &name) const override;
@@ -107,7 +110,8 @@ protected:
     int oldValueBindings() const override { return 2; }
 };
 
-class EmbeddedDialect final : public SqlDialect {
+class EmbeddedDialect final : public SqlDialect
+{
 public:
     // "name" with every '"' doubled.
     QString quoteName(const QString &name) const override;

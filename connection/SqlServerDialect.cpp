@@ -13,7 +13,7 @@ QString SqlServerDialect::quoteName(const QString &name) const
 QStringList SqlServerDialect::sessionSetup() const
 {
     // Long text, ntext and (n)varchar(max) values are read whole.
-    return {QStringLiteral("SET TEXTSIZE 2147483647")};
+    return { QStringLiteral("SET TEXTSIZE 2147483647") };
 }
 
 QString SqlServerDialect::selectNoRows(const QString &table) const
@@ -25,20 +25,19 @@ SqlQuery SqlServerDialect::fieldLookup(const QString &table, const QString &fiel
 {
     // sys.types joined on user_type_id = system_type_id gives the base type of
     // alias types, and one row per column (sysname shares nvarchar's system id).
-    return {QStringLiteral("SELECT t.name, CAST(c.is_computed AS int), "
-                           "CASE WHEN t.name IN ('char', 'varchar', 'text') "
-                           "THEN CAST(COLLATIONPROPERTY(c.collation_name, 'CodePage') AS int) ELSE 0 END "
-                           "FROM sys.columns AS c "
-                           "JOIN sys.types AS t ON t.user_type_id = c.system_type_id "
-                           "WHERE c.object_id = OBJECT_ID(?) AND c.name = ?"),
-            {quoteName(table), field}};
+    return { QStringLiteral("SELECT t.name, CAST(c.is_computed AS int), "
+                            "CASE WHEN t.name IN ('char', 'varchar', 'text') "
+                            "THEN CAST(COLLATIONPROPERTY(c.collation_name, 'CodePage') AS int) ELSE 0 END "
+                            "FROM sys.columns AS c "
+                            "JOIN sys.types AS t ON t.user_type_id = c.system_type_id "
+                            "WHERE c.object_id = OBJECT_ID(?) AND c.name = ?"),
+        { quoteName(table), field } };
 }
 
 bool SqlServerDialect::isTextType(const QString &type) const
 {
-    static const QStringList textTypes = {QStringLiteral("char"),  QStringLiteral("varchar"),
-                                          QStringLiteral("text"),  QStringLiteral("nchar"),
-                                          QStringLiteral("nvarchar"), QStringLiteral("ntext")};
+    static const QStringList textTypes = { QStringLiteral("char"), QStringLiteral("varchar"), QStringLiteral("text"),
+        QStringLiteral("nchar"), QStringLiteral("nvarchar"), QStringLiteral("ntext") };
     return textTypes.contains(type, Qt::CaseInsensitive);
 }
 
@@ -46,20 +45,21 @@ SqlQuery SqlServerDialect::keyLookup(const QString &table) const
 {
     // Only an index that names one row by its key columns alone will do:
     // unique, not filtered, enabled, real; included columns are no part of the key.
-    return {QStringLiteral("SELECT i.index_id, c.name, t.name, c.max_length, c.precision, c.scale, "
-                           "CAST(c.is_nullable AS int), c.collation_name "
-                           "FROM sys.indexes AS i "
-                           "JOIN sys.index_columns AS ic ON ic.object_id = i.object_id AND ic.index_id = i.index_id "
-                           "JOIN sys.columns AS c ON c.object_id = ic.object_id AND c.column_id = ic.column_id "
-                           "JOIN sys.types AS t ON t.user_type_id = c.system_type_id "
-                           "WHERE i.object_id = OBJECT_ID(?) AND i.is_unique = 1 AND i.has_filter = 0 "
-                           "AND i.is_disabled = 0 AND i.is_hypothetical = 0 "
-                           "AND ic.is_included_column = 0 AND ic.key_ordinal > 0 "
-                           "ORDER BY i.is_primary_key DESC, i.index_id, ic.key_ordinal"),
-            {quoteName(table)}};
+    return { QStringLiteral("SELECT i.index_id, c.name, t.name, c.max_length, c.precision, c.scale, "
+                            "CAST(c.is_nullable AS int), c.collation_name "
+                            "FROM sys.indexes AS i "
+                            "JOIN sys.index_columns AS ic ON ic.object_id = i.object_id AND ic.index_id = i.index_id "
+                            "JOIN sys.columns AS c ON c.object_id = ic.object_id AND c.column_id = ic.column_id "
+                            "JOIN sys.types AS t ON t.user_type_id = c.system_type_id "
+                            "WHERE i.object_id = OBJECT_ID(?) AND i.is_unique = 1 AND i.has_filter = 0 "
+                            "AND i.is_disabled = 0 AND i.is_hypothetical = 0 "
+                            "AND ic.is_included_column = 0 AND ic.key_ordinal > 0 "
+                            "ORDER BY i.is_primary_key DESC, i.index_id, ic.key_ordinal"),
+        { quoteName(table) } };
 }
 
-namespace {
+namespace
+{
 
 bool isStringType(const QString &type)
 {
@@ -89,11 +89,10 @@ bool SqlServerDialect::isKeyType(const KeyColumn &column) const
 {
     // Types whose text form converts back to the very same value. Approximate
     // numbers, the older date and time types, money and binary types do not.
-    static const QStringList keyTypes = {
-        QStringLiteral("tinyint"), QStringLiteral("smallint"), QStringLiteral("int"),  QStringLiteral("bigint"),
-        QStringLiteral("bit"),     QStringLiteral("decimal"),  QStringLiteral("numeric"),
+    static const QStringList keyTypes = { QStringLiteral("tinyint"), QStringLiteral("smallint"), QStringLiteral("int"),
+        QStringLiteral("bigint"), QStringLiteral("bit"), QStringLiteral("decimal"), QStringLiteral("numeric"),
         QStringLiteral("uniqueidentifier"), QStringLiteral("date"), QStringLiteral("char"), QStringLiteral("varchar"),
-        QStringLiteral("nchar"),   QStringLiteral("nvarchar")};
+        QStringLiteral("nchar"), QStringLiteral("nvarchar") };
     return keyTypes.contains(column.type.toLower());
 }
 
@@ -107,8 +106,8 @@ QString SqlServerDialect::keyCondition(const KeyColumn &column) const
     if ((type == QLatin1String("char") || type == QLatin1String("varchar"))
         && collationName.match(column.collation).hasMatch())
         parameter += QStringLiteral(" COLLATE ") + column.collation;
-    return quoteName(column.name) + QStringLiteral(" = CAST(") + parameter + QStringLiteral(" AS ")
-        + castType(column) + QLatin1Char(')');
+    return quoteName(column.name) + QStringLiteral(" = CAST(") + parameter + QStringLiteral(" AS ") + castType(column)
+        + QLatin1Char(')');
 }
 
 QString SqlServerDialect::exactlyEquals(const QString &field) const
@@ -117,6 +116,6 @@ QString SqlServerDialect::exactlyEquals(const QString &field) const
     // accents, width): a binary collation plus equal lengths means the same
     // characters. The casts also make text and ntext comparable.
     const QString value = QStringLiteral("CAST(") + quoteName(field) + QStringLiteral(" AS nvarchar(max))");
-    return value + QStringLiteral(" COLLATE Latin1_General_100_BIN2 = CAST(? AS nvarchar(max)) AND DATALENGTH(")
-        + value + QStringLiteral(") = DATALENGTH(CAST(? AS nvarchar(max)))");
+    return value + QStringLiteral(" COLLATE Latin1_General_100_BIN2 = CAST(? AS nvarchar(max)) AND DATALENGTH(") + value
+        + QStringLiteral(") = DATALENGTH(CAST(? AS nvarchar(max)))");
 }

@@ -11,9 +11,11 @@
 #include <unordered_map>
 #endif
 
-namespace CodePage {
+namespace CodePage
+{
 
-namespace {
+namespace
+{
 
 bool isAscii(const QString &text)
 {
@@ -32,8 +34,8 @@ bool convertsStrictly(const QString &text, unsigned codePage)
     // The "used default character" flag is refused by UTF-7/UTF-8 and a few
     // others; those hold every character or are not text code pages at all.
     BOOL usedDefault = FALSE;
-    const int size = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide, length, nullptr, 0, nullptr,
-                                         &usedDefault);
+    const int size
+        = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide, length, nullptr, 0, nullptr, &usedDefault);
     if (size <= 0 || usedDefault)
         return false;
     std::string bytes(size_t(size), '\0');
@@ -54,9 +56,13 @@ bool convertsStrictly(const QString &text, unsigned codePage)
 
 // iconv conversions are made once per code page and direction; the strict form
 // (no //TRANSLIT, no //IGNORE) stops at the first character the target lacks.
-class Converter {
+class Converter
+{
 public:
-    Converter(const char *to, const char *from) : m_handle(iconv_open(to, from)) {}
+    Converter(const char *to, const char *from)
+        : m_handle(iconv_open(to, from))
+    {
+    }
     ~Converter()
     {
         if (valid())
@@ -90,8 +96,9 @@ private:
 
 struct CodePageConverters {
     explicit CodePageConverters(unsigned codePage)
-        : name(QByteArrayLiteral("CP") + QByteArray::number(codePage)), toCodePage(name.constData(), "UTF-8"),
-          fromCodePage("UTF-8", name.constData())
+        : name(QByteArrayLiteral("CP") + QByteArray::number(codePage))
+        , toCodePage(name.constData(), "UTF-8")
+        , fromCodePage("UTF-8", name.constData())
     {
     }
     QByteArray name;

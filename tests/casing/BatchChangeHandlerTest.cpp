@@ -1,5 +1,5 @@
-#include "app/MainHelpers.h"
 #include "casing/BatchChangeHandler.h"
+#include "app/MainHelpers.h"
 #include "casing/Case.h"
 #include "platform/BusyPointer.h"
 #include "platform/ProgressBar.h"
@@ -14,7 +14,8 @@
 
 #include <memory>
 
-namespace {
+namespace
+{
 
 QStringList texts(QTreeWidget *list)
 {
@@ -28,7 +29,7 @@ void fillList(QTreeWidget *list, const QStringList &rows)
 {
     list->clear();
     for (const QString &row : rows)
-        list->addTopLevelItem(new QTreeWidgetItem(QStringList{row}));
+        list->addTopLevelItem(new QTreeWidgetItem(QStringList { row }));
     if (list->topLevelItemCount())
         list->setCurrentItem(list->topLevelItem(0));
 }
@@ -52,14 +53,15 @@ struct Window {
 
     BatchChangeControls controls()
     {
-        return {&window, [this] { return login; }, tables, fields, preview, modes, bar, [this] { ++refills; }};
+        return { &window, [this] { return login; }, tables, fields, preview, modes, bar, [this] { ++refills; } };
     }
 };
 
 } // namespace
 
 // "Start Changing" over bare widgets and the embedded engine.
-class BatchChangeHandlerTest : public QObject {
+class BatchChangeHandlerTest : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -88,9 +90,9 @@ void BatchChangeHandlerTest::init()
     m_db->exec("INSERT INTO people (name, age) VALUES ('ann smith', 1), (NULL, 2), ('o''neil', 3), ('a', 4)");
     m_form = std::make_unique<Window>();
     m_form->login = m_db->fields();
-    fillList(m_form->tables, {"people"});
-    fillList(m_form->fields, {"name", "id", "age"});
-    fillList(m_form->preview, {"ann smith", "", "o'neil", "a"});
+    fillList(m_form->tables, { "people" });
+    fillList(m_form->fields, { "name", "id", "age" });
+    fillList(m_form->preview, { "ann smith", "", "o'neil", "a" });
     m_boxes = std::make_unique<RecordingMessageBoxes>();
     // A report or message always opens over the busy pointer or after its reset, as the step says.
     m_boxes->onShow = [](const RecordingMessageBoxes::Shown &shown) {
@@ -114,9 +116,9 @@ void BatchChangeHandlerTest::emptyFieldList()
 {
     m_form->fields->clear();
     StartChanging(m_form->controls());
-    QCOMPARE(m_boxes->texts(), QStringList{"Please select a field."});
+    QCOMPARE(m_boxes->texts(), QStringList { "Please select a field." });
     QCOMPARE(m_boxes->shown.first().title, Main::appTitle());
-    QCOMPARE(m_db->column("people", "name"), (QVariantList{"ann smith", QVariant(), "o'neil", "a"}));
+    QCOMPARE(m_db->column("people", "name"), (QVariantList { "ann smith", QVariant(), "o'neil", "a" }));
 }
 
 void BatchChangeHandlerTest::cleanRunConvertsDatabaseAndPreview()
@@ -124,9 +126,9 @@ void BatchChangeHandlerTest::cleanRunConvertsDatabaseAndPreview()
     m_form->modes->setCurrentText("Proper Case");
     StartChanging(m_form->controls());
 
-    QCOMPARE(m_boxes->texts(), QStringList{"Done."});
-    QCOMPARE(m_db->column("people", "name"), (QVariantList{"Ann Smith", QVariant(), "O'neil", "A"}));
-    QCOMPARE(texts(m_form->preview), (QStringList{"Ann Smith", "", "O'neil", "A"}));
+    QCOMPARE(m_boxes->texts(), QStringList { "Done." });
+    QCOMPARE(m_db->column("people", "name"), (QVariantList { "Ann Smith", QVariant(), "O'neil", "A" }));
+    QCOMPARE(texts(m_form->preview), (QStringList { "Ann Smith", "", "O'neil", "A" }));
     QCOMPARE(m_form->bar->value(), 0.0);
     QCOMPARE(m_form->bar->text(), QStringLiteral("Progress Bar"));
     QVERIFY(!BusyPointer::isShowing());
@@ -138,9 +140,9 @@ void BatchChangeHandlerTest::noModeSaysMessUpThenDone()
     m_form->modes->setEditable(true);
     m_form->modes->setEditText("Title Case");
     StartChanging(m_form->controls());
-    QCOMPARE(m_boxes->texts(), (QStringList{"mess up", "Done."}));
-    QCOMPARE(m_db->column("people", "name"), (QVariantList{"ann smith", QVariant(), "o'neil", "a"}));
-    QCOMPARE(texts(m_form->preview), (QStringList{"ann smith", "", "o'neil", "a"}));
+    QCOMPARE(m_boxes->texts(), (QStringList { "mess up", "Done." }));
+    QCOMPARE(m_db->column("people", "name"), (QVariantList { "ann smith", QVariant(), "o'neil", "a" }));
+    QCOMPARE(texts(m_form->preview), (QStringList { "ann smith", "", "o'neil", "a" }));
 }
 
 void BatchChangeHandlerTest::failedConnectionEndsAfterOneReport()
@@ -150,9 +152,8 @@ void BatchChangeHandlerTest::failedConnectionEndsAfterOneReport()
     StartChanging(m_form->controls());
     QCOMPARE(m_boxes->shown.size(), 1);
     QCOMPARE(m_boxes->shown.first().title, QStringLiteral("Application Error"));
-    QVERIFY(m_boxes->shown.first().text.contains(
-        "\r\nin Quorvel2021/08/31.Form2.PushButton1_Click at line 118\r\r"));
-    QCOMPARE(texts(m_form->preview), (QStringList{"ann smith", "", "o'neil", "a"}));
+    QVERIFY(m_boxes->shown.first().text.contains("\r\nin Quorvel2021/08/31.Form2.PushButton1_Click at line 118\r\r"));
+    QCOMPARE(texts(m_form->preview), (QStringList { "ann smith", "", "o'neil", "a" }));
     QCOMPARE(m_form->bar->value(), 0.0);
     QVERIFY(!BusyPointer::isShowing());
 }
@@ -166,7 +167,7 @@ void BatchChangeHandlerTest::rejectedStatementsEndWithTheCountAndARefill()
     QVERIFY(m_boxes->shown[0].text.contains("at line 150"));
     QCOMPARE(m_boxes->shown[1].text, QStringLiteral("3 of 4 records could not be changed: 3 refused by the server."));
     QCOMPARE(m_form->refills, 1);
-    QCOMPARE(texts(m_form->preview), (QStringList{"ann smith", "", "o'neil", "a"}));
+    QCOMPARE(texts(m_form->preview), (QStringList { "ann smith", "", "o'neil", "a" }));
 }
 
 void BatchChangeHandlerTest::notTextFieldSaysWhy()
@@ -176,7 +177,7 @@ void BatchChangeHandlerTest::notTextFieldSaysWhy()
     QCOMPARE(m_boxes->shown.size(), 1);
     QCOMPARE(m_boxes->shown.first().icon, MessageBoxes::Icon::None);
     QVERIFY(m_boxes->shown.first().text.contains("\"age\""));
-    QCOMPARE(m_db->column("people", "age"), (QVariantList{"1", "2", "3", "4"}));
+    QCOMPARE(m_db->column("people", "age"), (QVariantList { "1", "2", "3", "4" }));
 }
 
 void BatchChangeHandlerTest::secondPressDuringARunDoesNothing()
@@ -194,8 +195,8 @@ void BatchChangeHandlerTest::secondPressDuringARunDoesNothing()
     StartChanging(m_form->controls());
     QVERIFY(wasRunning);
     QVERIFY(!isChangingCase());
-    QCOMPARE(m_boxes->texts(), QStringList{"Done."});
-    QCOMPARE(m_db->column("people", "name"), (QVariantList{"ANN SMITH", QVariant(), "O'NEIL", "A"}));
+    QCOMPARE(m_boxes->texts(), QStringList { "Done." });
+    QCOMPARE(m_db->column("people", "name"), (QVariantList { "ANN SMITH", QVariant(), "O'NEIL", "A" }));
     QCOMPARE(m_db->query("SELECT count(*) FROM changes").value(0).toInt(), 3);
 }
 

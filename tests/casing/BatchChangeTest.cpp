@@ -9,7 +9,8 @@ using Case::Mode;
 
 Q_DECLARE_METATYPE(Case::Mode)
 
-namespace {
+namespace
+{
 
 struct Failed {
     int line;
@@ -34,7 +35,7 @@ struct Recorder {
                 onYield(position);
             ++position;
         };
-        callbacks.failure = [this](int line, const QString &description) { failures << Failed{line, description}; };
+        callbacks.failure = [this](int line, const QString &description) { failures << Failed { line, description }; };
         return BatchChange(fields, table, field, callbacks).run();
     }
 };
@@ -57,13 +58,14 @@ const QVariantList MixedValues = {
 void fill(TestDatabase &db, const QString &table, const QString &field, const QVariantList &values)
 {
     for (const QVariant &value : values)
-        db.exec(QStringLiteral("INSERT INTO %1 (%2) VALUES (?)").arg(table, field), {value});
+        db.exec(QStringLiteral("INSERT INTO %1 (%2) VALUES (?)").arg(table, field), { value });
 }
 
 } // namespace
 
 // The batch change against the embedded engine through the real ODBC path.
-class BatchChangeTest : public QObject {
+class BatchChangeTest : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -89,7 +91,7 @@ void BatchChangeTest::everyModeChangesEachRowToItsOwnNewText_data()
     QTest::addColumn<QString>("schema");
     const QString keyed = QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY, v VARCHAR(50))");
     const QString keyless = QStringLiteral("CREATE TABLE t (v NVARCHAR(50), other INTEGER)");
-    for (Mode mode : {Mode::Upper, Mode::Lower, Mode::Proper, Mode::Sentence}) {
+    for (Mode mode : { Mode::Upper, Mode::Lower, Mode::Proper, Mode::Sentence }) {
         const QByteArray name = Case::ModeTexts[int(mode)].toUtf8();
         QTest::newRow(name + " by key") << mode << keyed;
         QTest::newRow(name + " by value") << mode << keyless;
@@ -137,27 +139,30 @@ void BatchChangeTest::keyChoice_data()
 {
     QTest::addColumn<QStringList>("schema");
     QTest::addColumn<bool>("byKey");
-    QTest::newRow("integer primary key") << QStringList{"CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)"} << true;
+    QTest::newRow("integer primary key") << QStringList { "CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)" } << true;
     QTest::newRow("text primary key, not null")
-        << QStringList{"CREATE TABLE t (code VARCHAR(5) NOT NULL PRIMARY KEY, v TEXT)"} << true;
+        << QStringList { "CREATE TABLE t (code VARCHAR(5) NOT NULL PRIMARY KEY, v TEXT)" } << true;
     QTest::newRow("text primary key, nullable")
-        << QStringList{"CREATE TABLE t (code VARCHAR(5) PRIMARY KEY, v TEXT)"} << false;
-    QTest::newRow("two-column key")
-        << QStringList{"CREATE TABLE t (a INT NOT NULL, b TEXT NOT NULL, v TEXT, PRIMARY KEY (a, b))"} << true;
-    QTest::newRow("real primary key") << QStringList{"CREATE TABLE t (id REAL NOT NULL PRIMARY KEY, v TEXT)"}
+        << QStringList { "CREATE TABLE t (code VARCHAR(5) PRIMARY KEY, v TEXT)" } << false;
+    QTest::newRow("two-column key") << QStringList {
+        "CREATE TABLE t (a INT NOT NULL, b TEXT NOT NULL, v TEXT, PRIMARY KEY (a, b))"
+    } << true;
+    QTest::newRow("real primary key") << QStringList { "CREATE TABLE t (id REAL NOT NULL PRIMARY KEY, v TEXT)" }
                                       << false;
-    QTest::newRow("unique not null") << QStringList{"CREATE TABLE t (n INT NOT NULL, v TEXT)",
-                                                    "CREATE UNIQUE INDEX t_n ON t (n)"}
+    QTest::newRow("unique not null") << QStringList { "CREATE TABLE t (n INT NOT NULL, v TEXT)",
+        "CREATE UNIQUE INDEX t_n ON t (n)" }
                                      << true;
-    QTest::newRow("unique nullable") << QStringList{"CREATE TABLE t (n INT, v TEXT)", "CREATE UNIQUE INDEX t_n ON t (n)"}
+    QTest::newRow("unique nullable") << QStringList { "CREATE TABLE t (n INT, v TEXT)",
+        "CREATE UNIQUE INDEX t_n ON t (n)" }
                                      << false;
-    QTest::newRow("unique partial") << QStringList{"CREATE TABLE t (n INT NOT NULL, v TEXT)",
-                                                   "CREATE UNIQUE INDEX t_n ON t (n) WHERE n > 0"}
+    QTest::newRow("unique partial") << QStringList { "CREATE TABLE t (n INT NOT NULL, v TEXT)",
+        "CREATE UNIQUE INDEX t_n ON t (n) WHERE n > 0" }
                                     << false;
-    QTest::newRow("unique on an expression") << QStringList{"CREATE TABLE t (n INT NOT NULL, v TEXT)",
-                                                            "CREATE UNIQUE INDEX t_n ON t (n, abs(n))"}
-                                             << false;
-    QTest::newRow("plain index") << QStringList{"CREATE TABLE t (n INT NOT NULL, v TEXT)", "CREATE INDEX t_n ON t (n)"}
+    QTest::newRow("unique on an expression")
+        << QStringList { "CREATE TABLE t (n INT NOT NULL, v TEXT)", "CREATE UNIQUE INDEX t_n ON t (n, abs(n))" }
+        << false;
+    QTest::newRow("plain index") << QStringList { "CREATE TABLE t (n INT NOT NULL, v TEXT)",
+        "CREATE INDEX t_n ON t (n)" }
                                  << false;
 }
 
@@ -182,16 +187,19 @@ void BatchChangeTest::keyChoice()
     QVERIFY(recorder.failures.isEmpty());
     QCOMPARE(result.byKey, byKey);
     QCOMPARE(result.recordsChanged, 3);
-    QCOMPARE(db.column("t", "v"), (QVariantList{"A B 1", "A B 2", "A B 3"}));
+    QCOMPARE(db.column("t", "v"), (QVariantList { "A B 1", "A B 2", "A B 3" }));
 }
 
 void BatchChangeTest::fieldsThatAreNotText_data()
 {
     QTest::addColumn<QString>("schema");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("integer") << "CREATE TABLE t (id INTEGER PRIMARY KEY, v INTEGER)" << "type INTEGER";
-    QTest::newRow("real") << "CREATE TABLE t (id INTEGER PRIMARY KEY, v REAL)" << "type REAL";
-    QTest::newRow("no type") << "CREATE TABLE t (id INTEGER PRIMARY KEY, v)" << "type (none)";
+    QTest::newRow("integer") << "CREATE TABLE t (id INTEGER PRIMARY KEY, v INTEGER)"
+                             << "type INTEGER";
+    QTest::newRow("real") << "CREATE TABLE t (id INTEGER PRIMARY KEY, v REAL)"
+                          << "type REAL";
+    QTest::newRow("no type") << "CREATE TABLE t (id INTEGER PRIMARY KEY, v)"
+                             << "type (none)";
     QTest::newRow("generated") << "CREATE TABLE t (id INTEGER PRIMARY KEY, w TEXT, v TEXT AS (lower(w)))"
                                << "computed";
 }
@@ -260,7 +268,7 @@ void BatchChangeTest::failuresBeforeTheFirstRecord()
     QFETCH(int, line);
     TestDatabase db;
     db.exec("CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)");
-    fill(db, "t", "v", {"abc"});
+    fill(db, "t", "v", { "abc" });
     LoginFields fields = reachable ? db.fields() : TestDatabase::unreachable();
     fields.localConnection = local;
 
@@ -272,14 +280,14 @@ void BatchChangeTest::failuresBeforeTheFirstRecord()
     QCOMPARE(recorder.failures.first().line, line);
     QVERIFY(!recorder.failures.first().description.isEmpty());
     QVERIFY(recorder.progress.isEmpty());
-    QCOMPARE(db.column("t", "v"), QVariantList{"abc"});
+    QCOMPARE(db.column("t", "v"), QVariantList { "abc" });
 }
 
 void BatchChangeTest::rejectedStatementsAreReportedOnce()
 {
     TestDatabase db;
     db.exec("CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)");
-    fill(db, "t", "v", {"abc", "def", "ghi", "jkl"});
+    fill(db, "t", "v", { "abc", "def", "ghi", "jkl" });
     db.exec("CREATE TRIGGER refuse BEFORE UPDATE ON t BEGIN SELECT RAISE(ABORT, 'no'); END");
 
     Recorder recorder;
@@ -297,7 +305,7 @@ void BatchChangeTest::rejectedStatementsAreReportedOnce()
     QCOMPARE(recorder.failures.size(), 1);
     QCOMPARE(recorder.failures.first().line, 150);
     QVERIFY2(recorder.failures.first().description.contains("no"), qPrintable(recorder.failures.first().description));
-    QCOMPARE(db.column("t", "v"), (QVariantList{"abc", "def", "ghi", "jkl"}));
+    QCOMPARE(db.column("t", "v"), (QVariantList { "abc", "def", "ghi", "jkl" }));
     QVERIFY(describeUnchanged(result).startsWith("2 of 4 records could not be changed: 2 refused by the server"));
 }
 
@@ -313,7 +321,7 @@ void BatchChangeTest::valueChangedSinceReadIsLeftAlone()
     QFETCH(QString, schema);
     TestDatabase db;
     db.exec(schema);
-    fill(db, "t", "v", {"one", "two", "three"});
+    fill(db, "t", "v", { "one", "two", "three" });
 
     Recorder recorder;
     recorder.modeText = "UPPER CASE";
@@ -325,22 +333,22 @@ void BatchChangeTest::valueChangedSinceReadIsLeftAlone()
     QCOMPARE(result.recordsChanged, 2);
     QCOMPARE(result.changedSinceRead, 1);
     QVERIFY(recorder.failures.isEmpty());
-    QCOMPARE(db.column("t", "v"), (QVariantList{"ONE", "TWO", "three, edited"}));
+    QCOMPARE(db.column("t", "v"), (QVariantList { "ONE", "TWO", "three, edited" }));
 }
 
 void BatchChangeTest::noModeSendsNothing()
 {
     TestDatabase db;
     db.exec("CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)");
-    fill(db, "t", "v", {"abc", "Def"});
+    fill(db, "t", "v", { "abc", "Def" });
     Recorder recorder;
     recorder.modeText = "Title Case";
     const BatchChange::Result result = recorder.run(db.fields(), "t", "v");
     QCOMPARE(result.outcome, BatchChange::Outcome::Finished);
     QCOMPARE(result.withoutMode, 2);
     QCOMPARE(result.unchanged(), 0);
-    QCOMPARE(recorder.progress, (QList<double>{50.0, 100.0}));
-    QCOMPARE(db.column("t", "v"), (QVariantList{"abc", "Def"}));
+    QCOMPARE(recorder.progress, (QList<double> { 50.0, 100.0 }));
+    QCOMPARE(db.column("t", "v"), (QVariantList { "abc", "Def" }));
 }
 
 void BatchChangeTest::emptyTable()

@@ -5,7 +5,8 @@
 
 // The SQL Server form of the batch change's statements, checked on their text
 // (no SQL Server runs in these tests), and the code page check behind varchar fields.
-class BatchStatementTest : public QObject {
+class BatchStatementTest : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -23,30 +24,30 @@ void BatchStatementTest::fieldLookup()
 {
     const SqlQuery lookup = SqlServerDialect().fieldLookup("Odd]Table", "City");
     QCOMPARE(lookup.text,
-             QStringLiteral("SELECT t.name, CAST(c.is_computed AS int), "
-                            "CASE WHEN t.name IN ('char', 'varchar', 'text') "
-                            "THEN CAST(COLLATIONPROPERTY(c.collation_name, 'CodePage') AS int) ELSE 0 END "
-                            "FROM sys.columns AS c "
-                            "JOIN sys.types AS t ON t.user_type_id = c.system_type_id "
-                            "WHERE c.object_id = OBJECT_ID(?) AND c.name = ?"));
-    QCOMPARE(lookup.parameters, (QList<QVariant>{"[Odd]]Table]", "City"}));
+        QStringLiteral("SELECT t.name, CAST(c.is_computed AS int), "
+                       "CASE WHEN t.name IN ('char', 'varchar', 'text') "
+                       "THEN CAST(COLLATIONPROPERTY(c.collation_name, 'CodePage') AS int) ELSE 0 END "
+                       "FROM sys.columns AS c "
+                       "JOIN sys.types AS t ON t.user_type_id = c.system_type_id "
+                       "WHERE c.object_id = OBJECT_ID(?) AND c.name = ?"));
+    QCOMPARE(lookup.parameters, (QList<QVariant> { "[Odd]]Table]", "City" }));
 }
 
 void BatchStatementTest::keyLookup()
 {
     const SqlQuery lookup = SqlServerDialect().keyLookup("Customers");
     QCOMPARE(lookup.text,
-             QStringLiteral("SELECT i.index_id, c.name, t.name, c.max_length, c.precision, c.scale, "
-                            "CAST(c.is_nullable AS int), c.collation_name "
-                            "FROM sys.indexes AS i "
-                            "JOIN sys.index_columns AS ic ON ic.object_id = i.object_id AND ic.index_id = i.index_id "
-                            "JOIN sys.columns AS c ON c.object_id = ic.object_id AND c.column_id = ic.column_id "
-                            "JOIN sys.types AS t ON t.user_type_id = c.system_type_id "
-                            "WHERE i.object_id = OBJECT_ID(?) AND i.is_unique = 1 AND i.has_filter = 0 "
-                            "AND i.is_disabled = 0 AND i.is_hypothetical = 0 "
-                            "AND ic.is_included_column = 0 AND ic.key_ordinal > 0 "
-                            "ORDER BY i.is_primary_key DESC, i.index_id, ic.key_ordinal"));
-    QCOMPARE(lookup.parameters, QList<QVariant>{"[Customers]"});
+        QStringLiteral("SELECT i.index_id, c.name, t.name, c.max_length, c.precision, c.scale, "
+                       "CAST(c.is_nullable AS int), c.collation_name "
+                       "FROM sys.indexes AS i "
+                       "JOIN sys.index_columns AS ic ON ic.object_id = i.object_id AND ic.index_id = i.index_id "
+                       "JOIN sys.columns AS c ON c.object_id = ic.object_id AND c.column_id = ic.column_id "
+                       "JOIN sys.types AS t ON t.user_type_id = c.system_type_id "
+                       "WHERE i.object_id = OBJECT_ID(?) AND i.is_unique = 1 AND i.has_filter = 0 "
+                       "AND i.is_disabled = 0 AND i.is_hypothetical = 0 "
+                       "AND ic.is_included_column = 0 AND ic.key_ordinal > 0 "
+                       "ORDER BY i.is_primary_key DESC, i.index_id, ic.key_ordinal"));
+    QCOMPARE(lookup.parameters, QList<QVariant> { "[Customers]" });
 }
 
 void BatchStatementTest::keyConditions_data()
@@ -79,44 +80,47 @@ void BatchStatementTest::keyConditions()
     QFETCH(QString, collation);
     QFETCH(bool, accepted);
     QFETCH(QString, condition);
-    const KeyColumn column{"K", type, maxLength, 12, 2, collation};
+    const KeyColumn column { "K", type, maxLength, 12, 2, collation };
     SqlServerDialect dialect;
     QCOMPARE(dialect.isKeyType(column), accepted);
     if (accepted)
-        QVERIFY2(dialect.updateByKey("T", "F", {column}).contains(" WHERE " + condition + " AND "),
-                 qPrintable(dialect.updateByKey("T", "F", {column})));
+        QVERIFY2(dialect.updateByKey("T", "F", { column }).contains(" WHERE " + condition + " AND "),
+            qPrintable(dialect.updateByKey("T", "F", { column })));
 }
 
 void BatchStatementTest::updates()
 {
     SqlServerDialect dialect;
-    const QString exact = QStringLiteral(
-        "CAST([Ci]]ty] AS nvarchar(max)) COLLATE Latin1_General_100_BIN2 = CAST(? AS nvarchar(max)) "
-        "AND DATALENGTH(CAST([Ci]]ty] AS nvarchar(max))) = DATALENGTH(CAST(? AS nvarchar(max)))");
-    const QList<KeyColumn> key = {{"Id", "int", 4, 10, 0, ""}, {"Region", "nvarchar", 20, 0, 0, "Latin1_General_CI_AS"}};
+    const QString exact
+        = QStringLiteral("CAST([Ci]]ty] AS nvarchar(max)) COLLATE Latin1_General_100_BIN2 = CAST(? AS nvarchar(max)) "
+                         "AND DATALENGTH(CAST([Ci]]ty] AS nvarchar(max))) = DATALENGTH(CAST(? AS nvarchar(max)))");
+    const QList<KeyColumn> key
+        = { { "Id", "int", 4, 10, 0, "" }, { "Region", "nvarchar", 20, 0, 0, "Latin1_General_CI_AS" } };
     QCOMPARE(dialect.updateByKey("My Table", "Ci]ty", key),
-             "UPDATE [My Table] SET [Ci]]ty] = ? WHERE [Id] = CAST(? AS int) AND [Region] = CAST(? AS nvarchar(10)) "
-             "AND " + exact);
+        "UPDATE [My Table] SET [Ci]]ty] = ? WHERE [Id] = CAST(? AS int) AND [Region] = CAST(? AS nvarchar(10)) "
+        "AND "
+            + exact);
     QCOMPARE(dialect.updateByValue("My Table", "Ci]ty"), "UPDATE [My Table] SET [Ci]]ty] = ? WHERE " + exact);
     QCOMPARE(dialect.selectForChange("My Table", "Ci]ty", key),
-             QStringLiteral("SELECT [Ci]]ty], [Id], [Region] FROM [My Table]"));
-    QCOMPARE(dialect.updateParameters("New York", {"7", "North"}, "new york"),
-             (QList<QVariant>{"New York", "7", "North", "new york", "new york"}));
-    QCOMPARE(dialect.updateParameters("A", {}, "a"), (QList<QVariant>{"A", "a", "a"}));
-    QCOMPARE(EmbeddedDialect().updateByValue("t", "v"), QStringLiteral("UPDATE \"t\" SET \"v\" = ? WHERE \"v\" = ? COLLATE BINARY"));
+        QStringLiteral("SELECT [Ci]]ty], [Id], [Region] FROM [My Table]"));
+    QCOMPARE(dialect.updateParameters("New York", { "7", "North" }, "new york"),
+        (QList<QVariant> { "New York", "7", "North", "new york", "new york" }));
+    QCOMPARE(dialect.updateParameters("A", {}, "a"), (QList<QVariant> { "A", "a", "a" }));
+    QCOMPARE(EmbeddedDialect().updateByValue("t", "v"),
+        QStringLiteral("UPDATE \"t\" SET \"v\" = ? WHERE \"v\" = ? COLLATE BINARY"));
 }
 
 void BatchStatementTest::textTypes()
 {
     SqlServerDialect server;
-    for (const char *type : {"char", "varchar", "text", "nchar", "nvarchar", "ntext"})
+    for (const char *type : { "char", "varchar", "text", "nchar", "nvarchar", "ntext" })
         QVERIFY2(server.isTextType(type), type);
-    for (const char *type : {"int", "datetime", "money", "float", "xml", "sql_variant", "uniqueidentifier"})
+    for (const char *type : { "int", "datetime", "money", "float", "xml", "sql_variant", "uniqueidentifier" })
         QVERIFY2(!server.isTextType(type), type);
     EmbeddedDialect embedded;
-    for (const char *type : {"TEXT", "VARCHAR(20)", "nvarchar", "CLOB", "character varying"})
+    for (const char *type : { "TEXT", "VARCHAR(20)", "nvarchar", "CLOB", "character varying" })
         QVERIFY2(embedded.isTextType(type), type);
-    for (const char *type : {"", "INTEGER", "CHARINT", "REAL", "BLOB", "DATETIME", "NUMERIC"})
+    for (const char *type : { "", "INTEGER", "CHARINT", "REAL", "BLOB", "DATETIME", "NUMERIC" })
         QVERIFY2(!embedded.isTextType(type), type);
 }
 
