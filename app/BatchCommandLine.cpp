@@ -242,6 +242,7 @@ int run(const QStringList &arguments)
         err().flush();
         return UsageOrConnection;
     case BatchChange::Outcome::Finished:
+    case BatchChange::Outcome::Stopped:
         break;
     }
     out() << summary(result) << '\n';

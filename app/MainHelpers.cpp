@@ -6,6 +6,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
 
 namespace Main {
 
@@ -65,6 +68,15 @@ void SetAppTitle()
 QString appTitle()
 {
     return applicationTitle.isEmpty() ? QString::fromUtf8(BuildConfig::ProductTitle) : applicationTitle;
+}
+
+void centreOnScreen(QWidget *window)
+{
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(), window->size());
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
 }
 
 } // namespace Main

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QVariant>
 
+class QWidget;
+
 // Helpers the windows share.
 namespace Main {
 
@@ -25,5 +27,8 @@ QString besideProgram(const QString &name);
 void SetAppTitle();
 QString titleFor(const QString &productTitle);
 QString appTitle();
+
+// Places a window in the middle of the primary screen.
+void centreOnScreen(QWidget *window);
 
 } // namespace Main

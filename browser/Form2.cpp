@@ -5,6 +5,7 @@
 #include "app/ErrorReport.h"
 #include "app/FailureTrap.h"
 #include "app/MainHelpers.h"
+#include "app/ProgramEnd.h"
 #include "app/Settings.h"
 #include "app/Skin.h"
 #include "browser/ReportList.h"
@@ -78,9 +79,10 @@ int storedModeIndex(const QString &stored, int itemCount)
 } // namespace
 
 Form2::Form2(LoginFieldsSource loginFields, QWidget *parent)
-    : QWidget(parent), m_loginFields(std::move(loginFields)), m_endProgram([] { QCoreApplication::exit(0); })
+    : QWidget(parent), m_loginFields(std::move(loginFields)), m_endProgram([] { ProgramEnd::request(); })
 {
     buildControls();
+    Main::centreOnScreen(this);
 }
 
 void Form2::buildControls()
@@ -204,7 +206,7 @@ void Form2::ListView1_Click()
         m_preview->clear();
         for (const QString &field : fields) {
             QCoreApplication::processEvents();
-            if (fill != m_fieldFill)
+            if (fill != m_fieldFill || ProgramEnd::requested())
                 return;
             m_fields->addRow(field);
         }
@@ -212,7 +214,7 @@ void Form2::ListView1_Click()
         ErrorReport::show(describeFailure(e), ErrorReport::Form2_ListView1_Click, line, this);
         return;
     }
-    if (m_fields->topLevelItemCount() > 0)
+    if (m_fields->topLevelItemCount() > 0 && !ProgramEnd::requested())
         ListView2_Click();
 }
 
@@ -238,11 +240,11 @@ void Form2::ListView2_Click()
         line = 106;
         m_preview->clear();
         QCoreApplication::processEvents();
-        if (fill != m_previewFill)
+        if (fill != m_previewFill || ProgramEnd::requested())
             return;
         for (; !values.eof(); values.moveNext()) {
             QCoreApplication::processEvents();
-            if (fill != m_previewFill)
+            if (fill != m_previewFill || ProgramEnd::requested())
                 return;
             m_preview->addRow(Main::NullToDefault(values.value(0), QString()).toString());
         }

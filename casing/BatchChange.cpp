@@ -104,6 +104,10 @@ BatchChange::Result Run::run()
     for (qsizetype position = 0; position < count; ++position) {
         if (m_callbacks.yield)
             m_callbacks.yield();
+        if (m_callbacks.stop && m_callbacks.stop()) {
+            m_result.outcome = BatchChange::Outcome::Stopped;
+            return m_result;
+        }
         if (m_callbacks.progress)
             m_callbacks.progress(double(position + 1) / double(count) * 100.0);
         const QString modeText = m_callbacks.modeText ? m_callbacks.modeText() : QString();

@@ -21,12 +21,16 @@ public:
         // A failure with the line of the step that failed. Each description is
         // passed once per run; repeats are only counted.
         std::function<void(int line, const QString &description)> failure;
+        // Asked after every yield: true stops the run before its next record
+        // (the program is ending). Records already written stay written.
+        std::function<bool()> stop;
     };
 
     enum class Outcome {
         Finished, // every record was visited
         NotStarted, // a failure before the first record (already passed to failure()): nothing was sent
         Refused, // the field cannot be rewritten (see refusal): nothing was sent
+        Stopped, // stop() said so part way; the records before were visited
     };
 
     struct Result {

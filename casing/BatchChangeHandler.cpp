@@ -3,6 +3,7 @@
 #include "app/ErrorReport.h"
 #include "app/FailureTrap.h"
 #include "app/MainHelpers.h"
+#include "app/ProgramEnd.h"
 #include "casing/BatchChange.h"
 #include "casing/PreviewListConversion.h"
 #include "platform/BusyPointer.h"
@@ -74,6 +75,7 @@ void StartChanging(const BatchChangeControls &controls)
     callbacks.modeText = [box = controls.modeBox] { return box->currentText(); };
     callbacks.progress = [bar = controls.progressBar](double value) { bar->setValue(value); };
     callbacks.yield = [] { QCoreApplication::processEvents(); };
+    callbacks.stop = [] { return ProgramEnd::requested(); };
     callbacks.failure = [window](int line, const QString &description) {
         ErrorReport::show(description, ErrorReport::Form2_PushButton1_Click, line, window);
     };
@@ -86,7 +88,8 @@ void StartChanging(const BatchChangeControls &controls)
 
     // A run that never reached its first record has said why; the preview
     // still shows what the database holds.
-    if (result.outcome == BatchChange::Outcome::NotStarted)
+    // A run stopped because the program is ending says nothing more.
+    if (result.outcome == BatchChange::Outcome::NotStarted || result.outcome == BatchChange::Outcome::Stopped)
         return;
     if (result.outcome == BatchChange::Outcome::Refused) {
         inform(window, result.refusal);

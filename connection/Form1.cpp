@@ -6,6 +6,7 @@
 #include "app/FailureTrap.h"
 #include "app/HomePageVisit.h"
 #include "app/MainHelpers.h"
+#include "app/ProgramEnd.h"
 #include "app/Settings.h"
 #include "app/Skin.h"
 #include "browser/Form2.h"
@@ -93,7 +94,7 @@ QPushButton *makeButton(QWidget *parent, const QString &name, const QString &cap
 
 Form1::Form1(QWidget *parent)
     : QWidget(parent, Qt::Window)
-    , m_endProgram([] { QCoreApplication::exit(0); })
+    , m_endProgram([] { ProgramEnd::request(); })
 {
     setObjectName(QStringLiteral("Form1"));
     // A fixed-size window: close and minimise, no maximise.
@@ -103,7 +104,7 @@ Form1::Form1(QWidget *parent)
     setFont(boxFont());
     buildControls();
     connectSaving();
-    centreOnScreen();
+    Main::centreOnScreen(this);
 }
 
 void Form1::buildControls()
@@ -175,15 +176,6 @@ void Form1::save(const QString &key, const QString &value)
             return;
         m_toldSaveFailure = true;
         MessageBoxes::instance().inform(this, describeFailure(e), Main::appTitle(), MessageBoxes::Icon::Warning);
-    }
-}
-
-void Form1::centreOnScreen()
-{
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(), size());
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
     }
 }
 

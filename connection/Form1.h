@@ -81,7 +81,6 @@ private:
     void connectSaving();
     void save(const QString &key, const QString &value);
     void setButtonPointer(const QCursor &pointer);
-    void centreOnScreen();
 
     std::function<Form2 *()> m_changeOptionsWindow;
     std::function<void()> m_endProgram;

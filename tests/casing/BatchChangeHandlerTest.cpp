@@ -1,5 +1,6 @@
-#include "casing/BatchChangeHandler.h"
 #include "app/MainHelpers.h"
+#include "app/ProgramEnd.h"
+#include "casing/BatchChangeHandler.h"
 #include "casing/Case.h"
 #include "platform/BusyPointer.h"
 #include "platform/ProgressBar.h"
@@ -74,6 +75,7 @@ private slots:
     void rejectedStatementsEndWithTheCountAndARefill();
     void notTextFieldSaysWhy();
     void secondPressDuringARunDoesNothing();
+    void closingTheProgramStopsTheRun();
 
 private:
     std::unique_ptr<TestEnvironment> m_environment;
@@ -198,6 +200,19 @@ void BatchChangeHandlerTest::secondPressDuringARunDoesNothing()
     QCOMPARE(m_boxes->texts(), QStringList { "Done." });
     QCOMPARE(m_db->column("people", "name"), (QVariantList { "ANN SMITH", QVariant(), "O'NEIL", "A" }));
     QCOMPARE(m_db->query("SELECT count(*) FROM changes").value(0).toInt(), 3);
+}
+
+void BatchChangeHandlerTest::closingTheProgramStopsTheRun()
+{
+    m_form->modes->setCurrentText("UPPER CASE");
+    // The user closes a window during the run's first yield.
+    QTimer::singleShot(0, this, [] { ProgramEnd::request(); });
+    StartChanging(m_form->controls());
+    ProgramEnd::reset();
+    QVERIFY(m_boxes->shown.isEmpty());
+    QVERIFY(!BusyPointer::isShowing());
+    QCOMPARE(m_db->column("people", "name"), (QVariantList { "ann smith", QVariant(), "o'neil", "a" }));
+    QCOMPARE(texts(m_form->preview), (QStringList { "ann smith", "", "o'neil", "a" }));
 }
 
 QTEST_MAIN(BatchChangeHandlerTest)

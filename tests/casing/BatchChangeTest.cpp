@@ -23,6 +23,7 @@ struct Recorder {
     QList<Failed> failures;
     QList<double> progress;
     std::function<void(int)> onYield; // gets the record position
+    int stopAt = -1; // the record position before which the run is told to stop
 
     BatchChange::Result run(const LoginFields &fields, const QString &table, const QString &field)
     {
@@ -35,6 +36,7 @@ struct Recorder {
                 onYield(position);
             ++position;
         };
+        callbacks.stop = [&] { return position - 1 == stopAt; };
         callbacks.failure = [this](int line, const QString &description) { failures << Failed { line, description }; };
         return BatchChange(fields, table, field, callbacks).run();
     }
@@ -83,6 +85,7 @@ private slots:
     void valueChangedSinceReadIsLeftAlone();
     void noModeSendsNothing();
     void emptyTable();
+    void stopsBeforeTheNextRecord();
 };
 
 void BatchChangeTest::everyModeChangesEachRowToItsOwnNewText_data()
@@ -361,6 +364,19 @@ void BatchChangeTest::emptyTable()
     QCOMPARE(result.outcome, BatchChange::Outcome::Finished);
     QCOMPARE(result.recordsRead, 0);
     QVERIFY(recorder.progress.isEmpty());
+}
+
+void BatchChangeTest::stopsBeforeTheNextRecord()
+{
+    TestDatabase db;
+    db.exec("CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)");
+    fill(db, "t", "v", { "one", "two", "three" });
+    Recorder recorder;
+    recorder.modeText = "UPPER CASE";
+    recorder.stopAt = 2;
+    const BatchChange::Result result = recorder.run(db.fields(), "t", "v");
+    QCOMPARE(result.outcome, BatchChange::Outcome::Stopped);
+    QCOMPARE(db.column("t", "v"), (QVariantList { "ONE", "TWO", "three" }));
 }
 
 QTEST_GUILESS_MAIN(BatchChangeTest)

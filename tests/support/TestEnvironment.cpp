@@ -1,6 +1,7 @@
 #include "support/TestEnvironment.h"
 
 #include "app/MainHelpers.h"
+#include "app/ProgramEnd.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,11 +12,13 @@ TestEnvironment::TestEnvironment()
 {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
     Main::setProgramFolder(m_program.path());
+    ProgramEnd::reset();
 }
 
 TestEnvironment::~TestEnvironment()
 {
     Main::setProgramFolder(QString());
+    ProgramEnd::reset();
 }
 
 QString TestEnvironment::putBesideProgram(const QString &name, const QByteArray &contents)
