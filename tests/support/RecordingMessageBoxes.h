@@ -21,14 +21,14 @@ public:
 
     void inform(QWidget *, const QString &text, const QString &title, Icon icon) override
     {
-        shown.append({text, title, icon, false});
+        shown.append({ text, title, icon, false });
         if (onShow)
             onShow(shown.last());
     }
 
     bool ask(QWidget *, const QString &text, const QString &title) override
     {
-        shown.append({text, title, Icon::None, true});
+        shown.append({ text, title, Icon::None, true });
         if (onShow)
             onShow(shown.last());
         return answers.isEmpty() ? false : answers.takeFirst();

@@ -3,15 +3,25 @@
 #include "connection/OpeningProfile.h"
 #include "platform/odbc/Connection.h"
 
-TestDatabase::TestDatabase() : m_path(m_dir.path() + QStringLiteral("/test.sqlite")) {}
+TestDatabase::TestDatabase()
+    : m_path(m_dir.path() + QStringLiteral("/test.sqlite"))
+{
+}
 
-LoginFields TestDatabase::fields() const
+namespace {
+QString quoted(QString name)
+{
+    return QLatin1Char('"') + name.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+}
+} // namespace
+
+LoginFields TestDatabase::fields(const QString &password) const
 {
     LoginFields f;
     f.server = QStringLiteral("localhost");
     f.port = QStringLiteral("1433");
     f.user = QStringLiteral("tester");
-    f.password = QString();
+    f.password = password;
     f.database = m_path;
     return f;
 }
@@ -29,6 +39,31 @@ void TestDatabase::exec(const QString &sql, const QList<QVariant> &parameters)
 {
     auto connection = openConnection(OpeningProfile::CanConnect, fields());
     connection->execute(sql, parameters);
+}
+
+void TestDatabase::table(const QString &name, const QString &columns, const QString &field, const QVariantList &values)
+{
+    exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(name), columns));
+    insert(name, field, values);
+}
+
+void TestDatabase::insert(const QString &table, const QString &field, const QVariantList &values)
+{
+    if (values.isEmpty())
+        return;
+    QStringList rows;
+    for (qsizetype i = 0; i < values.size(); ++i)
+        rows << QStringLiteral("(?)");
+    exec(QStringLiteral("INSERT INTO %1 (%2) VALUES %3").arg(quoted(table), quoted(field), rows.join(QLatin1Char(','))),
+        values);
+}
+
+QVariantList TestDatabase::numbers(int count)
+{
+    QVariantList values;
+    for (int i = 1; i <= count; ++i)
+        values << QString::number(i);
+    return values;
 }
 
 odbc::RecordSet TestDatabase::query(const QString &sql)

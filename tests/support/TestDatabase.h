@@ -13,15 +13,21 @@ public:
     TestDatabase();
 
     QString path() const { return m_path; }
-    LoginFields fields() const;
+    // The password is ignored by the engine; the program still looks at whether it is empty.
+    LoginFields fields(const QString &password = QString()) const;
     // Login fields that cannot open: the database lies in a folder that does not exist.
     static LoginFields unreachable();
 
     // Runs statements (separated by ';' at line ends are fine: each call is one statement).
     void exec(const QString &sql, const QList<QVariant> &parameters = {});
+    // Creates the table with the column definitions and puts the values into one field, a row each.
+    void table(const QString &name, const QString &columns, const QString &field = {}, const QVariantList &values = {});
+    void insert(const QString &table, const QString &field, const QVariantList &values);
     odbc::RecordSet query(const QString &sql);
     // The values of one column, Null as an invalid QVariant, in rowid order.
     QVariantList column(const QString &table, const QString &field);
+    // The texts "1", "2" ... up to the count.
+    static QVariantList numbers(int count);
 
 private:
     QTemporaryDir m_dir;
