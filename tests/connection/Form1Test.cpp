@@ -5,10 +5,9 @@
 #include "app/Settings.h"
 #include "platform/BusyPointer.h"
 #include "platform/Failure.h"
-#include "support/RecordingMessageBoxes.h"
-#include "support/RecordingShell.h"
+#include "support/Login.h"
 #include "support/TestDatabase.h"
-#include "support/TestEnvironment.h"
+#include "support/WindowSandbox.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -19,6 +18,8 @@
 #include <QSettings>
 #include <QTest>
 
+#include <optional>
+
 class Form1Test : public QObject {
     Q_OBJECT
 
@@ -26,23 +27,15 @@ private slots:
     void init();
     void cleanup();
 
-    void controlsSitWhereDesigned_data();
-    void controlsSitWhereDesigned();
-    void windowShapeAndFonts();
-    void focusOrder();
+    void layoutAsDesigned();
     void passwordShowsStars();
-
     void everyChangeIsSaved_data();
     void everyChangeIsSaved();
     void checkBoxSavesEveryClick();
     void focusSelectsWholeText_data();
     void focusSelectsWholeText();
-    void clickInFocusedBoxPlacesCursor();
 
-    void testConnection_data();
-    void testConnection();
     void testConnectionReadsBoxesAtEachPress();
-
     void helpTextExactly();
     void helpPictureOnlyOnYes_data();
     void helpPictureOnlyOnYes();
@@ -55,17 +48,14 @@ private slots:
     void closingEndsProgram();
 
 private:
+    std::optional<WindowSandbox> sandbox;
     Form1 *form = nullptr;
-    TestEnvironment *env = nullptr;
-    RecordingMessageBoxes *boxes = nullptr;
-    RecordingShell *shell = nullptr;
+    QList<RecordingMessageBoxes::Shown> &shown() { return sandbox->boxes.shown; }
 };
 
 void Form1Test::init()
 {
-    env = new TestEnvironment;
-    boxes = new RecordingMessageBoxes;
-    shell = new RecordingShell;
+    sandbox.emplace();
     form = new Form1;
     Main::SetAppTitle();
 }
@@ -73,73 +63,37 @@ void Form1Test::init()
 void Form1Test::cleanup()
 {
     delete form;
-    delete shell;
-    delete boxes;
-    delete env;
-    BusyPointer::reset();
+    sandbox.reset();
 }
 
-void Form1Test::controlsSitWhereDesigned_data()
+void Form1Test::layoutAsDesigned()
 {
     // Designed in twips at 15 to the pixel; frame children relative to the frame.
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("geometry");
-    QTest::newRow("Frame1") << "Frame1" << QRect(8, 8, 520, 213);
-    QTest::newRow("Text1") << "Text1" << QRect(88, 24, 305, 23);
-    QTest::newRow("Text9") << "Text9" << QRect(440, 24, 65, 23);
-    QTest::newRow("Text2") << "Text2" << QRect(88, 56, 417, 23);
-    QTest::newRow("Text3") << "Text3" << QRect(88, 88, 417, 23);
-    QTest::newRow("Text4") << "Text4" << QRect(88, 120, 417, 23);
-    QTest::newRow("Check6") << "Check6" << QRect(88, 150, 130, 17);
-    QTest::newRow("PushButton5") << "PushButton5" << QRect(16, 174, 240, 27);
-    QTest::newRow("PushButton4") << "PushButton4" << QRect(264, 174, 240, 27);
-    QTest::newRow("PushButton3") << "PushButton3" << QRect(8, 230, 520, 27);
-}
-
-void Form1Test::controlsSitWhereDesigned()
-{
-    QFETCH(QString, name);
-    QFETCH(QRect, geometry);
-    auto *control = form->findChild<QWidget *>(name);
-    QVERIFY(control);
-    QCOMPARE(control->geometry(), geometry);
-    // Nothing hangs out of its parent.
-    QVERIFY(control->parentWidget()->rect().contains(control->geometry()));
-}
-
-void Form1Test::windowShapeAndFonts()
-{
     QCOMPARE(form->size(), QSize(536, 265));
     QCOMPARE(form->minimumSize(), form->maximumSize());
     QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
     QVERIFY(form->windowFlags() & Qt::WindowCloseButtonHint);
+    QCOMPARE(form->Frame1->geometry(), QRect(8, 8, 520, 213));
+    QCOMPARE(form->Text9->geometry(), QRect(440, 24, 65, 23));
+    QCOMPARE(form->Check6->geometry(), QRect(88, 150, 130, 17));
+    QCOMPARE(form->PushButton3->geometry(), QRect(8, 230, 520, 27));
     QCOMPARE(form->Frame1->title(), QStringLiteral("MS SQL Server Login"));
-    QCOMPARE(form->Check6->text(), QStringLiteral("Local Connection"));
-    QCOMPARE(form->PushButton5->text(), QStringLiteral("Test Connection"));
-    QCOMPARE(form->PushButton4->text(), QStringLiteral("Help"));
-    QCOMPARE(form->PushButton3->text(), QStringLiteral("Next >"));
-    const QStringList labels { "Server:", "Port:", "Username:", "Password:", "Database:" };
-    QStringList shown;
-    for (auto *label : form->Frame1->findChildren<QLabel *>())
-        shown << label->text();
-    QCOMPARE(shown, labels);
-
-    for (QWidget *w : std::initializer_list<QWidget *> { form->Text1, form->Text3, form->Check6, form->Frame1 }) {
-        QCOMPARE(w->font().family(), QStringLiteral("Arial"));
-        QVERIFY(w->font().bold());
-        QCOMPARE(w->font().pointSizeF(), 9.0);
-    }
-    for (QPushButton *b : { form->PushButton3, form->PushButton4, form->PushButton5 }) {
-        QVERIFY(b->font().bold());
-        QCOMPARE(b->font().pointSizeF(), 11.25);
-    }
-    // Every caption fits its control in the font it is drawn with.
-    for (auto *label : form->Frame1->findChildren<QLabel *>())
+    QCOMPARE(QStringList({ form->Check6->text(), form->PushButton5->text(), form->PushButton4->text(),
+                 form->PushButton3->text() }),
+        QStringList({ "Local Connection", "Test Connection", "Help", "Next >" }));
+    QStringList labels;
+    for (auto *label : form->Frame1->findChildren<QLabel *>()) {
+        labels << label->text();
+        // Every caption fits its control in the font it is drawn with.
         QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(), qPrintable(label->text()));
-}
+    }
+    QCOMPARE(labels, QStringList({ "Server:", "Port:", "Username:", "Password:", "Database:" }));
+    QCOMPARE(form->Text1->font().family(), QStringLiteral("Arial"));
+    QVERIFY(form->Text1->font().bold());
+    QCOMPARE(form->Text1->font().pointSizeF(), 9.0);
+    QVERIFY(form->PushButton3->font().bold());
+    QCOMPARE(form->PushButton3->font().pointSizeF(), 11.25);
 
-void Form1Test::focusOrder()
-{
     form->show();
     QVERIFY(QTest::qWaitForWindowActive(form));
     form->Text1->setFocus();
@@ -159,7 +113,6 @@ void Form1Test::passwordShowsStars()
     QTest::keyClicks(form->Text3, QStringLiteral("s3cr;t"));
     QCOMPARE(form->Text3->text(), QStringLiteral("s3cr;t"));
     QCOMPARE(form->Text3->displayText(), QStringLiteral("******"));
-    QCOMPARE(form->Text3->echoMode(), QLineEdit::Password);
 }
 
 void Form1Test::everyChangeIsSaved_data()
@@ -232,75 +185,45 @@ void Form1Test::focusSelectsWholeText()
     QTRY_VERIFY(target->hasFocus());
     QTRY_COMPARE(target->selectedText(), target->text());
     QCOMPARE(target->selectionStart(), 0);
-}
-
-void Form1Test::clickInFocusedBoxPlacesCursor()
-{
-    // Only getting the focus selects: a later click in the same box edits as usual.
-    form->show();
-    QVERIFY(QTest::qWaitForWindowActive(form));
-    form->Text2->setText("someone");
-    QTest::mouseClick(form->Text2, Qt::LeftButton, {}, QPoint(20, 10));
-    QTRY_COMPARE(form->Text2->selectedText(), QStringLiteral("someone"));
-    QTest::mouseClick(form->Text2, Qt::LeftButton, {}, QPoint(20, 10));
-    QTest::qWait(20);
-    QVERIFY(!form->Text2->hasSelectedText());
-}
-
-void Form1Test::testConnection_data()
-{
-    QTest::addColumn<bool>("reachable");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("opens") << true << "Connection successful.";
-    QTest::newRow("does not open") << false << "Could not connect. Please check with your administrator.";
-}
-
-void Form1Test::testConnection()
-{
-    QFETCH(bool, reachable);
-    QFETCH(QString, message);
-    TestDatabase db;
-    const LoginFields fields = reachable ? db.fields() : TestDatabase::unreachable();
-    form->Text1->setText(fields.server);
-    form->Text2->setText(fields.user);
-    form->Text4->setText(fields.database);
-    bool busyWhileShown = false;
-    bool waitCursorWhileShown = false;
-    boxes->onShow = [&](const RecordingMessageBoxes::Shown &) {
-        // The mouse moving over a button or the window meanwhile does not replace it.
-        QTest::mouseMove(form->PushButton3);
-        QTest::mouseMove(form->Text1);
-        busyWhileShown = BusyPointer::isShowing();
-        waitCursorWhileShown
-            = QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
-    };
-    form->show();
-    QTest::mouseClick(form->PushButton5, Qt::LeftButton);
-    QCOMPARE(boxes->texts(), QStringList { message });
-    QCOMPARE(boxes->shown[0].title, Main::appTitle());
-    QCOMPARE(boxes->shown[0].icon, MessageBoxes::Icon::None);
-    QVERIFY(busyWhileShown);
-    QVERIFY(waitCursorWhileShown);
-    QVERIFY(!BusyPointer::isShowing());
-    QVERIFY(!QGuiApplication::overrideCursor());
+    if (byClick) {
+        // Only getting the focus selects: a later click in the same box edits as usual.
+        QTest::mouseClick(form->Text2, Qt::LeftButton, {}, QPoint(20, 10));
+        QTest::qWait(20);
+        QVERIFY(!form->Text2->hasSelectedText());
+    }
 }
 
 void Form1Test::testConnectionReadsBoxesAtEachPress()
 {
     TestDatabase db;
-    form->Text1->setText("localhost");
-    form->Text4->setText(TestDatabase::unreachable().database);
-    form->PushButton5_Click();
+    enterLogin(form, TestDatabase::unreachable());
+    QList<bool> busyWhileShown;
+    sandbox->boxes.onShow = [&](const RecordingMessageBoxes::Shown &) {
+        // The mouse moving over a button or the window meanwhile does not replace the busy pointer.
+        QTest::mouseMove(form->PushButton3);
+        QTest::mouseMove(form->Text1);
+        busyWhileShown << (BusyPointer::isShowing() && QGuiApplication::overrideCursor()
+            && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor);
+    };
+    form->show();
+    QTest::mouseClick(form->PushButton5, Qt::LeftButton);
     form->Text4->setText(db.path());
-    form->PushButton5_Click();
-    QCOMPARE(boxes->texts(),
+    QTest::mouseClick(form->PushButton5, Qt::LeftButton);
+    QCOMPARE(sandbox->boxes.texts(),
         QStringList({ "Could not connect. Please check with your administrator.", "Connection successful." }));
+    for (const auto &box : shown()) {
+        QCOMPARE(box.title, Main::appTitle());
+        QCOMPARE(box.icon, MessageBoxes::Icon::None);
+    }
+    QCOMPARE(busyWhileShown, QList<bool>({ true, true }));
+    QVERIFY(!BusyPointer::isShowing());
+    QVERIFY(!QGuiApplication::overrideCursor());
 }
 
 void Form1Test::helpTextExactly()
 {
     form->PushButton4_Click();
-    QCOMPARE(boxes->shown.size(), 2);
+    QCOMPARE(shown().size(), 2);
     const QString expected
         = QStringLiteral("If you cannot establish connection to your MS SQL Server database with this program, please "
                          "go to: \r\r")
@@ -310,16 +233,13 @@ void Form1Test::helpTextExactly()
                          "the login you are using is correct.\r\rIf you are using Microsoft SQL Server Express "
                          "Edition and connecting locally, you may need to use\r\rlocalhost\\SQLEXPRESS\r\rfor "
                          "example, for Server.");
-    QCOMPARE(boxes->shown[0].text, expected);
-    QVERIFY(!boxes->shown[0].text.contains(QLatin1Char('\n')));
-    QVERIFY(!boxes->shown[0].question);
-    QCOMPARE(boxes->shown[0].title, Main::appTitle());
-    QCOMPARE(boxes->shown[0].icon, MessageBoxes::Icon::None);
-    QCOMPARE(boxes->shown[1].text, QStringLiteral("Would you like to see an image of how I connect locally?"));
-    QVERIFY(boxes->shown[1].question);
-    QCOMPARE(boxes->shown[1].title, Main::appTitle());
-    // On screen each carriage return is a line break.
-    QVERIFY(MessageBoxes::displayText(expected).contains(QStringLiteral("\n\nlocalhost\\SQLEXPRESS\n\n")));
+    QCOMPARE(shown()[0].text, expected);
+    QVERIFY(!shown()[0].question);
+    QCOMPARE(shown()[0].title, Main::appTitle());
+    QCOMPARE(shown()[0].icon, MessageBoxes::Icon::None);
+    QCOMPARE(shown()[1].text, QStringLiteral("Would you like to see an image of how I connect locally?"));
+    QVERIFY(shown()[1].question);
+    QCOMPARE(shown()[1].title, Main::appTitle());
 }
 
 void Form1Test::helpPictureOnlyOnYes_data()
@@ -332,11 +252,10 @@ void Form1Test::helpPictureOnlyOnYes_data()
 void Form1Test::helpPictureOnlyOnYes()
 {
     QFETCH(bool, yes);
-    boxes->answers = { yes };
+    sandbox->boxes.answers = { yes };
     QTest::mouseClick(form->PushButton4, Qt::LeftButton);
-    const QStringList expected
-        = yes ? QStringList { env->programFolder() + QStringLiteral("/local-connection-example.jpg") } : QStringList {};
-    QCOMPARE(shell->opened, expected);
+    const QString picture = sandbox->env.programFolder() + QStringLiteral("/local-connection-example.jpg");
+    QCOMPARE(sandbox->shell.opened, yes ? QStringList { picture } : QStringList {});
 }
 
 void Form1Test::helpReportsShellFailure()
@@ -346,11 +265,11 @@ void Form1Test::helpReportsShellFailure()
         void open(const QString &) override { throw Failure("No desktop."); }
     } failing;
     Shell::setInstance(&failing);
-    boxes->answers = { true };
+    sandbox->boxes.answers = { true };
     form->PushButton4_Click();
-    Shell::setInstance(shell);
-    QCOMPARE(boxes->shown.size(), 3);
-    QCOMPARE(boxes->shown[2].text, ErrorReport::compose("No desktop.", ErrorReport::Form1_PushButton4_Click, 118));
+    Shell::setInstance(&sandbox->shell);
+    QCOMPARE(shown().size(), 3);
+    QCOMPARE(shown()[2].text, ErrorReport::compose("No desktop.", ErrorReport::Form1_PushButton4_Click, 118));
 }
 
 void Form1Test::nextStopsSilently_data()
@@ -363,11 +282,11 @@ void Form1Test::nextStopsSilently_data()
 void Form1Test::nextStopsSilently()
 {
     QFETCH(bool, emptyServer);
-    const LoginFields fields = TestDatabase::unreachable();
-    form->Text1->setText(emptyServer ? QString() : fields.server);
-    form->Text2->setText(fields.user);
-    form->Text3->setText("wrong");
-    form->Text4->setText(fields.database);
+    LoginFields fields = TestDatabase::unreachable();
+    fields.password = "wrong";
+    if (emptyServer)
+        fields.server.clear();
+    enterLogin(form, fields);
     int asked = 0;
     form->setChangeOptionsWindow([&]() -> Form2 * {
         ++asked;
@@ -377,19 +296,18 @@ void Form1Test::nextStopsSilently()
     QTest::mouseClick(form->PushButton3, Qt::LeftButton);
     QCOMPARE(asked, 0);
     QVERIFY(form->isVisible());
-    QCOMPARE(boxes->shown.size(), 0);
+    QCOMPARE(shown().size(), 0);
     QVERIFY(!BusyPointer::isShowing());
 }
 
 void Form1Test::nextReportsFailureAndStays()
 {
     TestDatabase db;
-    form->Text1->setText(db.fields().server);
-    form->Text4->setText(db.path());
+    enterLogin(form, db.fields());
     form->setChangeOptionsWindow([]() -> Form2 * { throw Failure("Out of windows."); });
     form->show();
     form->PushButton3_Click();
-    QCOMPARE(boxes->texts(),
+    QCOMPARE(sandbox->boxes.texts(),
         QStringList { ErrorReport::compose("Out of windows.", ErrorReport::Form1_PushButton3_Click, 104) });
     QVERIFY(form->isVisible());
     QVERIFY(!BusyPointer::isShowing());
@@ -401,10 +319,10 @@ void Form1Test::unsavableFieldToldOnce()
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("/dev/null/settings"));
     form->show();
     QTest::keyClicks(form->Text1, QStringLiteral("abc"));
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, env->settingsFolder());
-    QCOMPARE(boxes->shown.size(), 1);
-    QCOMPARE(boxes->shown[0].icon, MessageBoxes::Icon::Warning);
-    QVERIFY(boxes->shown[0].text.contains(Settings::MSServer));
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, sandbox->env.settingsFolder());
+    QCOMPARE(shown().size(), 1);
+    QCOMPARE(shown()[0].icon, MessageBoxes::Icon::Warning);
+    QVERIFY(shown()[0].text.contains(Settings::MSServer));
     QCOMPARE(form->Text1->text(), QStringLiteral("abc")); // typing goes on
 }
 
