@@ -1,12 +1,12 @@
+#include "casing/BatchChangeHandler.h"
 #include "app/MainHelpers.h"
 #include "app/ProgramEnd.h"
-#include "casing/BatchChangeHandler.h"
 #include "casing/Case.h"
 #include "platform/BusyPointer.h"
 #include "platform/ProgressBar.h"
-#include "support/RecordingMessageBoxes.h"
+#include "support/ListRows.h"
 #include "support/TestDatabase.h"
-#include "support/TestEnvironment.h"
+#include "support/WindowSandbox.h"
 
 #include <QComboBox>
 #include <QTest>
@@ -14,26 +14,12 @@
 #include <QTreeWidget>
 
 #include <memory>
+#include <optional>
 
-namespace
-{
+namespace {
 
-QStringList texts(QTreeWidget *list)
-{
-    QStringList all;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        all << list->topLevelItem(i)->text(0);
-    return all;
-}
-
-void fillList(QTreeWidget *list, const QStringList &rows)
-{
-    list->clear();
-    for (const QString &row : rows)
-        list->addTopLevelItem(new QTreeWidgetItem(QStringList { row }));
-    if (list->topLevelItemCount())
-        list->setCurrentItem(list->topLevelItem(0));
-}
+const QVariantList Before = { "ann smith", QVariant(), "o'neil", "a" };
+const QStringList PreviewBefore = { "ann smith", "", "o'neil", "a" };
 
 // The controls of the change options window, on a bare widget.
 struct Window {
@@ -61,8 +47,7 @@ struct Window {
 } // namespace
 
 // "Start Changing" over bare widgets and the embedded engine.
-class BatchChangeHandlerTest : public QObject
-{
+class BatchChangeHandlerTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -78,24 +63,24 @@ private slots:
     void closingTheProgramStopsTheRun();
 
 private:
-    std::unique_ptr<TestEnvironment> m_environment;
+    std::optional<WindowSandbox> m_sandbox;
+    RecordingMessageBoxes *m_boxes = nullptr;
     std::unique_ptr<TestDatabase> m_db;
     std::unique_ptr<Window> m_form;
-    std::unique_ptr<RecordingMessageBoxes> m_boxes;
 };
 
 void BatchChangeHandlerTest::init()
 {
-    m_environment = std::make_unique<TestEnvironment>();
+    m_sandbox.emplace();
+    m_boxes = &m_sandbox->boxes;
     m_db = std::make_unique<TestDatabase>();
     m_db->exec("CREATE TABLE people (id INTEGER PRIMARY KEY, name TEXT, age INTEGER)");
     m_db->exec("INSERT INTO people (name, age) VALUES ('ann smith', 1), (NULL, 2), ('o''neil', 3), ('a', 4)");
     m_form = std::make_unique<Window>();
     m_form->login = m_db->fields();
-    fillList(m_form->tables, { "people" });
-    fillList(m_form->fields, { "name", "id", "age" });
-    fillList(m_form->preview, { "ann smith", "", "o'neil", "a" });
-    m_boxes = std::make_unique<RecordingMessageBoxes>();
+    fillRows(m_form->tables, { "people" });
+    fillRows(m_form->fields, { "name", "id", "age" });
+    fillRows(m_form->preview, PreviewBefore);
     // A report or message always opens over the busy pointer or after its reset, as the step says.
     m_boxes->onShow = [](const RecordingMessageBoxes::Shown &shown) {
         if (shown.icon == MessageBoxes::Icon::Warning)
@@ -107,11 +92,9 @@ void BatchChangeHandlerTest::init()
 
 void BatchChangeHandlerTest::cleanup()
 {
-    m_boxes.reset();
     m_form.reset();
     m_db.reset();
-    m_environment.reset();
-    BusyPointer::reset();
+    m_sandbox.reset();
 }
 
 void BatchChangeHandlerTest::emptyFieldList()
@@ -120,7 +103,7 @@ void BatchChangeHandlerTest::emptyFieldList()
     StartChanging(m_form->controls());
     QCOMPARE(m_boxes->texts(), QStringList { "Please select a field." });
     QCOMPARE(m_boxes->shown.first().title, Main::appTitle());
-    QCOMPARE(m_db->column("people", "name"), (QVariantList { "ann smith", QVariant(), "o'neil", "a" }));
+    QCOMPARE(m_db->column("people", "name"), Before);
 }
 
 void BatchChangeHandlerTest::cleanRunConvertsDatabaseAndPreview()
@@ -130,7 +113,7 @@ void BatchChangeHandlerTest::cleanRunConvertsDatabaseAndPreview()
 
     QCOMPARE(m_boxes->texts(), QStringList { "Done." });
     QCOMPARE(m_db->column("people", "name"), (QVariantList { "Ann Smith", QVariant(), "O'neil", "A" }));
-    QCOMPARE(texts(m_form->preview), (QStringList { "Ann Smith", "", "O'neil", "A" }));
+    QCOMPARE(rowTexts(m_form->preview), (QStringList { "Ann Smith", "", "O'neil", "A" }));
     QCOMPARE(m_form->bar->value(), 0.0);
     QCOMPARE(m_form->bar->text(), QStringLiteral("Progress Bar"));
     QVERIFY(!BusyPointer::isShowing());
@@ -143,8 +126,8 @@ void BatchChangeHandlerTest::noModeSaysMessUpThenDone()
     m_form->modes->setEditText("Title Case");
     StartChanging(m_form->controls());
     QCOMPARE(m_boxes->texts(), (QStringList { "mess up", "Done." }));
-    QCOMPARE(m_db->column("people", "name"), (QVariantList { "ann smith", QVariant(), "o'neil", "a" }));
-    QCOMPARE(texts(m_form->preview), (QStringList { "ann smith", "", "o'neil", "a" }));
+    QCOMPARE(m_db->column("people", "name"), Before);
+    QCOMPARE(rowTexts(m_form->preview), PreviewBefore);
 }
 
 void BatchChangeHandlerTest::failedConnectionEndsAfterOneReport()
@@ -155,7 +138,7 @@ void BatchChangeHandlerTest::failedConnectionEndsAfterOneReport()
     QCOMPARE(m_boxes->shown.size(), 1);
     QCOMPARE(m_boxes->shown.first().title, QStringLiteral("Application Error"));
     QVERIFY(m_boxes->shown.first().text.contains("\r\nin Quorvel2021/08/31.Form2.PushButton1_Click at line 118\r\r"));
-    QCOMPARE(texts(m_form->preview), (QStringList { "ann smith", "", "o'neil", "a" }));
+    QCOMPARE(rowTexts(m_form->preview), PreviewBefore);
     QCOMPARE(m_form->bar->value(), 0.0);
     QVERIFY(!BusyPointer::isShowing());
 }
@@ -169,7 +152,7 @@ void BatchChangeHandlerTest::rejectedStatementsEndWithTheCountAndARefill()
     QVERIFY(m_boxes->shown[0].text.contains("at line 150"));
     QCOMPARE(m_boxes->shown[1].text, QStringLiteral("3 of 4 records could not be changed: 3 refused by the server."));
     QCOMPARE(m_form->refills, 1);
-    QCOMPARE(texts(m_form->preview), (QStringList { "ann smith", "", "o'neil", "a" }));
+    QCOMPARE(rowTexts(m_form->preview), PreviewBefore);
 }
 
 void BatchChangeHandlerTest::notTextFieldSaysWhy()
@@ -211,8 +194,8 @@ void BatchChangeHandlerTest::closingTheProgramStopsTheRun()
     ProgramEnd::reset();
     QVERIFY(m_boxes->shown.isEmpty());
     QVERIFY(!BusyPointer::isShowing());
-    QCOMPARE(m_db->column("people", "name"), (QVariantList { "ann smith", QVariant(), "o'neil", "a" }));
-    QCOMPARE(texts(m_form->preview), (QStringList { "ann smith", "", "o'neil", "a" }));
+    QCOMPARE(m_db->column("people", "name"), Before);
+    QCOMPARE(rowTexts(m_form->preview), PreviewBefore);
 }
 
 QTEST_MAIN(BatchChangeHandlerTest)
