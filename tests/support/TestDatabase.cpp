@@ -74,7 +74,7 @@ odbc::RecordSet TestDatabase::query(const QString &sql)
 
 QVariantList TestDatabase::column(const QString &table, const QString &field)
 {
-    auto records = query(QStringLiteral("SELECT \"%1\" FROM \"%2\" ORDER BY rowid").arg(field, table));
+    auto records = query(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(quoted(field), quoted(table)));
     QVariantList values;
     for (; !records.eof(); records.moveNext())
         values << records.value(0);
