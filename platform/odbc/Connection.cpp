@@ -111,6 +111,8 @@ RecordSet Connection::query(const QString &sql, const QList<QVariant> &parameter
 {
     requireOpen();
     Statement statement(*this);
+    if (maxRows > 0) // 0 would mean no limit to the driver
+        statement.setMaxRows(maxRows);
     statement.executeDirect(sql, parameters);
     return RecordSet::fetch(statement, maxRows);
 }

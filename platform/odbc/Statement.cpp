@@ -72,6 +72,11 @@ void Statement::executeDirect(const QString &sql, const QList<QVariant> &paramet
     check(SQLExecDirectW(handle(), wide.data(), SQLINTEGER(sql.size())), SQL_HANDLE_STMT, handle(), "SQLExecDirect");
 }
 
+void Statement::setMaxRows(qsizetype rows)
+{
+    SQLSetStmtAttrW(handle(), SQL_ATTR_MAX_ROWS, reinterpret_cast<SQLPOINTER>(SQLULEN(rows)), 0);
+}
+
 void Statement::tables()
 {
     check(SQLTablesW(handle(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0), SQL_HANDLE_STMT, handle(),

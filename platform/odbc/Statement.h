@@ -26,6 +26,9 @@ public:
     void execute(const QList<QVariant> &parameters = {});
     // Runs a statement once, without preparing it.
     void executeDirect(const QString &sql, const QList<QVariant> &parameters = {});
+    // Asks the driver to return at most this many rows of the next result, so
+    // the server stops there; a driver without the setting simply ignores it.
+    void setMaxRows(qsizetype rows);
     // The driver's table catalogue (TABLE_CAT, TABLE_SCHEM, TABLE_NAME, TABLE_TYPE, REMARKS).
     void tables();
 
