@@ -1,5 +1,5 @@
-#include "app/BuildConfig.h"
 #include "app/ErrorReport.h"
+#include "app/BuildConfig.h"
 #include "app/FailureTrap.h"
 #include "app/MainHelpers.h"
 #include "support/RecordingMessageBoxes.h"
@@ -11,8 +11,8 @@ class ErrorReportTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void composedExactly_data();
     void composedExactly();
-    void emptyDescription();
     void shownAsWarning();
     void trapReportsEachFailureAndGoesOn();
     void failedConditionRunsGuardedBlock();
@@ -22,20 +22,27 @@ private slots:
     void appTitle();
 };
 
-void ErrorReportTest::composedExactly()
+void ErrorReportTest::composedExactly_data()
 {
-    const QString text = ErrorReport::compose("Login failed.", ErrorReport::Form1_PushButton3_Click, 104);
-    const QString expected = QStringLiteral("Login failed.\r\nin Quorvel2021/08/31.Form1.PushButton3_Click at line 104\r\r"
-                                            "Please email screenshot of this message to ")
-        + QString::fromUtf8(BuildConfig::SupportAddress);
-    QCOMPARE(text, expected);
-    QVERIFY(!QString::fromUtf8(BuildConfig::SupportAddress).isEmpty());
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QString>("location");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("start");
+    QTest::newRow("description") << "Login failed." << ErrorReport::Form1_PushButton3_Click << 104
+                                 << "Login failed.\r\nin Quorvel2021/08/31.Form1.PushButton3_Click at line 104\r\r";
+    QTest::newRow("empty description") << "" << ErrorReport::Form2_Form_Load << 120
+                                       << "\r\nin Quorvel2021/08/31.Form2.Form_Load at line 120\r\r";
 }
 
-void ErrorReportTest::emptyDescription()
+void ErrorReportTest::composedExactly()
 {
-    const QString text = ErrorReport::compose(QString(), ErrorReport::Form2_Form_Load, 120);
-    QVERIFY(text.startsWith("\r\nin Quorvel2021/08/31.Form2.Form_Load at line 120\r\r"));
+    QFETCH(QString, description);
+    QFETCH(QString, location);
+    QFETCH(int, line);
+    QFETCH(QString, start);
+    QVERIFY(!QString::fromUtf8(BuildConfig::SupportAddress).isEmpty());
+    QCOMPARE(ErrorReport::compose(description, location, line),
+        start + "Please email screenshot of this message to " + QString::fromUtf8(BuildConfig::SupportAddress));
 }
 
 void ErrorReportTest::shownAsWarning()
@@ -57,10 +64,11 @@ void ErrorReportTest::trapReportsEachFailureAndGoesOn()
     trap.step(104, [&] { ran << "104"; });
     trap.step(106, [&] { throw std::runtime_error("second"); });
     trap.step(124, [&] { ran << "124"; });
-    QCOMPARE(ran, QStringList({"104", "124"}));
+    QCOMPARE(ran, QStringList({ "104", "124" }));
     QCOMPARE(trap.failures(), 2);
-    QCOMPARE(boxes.texts(), QStringList({ErrorReport::compose("skin broken", ErrorReport::Form1_Form_Load, 100),
-                                         ErrorReport::compose("second", ErrorReport::Form1_Form_Load, 106)}));
+    QCOMPARE(boxes.texts(),
+        QStringList({ ErrorReport::compose("skin broken", ErrorReport::Form1_Form_Load, 100),
+            ErrorReport::compose("second", ErrorReport::Form1_Form_Load, 106) }));
 }
 
 void ErrorReportTest::failedConditionRunsGuardedBlock()
@@ -101,7 +109,8 @@ void ErrorReportTest::appTitle_data()
 {
     QTest::addColumn<QString>("product");
     QTest::addColumn<QString>("title");
-    QTest::newRow("short") << "Vantrell" << "Vantrell";
+    QTest::newRow("short") << "Vantrell"
+                           << "Vantrell";
     QTest::newRow("exactly 40") << QString(40, 'a') << QString(40, 'a');
     QTest::newRow("long loses whole words") << "Vantrell the case changer for Microsoft SQL Server databases"
                                             << "Vantrell the case changer for Microsoft";
@@ -112,7 +121,6 @@ void ErrorReportTest::appTitle()
 {
     QFETCH(QString, product);
     QTEST(Main::titleFor(product), "title");
-    QVERIFY(Main::titleFor(product).size() <= 40);
 }
 
 QTEST_GUILESS_MAIN(ErrorReportTest)

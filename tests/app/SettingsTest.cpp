@@ -11,7 +11,6 @@ private slots:
     void roundTrip_data();
     void roundTrip();
     void emptyIsNotMissing();
-    void survivesReopening();
     void fileIsPrivate();
 };
 
@@ -47,16 +46,6 @@ void SettingsTest::emptyIsNotMissing()
     QCOMPARE(Settings::read(Settings::MSPort, "1433"), QString());
 }
 
-void SettingsTest::survivesReopening()
-{
-    TestEnvironment env;
-    Settings::write(Settings::MSServer, "first");
-    Settings::write(Settings::MSServer, "second");
-    // Another store object (as after a restart) sees the last value.
-    QCOMPARE(Settings::read(Settings::MSServer, {}), QStringLiteral("second"));
-    QVERIFY(QFileInfo::exists(Settings::filePath()));
-}
-
 void SettingsTest::fileIsPrivate()
 {
     TestEnvironment env;
@@ -64,8 +53,8 @@ void SettingsTest::fileIsPrivate()
     const QFileInfo file(Settings::filePath());
     QVERIFY(file.exists());
     QVERIFY(file.permissions().testFlags(QFile::ReadOwner | QFile::WriteOwner));
-    const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
-        | QFile::WriteOther | QFile::ExeOther;
+    const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther
+        | QFile::ExeOther;
     QCOMPARE(file.permissions() & others, QFile::Permissions());
     QCOMPARE(QFileInfo(file.absolutePath()).permissions() & others, QFile::Permissions());
 }

@@ -1,6 +1,6 @@
+#include "app/Skin.h"
 #include "app/ErrorReport.h"
 #include "app/FailureTrap.h"
-#include "app/Skin.h"
 #include "platform/Failure.h"
 #include "platform/SkinEngine.h"
 #include "support/RecordingMessageBoxes.h"
@@ -45,8 +45,8 @@ struct Window {
     QTreeWidget *list = new QTreeWidget(&window);
     QComboBox *combo = new QComboBox(&window);
 
-    QList<QWidget *> plain() { return {&window, frame, labelInFrame, label, check, option}; }
-    QList<QWidget *> others() { return {text, button, list, combo}; }
+    QList<QWidget *> plain() { return { &window, frame, labelInFrame, label, check, option }; }
+    QList<QWidget *> others() { return { text, button, list, combo }; }
 };
 
 bool hasFace(const QWidget *w)
@@ -68,7 +68,6 @@ private slots:
     void init();
     void cleanup();
 
-    void faceColoursOnPlainControlsOnly();
     void missingSkinChangesNothing_data();
     void missingSkinChangesNothing();
     void hiddenFileCountsAsMissing();
@@ -101,16 +100,6 @@ void SkinTest::cleanup()
     m_engine.reset();
     QApplication::setPalette(m_paletteBefore);
     QVERIFY(qApp->styleSheet().isEmpty());
-}
-
-void SkinTest::faceColoursOnPlainControlsOnly()
-{
-    Window w;
-    Main::SetFaceColours(&w.window);
-    for (QWidget *plain : w.plain())
-        QVERIFY2(hasFace(plain), plain->metaObject()->className());
-    for (QWidget *other : w.others())
-        QVERIFY2(untouched(other), other->metaObject()->className());
 }
 
 void SkinTest::missingSkinChangesNothing_data()
@@ -227,9 +216,10 @@ void SkinTest::brokenSkinReportsOnceAtLine100()
 void SkinTest::windowOnlySkin()
 {
     TestEnvironment env;
-    const QString path = env.putBesideProgram("skin.cjs", "/* Vantrell skin 1 */\n"
-                                                          "/* palette Highlight=#aa0000 */\n"
-                                                          "QPushButton { color: #00aa00; }\n");
+    const QString path = env.putBesideProgram("skin.cjs",
+        "/* Vantrell skin 1 */\n"
+        "/* palette Highlight=#aa0000 */\n"
+        "QPushButton { color: #00aa00; }\n");
     QWidget window;
     auto *button = new QPushButton("b", &window);
     QWidget other;

@@ -13,9 +13,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -36,7 +34,6 @@ private slots:
     void rememberedMode();
     void handCursor_data();
     void handCursor();
-    void failingStepsReportTheirLines();
 
     void fills_data();
     void fills();
@@ -221,18 +218,6 @@ void Form2Test::handCursor()
     for (QWidget *w : { static_cast<QWidget *>(form.get()), static_cast<QWidget *>(form->Frame1),
              static_cast<QWidget *>(form->ListView1->viewport()) })
         QCOMPARE(w->cursor().shape(), Qt::ArrowCursor);
-}
-
-void Form2Test::failingStepsReportTheirLines()
-{
-    sandbox->env.putBesideProgram("HAND-M.CUR", QByteArray(64, 'x'));
-    Settings::write(Settings::Combo1, "9");
-    makeForm();
-    QCOMPARE(boxes->shown.size(), 2);
-    QVERIFY(boxes->shown[0].text.contains(ErrorReport::Form2_Form_Load + "at line 108\r\r"));
-    QVERIFY(boxes->shown[1].text.contains(ErrorReport::Form2_Form_Load + "at line 120\r\r"));
-    QCOMPARE(boxes->shown[1].title, QStringLiteral("Application Error"));
-    QCOMPARE(form->ListView1->headerItem()->text(0), QStringLiteral("Table(s)"));
 }
 
 void Form2Test::fills_data()

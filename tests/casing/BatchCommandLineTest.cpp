@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "support/Login.h"
 #include "support/TestDatabase.h"
 #include "support/TestEnvironment.h"
 
@@ -7,8 +7,7 @@
 
 // The built program run as `vantrell --batch ...`, with the login fields
 // remembered in a private settings folder.
-class BatchCommandLineTest : public QObject
-{
+class BatchCommandLineTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -59,15 +58,11 @@ void BatchCommandLineTest::run()
     QFETCH(QString, extraSql);
     TestEnvironment environment;
     TestDatabase db;
-    db.exec("CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)");
-    db.exec("INSERT INTO t (v) VALUES ('hello world'), (NULL), ('o''neil'), ('HELLO WORLD')");
+    db.table("t", "id INTEGER PRIMARY KEY, v TEXT", "v", { "hello world", QVariant(), "o'neil", "HELLO WORLD" });
     if (!extraSql.isEmpty())
         db.exec(extraSql);
     // The remembered login fields name the test database.
-    const LoginFields fields = db.fields();
-    Settings::write(Settings::MSServer, fields.server);
-    Settings::write(Settings::MSUser, fields.user);
-    Settings::write(Settings::MSDatabase, fields.database);
+    rememberLogin(db.fields());
 
     QProcess program;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

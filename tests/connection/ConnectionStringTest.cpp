@@ -19,9 +19,9 @@ private slots:
 
 namespace {
 LoginFields fields(const QString &server, const QString &port, const QString &database, const QString &user,
-                   const QString &password, bool local)
+    const QString &password, bool local)
 {
-    return LoginFields{server, port, user, password, database, local};
+    return LoginFields { server, port, user, password, database, local };
 }
 } // namespace
 
@@ -36,20 +36,20 @@ void ConnectionStringTest::build_data()
                                     << "Driver={SQL Server};Server=DBHOST;Database=Sales;Uid=app;Pwd=;";
     QTest::newRow("empty port: bare comma") << fields("DBHOST", "", "Sales", "app", "pw", false)
                                             << "Driver={SQL Server};Server=DBHOST,;Database=Sales;Uid=app;Pwd=pw;";
-    QTest::newRow("empty user and password") << fields("h", "1", "d", "", "", false)
-                                             << "Driver={SQL Server};Server=h,1;Database=d;Uid=;Pwd=;";
+    QTest::newRow("empty user and password")
+        << fields("h", "1", "d", "", "", false) << "Driver={SQL Server};Server=h,1;Database=d;Uid=;Pwd=;";
     QTest::newRow("blanks kept") << fields(" h ", "1433", " d", "u ", " p ", false)
                                  << "Driver={SQL Server};Server= h ,1433;Database= d;Uid=u ;Pwd= p ;";
     QTest::newRow("instance name") << fields("localhost\\SQLEXPRESS", "1433", "d", "u", "p", false)
                                    << "Driver={SQL Server};Server=localhost\\SQLEXPRESS,1433;Database=d;Uid=u;Pwd=p;";
     QTest::newRow("semicolon braced") << fields("h", "1", "d", "u", "pa;ss", false)
                                       << "Driver={SQL Server};Server=h,1;Database=d;Uid=u;Pwd={pa;ss};";
-    QTest::newRow("closing brace doubled") << fields("h", "1", "d", "u", "a}b", false)
-                                           << "Driver={SQL Server};Server=h,1;Database=d;Uid=u;Pwd={a}}b};";
+    QTest::newRow("closing brace doubled")
+        << fields("h", "1", "d", "u", "a}b", false) << "Driver={SQL Server};Server=h,1;Database=d;Uid=u;Pwd={a}}b};";
     QTest::newRow("leading brace") << fields("h", "1", "d", "u", "{x", false)
                                    << "Driver={SQL Server};Server=h,1;Database=d;Uid=u;Pwd={{x};";
-    QTest::newRow("equals and inner brace unchanged") << fields("h", "1", "d", "u=1", "a{b=", false)
-                                                      << "Driver={SQL Server};Server=h,1;Database=d;Uid=u=1;Pwd=a{b=;";
+    QTest::newRow("equals and inner brace unchanged")
+        << fields("h", "1", "d", "u=1", "a{b=", false) << "Driver={SQL Server};Server=h,1;Database=d;Uid=u=1;Pwd=a{b=;";
 }
 
 void ConnectionStringTest::build()
@@ -62,30 +62,23 @@ void ConnectionStringTest::build()
 void ConnectionStringTest::profiles_data()
 {
     QTest::addColumn<OpeningProfile>("profile");
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("cursorLocation");
-    QTest::addColumn<int>("commandTimeout");
-    QTest::addColumn<int>("connectionTimeout");
-
+    QTest::addColumn<QList<int>>("settings"); // mode, cursor location, command and connection timeouts
     const int cmd = odbc::Connection::DefaultCommandTimeout;
     const int conn = odbc::Connection::DefaultConnectionTimeout;
-    QTest::newRow("test connection") << OpeningProfile::TestConnection << 0 << 2 << cmd << conn;
-    QTest::newRow("can connect") << OpeningProfile::CanConnect << 0 << 2 << cmd << conn;
-    QTest::newRow("list tables") << OpeningProfile::ListTables << 0 << 2 << cmd << conn;
-    QTest::newRow("field list") << OpeningProfile::FieldList << 3 << 2 << cmd << conn;
-    QTest::newRow("preview") << OpeningProfile::Preview << 3 << 2 << cmd << conn;
-    QTest::newRow("batch") << OpeningProfile::Batch << 0 << 3 << 5000 << 5000;
+    QTest::newRow("test connection") << OpeningProfile::TestConnection << QList { 0, 2, cmd, conn };
+    QTest::newRow("can connect") << OpeningProfile::CanConnect << QList { 0, 2, cmd, conn };
+    QTest::newRow("list tables") << OpeningProfile::ListTables << QList { 0, 2, cmd, conn };
+    QTest::newRow("field list") << OpeningProfile::FieldList << QList { 3, 2, cmd, conn };
+    QTest::newRow("preview") << OpeningProfile::Preview << QList { 3, 2, cmd, conn };
+    QTest::newRow("batch") << OpeningProfile::Batch << QList { 0, 3, 5000, 5000 };
 }
 
 void ConnectionStringTest::profiles()
 {
     QFETCH(OpeningProfile, profile);
-    odbc::Connection connection;
-    applyProfile(connection, profile);
-    QTEST(connection.mode(), "mode");
-    QTEST(connection.cursorLocation(), "cursorLocation");
-    QTEST(connection.commandTimeout(), "commandTimeout");
-    QTEST(connection.connectionTimeout(), "connectionTimeout");
+    odbc::Connection c;
+    applyProfile(c, profile);
+    QTEST((QList { c.mode(), c.cursorLocation(), c.commandTimeout(), c.connectionTimeout() }), "settings");
 }
 
 QTEST_APPLESS_MAIN(ConnectionStringTest)
