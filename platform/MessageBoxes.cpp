@@ -1,9 +1,18 @@
 #include "platform/MessageBoxes.h"
 
+#include <QAbstractButton>
 #include <QMessageBox>
 
 namespace {
 MessageBoxes *installed = nullptr;
+
+// Plain text, shown as it stands, and buttons without the desktop theme's icons.
+void prepare(QMessageBox &box)
+{
+    box.setTextFormat(Qt::PlainText);
+    for (QAbstractButton *button : box.buttons())
+        button->setIcon(QIcon());
+}
 } // namespace
 
 MessageBoxes &MessageBoxes::instance()
@@ -29,13 +38,13 @@ void QtMessageBoxes::inform(QWidget *parent, const QString &text, const QString 
 {
     QMessageBox box(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon, title, displayText(text),
                     QMessageBox::Ok, parent);
-    box.setTextFormat(Qt::PlainText);
+    prepare(box);
     box.exec();
 }
 
 bool QtMessageBoxes::ask(QWidget *parent, const QString &text, const QString &title)
 {
     QMessageBox box(QMessageBox::NoIcon, title, displayText(text), QMessageBox::Yes | QMessageBox::No, parent);
-    box.setTextFormat(Qt::PlainText);
+    prepare(box);
     return box.exec() == QMessageBox::Yes;
 }
