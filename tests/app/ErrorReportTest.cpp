@@ -11,117 +11,107 @@ class ErrorReportTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void composedExactly_data();
-    void composedExactly();
-    void shownAsWarning();
-    void trapReportsEachFailureAndGoesOn();
-    void failedConditionRunsGuardedBlock();
-    void displayTurnsCarriageReturnsIntoLineBreaks();
-    void mainHelpers();
-    void appTitle_data();
-    void appTitle();
+    void composedExactly_data()
+    {
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<QString>("start");
+        QTest::newRow("description") << "Login failed." << ErrorReport::Form1_PushButton3_Click << 104
+                                     << "Login failed.\r\nin Quorvel2021/08/31.Form1.PushButton3_Click at line 104\r\r";
+        QTest::newRow("empty description")
+            << "" << ErrorReport::Form2_Form_Load << 120 << "\r\nin Quorvel2021/08/31.Form2.Form_Load at line 120\r\r";
+    }
+
+    void composedExactly()
+    {
+        QFETCH(QString, description);
+        QFETCH(QString, location);
+        QFETCH(int, line);
+        QFETCH(QString, start);
+        QVERIFY(!QString::fromUtf8(BuildConfig::SupportAddress).isEmpty());
+        QCOMPARE(ErrorReport::compose(description, location, line),
+            start + "Please email screenshot of this message to " + QString::fromUtf8(BuildConfig::SupportAddress));
+    }
+
+    void shownAsWarning()
+    {
+        RecordingMessageBoxes boxes;
+        ErrorReport::show("x", ErrorReport::Form2_PushButton1_Click, 150);
+        QCOMPARE(boxes.shown.size(), 1);
+        QCOMPARE(boxes.shown[0].title, QStringLiteral("Application Error"));
+        QCOMPARE(boxes.shown[0].icon, MessageBoxes::Icon::Warning);
+        QCOMPARE(boxes.shown[0].text, ErrorReport::compose("x", ErrorReport::Form2_PushButton1_Click, 150));
+    }
+
+    void trapReportsEachFailureAndGoesOn()
+    {
+        RecordingMessageBoxes boxes;
+        FailureTrap trap(ErrorReport::Form1_Form_Load);
+        QStringList ran;
+        trap.step(100, [&] { throw Failure("skin broken"); });
+        trap.step(104, [&] { ran << "104"; });
+        trap.step(106, [&] { throw std::runtime_error("second"); });
+        trap.step(124, [&] { ran << "124"; });
+        QCOMPARE(ran, QStringList({ "104", "124" }));
+        QCOMPARE(trap.failures(), 2);
+        QCOMPARE(boxes.texts(),
+            QStringList({ ErrorReport::compose("skin broken", ErrorReport::Form1_Form_Load, 100),
+                ErrorReport::compose("second", ErrorReport::Form1_Form_Load, 106) }));
+    }
+
+    void failedConditionRunsGuardedBlock()
+    {
+        RecordingMessageBoxes boxes;
+        FailureTrap trap(ErrorReport::Form2_Form_Load);
+        bool guardedRan = false;
+        if (trap.test(106, []() -> bool { throw Failure("cannot tell"); }))
+            trap.step(108, [&] { guardedRan = true; });
+        QVERIFY(guardedRan);
+        QVERIFY(!trap.test(110, [] { return false; }));
+        QCOMPARE(boxes.shown.size(), 1);
+        QVERIFY(boxes.shown[0].text.contains("at line 106\r\r"));
+    }
+
+    void displayTurnsCarriageReturnsIntoLineBreaks()
+    {
+        QCOMPARE(MessageBoxes::displayText("a\r\nb\r\rc"), QStringLiteral("a\nb\n\nc"));
+    }
+
+    void mainHelpers()
+    {
+        QCOMPARE(Main::NullToDefault(QVariant(), QString()).toString(), QString());
+        QVERIFY(Main::NullToDefault(QVariant(), QString("d")).toString() == "d");
+        QCOMPARE(Main::NullToDefault(QString(""), "d").toString(), QString());
+        QCOMPARE(Main::NullToDefault(42, "d").toInt(), 42);
+
+        TestEnvironment env;
+        QVERIFY(!Main::FileExists(Main::besideProgram("HAND-M.CUR")));
+        env.putBesideProgram("HAND-M.CUR", "x");
+        QVERIFY(Main::FileExists(Main::besideProgram("HAND-M.CUR")));
+        QVERIFY(!Main::FileExists(QString()));
+        QVERIFY(!Main::FileExists("/no/such/folder/file"));
+        QVERIFY(!Main::FileExists(QString::fromUtf8("bad\0path", 8)));
+    }
+
+    void appTitle_data()
+    {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("short") << "Vantrell"
+                               << "Vantrell";
+        QTest::newRow("exactly 40") << QString(40, 'a') << QString(40, 'a');
+        QTest::newRow("long loses whole words") << "Vantrell the case changer for Microsoft SQL Server databases"
+                                                << "Vantrell the case changer for Microsoft";
+        QTest::newRow("no blank") << QString(45, 'b') << QString(40, 'b');
+    }
+
+    void appTitle()
+    {
+        QFETCH(QString, product);
+        QTEST(Main::titleFor(product), "title");
+    }
 };
-
-void ErrorReportTest::composedExactly_data()
-{
-    QTest::addColumn<QString>("description");
-    QTest::addColumn<QString>("location");
-    QTest::addColumn<int>("line");
-    QTest::addColumn<QString>("start");
-    QTest::newRow("description") << "Login failed." << ErrorReport::Form1_PushButton3_Click << 104
-                                 << "Login failed.\r\nin Quorvel2021/08/31.Form1.PushButton3_Click at line 104\r\r";
-    QTest::newRow("empty description") << "" << ErrorReport::Form2_Form_Load << 120
-                                       << "\r\nin Quorvel2021/08/31.Form2.Form_Load at line 120\r\r";
-}
-
-void ErrorReportTest::composedExactly()
-{
-    QFETCH(QString, description);
-    QFETCH(QString, location);
-    QFETCH(int, line);
-    QFETCH(QString, start);
-    QVERIFY(!QString::fromUtf8(BuildConfig::SupportAddress).isEmpty());
-    QCOMPARE(ErrorReport::compose(description, location, line),
-        start + "Please email screenshot of this message to " + QString::fromUtf8(BuildConfig::SupportAddress));
-}
-
-void ErrorReportTest::shownAsWarning()
-{
-    RecordingMessageBoxes boxes;
-    ErrorReport::show("x", ErrorReport::Form2_PushButton1_Click, 150);
-    QCOMPARE(boxes.shown.size(), 1);
-    QCOMPARE(boxes.shown[0].title, QStringLiteral("Application Error"));
-    QCOMPARE(boxes.shown[0].icon, MessageBoxes::Icon::Warning);
-    QCOMPARE(boxes.shown[0].text, ErrorReport::compose("x", ErrorReport::Form2_PushButton1_Click, 150));
-}
-
-void ErrorReportTest::trapReportsEachFailureAndGoesOn()
-{
-    RecordingMessageBoxes boxes;
-    FailureTrap trap(ErrorReport::Form1_Form_Load);
-    QStringList ran;
-    trap.step(100, [&] { throw Failure("skin broken"); });
-    trap.step(104, [&] { ran << "104"; });
-    trap.step(106, [&] { throw std::runtime_error("second"); });
-    trap.step(124, [&] { ran << "124"; });
-    QCOMPARE(ran, QStringList({ "104", "124" }));
-    QCOMPARE(trap.failures(), 2);
-    QCOMPARE(boxes.texts(),
-        QStringList({ ErrorReport::compose("skin broken", ErrorReport::Form1_Form_Load, 100),
-            ErrorReport::compose("second", ErrorReport::Form1_Form_Load, 106) }));
-}
-
-void ErrorReportTest::failedConditionRunsGuardedBlock()
-{
-    RecordingMessageBoxes boxes;
-    FailureTrap trap(ErrorReport::Form2_Form_Load);
-    bool guardedRan = false;
-    if (trap.test(106, []() -> bool { throw Failure("cannot tell"); }))
-        trap.step(108, [&] { guardedRan = true; });
-    QVERIFY(guardedRan);
-    QVERIFY(!trap.test(110, [] { return false; }));
-    QCOMPARE(boxes.shown.size(), 1);
-    QVERIFY(boxes.shown[0].text.contains("at line 106\r\r"));
-}
-
-void ErrorReportTest::displayTurnsCarriageReturnsIntoLineBreaks()
-{
-    QCOMPARE(MessageBoxes::displayText("a\r\nb\r\rc"), QStringLiteral("a\nb\n\nc"));
-}
-
-void ErrorReportTest::mainHelpers()
-{
-    QCOMPARE(Main::NullToDefault(QVariant(), QString()).toString(), QString());
-    QVERIFY(Main::NullToDefault(QVariant(), QString("d")).toString() == "d");
-    QCOMPARE(Main::NullToDefault(QString(""), "d").toString(), QString());
-    QCOMPARE(Main::NullToDefault(42, "d").toInt(), 42);
-
-    TestEnvironment env;
-    QVERIFY(!Main::FileExists(Main::besideProgram("HAND-M.CUR")));
-    env.putBesideProgram("HAND-M.CUR", "x");
-    QVERIFY(Main::FileExists(Main::besideProgram("HAND-M.CUR")));
-    QVERIFY(!Main::FileExists(QString()));
-    QVERIFY(!Main::FileExists("/no/such/folder/file"));
-    QVERIFY(!Main::FileExists(QString::fromUtf8("bad\0path", 8)));
-}
-
-void ErrorReportTest::appTitle_data()
-{
-    QTest::addColumn<QString>("product");
-    QTest::addColumn<QString>("title");
-    QTest::newRow("short") << "Vantrell"
-                           << "Vantrell";
-    QTest::newRow("exactly 40") << QString(40, 'a') << QString(40, 'a');
-    QTest::newRow("long loses whole words") << "Vantrell the case changer for Microsoft SQL Server databases"
-                                            << "Vantrell the case changer for Microsoft";
-    QTest::newRow("no blank") << QString(45, 'b') << QString(40, 'b');
-}
-
-void ErrorReportTest::appTitle()
-{
-    QFETCH(QString, product);
-    QTEST(Main::titleFor(product), "title");
-}
 
 QTEST_GUILESS_MAIN(ErrorReportTest)
 #include "ErrorReportTest.moc"

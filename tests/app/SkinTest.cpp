@@ -65,182 +65,170 @@ class SkinTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        m_styleBefore = QApplication::style()->name();
+        m_engine = std::make_unique<SkinEngine>();
+        m_paletteBefore = QApplication::palette();
+        QPalette palette = m_paletteBefore;
+        palette.setColor(QPalette::Button, Face);
+        QApplication::setPalette(palette);
+    }
 
-    void missingSkinChangesNothing_data();
-    void missingSkinChangesNothing();
-    void hiddenFileCountsAsMissing();
-    void shippedSkinAppliesToWholeProgram();
-    void optionBitKeepsOtherBits();
-    void brokenSkinReportsOnceAtLine100_data();
-    void brokenSkinReportsOnceAtLine100();
-    void windowOnlySkin();
+    void cleanup()
+    {
+        m_engine->remove();
+        QCOMPARE(QApplication::style()->name(), m_styleBefore);
+        m_engine.reset();
+        QApplication::setPalette(m_paletteBefore);
+        QVERIFY(qApp->styleSheet().isEmpty());
+    }
+
+    void missingSkinChangesNothing_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::newRow("no file") << "";
+        QTest::newRow("folder of that name") << "folder";
+        QTest::newRow("file x instead of the folder") << "x";
+    }
+
+    void missingSkinChangesNothing()
+    {
+        QFETCH(QString, what);
+        TestEnvironment env;
+        if (what == "folder")
+            QDir().mkpath(env.programFolder() + "/x/o.cjs");
+        else if (what == "x")
+            env.putBesideProgram("x", shippedSkin());
+        Window w;
+        SkinEngine &engine = *m_engine;
+        Main::ApplySkin(&w.window, engine);
+        QVERIFY(!engine.isLoaded());
+        QCOMPARE(engine.options(), 0);
+        for (QWidget *control : w.plain() + w.others())
+            QVERIFY(untouched(control));
+        QVERIFY(qApp->styleSheet().isEmpty());
+    }
+
+    void hiddenFileCountsAsMissing()
+    {
+        TestEnvironment env;
+        const QString hidden = env.putBesideProgram("x/.o.cjs", shippedSkin());
+        QVERIFY(!Main::isOrdinaryFile(hidden));
+        QVERIFY(!Main::isOrdinaryFile(env.programFolder() + "/x"));
+        QVERIFY(!Main::isOrdinaryFile(env.programFolder() + "/x/none.cjs"));
+        QVERIFY(Main::isOrdinaryFile(env.putBesideProgram("x/o.cjs", shippedSkin())));
+    }
+
+    void shippedSkinAppliesToWholeProgram()
+    {
+        TestEnvironment env;
+        const QByteArray skin = shippedSkin();
+        QVERIFY(!skin.isEmpty());
+        env.putBesideProgram("x/o.cjs", skin);
+        Window w;
+        SkinEngine &engine = *m_engine;
+        Main::ApplySkin(&w.window, engine);
+
+        for (QWidget *plain : w.plain())
+            QVERIFY(hasFace(plain));
+        for (QWidget *other : w.others())
+            QVERIFY(untouched(other));
+        QVERIFY(engine.isLoaded());
+        QVERIFY(engine.options() & SkinEngine::SkinWholeProgram);
+        QVERIFY(engine.usesSkinPalette());
+        QVERIFY(engine.usesCommonStyle());
+        QCOMPARE(qApp->styleSheet(), QString::fromUtf8(skin));
+        qApp->setStyleSheet(QString()); // shows the style under the sheet
+        QCOMPARE(QApplication::style()->name().toLower(), QStringLiteral("fusion"));
+        qApp->setStyleSheet(QString::fromUtf8(skin));
+        // Controls that paint from the palette take the skin's colours; a later window too.
+        QCOMPARE(QApplication::palette().color(QPalette::Highlight), QColor("#2e6590"));
+        QWidget later;
+        QCOMPARE(later.palette().color(QPalette::Highlight), QColor("#2e6590"));
+    }
+
+    void optionBitKeepsOtherBits()
+    {
+        TestEnvironment env;
+        env.putBesideProgram("x/o.cjs", shippedSkin());
+        Window w;
+        SkinEngine &engine = *m_engine;
+        engine.setOptions(6);
+        Main::ApplySkin(&w.window, engine);
+        QCOMPARE(engine.options(), 7);
+    }
+
+    void brokenSkinReportsOnceAtLine100_data()
+    {
+        QTest::addColumn<QByteArray>("contents");
+        const QByteArray header = "/* Vantrell skin 1 */\n";
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("blank") << QByteArray(" \n\n");
+        QTest::newRow("no header") << QByteArray("QWidget { color: red; }\n");
+        QTest::newRow("brace never closes") << header + "QWidget { color: red;\nQLabel { color: blue; }\n";
+        QTest::newRow("brace closes nothing") << header + "QWidget { color: red; } }\n";
+        QTest::newRow("comment never closes") << header + "/* oops\nQWidget { color: red; }\n";
+        QTest::newRow("quote never closes") << header + "QLabel { qproperty-text: \"open; }\n";
+        QTest::newRow("unknown palette role") << header + "/* palette Windoe=#ffffff */\n";
+        QTest::newRow("bad palette colour") << header + "/* palette Window=#ggg */\n";
+        QTest::newRow("not text at all") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0", 11);
+    }
+
+    void brokenSkinReportsOnceAtLine100()
+    {
+        QFETCH(QByteArray, contents);
+        TestEnvironment env;
+        RecordingMessageBoxes boxes;
+        env.putBesideProgram("x/o.cjs", contents);
+        Window w;
+        SkinEngine &engine = *m_engine;
+        FailureTrap trap(ErrorReport::Form1_Form_Load, &w.window);
+        trap.step(100, [&] { Main::ApplySkin(&w.window, engine); });
+        QCOMPARE(boxes.shown.size(), 1);
+        QVERIFY2(boxes.shown[0].text.contains("o.cjs"), qPrintable(boxes.shown[0].text));
+        QVERIFY(boxes.shown[0].text.contains("\r\n" + ErrorReport::Form1_Form_Load + "at line 100\r\r"));
+        QVERIFY(!engine.isLoaded());
+        QVERIFY(qApp->styleSheet().isEmpty());
+        // The colours set before the engine refused the file stay.
+        QVERIFY(hasFace(&w.window));
+        QVERIFY(hasFace(w.label));
+    }
+
+    void windowOnlySkin()
+    {
+        TestEnvironment env;
+        const QString path = env.putBesideProgram("skin.cjs",
+            "/* Vantrell skin 1 */\n"
+            "/* palette Highlight=#aa0000 */\n"
+            "QPushButton { color: #00aa00; }\n");
+        QWidget window;
+        auto *button = new QPushButton("b", &window);
+        QWidget other;
+        SkinEngine &engine = *m_engine;
+        engine.load(path, "QLabel { color: blue; }");
+        engine.setUseSkinPalette(true);
+        engine.setUseCommonStyle(true);
+        engine.apply(&window);
+        QVERIFY(qApp->styleSheet().isEmpty());
+        QVERIFY(window.styleSheet().contains("QPushButton { color: #00aa00; }"));
+        QVERIFY(window.styleSheet().endsWith("QLabel { color: blue; }"));
+        QCOMPARE(window.palette().color(QPalette::Highlight), QColor("#aa0000"));
+        QCOMPARE(other.palette().color(QPalette::Highlight), QApplication::palette().color(QPalette::Highlight));
+        QVERIFY(button->style() != QApplication::style());
+
+        engine.remove();
+        QVERIFY(window.styleSheet().isEmpty());
+        QCOMPARE(button->style(), QApplication::style());
+
+        QVERIFY_THROWS_EXCEPTION(Failure, SkinEngine().apply(&window)); // nothing loaded
+    }
 
 private:
     QPalette m_paletteBefore;
     QString m_styleBefore;
     std::unique_ptr<SkinEngine> m_engine;
 };
-
-void SkinTest::init()
-{
-    m_styleBefore = QApplication::style()->name();
-    m_engine = std::make_unique<SkinEngine>();
-    m_paletteBefore = QApplication::palette();
-    QPalette palette = m_paletteBefore;
-    palette.setColor(QPalette::Button, Face);
-    QApplication::setPalette(palette);
-}
-
-void SkinTest::cleanup()
-{
-    m_engine->remove();
-    QCOMPARE(QApplication::style()->name(), m_styleBefore);
-    m_engine.reset();
-    QApplication::setPalette(m_paletteBefore);
-    QVERIFY(qApp->styleSheet().isEmpty());
-}
-
-void SkinTest::missingSkinChangesNothing_data()
-{
-    QTest::addColumn<QString>("what");
-    QTest::newRow("no file") << "";
-    QTest::newRow("folder of that name") << "folder";
-    QTest::newRow("file x instead of the folder") << "x";
-}
-
-void SkinTest::missingSkinChangesNothing()
-{
-    QFETCH(QString, what);
-    TestEnvironment env;
-    if (what == "folder")
-        QDir().mkpath(env.programFolder() + "/x/o.cjs");
-    else if (what == "x")
-        env.putBesideProgram("x", shippedSkin());
-    Window w;
-    SkinEngine &engine = *m_engine;
-    Main::ApplySkin(&w.window, engine);
-    QVERIFY(!engine.isLoaded());
-    QCOMPARE(engine.options(), 0);
-    for (QWidget *control : w.plain() + w.others())
-        QVERIFY(untouched(control));
-    QVERIFY(qApp->styleSheet().isEmpty());
-}
-
-void SkinTest::hiddenFileCountsAsMissing()
-{
-    TestEnvironment env;
-    const QString hidden = env.putBesideProgram("x/.o.cjs", shippedSkin());
-    QVERIFY(!Main::isOrdinaryFile(hidden));
-    QVERIFY(!Main::isOrdinaryFile(env.programFolder() + "/x"));
-    QVERIFY(!Main::isOrdinaryFile(env.programFolder() + "/x/none.cjs"));
-    QVERIFY(Main::isOrdinaryFile(env.putBesideProgram("x/o.cjs", shippedSkin())));
-}
-
-void SkinTest::shippedSkinAppliesToWholeProgram()
-{
-    TestEnvironment env;
-    const QByteArray skin = shippedSkin();
-    QVERIFY(!skin.isEmpty());
-    env.putBesideProgram("x/o.cjs", skin);
-    Window w;
-    SkinEngine &engine = *m_engine;
-    Main::ApplySkin(&w.window, engine);
-
-    for (QWidget *plain : w.plain())
-        QVERIFY(hasFace(plain));
-    for (QWidget *other : w.others())
-        QVERIFY(untouched(other));
-    QVERIFY(engine.isLoaded());
-    QVERIFY(engine.options() & SkinEngine::SkinWholeProgram);
-    QVERIFY(engine.usesSkinPalette());
-    QVERIFY(engine.usesCommonStyle());
-    QCOMPARE(qApp->styleSheet(), QString::fromUtf8(skin));
-    qApp->setStyleSheet(QString()); // shows the style under the sheet
-    QCOMPARE(QApplication::style()->name().toLower(), QStringLiteral("fusion"));
-    qApp->setStyleSheet(QString::fromUtf8(skin));
-    // Controls that paint from the palette take the skin's colours; a later window too.
-    QCOMPARE(QApplication::palette().color(QPalette::Highlight), QColor("#2e6590"));
-    QWidget later;
-    QCOMPARE(later.palette().color(QPalette::Highlight), QColor("#2e6590"));
-}
-
-void SkinTest::optionBitKeepsOtherBits()
-{
-    TestEnvironment env;
-    env.putBesideProgram("x/o.cjs", shippedSkin());
-    Window w;
-    SkinEngine &engine = *m_engine;
-    engine.setOptions(6);
-    Main::ApplySkin(&w.window, engine);
-    QCOMPARE(engine.options(), 7);
-}
-
-void SkinTest::brokenSkinReportsOnceAtLine100_data()
-{
-    QTest::addColumn<QByteArray>("contents");
-    const QByteArray header = "/* Vantrell skin 1 */\n";
-    QTest::newRow("empty") << QByteArray();
-    QTest::newRow("blank") << QByteArray(" \n\n");
-    QTest::newRow("no header") << QByteArray("QWidget { color: red; }\n");
-    QTest::newRow("brace never closes") << header + "QWidget { color: red;\nQLabel { color: blue; }\n";
-    QTest::newRow("brace closes nothing") << header + "QWidget { color: red; } }\n";
-    QTest::newRow("comment never closes") << header + "/* oops\nQWidget { color: red; }\n";
-    QTest::newRow("quote never closes") << header + "QLabel { qproperty-text: \"open; }\n";
-    QTest::newRow("unknown palette role") << header + "/* palette Windoe=#ffffff */\n";
-    QTest::newRow("bad palette colour") << header + "/* palette Window=#ggg */\n";
-    QTest::newRow("not text at all") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0", 11);
-}
-
-void SkinTest::brokenSkinReportsOnceAtLine100()
-{
-    QFETCH(QByteArray, contents);
-    TestEnvironment env;
-    RecordingMessageBoxes boxes;
-    env.putBesideProgram("x/o.cjs", contents);
-    Window w;
-    SkinEngine &engine = *m_engine;
-    FailureTrap trap(ErrorReport::Form1_Form_Load, &w.window);
-    trap.step(100, [&] { Main::ApplySkin(&w.window, engine); });
-    QCOMPARE(boxes.shown.size(), 1);
-    QVERIFY2(boxes.shown[0].text.contains("o.cjs"), qPrintable(boxes.shown[0].text));
-    QVERIFY(boxes.shown[0].text.contains("\r\n" + ErrorReport::Form1_Form_Load + "at line 100\r\r"));
-    QVERIFY(!engine.isLoaded());
-    QVERIFY(qApp->styleSheet().isEmpty());
-    // The colours set before the engine refused the file stay.
-    QVERIFY(hasFace(&w.window));
-    QVERIFY(hasFace(w.label));
-}
-
-void SkinTest::windowOnlySkin()
-{
-    TestEnvironment env;
-    const QString path = env.putBesideProgram("skin.cjs",
-        "/* Vantrell skin 1 */\n"
-        "/* palette Highlight=#aa0000 */\n"
-        "QPushButton { color: #00aa00; }\n");
-    QWidget window;
-    auto *button = new QPushButton("b", &window);
-    QWidget other;
-    SkinEngine &engine = *m_engine;
-    engine.load(path, "QLabel { color: blue; }");
-    engine.setUseSkinPalette(true);
-    engine.setUseCommonStyle(true);
-    engine.apply(&window);
-    QVERIFY(qApp->styleSheet().isEmpty());
-    QVERIFY(window.styleSheet().contains("QPushButton { color: #00aa00; }"));
-    QVERIFY(window.styleSheet().endsWith("QLabel { color: blue; }"));
-    QCOMPARE(window.palette().color(QPalette::Highlight), QColor("#aa0000"));
-    QCOMPARE(other.palette().color(QPalette::Highlight), QApplication::palette().color(QPalette::Highlight));
-    QVERIFY(button->style() != QApplication::style());
-
-    engine.remove();
-    QVERIFY(window.styleSheet().isEmpty());
-    QCOMPARE(button->style(), QApplication::style());
-
-    QVERIFY_THROWS_EXCEPTION(Failure, SkinEngine().apply(&window)); // nothing loaded
-}
 
 QTEST_MAIN(SkinTest)
 #include "SkinTest.moc"

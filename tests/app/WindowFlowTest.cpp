@@ -62,320 +62,299 @@ private slots:
     void init() { sandbox.emplace(); }
     void cleanup() { sandbox.reset(); }
 
-    void firstStartWithEmptyStore();
-    void localConnectionRestored_data();
-    void localConnectionRestored();
-    void storedFieldsThatConnectAdvance();
-    void emptyPasswordDoesNotAdvance();
-    void fieldsThatDoNotConnectShowLoginWindow();
-    void switchDatabaseAndBack();
-    void nextByHandToDatabaseWithoutTables();
-    void secondNextDuringListingIsIgnored();
+    void firstStartWithEmptyStore()
+    {
+        WindowFlow flow;
+        flow.start();
+        Form1 *login = flow.loginWindow();
+        QVERIFY(login->isVisible());
+        QCOMPARE(login->windowTitle(), QStringLiteral("Vantrell"));
+        QCOMPARE(QStringList({ login->Text1->text(), login->Text2->text(), login->Text3->text(), login->Text4->text(),
+                     login->Text9->text() }),
+            QStringList({ "", "", "", "", "1433" }));
+        QVERIFY(!login->Check6->isChecked());
+        QVERIFY(!flow.changeOptionsWindow());
+        QCOMPARE(shown().size(), 0);
+        QVERIFY(sandbox->shell.opened.isEmpty());
+        // Restoring the fields is no change by the user: the store stays empty.
+        QCOMPARE(Settings::read(Settings::MSPort, "missing"), QStringLiteral("missing"));
+    }
 
-    void homePageDraw_data();
-    void homePageDraw();
-    void homePageDrawStaysInRange();
-    void handCursor();
-    void brokenFileIsReportedAndStartGoesOn_data();
-    void brokenFileIsReportedAndStartGoesOn();
+    void localConnectionRestored_data()
+    {
+        QTest::addColumn<bool>("stored");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("ticked");
+        QTest::newRow("missing") << false << QString() << false;
+        QTest::newRow("\"0\"") << true << "0" << false;
+        QTest::newRow("\"1\"") << true << "1" << true;
+        QTest::newRow("empty text") << true << "" << true;
+        QTest::newRow("\" 0\"") << true << " 0" << true;
+        QTest::newRow("\"true\"") << true << "true" << true;
+    }
 
-    void closingEitherWindowEndsProgram_data();
-    void closingEitherWindowEndsProgram();
-    void startupRunsUntilLoginWindowCloses();
+    void localConnectionRestored()
+    {
+        QFETCH(bool, stored);
+        QFETCH(QString, value);
+        QFETCH(bool, ticked);
+        if (stored)
+            Settings::write(Settings::LocalConnection, value);
+        WindowFlow flow;
+        flow.start();
+        QCOMPARE(flow.loginWindow()->Check6->isChecked(), ticked);
+        QCOMPARE(flow.loginWindow()->loginFields().localConnection, ticked);
+    }
+
+    void storedFieldsThatConnectAdvance()
+    {
+        TestDatabase db;
+        fillSample(db, "Customers", { "ann SMITH", "bob" });
+        fillSample(db, "Products", { "Tea" });
+        rememberLogin(db.fields("anything"));
+        // An empty port without "Local Connection" is still tried: the embedded
+        // engine ignores "Server=localhost,".
+        Settings::write(Settings::MSPort, QString());
+        Settings::write(Settings::LocalConnection, "0");
+
+        WindowFlow flow;
+        flow.start();
+        Form2 *work = flow.changeOptionsWindow();
+        QVERIFY(work && work->isVisible());
+        QVERIFY(!flow.loginWindow()->isVisible());
+        QCOMPARE(rowTexts(work->ListView1), QStringList({ "Customers", "Products" }));
+        QCOMPARE(rowTexts(work->ListView2), QStringList({ "Id", "Name", "City" }));
+        QCOMPARE(rowTexts(work->ListView3), QStringList({ "1", "2" }));
+        QCOMPARE(shown().size(), 0);
+        QVERIFY(!BusyPointer::isShowing());
+        // The login window still holds the fields every connection reads; the stored empty port stays empty.
+        QCOMPARE(flow.loginWindow()->Text3->text(), QStringLiteral("anything"));
+        QCOMPARE(flow.loginWindow()->Text9->text(), QString());
+    }
+
+    void emptyPasswordDoesNotAdvance()
+    {
+        TestDatabase db;
+        fillSample(db, "Customers", { "ann" });
+        rememberLogin(db.fields());
+        WindowFlow flow;
+        flow.start();
+        QVERIFY(!flow.changeOptionsWindow());
+        QVERIFY(flow.loginWindow()->isVisible());
+
+        // "Next >" by hand looks only at the server box.
+        QTest::mouseClick(flow.loginWindow()->PushButton3, Qt::LeftButton);
+        QVERIFY(flow.changeOptionsWindow() && flow.changeOptionsWindow()->isVisible());
+        QVERIFY(!flow.loginWindow()->isVisible());
+        QCOMPARE(rowTexts(flow.changeOptionsWindow()->ListView1), QStringList { "Customers" });
+    }
+
+    void fieldsThatDoNotConnectShowLoginWindow()
+    {
+        LoginFields fields = TestDatabase::unreachable();
+        fields.password = "wrong";
+        rememberLogin(fields);
+        WindowFlow flow;
+        flow.start();
+        QVERIFY(flow.loginWindow()->isVisible());
+        QVERIFY(!flow.changeOptionsWindow());
+        QCOMPARE(flow.loginWindow()->Text4->text(), fields.database);
+
+        // "Next >" does nothing visible either.
+        QTest::mouseClick(flow.loginWindow()->PushButton3, Qt::LeftButton);
+        QVERIFY(flow.loginWindow()->isVisible());
+        QVERIFY(!flow.changeOptionsWindow());
+        QCOMPARE(shown().size(), 0);
+    }
+
+    void switchDatabaseAndBack()
+    {
+        TestDatabase first;
+        fillSample(first, "Customers", { "ann" });
+        TestDatabase second;
+        fillSample(second, "Invoices", { "x" });
+        fillSample(second, "Suppliers", { "y" });
+        rememberLogin(first.fields("pw"));
+
+        WindowFlow flow;
+        flow.start();
+        Form2 *work = flow.changeOptionsWindow();
+        QVERIFY(work && work->isVisible());
+        work->Combo1->setCurrentIndex(3);
+
+        QTest::mouseClick(work->PushButton5, Qt::LeftButton);
+        Form1 *login = flow.loginWindow();
+        QVERIFY(login->isVisible());
+        QVERIFY(!work->isVisible());
+        QCOMPARE(login->Text4->text(), first.path());
+
+        login->Text4->setText(second.path());
+        QTest::mouseClick(login->PushButton3, Qt::LeftButton);
+        QCOMPARE(flow.changeOptionsWindow(), work); // the same window, not a new one
+        QVERIFY(work->isVisible());
+        QVERIFY(!login->isVisible());
+        QCOMPARE(rowTexts(work->ListView1), QStringList({ "Invoices", "Suppliers" }));
+        QCOMPARE(rowTexts(work->ListView2), QStringList({ "Id", "Name", "City" }));
+        QCOMPARE(work->Combo1->currentText(), QStringLiteral("Sentence case"));
+        QCOMPARE(Settings::read(Settings::MSDatabase), second.path());
+    }
+
+    void nextByHandToDatabaseWithoutTables()
+    {
+        TestDatabase db;
+        db.exec("CREATE VIEW JustAView AS SELECT 1 AS One");
+        WindowFlow flow;
+        flow.start();
+        const QIcon icon = flow.loginWindow()->windowIcon();
+        QVERIFY(icon.availableSizes().contains(QSize(16, 16)));
+        QVERIFY(icon.availableSizes().contains(QSize(256, 256)));
+        enterLogin(flow.loginWindow(), db.fields());
+        flow.loginWindow()->PushButton3_Click();
+        Form2 *work = flow.changeOptionsWindow();
+        QVERIFY(work->isVisible());
+        QCOMPARE(work->ListView1->topLevelItemCount(), 0);
+        QCOMPARE(work->ListView2->topLevelItemCount(), 0);
+        QCOMPARE(shown().size(), 0);
+        // Both windows carry the program's icon.
+        QCOMPARE(work->windowIcon().pixmap(32).toImage(), icon.pixmap(32).toImage());
+    }
+
+    void secondNextDuringListingIsIgnored()
+    {
+        TestDatabase db;
+        for (const char *table : { "Alpha", "Beta", "Gamma", "Delta" })
+            fillSample(db, table, { "x" });
+        WindowFlow flow;
+        flow.start();
+        Form1 *login = flow.loginWindow();
+        enterLogin(login, db.fields());
+        // Runs at the listing's first yield.
+        QTimer::singleShot(0, login, [login] { login->PushButton3_Click(); });
+        login->PushButton3_Click();
+        QCOMPARE(rowTexts(flow.changeOptionsWindow()->ListView1), QStringList({ "Alpha", "Beta", "Gamma", "Delta" }));
+        QVERIFY(!login->isVisible());
+        QCOMPARE(shown().size(), 0);
+    }
+
+    void homePageDraw_data()
+    {
+        QTest::addColumn<double>("uniform");
+        QTest::addColumn<int>("number");
+        QTest::newRow("lowest") << 0.0 << 1;
+        QTest::newRow("just below 7") << 0.0599 << 6;
+        QTest::newRow("7 from its low end") << 0.06 << 7;
+        QTest::newRow("7 from its high end") << 0.0699 << 7;
+        QTest::newRow("8") << 0.07 << 8;
+        QTest::newRow("highest") << 0.99999 << 100;
+    }
+
+    void homePageDraw()
+    {
+        QFETCH(double, uniform);
+        QFETCH(int, number);
+        HomePageVisit::setRandomSource([uniform] { return uniform; });
+        QCOMPARE(HomePageVisit::draw(), number);
+        WindowFlow flow;
+        flow.start();
+        const QString homePage = QString::fromUtf8(BuildConfig::HomePage);
+        const QStringList expected = (number == 7 && !homePage.isEmpty()) ? QStringList { homePage } : QStringList {};
+        QCOMPARE(sandbox->shell.opened, expected);
+        QVERIFY(flow.loginWindow()->isVisible());
+    }
+
+    void homePageDrawStaysInRange()
+    {
+        HomePageVisit::setRandomSource({});
+        for (int i = 0; i < 200; ++i) {
+            const int n = HomePageVisit::draw();
+            QVERIFY2(n >= 1 && n <= 100, qPrintable(QString::number(n)));
+        }
+    }
+
+    void handCursor()
+    {
+        {
+            WindowFlow flow;
+            flow.start();
+            QCOMPARE(flow.loginWindow()->PushButton3->cursor().shape(), Qt::ArrowCursor);
+        }
+        const QByteArray cursor = cursorFile(3, 1);
+        QVERIFY(!cursor.isEmpty());
+        sandbox->env.putBesideProgram("HAND-M.CUR", cursor);
+        WindowFlow flow;
+        flow.start();
+        QCOMPARE(shown().size(), 0);
+        Form1 *login = flow.loginWindow();
+        for (QPushButton *b : { login->PushButton3, login->PushButton4, login->PushButton5 }) {
+            QCOMPARE(b->cursor().shape(), Qt::BitmapCursor);
+            QCOMPARE(b->cursor().hotSpot(), QPoint(3, 1));
+        }
+        // The text boxes keep their own pointer.
+        QCOMPARE(login->Text1->cursor().shape(), Qt::IBeamCursor);
+    }
+
+    void brokenFileIsReportedAndStartGoesOn_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("line");
+        QTest::newRow("hand cursor") << "HAND-M.CUR" << 126;
+        QTest::newRow("skin") << "x/o.cjs" << 100;
+    }
+
+    void brokenFileIsReportedAndStartGoesOn()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, line);
+        sandbox->env.putBesideProgram(file, "not what the name says");
+        Settings::write(Settings::MSUser, "someone");
+        WindowFlow flow;
+        flow.start();
+        QCOMPARE(shown().size(), 1);
+        QCOMPARE(shown()[0].title, ErrorReport::Title);
+        QVERIFY(shown()[0].text.contains(ErrorReport::Form1_Form_Load + QStringLiteral("at line %1\r\r").arg(line)));
+        QVERIFY(flow.loginWindow()->isVisible());
+        QCOMPARE(flow.loginWindow()->windowTitle(), QStringLiteral("Vantrell"));
+        QCOMPARE(flow.loginWindow()->Text2->text(), QStringLiteral("someone"));
+    }
+
+    void closingEitherWindowEndsProgram_data()
+    {
+        QTest::addColumn<bool>("changeOptionsWindow");
+        QTest::newRow("login window") << false;
+        QTest::newRow("change options window, login window hidden") << true;
+    }
+
+    void closingEitherWindowEndsProgram()
+    {
+        QFETCH(bool, changeOptionsWindow);
+        TestDatabase db;
+        fillSample(db, "Customers", { "ann" });
+        if (changeOptionsWindow)
+            rememberLogin(db.fields("pw"));
+        WindowFlow flow;
+        flow.start();
+        QWidget *shown = changeOptionsWindow ? static_cast<QWidget *>(flow.changeOptionsWindow()) : flow.loginWindow();
+        QVERIFY(shown && shown->isVisible());
+        QTimer::singleShot(0, shown, [shown] { shown->close(); });
+        QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(99); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+    }
+
+    void startupRunsUntilLoginWindowCloses()
+    {
+        QTimer::singleShot(0, qApp, [] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (qobject_cast<Form1 *>(w) && w->isVisible())
+                    w->close();
+        });
+        QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(99); });
+        QCOMPARE(Startup::run(*qApp), 0);
+    }
 
 private:
     std::optional<WindowSandbox> sandbox;
     QList<RecordingMessageBoxes::Shown> &shown() { return sandbox->boxes.shown; }
 };
-
-void WindowFlowTest::firstStartWithEmptyStore()
-{
-    WindowFlow flow;
-    flow.start();
-    Form1 *login = flow.loginWindow();
-    QVERIFY(login->isVisible());
-    QCOMPARE(login->windowTitle(), QStringLiteral("Vantrell"));
-    QCOMPARE(QStringList({ login->Text1->text(), login->Text2->text(), login->Text3->text(), login->Text4->text(),
-                 login->Text9->text() }),
-        QStringList({ "", "", "", "", "1433" }));
-    QVERIFY(!login->Check6->isChecked());
-    QVERIFY(!flow.changeOptionsWindow());
-    QCOMPARE(shown().size(), 0);
-    QVERIFY(sandbox->shell.opened.isEmpty());
-    // Restoring the fields is no change by the user: the store stays empty.
-    QCOMPARE(Settings::read(Settings::MSPort, "missing"), QStringLiteral("missing"));
-}
-
-void WindowFlowTest::localConnectionRestored_data()
-{
-    QTest::addColumn<bool>("stored");
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<bool>("ticked");
-    QTest::newRow("missing") << false << QString() << false;
-    QTest::newRow("\"0\"") << true << "0" << false;
-    QTest::newRow("\"1\"") << true << "1" << true;
-    QTest::newRow("empty text") << true << "" << true;
-    QTest::newRow("\" 0\"") << true << " 0" << true;
-    QTest::newRow("\"true\"") << true << "true" << true;
-}
-
-void WindowFlowTest::localConnectionRestored()
-{
-    QFETCH(bool, stored);
-    QFETCH(QString, value);
-    QFETCH(bool, ticked);
-    if (stored)
-        Settings::write(Settings::LocalConnection, value);
-    WindowFlow flow;
-    flow.start();
-    QCOMPARE(flow.loginWindow()->Check6->isChecked(), ticked);
-    QCOMPARE(flow.loginWindow()->loginFields().localConnection, ticked);
-}
-
-void WindowFlowTest::storedFieldsThatConnectAdvance()
-{
-    TestDatabase db;
-    fillSample(db, "Customers", { "ann SMITH", "bob" });
-    fillSample(db, "Products", { "Tea" });
-    rememberLogin(db.fields("anything"));
-    // An empty port without "Local Connection" is still tried: the embedded
-    // engine ignores "Server=localhost,".
-    Settings::write(Settings::MSPort, QString());
-    Settings::write(Settings::LocalConnection, "0");
-
-    WindowFlow flow;
-    flow.start();
-    Form2 *work = flow.changeOptionsWindow();
-    QVERIFY(work && work->isVisible());
-    QVERIFY(!flow.loginWindow()->isVisible());
-    QCOMPARE(rowTexts(work->ListView1), QStringList({ "Customers", "Products" }));
-    QCOMPARE(rowTexts(work->ListView2), QStringList({ "Id", "Name", "City" }));
-    QCOMPARE(rowTexts(work->ListView3), QStringList({ "1", "2" }));
-    QCOMPARE(shown().size(), 0);
-    QVERIFY(!BusyPointer::isShowing());
-    // The login window still holds the fields every connection reads; the stored empty port stays empty.
-    QCOMPARE(flow.loginWindow()->Text3->text(), QStringLiteral("anything"));
-    QCOMPARE(flow.loginWindow()->Text9->text(), QString());
-}
-
-void WindowFlowTest::emptyPasswordDoesNotAdvance()
-{
-    TestDatabase db;
-    fillSample(db, "Customers", { "ann" });
-    rememberLogin(db.fields());
-    WindowFlow flow;
-    flow.start();
-    QVERIFY(!flow.changeOptionsWindow());
-    QVERIFY(flow.loginWindow()->isVisible());
-
-    // "Next >" by hand looks only at the server box.
-    QTest::mouseClick(flow.loginWindow()->PushButton3, Qt::LeftButton);
-    QVERIFY(flow.changeOptionsWindow() && flow.changeOptionsWindow()->isVisible());
-    QVERIFY(!flow.loginWindow()->isVisible());
-    QCOMPARE(rowTexts(flow.changeOptionsWindow()->ListView1), QStringList { "Customers" });
-}
-
-void WindowFlowTest::fieldsThatDoNotConnectShowLoginWindow()
-{
-    LoginFields fields = TestDatabase::unreachable();
-    fields.password = "wrong";
-    rememberLogin(fields);
-    WindowFlow flow;
-    flow.start();
-    QVERIFY(flow.loginWindow()->isVisible());
-    QVERIFY(!flow.changeOptionsWindow());
-    QCOMPARE(flow.loginWindow()->Text4->text(), fields.database);
-
-    // "Next >" does nothing visible either.
-    QTest::mouseClick(flow.loginWindow()->PushButton3, Qt::LeftButton);
-    QVERIFY(flow.loginWindow()->isVisible());
-    QVERIFY(!flow.changeOptionsWindow());
-    QCOMPARE(shown().size(), 0);
-}
-
-void WindowFlowTest::switchDatabaseAndBack()
-{
-    TestDatabase first;
-    fillSample(first, "Customers", { "ann" });
-    TestDatabase second;
-    fillSample(second, "Invoices", { "x" });
-    fillSample(second, "Suppliers", { "y" });
-    rememberLogin(first.fields("pw"));
-
-    WindowFlow flow;
-    flow.start();
-    Form2 *work = flow.changeOptionsWindow();
-    QVERIFY(work && work->isVisible());
-    work->Combo1->setCurrentIndex(3);
-
-    QTest::mouseClick(work->PushButton5, Qt::LeftButton);
-    Form1 *login = flow.loginWindow();
-    QVERIFY(login->isVisible());
-    QVERIFY(!work->isVisible());
-    QCOMPARE(login->Text4->text(), first.path());
-
-    login->Text4->setText(second.path());
-    QTest::mouseClick(login->PushButton3, Qt::LeftButton);
-    QCOMPARE(flow.changeOptionsWindow(), work); // the same window, not a new one
-    QVERIFY(work->isVisible());
-    QVERIFY(!login->isVisible());
-    QCOMPARE(rowTexts(work->ListView1), QStringList({ "Invoices", "Suppliers" }));
-    QCOMPARE(rowTexts(work->ListView2), QStringList({ "Id", "Name", "City" }));
-    QCOMPARE(work->Combo1->currentText(), QStringLiteral("Sentence case"));
-    QCOMPARE(Settings::read(Settings::MSDatabase), second.path());
-}
-
-void WindowFlowTest::nextByHandToDatabaseWithoutTables()
-{
-    TestDatabase db;
-    db.exec("CREATE VIEW JustAView AS SELECT 1 AS One");
-    WindowFlow flow;
-    flow.start();
-    const QIcon icon = flow.loginWindow()->windowIcon();
-    QVERIFY(icon.availableSizes().contains(QSize(16, 16)));
-    QVERIFY(icon.availableSizes().contains(QSize(256, 256)));
-    enterLogin(flow.loginWindow(), db.fields());
-    flow.loginWindow()->PushButton3_Click();
-    Form2 *work = flow.changeOptionsWindow();
-    QVERIFY(work->isVisible());
-    QCOMPARE(work->ListView1->topLevelItemCount(), 0);
-    QCOMPARE(work->ListView2->topLevelItemCount(), 0);
-    QCOMPARE(shown().size(), 0);
-    // Both windows carry the program's icon.
-    QCOMPARE(work->windowIcon().pixmap(32).toImage(), icon.pixmap(32).toImage());
-}
-
-void WindowFlowTest::secondNextDuringListingIsIgnored()
-{
-    TestDatabase db;
-    for (const char *table : { "Alpha", "Beta", "Gamma", "Delta" })
-        fillSample(db, table, { "x" });
-    WindowFlow flow;
-    flow.start();
-    Form1 *login = flow.loginWindow();
-    enterLogin(login, db.fields());
-    // Runs at the listing's first yield.
-    QTimer::singleShot(0, login, [login] { login->PushButton3_Click(); });
-    login->PushButton3_Click();
-    QCOMPARE(rowTexts(flow.changeOptionsWindow()->ListView1), QStringList({ "Alpha", "Beta", "Gamma", "Delta" }));
-    QVERIFY(!login->isVisible());
-    QCOMPARE(shown().size(), 0);
-}
-
-void WindowFlowTest::homePageDraw_data()
-{
-    QTest::addColumn<double>("uniform");
-    QTest::addColumn<int>("number");
-    QTest::newRow("lowest") << 0.0 << 1;
-    QTest::newRow("just below 7") << 0.0599 << 6;
-    QTest::newRow("7 from its low end") << 0.06 << 7;
-    QTest::newRow("7 from its high end") << 0.0699 << 7;
-    QTest::newRow("8") << 0.07 << 8;
-    QTest::newRow("highest") << 0.99999 << 100;
-}
-
-void WindowFlowTest::homePageDraw()
-{
-    QFETCH(double, uniform);
-    QFETCH(int, number);
-    HomePageVisit::setRandomSource([uniform] { return uniform; });
-    QCOMPARE(HomePageVisit::draw(), number);
-    WindowFlow flow;
-    flow.start();
-    const QString homePage = QString::fromUtf8(BuildConfig::HomePage);
-    const QStringList expected = (number == 7 && !homePage.isEmpty()) ? QStringList { homePage } : QStringList {};
-    QCOMPARE(sandbox->shell.opened, expected);
-    QVERIFY(flow.loginWindow()->isVisible());
-}
-
-void WindowFlowTest::homePageDrawStaysInRange()
-{
-    HomePageVisit::setRandomSource({});
-    for (int i = 0; i < 200; ++i) {
-        const int n = HomePageVisit::draw();
-        QVERIFY2(n >= 1 && n <= 100, qPrintable(QString::number(n)));
-    }
-}
-
-void WindowFlowTest::handCursor()
-{
-    {
-        WindowFlow flow;
-        flow.start();
-        QCOMPARE(flow.loginWindow()->PushButton3->cursor().shape(), Qt::ArrowCursor);
-    }
-    const QByteArray cursor = cursorFile(3, 1);
-    QVERIFY(!cursor.isEmpty());
-    sandbox->env.putBesideProgram("HAND-M.CUR", cursor);
-    WindowFlow flow;
-    flow.start();
-    QCOMPARE(shown().size(), 0);
-    Form1 *login = flow.loginWindow();
-    for (QPushButton *b : { login->PushButton3, login->PushButton4, login->PushButton5 }) {
-        QCOMPARE(b->cursor().shape(), Qt::BitmapCursor);
-        QCOMPARE(b->cursor().hotSpot(), QPoint(3, 1));
-    }
-    // The text boxes keep their own pointer.
-    QCOMPARE(login->Text1->cursor().shape(), Qt::IBeamCursor);
-}
-
-void WindowFlowTest::brokenFileIsReportedAndStartGoesOn_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<int>("line");
-    QTest::newRow("hand cursor") << "HAND-M.CUR" << 126;
-    QTest::newRow("skin") << "x/o.cjs" << 100;
-}
-
-void WindowFlowTest::brokenFileIsReportedAndStartGoesOn()
-{
-    QFETCH(QString, file);
-    QFETCH(int, line);
-    sandbox->env.putBesideProgram(file, "not what the name says");
-    Settings::write(Settings::MSUser, "someone");
-    WindowFlow flow;
-    flow.start();
-    QCOMPARE(shown().size(), 1);
-    QCOMPARE(shown()[0].title, ErrorReport::Title);
-    QVERIFY(shown()[0].text.contains(ErrorReport::Form1_Form_Load + QStringLiteral("at line %1\r\r").arg(line)));
-    QVERIFY(flow.loginWindow()->isVisible());
-    QCOMPARE(flow.loginWindow()->windowTitle(), QStringLiteral("Vantrell"));
-    QCOMPARE(flow.loginWindow()->Text2->text(), QStringLiteral("someone"));
-}
-
-void WindowFlowTest::closingEitherWindowEndsProgram_data()
-{
-    QTest::addColumn<bool>("changeOptionsWindow");
-    QTest::newRow("login window") << false;
-    QTest::newRow("change options window, login window hidden") << true;
-}
-
-void WindowFlowTest::closingEitherWindowEndsProgram()
-{
-    QFETCH(bool, changeOptionsWindow);
-    TestDatabase db;
-    fillSample(db, "Customers", { "ann" });
-    if (changeOptionsWindow)
-        rememberLogin(db.fields("pw"));
-    WindowFlow flow;
-    flow.start();
-    QWidget *shown = changeOptionsWindow ? static_cast<QWidget *>(flow.changeOptionsWindow()) : flow.loginWindow();
-    QVERIFY(shown && shown->isVisible());
-    QTimer::singleShot(0, shown, [shown] { shown->close(); });
-    QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(99); });
-    QCOMPARE(QCoreApplication::exec(), 0);
-}
-
-void WindowFlowTest::startupRunsUntilLoginWindowCloses()
-{
-    QTimer::singleShot(0, qApp, [] {
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (qobject_cast<Form1 *>(w) && w->isVisible())
-                w->close();
-    });
-    QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(99); });
-    QCOMPARE(Startup::run(*qApp), 0);
-}
 
 QTEST_MAIN(WindowFlowTest)
 #include "WindowFlowTest.moc"

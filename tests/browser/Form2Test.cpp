@@ -26,30 +26,395 @@ class Form2Test : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        sandbox.emplace();
+        boxes = &sandbox->boxes;
+        db = std::make_unique<TestDatabase>();
+        login = db->fields();
+    }
 
-    void layoutAsDesigned();
-    void rememberedMode_data();
-    void rememberedMode();
-    void handCursor_data();
-    void handCursor();
+    void cleanup()
+    {
+        form.reset();
+        db.reset();
+        QVERIFY(!BusyPointer::isShowing());
+        sandbox.reset();
+    }
 
-    void fills_data();
-    void fills();
-    void nullValuesShowEmpty();
-    void oddNamesWork();
-    void emptyFieldListOpensNothing();
-    void fillYieldsOncePerRowUnderBusyPointer();
-    void failedQueryLeavesListsAndPointer_data();
-    void failedQueryLeavesListsAndPointer();
-    void newChoiceDuringFillWins();
-    void clickAndKeyboardRunFills();
+    void layoutAsDesigned()
+    {
+        makeForm();
+        QVERIFY(boxes->shown.isEmpty());
+        // Designed in twips at 15 to the pixel.
+        QCOMPARE(form->size(), QSize(512, 540));
+        QCOMPARE(form->ListView3->geometry(), QRect(256, 192, 248, 178));
+        QCOMPARE(form->ProgressBar1->geometry(), QRect(8, 508, 496, 27));
+        QCOMPARE(form->Combo1->parentWidget(), form->Frame1);
+        QCOMPARE(form->Combo1->geometry().topLeft(), QPoint(16, 20));
+        QVERIFY(!form->Combo1->isEditable());
+        QCOMPARE(form->windowTitle(), QStringLiteral("Vantrell"));
+        QCOMPARE(QStringList({ form->Frame1->title(), form->PushButton1->text(), form->PushButton5->text() }),
+            QStringList({ "Change Options", "Start Changing", "Switch SQL Server Database" }));
+        QStringList headers;
+        for (QTreeWidget *list : { form->ListView1, form->ListView2, form->ListView3 }) {
+            headers << list->headerItem()->text(0);
+            QCOMPARE(list->columnCount(), 1);
+            QCOMPARE(list->toolTip(), QStringLiteral("Move | line to right and out of window to reveal full names."));
+            QVERIFY(!list->rootIsDecorated());
+            QVERIFY(!list->isSortingEnabled());
+        }
+        QCOMPARE(headers, QStringList({ "Table(s)", "Field(s)", "First 100 Entries (Preview)" }));
+        QCOMPARE(form->ListView1->columnWidth(0), 400);
+        QStringList modes;
+        for (int i = 0; i < form->Combo1->count(); ++i)
+            modes << form->Combo1->itemText(i);
+        QCOMPARE(modes, QStringList({ "UPPER CASE", "lower case", "Proper Case", "Sentence case" }));
+        QCOMPARE(form->font().family(), QStringLiteral("Arial"));
+        QCOMPARE(form->font().pointSizeF(), 9.0);
+        QVERIFY(form->font().bold());
+        QCOMPARE(form->PushButton1->font().pointSizeF(), 11.25);
+        // The window's background is the button face.
+        QCOMPARE(form->palette().color(QPalette::Window), QApplication::palette().color(QPalette::Button));
 
-    void startChangingHoldsListsStill();
-    void switchDatabase();
-    void switchWithoutLoginWindowReports();
-    void closingEndsProgram();
+        // Tab order: the lists, the mode box, the buttons.
+        const QList<QWidget *> controls { form->ListView1, form->ListView2, form->ListView3, form->Combo1,
+            form->PushButton1, form->PushButton5 };
+        QList<QWidget *> chain;
+        QWidget *w = form->ListView1;
+        do {
+            if (controls.contains(w) && !chain.contains(w))
+                chain << w;
+            w = w->nextInFocusChain();
+        } while (w != form->ListView1);
+        QCOMPARE(chain, controls);
+    }
+
+    void rememberedMode_data()
+    {
+        QTest::addColumn<QVariant>("stored"); // an invalid QVariant: never written
+        QTest::addColumn<int>("index");
+        QTest::addColumn<bool>("reported");
+        QTest::newRow("first start") << QVariant() << 0 << false;
+        QTest::newRow("sentence case") << QVariant("3") << 3 << false;
+        QTest::newRow("lower case") << QVariant("1") << 1 << false;
+        QTest::newRow("no mode") << QVariant("-1") << -1 << false;
+        QTest::newRow("not a number") << QVariant("x") << -1 << true;
+        QTest::newRow("empty") << QVariant("") << -1 << true;
+        QTest::newRow("past the last") << QVariant("4") << -1 << true;
+        QTest::newRow("below no mode") << QVariant("-2") << -1 << true;
+        QTest::newRow("beyond 16 bits") << QVariant("65536") << -1 << true;
+        QTest::newRow("fraction") << QVariant("1.5") << -1 << true;
+    }
+
+    void rememberedMode()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(int, index);
+        QFETCH(bool, reported);
+        if (stored.isValid())
+            Settings::write(Settings::Combo1, stored.toString());
+        makeForm();
+        QCOMPARE(form->Combo1->currentIndex(), index);
+        if (reported) {
+            QCOMPARE(boxes->shown.size(), 1);
+            QVERIFY2(boxes->shown[0].text.contains(ErrorReport::Form2_Form_Load + "at line 120\r\r"),
+                qPrintable(boxes->shown[0].text));
+        } else {
+            QCOMPARE(boxes->shown.size(), 0);
+        }
+        // The load goes on after line 120 and writes nothing back.
+        QCOMPARE(form->ListView3->headerItem()->text(0), QStringLiteral("First 100 Entries (Preview)"));
+        QCOMPARE(Settings::read(Settings::Combo1, "unset"), stored.isValid() ? stored.toString() : QString("unset"));
+    }
+
+    void handCursor_data()
+    {
+        QTest::addColumn<QByteArray>("file"); // empty: no file
+        QTest::addColumn<bool>("hand");
+        QTest::addColumn<int>("reportedLine");
+        QFile shipped(QStringLiteral(VANTRELL_RESOURCES "/HAND-M.CUR"));
+        QVERIFY(shipped.open(QIODevice::ReadOnly));
+        QTest::newRow("shipped cursor") << shipped.readAll() << true << 0;
+        QTest::newRow("missing") << QByteArray() << false << 0;
+        QTest::newRow("not a cursor") << QByteArray("not a cursor at all, just text") << false << 108;
+    }
+
+    void handCursor()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, hand);
+        QFETCH(int, reportedLine);
+        if (!file.isEmpty())
+            sandbox->env.putBesideProgram("HAND-M.CUR", file);
+        makeForm();
+        if (reportedLine) {
+            QCOMPARE(boxes->shown.size(), 1);
+            QVERIFY(boxes->shown[0].text.contains(ErrorReport::Form2_Form_Load + "at line 108\r\r"));
+            QCOMPARE(form->windowTitle(), QStringLiteral("Vantrell")); // the load went on
+        } else {
+            QCOMPARE(boxes->shown.size(), 0);
+        }
+        QCOMPARE(form->handCursor().has_value(), hand);
+        for (QPushButton *button : { form->PushButton1, form->PushButton5 }) {
+            if (hand) {
+                QCOMPARE(button->cursor().shape(), Qt::BitmapCursor);
+                QCOMPARE(button->cursor().hotSpot(), QPoint(8, 0));
+                QCOMPARE(button->cursor().pixmap().size(), QSize(32, 32));
+            } else {
+                QCOMPARE(button->cursor().shape(), Qt::ArrowCursor);
+            }
+        }
+        // The window, the frame and the lists keep the default pointer.
+        for (QWidget *w : { static_cast<QWidget *>(form.get()), static_cast<QWidget *>(form->Frame1),
+                 static_cast<QWidget *>(form->ListView1->viewport()) })
+            QCOMPARE(w->cursor().shape(), Qt::ArrowCursor);
+    }
+
+    void fills_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("shown");
+        QTest::newRow("no rows") << 0 << 0;
+        QTest::newRow("3 rows") << 3 << 3;
+        QTest::newRow("101 rows") << 101 << 101;
+        QTest::newRow("250 rows") << 250 << 101;
+    }
+
+    void fills()
+    {
+        QFETCH(int, count);
+        QFETCH(int, shown);
+        db->exec("CREATE TABLE numbers (a TEXT, \"second field\" TEXT, c INTEGER)");
+        db->insert("numbers", "a", TestDatabase::numbers(count));
+        makeFormWithTables();
+        QCOMPARE(rowTexts(form->ListView1), QStringList({ "numbers" }));
+        form->ListView1_Click();
+        QVERIFY2(boxes->shown.isEmpty(), qPrintable(boxes->texts().join('\n')));
+        QCOMPARE(rowTexts(form->ListView2), QStringList({ "a", "second field", "c" }));
+        QCOMPARE(currentRowText(form->ListView2), QStringLiteral("a"));
+        QStringList expected;
+        for (int i = 1; i <= shown; ++i)
+            expected << QString::number(i);
+        QCOMPARE(rowTexts(form->ListView3), expected);
+        if (shown)
+            QCOMPARE(form->ListView3->currentItem(), form->ListView3->topLevelItem(0));
+    }
+
+    void nullValuesShowEmpty()
+    {
+        QVariantList values(120);
+        values[1] = QString(""); // empty text is not Null, and shows alike
+        db->table("n", "a TEXT", "a", values);
+        makeFormWithTables();
+        form->ListView1_Click();
+        QCOMPARE(rowTexts(form->ListView3), QStringList(101, QString()));
+    }
+
+    void oddNamesWork()
+    {
+        db->exec("CREATE TABLE \"odd] table [x]\" (\"select\" TEXT, \"a]] b\" TEXT, \"quote\"\"d\" TEXT)");
+        db->exec("INSERT INTO \"odd] table [x]\" VALUES ('r1', 'v1', 'q1'), ('r2', 'v2', 'q2')");
+        makeFormWithTables();
+        form->ListView1_Click();
+        QVERIFY2(boxes->shown.isEmpty(), qPrintable(boxes->texts().join('\n')));
+        QCOMPARE(rowTexts(form->ListView2), QStringList({ "select", "a]] b", "quote\"d" }));
+        QCOMPARE(rowTexts(form->ListView3), QStringList({ "r1", "r2" }));
+        QVERIFY(selectRow(form->ListView2, "a]] b"));
+        form->ListView2_Click();
+        QCOMPARE(rowTexts(form->ListView3), QStringList({ "v1", "v2" }));
+        QVERIFY(selectRow(form->ListView2, "quote\"d"));
+        form->ListView2_Click();
+        QCOMPARE(rowTexts(form->ListView3), QStringList({ "q1", "q2" }));
+        QVERIFY(boxes->shown.isEmpty());
+    }
+
+    void emptyFieldListOpensNothing()
+    {
+        makeForm();
+        new QTreeWidgetItem(form->ListView3, { "kept" });
+        login = TestDatabase::unreachable(); // any open would fail and report
+        form->ListView2_Click();
+        QVERIFY(boxes->shown.isEmpty());
+        QCOMPARE(rowTexts(form->ListView3), QStringList({ "kept" }));
+    }
+
+    void fillYieldsOncePerRowUnderBusyPointer()
+    {
+        db->table("t", "a TEXT, b TEXT, c TEXT", "a", TestDatabase::numbers(4));
+        makeFormWithTables();
+        QList<bool> busyAtYield;
+        QTimer probe;
+        connect(&probe, &QTimer::timeout, this, [&] {
+            busyAtYield << (BusyPointer::isShowing() && QGuiApplication::overrideCursor()
+                && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor);
+        });
+        YieldCounter counter;
+        probe.start(0);
+        form->ListView1_Click();
+        probe.stop();
+        // Three fields, then the preview: once before its rows and once per row.
+        QCOMPARE(counter.passes, 3 + 1 + 4);
+        QVERIFY(!busyAtYield.isEmpty());
+        QVERIFY(!busyAtYield.contains(false));
+        QVERIFY(!QGuiApplication::overrideCursor());
+    }
+
+    void failedQueryLeavesListsAndPointer_data()
+    {
+        QTest::addColumn<bool>("fieldList"); // else the preview
+        QTest::addColumn<bool>("cannotOpen"); // else the statement fails
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<int>("line");
+        QTest::newRow("field list, open fails") << true << true << ErrorReport::Form2_ListView1_Click << 100;
+        QTest::newRow("field list, table gone") << true << false << ErrorReport::Form2_ListView1_Click << 104;
+        QTest::newRow("preview, open fails") << false << true << ErrorReport::Form2_ListView2_Click << 100;
+        QTest::newRow("preview, table gone") << false << false << ErrorReport::Form2_ListView2_Click << 104;
+    }
+
+    void failedQueryLeavesListsAndPointer()
+    {
+        QFETCH(bool, fieldList);
+        QFETCH(bool, cannotOpen);
+        QFETCH(QString, location);
+        QFETCH(int, line);
+        db->exec("CREATE TABLE t (a TEXT, b TEXT)");
+        db->exec("INSERT INTO t VALUES ('one', 'two')");
+        makeFormWithTables();
+        form->ListView1_Click();
+        const QStringList fieldsBefore = rowTexts(form->ListView2);
+        const QStringList previewBefore = rowTexts(form->ListView3);
+        QCOMPARE(previewBefore, QStringList({ "one" }));
+
+        if (cannotOpen)
+            login = TestDatabase::unreachable();
+        else
+            db->exec("DROP TABLE t");
+        if (fieldList)
+            form->ListView1_Click();
+        else
+            form->ListView2_Click();
+
+        QCOMPARE(boxes->shown.size(), 1);
+        QCOMPARE(boxes->shown[0].title, QStringLiteral("Application Error"));
+        QVERIFY2(boxes->shown[0].text.contains("\r\n" + location + "at line " + QString::number(line) + "\r\r"),
+            qPrintable(boxes->shown[0].text));
+        QCOMPARE(rowTexts(form->ListView1), QStringList({ "t" }));
+        QCOMPARE(rowTexts(form->ListView2), fieldsBefore);
+        QCOMPARE(rowTexts(form->ListView3), previewBefore);
+        QVERIFY(!BusyPointer::isShowing());
+        QVERIFY(!QGuiApplication::overrideCursor());
+    }
+
+    void newChoiceDuringFillWins()
+    {
+        // A table chosen while the fill of another still yields: the lists end up
+        // with the later table alone, never a mix of both.
+        db->exec("CREATE TABLE wide (a1 TEXT, a2 TEXT, a3 TEXT, a4 TEXT, a5 TEXT, a6 TEXT)");
+        db->exec("CREATE TABLE narrow (z TEXT)");
+        db->exec("INSERT INTO narrow VALUES ('zz')");
+        makeFormWithTables();
+        bool chosen = false;
+        QTimer::singleShot(0, this, [&] {
+            chosen = true;
+            QVERIFY(selectRow(form->ListView1, "narrow"));
+            form->ListView1_Click();
+        });
+        QVERIFY(selectRow(form->ListView1, "wide"));
+        form->ListView1_Click();
+        QVERIFY(chosen);
+        QCOMPARE(rowTexts(form->ListView2), QStringList({ "z" }));
+        QCOMPARE(rowTexts(form->ListView3), QStringList({ "zz" }));
+        QVERIFY(!BusyPointer::isShowing());
+    }
+
+    void clickAndKeyboardRunFills()
+    {
+        db->exec("CREATE TABLE first (a TEXT)");
+        db->exec("CREATE TABLE second (b TEXT, c TEXT)");
+        db->exec("INSERT INTO second VALUES ('b1', 'c1')");
+        makeForm();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        MSSQL::ListTables(form->ListView1, login);
+        QCOMPARE(form->ListView2->topLevelItemCount(), 0); // filling the table list chooses nothing
+
+        QVERIFY(clickRow(form->ListView1, "second"));
+        QCOMPARE(rowTexts(form->ListView2), QStringList({ "b", "c" }));
+        QCOMPARE(rowTexts(form->ListView3), QStringList({ "b1" }));
+
+        // Another field replaces the preview only.
+        QTreeWidget *fields = form->ListView2;
+        fields->setFocus();
+        QTest::keyClick(fields, Qt::Key_Down);
+        QCOMPARE(currentRowText(fields), QStringLiteral("c"));
+        QCOMPARE(rowTexts(form->ListView3), QStringList({ "c1" }));
+        QCOMPARE(rowTexts(fields), QStringList({ "b", "c" }));
+        QCOMPARE(currentRowText(form->ListView1), QStringLiteral("second"));
+
+        // Another table replaces both lists and starts again at its first field.
+        form->ListView1->setFocus();
+        QTest::keyClick(form->ListView1, Qt::Key_Up);
+        QCOMPARE(rowTexts(form->ListView1), QStringList({ "first", "second" }));
+        QCOMPARE(rowTexts(fields), QStringList({ "a" }));
+        QCOMPARE(currentRowText(fields), QStringLiteral("a"));
+        QCOMPARE(rowTexts(form->ListView3), QStringList());
+        QVERIFY(boxes->shown.isEmpty());
+    }
+
+    void startChangingHoldsListsStill()
+    {
+        db->exec("CREATE TABLE people (name TEXT)");
+        db->exec("INSERT INTO people VALUES ('ada lovelace'), ('alan turing'), (NULL)");
+        makeFormWithTables();
+        form->ListView1_Click();
+        form->Combo1->setCurrentIndex(0);
+        QList<bool> listsEnabledAtYield;
+        QTimer probe;
+        connect(&probe, &QTimer::timeout, this, [&] { listsEnabledAtYield << form->ListView1->isEnabled(); });
+        probe.start(0);
+        QTest::mouseClick(form->PushButton1, Qt::LeftButton);
+        probe.stop();
+        QCOMPARE(boxes->texts(), QStringList({ "Done." }));
+        QCOMPARE(db->column("people", "name"), QVariantList({ "ADA LOVELACE", "ALAN TURING", QVariant() }));
+        QCOMPARE(rowTexts(form->ListView3), QStringList({ "ADA LOVELACE", "ALAN TURING", "" }));
+        QVERIFY(!listsEnabledAtYield.isEmpty());
+        QVERIFY(!listsEnabledAtYield.contains(true));
+        QVERIFY(form->ListView1->isEnabled() && form->ListView2->isEnabled() && form->ListView3->isEnabled());
+    }
+
+    void switchDatabase()
+    {
+        makeForm();
+        form->show();
+        int shown = 0;
+        form->setShowLoginWindow([&] { ++shown; });
+        new QTreeWidgetItem(form->ListView3, { "kept" });
+        QTest::mouseClick(form->PushButton5, Qt::LeftButton);
+        QCOMPARE(shown, 1);
+        QVERIFY(form->isHidden());
+        QCOMPARE(rowTexts(form->ListView3), QStringList({ "kept" }));
+        QVERIFY(boxes->shown.isEmpty());
+    }
+
+    void switchWithoutLoginWindowReports()
+    {
+        makeForm();
+        form->PushButton5_Click();
+        QCOMPARE(boxes->shown.size(), 1);
+        QVERIFY(boxes->shown[0].text.contains(ErrorReport::Form2_PushButton5_Click + "at line 100\r\r"));
+    }
+
+    void closingEndsProgram()
+    {
+        makeForm();
+        int ended = 0;
+        form->setEndProgram([&] { ++ended; });
+        form->show();
+        QVERIFY(form->close());
+        QCOMPARE(ended, 1);
+        QVERIFY(boxes->shown.isEmpty());
+    }
 
 private:
     std::optional<WindowSandbox> sandbox;
@@ -58,412 +423,19 @@ private:
     LoginFields login;
     std::unique_ptr<Form2> form;
 
-    void makeForm();
-    void makeFormWithTables();
+    void makeForm()
+    {
+        form = std::make_unique<Form2>([this] { return login; });
+        form->setEndProgram([] {});
+        form->Form_Load();
+    }
+
+    void makeFormWithTables()
+    {
+        makeForm();
+        MSSQL::ListTables(form->ListView1, login);
+    }
 };
-
-void Form2Test::init()
-{
-    sandbox.emplace();
-    boxes = &sandbox->boxes;
-    db = std::make_unique<TestDatabase>();
-    login = db->fields();
-}
-
-void Form2Test::cleanup()
-{
-    form.reset();
-    db.reset();
-    QVERIFY(!BusyPointer::isShowing());
-    sandbox.reset();
-}
-
-void Form2Test::makeForm()
-{
-    form = std::make_unique<Form2>([this] { return login; });
-    form->setEndProgram([] {});
-    form->Form_Load();
-}
-
-void Form2Test::makeFormWithTables()
-{
-    makeForm();
-    MSSQL::ListTables(form->ListView1, login);
-}
-
-void Form2Test::layoutAsDesigned()
-{
-    makeForm();
-    QVERIFY(boxes->shown.isEmpty());
-    // Designed in twips at 15 to the pixel.
-    QCOMPARE(form->size(), QSize(512, 540));
-    QCOMPARE(form->ListView3->geometry(), QRect(256, 192, 248, 178));
-    QCOMPARE(form->ProgressBar1->geometry(), QRect(8, 508, 496, 27));
-    QCOMPARE(form->Combo1->parentWidget(), form->Frame1);
-    QCOMPARE(form->Combo1->geometry().topLeft(), QPoint(16, 20));
-    QVERIFY(!form->Combo1->isEditable());
-    QCOMPARE(form->windowTitle(), QStringLiteral("Vantrell"));
-    QCOMPARE(QStringList({ form->Frame1->title(), form->PushButton1->text(), form->PushButton5->text() }),
-        QStringList({ "Change Options", "Start Changing", "Switch SQL Server Database" }));
-    QStringList headers;
-    for (QTreeWidget *list : { form->ListView1, form->ListView2, form->ListView3 }) {
-        headers << list->headerItem()->text(0);
-        QCOMPARE(list->columnCount(), 1);
-        QCOMPARE(list->toolTip(), QStringLiteral("Move | line to right and out of window to reveal full names."));
-        QVERIFY(!list->rootIsDecorated());
-        QVERIFY(!list->isSortingEnabled());
-    }
-    QCOMPARE(headers, QStringList({ "Table(s)", "Field(s)", "First 100 Entries (Preview)" }));
-    QCOMPARE(form->ListView1->columnWidth(0), 400);
-    QStringList modes;
-    for (int i = 0; i < form->Combo1->count(); ++i)
-        modes << form->Combo1->itemText(i);
-    QCOMPARE(modes, QStringList({ "UPPER CASE", "lower case", "Proper Case", "Sentence case" }));
-    QCOMPARE(form->font().family(), QStringLiteral("Arial"));
-    QCOMPARE(form->font().pointSizeF(), 9.0);
-    QVERIFY(form->font().bold());
-    QCOMPARE(form->PushButton1->font().pointSizeF(), 11.25);
-    // The window's background is the button face.
-    QCOMPARE(form->palette().color(QPalette::Window), QApplication::palette().color(QPalette::Button));
-
-    // Tab order: the lists, the mode box, the buttons.
-    const QList<QWidget *> controls { form->ListView1, form->ListView2, form->ListView3, form->Combo1,
-        form->PushButton1, form->PushButton5 };
-    QList<QWidget *> chain;
-    QWidget *w = form->ListView1;
-    do {
-        if (controls.contains(w) && !chain.contains(w))
-            chain << w;
-        w = w->nextInFocusChain();
-    } while (w != form->ListView1);
-    QCOMPARE(chain, controls);
-}
-
-void Form2Test::rememberedMode_data()
-{
-    QTest::addColumn<QVariant>("stored"); // an invalid QVariant: never written
-    QTest::addColumn<int>("index");
-    QTest::addColumn<bool>("reported");
-    QTest::newRow("first start") << QVariant() << 0 << false;
-    QTest::newRow("sentence case") << QVariant("3") << 3 << false;
-    QTest::newRow("lower case") << QVariant("1") << 1 << false;
-    QTest::newRow("no mode") << QVariant("-1") << -1 << false;
-    QTest::newRow("not a number") << QVariant("x") << -1 << true;
-    QTest::newRow("empty") << QVariant("") << -1 << true;
-    QTest::newRow("past the last") << QVariant("4") << -1 << true;
-    QTest::newRow("below no mode") << QVariant("-2") << -1 << true;
-    QTest::newRow("beyond 16 bits") << QVariant("65536") << -1 << true;
-    QTest::newRow("fraction") << QVariant("1.5") << -1 << true;
-}
-
-void Form2Test::rememberedMode()
-{
-    QFETCH(QVariant, stored);
-    QFETCH(int, index);
-    QFETCH(bool, reported);
-    if (stored.isValid())
-        Settings::write(Settings::Combo1, stored.toString());
-    makeForm();
-    QCOMPARE(form->Combo1->currentIndex(), index);
-    if (reported) {
-        QCOMPARE(boxes->shown.size(), 1);
-        QVERIFY2(boxes->shown[0].text.contains(ErrorReport::Form2_Form_Load + "at line 120\r\r"),
-            qPrintable(boxes->shown[0].text));
-    } else {
-        QCOMPARE(boxes->shown.size(), 0);
-    }
-    // The load goes on after line 120 and writes nothing back.
-    QCOMPARE(form->ListView3->headerItem()->text(0), QStringLiteral("First 100 Entries (Preview)"));
-    QCOMPARE(Settings::read(Settings::Combo1, "unset"), stored.isValid() ? stored.toString() : QString("unset"));
-}
-
-void Form2Test::handCursor_data()
-{
-    QTest::addColumn<QByteArray>("file"); // empty: no file
-    QTest::addColumn<bool>("hand");
-    QTest::addColumn<int>("reportedLine");
-    QFile shipped(QStringLiteral(VANTRELL_RESOURCES "/HAND-M.CUR"));
-    QVERIFY(shipped.open(QIODevice::ReadOnly));
-    QTest::newRow("shipped cursor") << shipped.readAll() << true << 0;
-    QTest::newRow("missing") << QByteArray() << false << 0;
-    QTest::newRow("not a cursor") << QByteArray("not a cursor at all, just text") << false << 108;
-}
-
-void Form2Test::handCursor()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(bool, hand);
-    QFETCH(int, reportedLine);
-    if (!file.isEmpty())
-        sandbox->env.putBesideProgram("HAND-M.CUR", file);
-    makeForm();
-    if (reportedLine) {
-        QCOMPARE(boxes->shown.size(), 1);
-        QVERIFY(boxes->shown[0].text.contains(ErrorReport::Form2_Form_Load + "at line 108\r\r"));
-        QCOMPARE(form->windowTitle(), QStringLiteral("Vantrell")); // the load went on
-    } else {
-        QCOMPARE(boxes->shown.size(), 0);
-    }
-    QCOMPARE(form->handCursor().has_value(), hand);
-    for (QPushButton *button : { form->PushButton1, form->PushButton5 }) {
-        if (hand) {
-            QCOMPARE(button->cursor().shape(), Qt::BitmapCursor);
-            QCOMPARE(button->cursor().hotSpot(), QPoint(8, 0));
-            QCOMPARE(button->cursor().pixmap().size(), QSize(32, 32));
-        } else {
-            QCOMPARE(button->cursor().shape(), Qt::ArrowCursor);
-        }
-    }
-    // The window, the frame and the lists keep the default pointer.
-    for (QWidget *w : { static_cast<QWidget *>(form.get()), static_cast<QWidget *>(form->Frame1),
-             static_cast<QWidget *>(form->ListView1->viewport()) })
-        QCOMPARE(w->cursor().shape(), Qt::ArrowCursor);
-}
-
-void Form2Test::fills_data()
-{
-    QTest::addColumn<int>("count");
-    QTest::addColumn<int>("shown");
-    QTest::newRow("no rows") << 0 << 0;
-    QTest::newRow("3 rows") << 3 << 3;
-    QTest::newRow("101 rows") << 101 << 101;
-    QTest::newRow("250 rows") << 250 << 101;
-}
-
-void Form2Test::fills()
-{
-    QFETCH(int, count);
-    QFETCH(int, shown);
-    db->exec("CREATE TABLE numbers (a TEXT, \"second field\" TEXT, c INTEGER)");
-    db->insert("numbers", "a", TestDatabase::numbers(count));
-    makeFormWithTables();
-    QCOMPARE(rowTexts(form->ListView1), QStringList({ "numbers" }));
-    form->ListView1_Click();
-    QVERIFY2(boxes->shown.isEmpty(), qPrintable(boxes->texts().join('\n')));
-    QCOMPARE(rowTexts(form->ListView2), QStringList({ "a", "second field", "c" }));
-    QCOMPARE(currentRowText(form->ListView2), QStringLiteral("a"));
-    QStringList expected;
-    for (int i = 1; i <= shown; ++i)
-        expected << QString::number(i);
-    QCOMPARE(rowTexts(form->ListView3), expected);
-    if (shown)
-        QCOMPARE(form->ListView3->currentItem(), form->ListView3->topLevelItem(0));
-}
-
-void Form2Test::nullValuesShowEmpty()
-{
-    QVariantList values(120);
-    values[1] = QString(""); // empty text is not Null, and shows alike
-    db->table("n", "a TEXT", "a", values);
-    makeFormWithTables();
-    form->ListView1_Click();
-    QCOMPARE(rowTexts(form->ListView3), QStringList(101, QString()));
-}
-
-void Form2Test::oddNamesWork()
-{
-    db->exec("CREATE TABLE \"odd] table [x]\" (\"select\" TEXT, \"a]] b\" TEXT, \"quote\"\"d\" TEXT)");
-    db->exec("INSERT INTO \"odd] table [x]\" VALUES ('r1', 'v1', 'q1'), ('r2', 'v2', 'q2')");
-    makeFormWithTables();
-    form->ListView1_Click();
-    QVERIFY2(boxes->shown.isEmpty(), qPrintable(boxes->texts().join('\n')));
-    QCOMPARE(rowTexts(form->ListView2), QStringList({ "select", "a]] b", "quote\"d" }));
-    QCOMPARE(rowTexts(form->ListView3), QStringList({ "r1", "r2" }));
-    QVERIFY(selectRow(form->ListView2, "a]] b"));
-    form->ListView2_Click();
-    QCOMPARE(rowTexts(form->ListView3), QStringList({ "v1", "v2" }));
-    QVERIFY(selectRow(form->ListView2, "quote\"d"));
-    form->ListView2_Click();
-    QCOMPARE(rowTexts(form->ListView3), QStringList({ "q1", "q2" }));
-    QVERIFY(boxes->shown.isEmpty());
-}
-
-void Form2Test::emptyFieldListOpensNothing()
-{
-    makeForm();
-    new QTreeWidgetItem(form->ListView3, { "kept" });
-    login = TestDatabase::unreachable(); // any open would fail and report
-    form->ListView2_Click();
-    QVERIFY(boxes->shown.isEmpty());
-    QCOMPARE(rowTexts(form->ListView3), QStringList({ "kept" }));
-}
-
-void Form2Test::fillYieldsOncePerRowUnderBusyPointer()
-{
-    db->table("t", "a TEXT, b TEXT, c TEXT", "a", TestDatabase::numbers(4));
-    makeFormWithTables();
-    QList<bool> busyAtYield;
-    QTimer probe;
-    connect(&probe, &QTimer::timeout, this, [&] {
-        busyAtYield << (BusyPointer::isShowing() && QGuiApplication::overrideCursor()
-            && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor);
-    });
-    YieldCounter counter;
-    probe.start(0);
-    form->ListView1_Click();
-    probe.stop();
-    // Three fields, then the preview: once before its rows and once per row.
-    QCOMPARE(counter.passes, 3 + 1 + 4);
-    QVERIFY(!busyAtYield.isEmpty());
-    QVERIFY(!busyAtYield.contains(false));
-    QVERIFY(!QGuiApplication::overrideCursor());
-}
-
-void Form2Test::failedQueryLeavesListsAndPointer_data()
-{
-    QTest::addColumn<bool>("fieldList"); // else the preview
-    QTest::addColumn<bool>("cannotOpen"); // else the statement fails
-    QTest::addColumn<QString>("location");
-    QTest::addColumn<int>("line");
-    QTest::newRow("field list, open fails") << true << true << ErrorReport::Form2_ListView1_Click << 100;
-    QTest::newRow("field list, table gone") << true << false << ErrorReport::Form2_ListView1_Click << 104;
-    QTest::newRow("preview, open fails") << false << true << ErrorReport::Form2_ListView2_Click << 100;
-    QTest::newRow("preview, table gone") << false << false << ErrorReport::Form2_ListView2_Click << 104;
-}
-
-void Form2Test::failedQueryLeavesListsAndPointer()
-{
-    QFETCH(bool, fieldList);
-    QFETCH(bool, cannotOpen);
-    QFETCH(QString, location);
-    QFETCH(int, line);
-    db->exec("CREATE TABLE t (a TEXT, b TEXT)");
-    db->exec("INSERT INTO t VALUES ('one', 'two')");
-    makeFormWithTables();
-    form->ListView1_Click();
-    const QStringList fieldsBefore = rowTexts(form->ListView2);
-    const QStringList previewBefore = rowTexts(form->ListView3);
-    QCOMPARE(previewBefore, QStringList({ "one" }));
-
-    if (cannotOpen)
-        login = TestDatabase::unreachable();
-    else
-        db->exec("DROP TABLE t");
-    if (fieldList)
-        form->ListView1_Click();
-    else
-        form->ListView2_Click();
-
-    QCOMPARE(boxes->shown.size(), 1);
-    QCOMPARE(boxes->shown[0].title, QStringLiteral("Application Error"));
-    QVERIFY2(boxes->shown[0].text.contains("\r\n" + location + "at line " + QString::number(line) + "\r\r"),
-        qPrintable(boxes->shown[0].text));
-    QCOMPARE(rowTexts(form->ListView1), QStringList({ "t" }));
-    QCOMPARE(rowTexts(form->ListView2), fieldsBefore);
-    QCOMPARE(rowTexts(form->ListView3), previewBefore);
-    QVERIFY(!BusyPointer::isShowing());
-    QVERIFY(!QGuiApplication::overrideCursor());
-}
-
-void Form2Test::newChoiceDuringFillWins()
-{
-    // A table chosen while the fill of another still yields: the lists end up
-    // with the later table alone, never a mix of both.
-    db->exec("CREATE TABLE wide (a1 TEXT, a2 TEXT, a3 TEXT, a4 TEXT, a5 TEXT, a6 TEXT)");
-    db->exec("CREATE TABLE narrow (z TEXT)");
-    db->exec("INSERT INTO narrow VALUES ('zz')");
-    makeFormWithTables();
-    bool chosen = false;
-    QTimer::singleShot(0, this, [&] {
-        chosen = true;
-        QVERIFY(selectRow(form->ListView1, "narrow"));
-        form->ListView1_Click();
-    });
-    QVERIFY(selectRow(form->ListView1, "wide"));
-    form->ListView1_Click();
-    QVERIFY(chosen);
-    QCOMPARE(rowTexts(form->ListView2), QStringList({ "z" }));
-    QCOMPARE(rowTexts(form->ListView3), QStringList({ "zz" }));
-    QVERIFY(!BusyPointer::isShowing());
-}
-
-void Form2Test::clickAndKeyboardRunFills()
-{
-    db->exec("CREATE TABLE first (a TEXT)");
-    db->exec("CREATE TABLE second (b TEXT, c TEXT)");
-    db->exec("INSERT INTO second VALUES ('b1', 'c1')");
-    makeForm();
-    form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-    MSSQL::ListTables(form->ListView1, login);
-    QCOMPARE(form->ListView2->topLevelItemCount(), 0); // filling the table list chooses nothing
-
-    QVERIFY(clickRow(form->ListView1, "second"));
-    QCOMPARE(rowTexts(form->ListView2), QStringList({ "b", "c" }));
-    QCOMPARE(rowTexts(form->ListView3), QStringList({ "b1" }));
-
-    // Another field replaces the preview only.
-    QTreeWidget *fields = form->ListView2;
-    fields->setFocus();
-    QTest::keyClick(fields, Qt::Key_Down);
-    QCOMPARE(currentRowText(fields), QStringLiteral("c"));
-    QCOMPARE(rowTexts(form->ListView3), QStringList({ "c1" }));
-    QCOMPARE(rowTexts(fields), QStringList({ "b", "c" }));
-    QCOMPARE(currentRowText(form->ListView1), QStringLiteral("second"));
-
-    // Another table replaces both lists and starts again at its first field.
-    form->ListView1->setFocus();
-    QTest::keyClick(form->ListView1, Qt::Key_Up);
-    QCOMPARE(rowTexts(form->ListView1), QStringList({ "first", "second" }));
-    QCOMPARE(rowTexts(fields), QStringList({ "a" }));
-    QCOMPARE(currentRowText(fields), QStringLiteral("a"));
-    QCOMPARE(rowTexts(form->ListView3), QStringList());
-    QVERIFY(boxes->shown.isEmpty());
-}
-
-void Form2Test::startChangingHoldsListsStill()
-{
-    db->exec("CREATE TABLE people (name TEXT)");
-    db->exec("INSERT INTO people VALUES ('ada lovelace'), ('alan turing'), (NULL)");
-    makeFormWithTables();
-    form->ListView1_Click();
-    form->Combo1->setCurrentIndex(0);
-    QList<bool> listsEnabledAtYield;
-    QTimer probe;
-    connect(&probe, &QTimer::timeout, this, [&] { listsEnabledAtYield << form->ListView1->isEnabled(); });
-    probe.start(0);
-    QTest::mouseClick(form->PushButton1, Qt::LeftButton);
-    probe.stop();
-    QCOMPARE(boxes->texts(), QStringList({ "Done." }));
-    QCOMPARE(db->column("people", "name"), QVariantList({ "ADA LOVELACE", "ALAN TURING", QVariant() }));
-    QCOMPARE(rowTexts(form->ListView3), QStringList({ "ADA LOVELACE", "ALAN TURING", "" }));
-    QVERIFY(!listsEnabledAtYield.isEmpty());
-    QVERIFY(!listsEnabledAtYield.contains(true));
-    QVERIFY(form->ListView1->isEnabled() && form->ListView2->isEnabled() && form->ListView3->isEnabled());
-}
-
-void Form2Test::switchDatabase()
-{
-    makeForm();
-    form->show();
-    int shown = 0;
-    form->setShowLoginWindow([&] { ++shown; });
-    new QTreeWidgetItem(form->ListView3, { "kept" });
-    QTest::mouseClick(form->PushButton5, Qt::LeftButton);
-    QCOMPARE(shown, 1);
-    QVERIFY(form->isHidden());
-    QCOMPARE(rowTexts(form->ListView3), QStringList({ "kept" }));
-    QVERIFY(boxes->shown.isEmpty());
-}
-
-void Form2Test::switchWithoutLoginWindowReports()
-{
-    makeForm();
-    form->PushButton5_Click();
-    QCOMPARE(boxes->shown.size(), 1);
-    QVERIFY(boxes->shown[0].text.contains(ErrorReport::Form2_PushButton5_Click + "at line 100\r\r"));
-}
-
-void Form2Test::closingEndsProgram()
-{
-    makeForm();
-    int ended = 0;
-    form->setEndProgram([&] { ++ended; });
-    form->show();
-    QVERIFY(form->close());
-    QCOMPARE(ended, 1);
-    QVERIFY(boxes->shown.isEmpty());
-}
 
 QTEST_MAIN(Form2Test)
 #include "Form2Test.moc"

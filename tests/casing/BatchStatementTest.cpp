@@ -5,150 +5,141 @@
 
 // The SQL Server form of the batch change's statements, checked on their text
 // (no SQL Server runs in these tests), and the code page check behind varchar fields.
-class BatchStatementTest : public QObject
-{
+class BatchStatementTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void fieldLookup();
-    void keyLookup();
-    void keyConditions_data();
-    void keyConditions();
-    void updates();
-    void textTypes();
-    void codePages_data();
-    void codePages();
+    void fieldLookup()
+    {
+        const SqlQuery lookup = SqlServerDialect().fieldLookup("Odd]Table", "City");
+        QCOMPARE(lookup.text,
+            QStringLiteral("SELECT t.name, CAST(c.is_computed AS int), "
+                           "CASE WHEN t.name IN ('char', 'varchar', 'text') "
+                           "THEN CAST(COLLATIONPROPERTY(c.collation_name, 'CodePage') AS int) ELSE 0 END "
+                           "FROM sys.columns AS c "
+                           "JOIN sys.types AS t ON t.user_type_id = c.system_type_id "
+                           "WHERE c.object_id = OBJECT_ID(?) AND c.name = ?"));
+        QCOMPARE(lookup.parameters, (QList<QVariant> { "[Odd]]Table]", "City" }));
+    }
+
+    void keyLookup()
+    {
+        const SqlQuery lookup = SqlServerDialect().keyLookup("Customers");
+        QCOMPARE(lookup.text,
+            QStringLiteral("SELECT i.index_id, c.name, t.name, c.max_length, c.precision, c.scale, "
+                           "CAST(c.is_nullable AS int), c.collation_name "
+                           "FROM sys.indexes AS i "
+                           "JOIN sys.index_columns AS ic ON ic.object_id = i.object_id AND ic.index_id = i.index_id "
+                           "JOIN sys.columns AS c ON c.object_id = ic.object_id AND c.column_id = ic.column_id "
+                           "JOIN sys.types AS t ON t.user_type_id = c.system_type_id "
+                           "WHERE i.object_id = OBJECT_ID(?) AND i.is_unique = 1 AND i.has_filter = 0 "
+                           "AND i.is_disabled = 0 AND i.is_hypothetical = 0 "
+                           "AND ic.is_included_column = 0 AND ic.key_ordinal > 0 "
+                           "ORDER BY i.is_primary_key DESC, i.index_id, ic.key_ordinal"));
+        QCOMPARE(lookup.parameters, QList<QVariant> { "[Customers]" });
+    }
+
+    void keyConditions_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<int>("maxLength");
+        QTest::addColumn<QString>("collation");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("condition");
+        QTest::newRow("int") << "int" << 4 << "" << true << "[K] = CAST(? AS int)";
+        QTest::newRow("bigint") << "bigint" << 8 << "" << true << "[K] = CAST(? AS bigint)";
+        QTest::newRow("decimal") << "decimal" << 9 << "" << true << "[K] = CAST(? AS decimal(12, 2))";
+        QTest::newRow("guid") << "uniqueidentifier" << 16 << "" << true << "[K] = CAST(? AS uniqueidentifier)";
+        QTest::newRow("varchar") << "varchar" << 20 << "SQL_Latin1_General_CP1_CI_AS" << true
+                                 << "[K] = CAST(? COLLATE SQL_Latin1_General_CP1_CI_AS AS varchar(20))";
+        QTest::newRow("nvarchar") << "nvarchar" << 40 << "Latin1_General_CI_AS" << true << "[K] = CAST(? AS nvarchar(20))";
+        QTest::newRow("nchar") << "nchar" << 10 << "Latin1_General_CI_AS" << true << "[K] = CAST(? AS nchar(5))";
+        QTest::newRow("odd collation text") << "char" << 3 << "x'; --" << true << "[K] = CAST(? AS char(3))";
+        QTest::newRow("float") << "float" << 8 << "" << false << "";
+        QTest::newRow("datetime") << "datetime" << 8 << "" << false << "";
+        QTest::newRow("money") << "money" << 8 << "" << false << "";
+        QTest::newRow("binary") << "varbinary" << 16 << "" << false << "";
+    }
+
+    // Key conditions are tested through the update they stand in.
+    void keyConditions()
+    {
+        QFETCH(QString, type);
+        QFETCH(int, maxLength);
+        QFETCH(QString, collation);
+        QFETCH(bool, accepted);
+        QFETCH(QString, condition);
+        const KeyColumn column { "K", type, maxLength, 12, 2, collation };
+        SqlServerDialect dialect;
+        QCOMPARE(dialect.isKeyType(column), accepted);
+        if (accepted)
+            QVERIFY2(dialect.updateByKey("T", "F", { column }).contains(" WHERE " + condition + " AND "),
+                qPrintable(dialect.updateByKey("T", "F", { column })));
+    }
+
+    void updates()
+    {
+        SqlServerDialect dialect;
+        const QString exact
+            = QStringLiteral("CAST([Ci]]ty] AS nvarchar(max)) COLLATE Latin1_General_100_BIN2 = CAST(? AS nvarchar(max)) "
+                             "AND DATALENGTH(CAST([Ci]]ty] AS nvarchar(max))) = DATALENGTH(CAST(? AS nvarchar(max)))");
+        const QList<KeyColumn> key
+            = { { "Id", "int", 4, 10, 0, "" }, { "Region", "nvarchar", 20, 0, 0, "Latin1_General_CI_AS" } };
+        QCOMPARE(dialect.updateByKey("My Table", "Ci]ty", key),
+            "UPDATE [My Table] SET [Ci]]ty] = ? WHERE [Id] = CAST(? AS int) AND [Region] = CAST(? AS nvarchar(10)) "
+            "AND "
+                + exact);
+        QCOMPARE(dialect.updateByValue("My Table", "Ci]ty"), "UPDATE [My Table] SET [Ci]]ty] = ? WHERE " + exact);
+        QCOMPARE(dialect.selectForChange("My Table", "Ci]ty", key),
+            QStringLiteral("SELECT [Ci]]ty], [Id], [Region] FROM [My Table]"));
+        QCOMPARE(dialect.updateParameters("New York", { "7", "North" }, "new york"),
+            (QList<QVariant> { "New York", "7", "North", "new york", "new york" }));
+        QCOMPARE(dialect.updateParameters("A", {}, "a"), (QList<QVariant> { "A", "a", "a" }));
+        QCOMPARE(EmbeddedDialect().updateByValue("t", "v"),
+            QStringLiteral("UPDATE \"t\" SET \"v\" = ? WHERE \"v\" = ? COLLATE BINARY"));
+    }
+
+    void textTypes()
+    {
+        SqlServerDialect server;
+        for (const char *type : { "char", "varchar", "text", "nchar", "nvarchar", "ntext" })
+            QVERIFY2(server.isTextType(type), type);
+        for (const char *type : { "int", "datetime", "money", "float", "xml", "sql_variant", "uniqueidentifier" })
+            QVERIFY2(!server.isTextType(type), type);
+        EmbeddedDialect embedded;
+        for (const char *type : { "TEXT", "VARCHAR(20)", "nvarchar", "CLOB", "character varying" })
+            QVERIFY2(embedded.isTextType(type), type);
+        for (const char *type : { "", "INTEGER", "CHARINT", "REAL", "BLOB", "DATETIME", "NUMERIC" })
+            QVERIFY2(!embedded.isTextType(type), type);
+    }
+
+    void codePages_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<unsigned>("codePage");
+        QTest::addColumn<bool>("survives");
+        QTest::newRow("ascii in any") << "Hello 'World'" << 1251u << true;
+        QTest::newRow("ascii in unknown") << "Hello" << 12345u << true;
+        QTest::newRow("latin in 1252") << "ÉCOLE À STRAßE" << 1252u << true;
+        QTest::newRow("greek capital mu in 1252") << "\u039C" << 1252u << false; // upper-cased micro sign
+        QTest::newRow("micro sign in 1252") << "µ" << 1252u << true;
+        QTest::newRow("cyrillic in 1251") << "ЖУК" << 1251u << true;
+        QTest::newRow("cyrillic in 1252") << "ЖУК" << 1252u << false;
+        QTest::newRow("no best fit") << "Ā" << 1252u << false; // A with macron would come back as plain A
+        QTest::newRow("japanese in 932") << "日本" << 932u << true;
+        QTest::newRow("anything in utf-8") << "ЖУК 日本 Ā" << 65001u << true;
+        QTest::newRow("anything in unicode") << "ЖУК 日本 Ā" << 0u << true;
+        QTest::newRow("non-ascii in unknown") << "é" << 12345u << false;
+    }
+
+    void codePages()
+    {
+        QFETCH(QString, text);
+        QFETCH(unsigned, codePage);
+        QTEST(CodePage::survives(text, codePage), "survives");
+    }
 };
 
-void BatchStatementTest::fieldLookup()
-{
-    const SqlQuery lookup = SqlServerDialect().fieldLookup("Odd]Table", "City");
-    QCOMPARE(lookup.text,
-        QStringLiteral("SELECT t.name, CAST(c.is_computed AS int), "
-                       "CASE WHEN t.name IN ('char', 'varchar', 'text') "
-                       "THEN CAST(COLLATIONPROPERTY(c.collation_name, 'CodePage') AS int) ELSE 0 END "
-                       "FROM sys.columns AS c "
-                       "JOIN sys.types AS t ON t.user_type_id = c.system_type_id "
-                       "WHERE c.object_id = OBJECT_ID(?) AND c.name = ?"));
-    QCOMPARE(lookup.parameters, (QList<QVariant> { "[Odd]]Table]", "City" }));
-}
-
-void BatchStatementTest::keyLookup()
-{
-    const SqlQuery lookup = SqlServerDialect().keyLookup("Customers");
-    QCOMPARE(lookup.text,
-        QStringLiteral("SELECT i.index_id, c.name, t.name, c.max_length, c.precision, c.scale, "
-                       "CAST(c.is_nullable AS int), c.collation_name "
-                       "FROM sys.indexes AS i "
-                       "JOIN sys.index_columns AS ic ON ic.object_id = i.object_id AND ic.index_id = i.index_id "
-                       "JOIN sys.columns AS c ON c.object_id = ic.object_id AND c.column_id = ic.column_id "
-                       "JOIN sys.types AS t ON t.user_type_id = c.system_type_id "
-                       "WHERE i.object_id = OBJECT_ID(?) AND i.is_unique = 1 AND i.has_filter = 0 "
-                       "AND i.is_disabled = 0 AND i.is_hypothetical = 0 "
-                       "AND ic.is_included_column = 0 AND ic.key_ordinal > 0 "
-                       "ORDER BY i.is_primary_key DESC, i.index_id, ic.key_ordinal"));
-    QCOMPARE(lookup.parameters, QList<QVariant> { "[Customers]" });
-}
-
-void BatchStatementTest::keyConditions_data()
-{
-    QTest::addColumn<QString>("type");
-    QTest::addColumn<int>("maxLength");
-    QTest::addColumn<QString>("collation");
-    QTest::addColumn<bool>("accepted");
-    QTest::addColumn<QString>("condition");
-    QTest::newRow("int") << "int" << 4 << "" << true << "[K] = CAST(? AS int)";
-    QTest::newRow("bigint") << "bigint" << 8 << "" << true << "[K] = CAST(? AS bigint)";
-    QTest::newRow("decimal") << "decimal" << 9 << "" << true << "[K] = CAST(? AS decimal(12, 2))";
-    QTest::newRow("guid") << "uniqueidentifier" << 16 << "" << true << "[K] = CAST(? AS uniqueidentifier)";
-    QTest::newRow("varchar") << "varchar" << 20 << "SQL_Latin1_General_CP1_CI_AS" << true
-                             << "[K] = CAST(? COLLATE SQL_Latin1_General_CP1_CI_AS AS varchar(20))";
-    QTest::newRow("nvarchar") << "nvarchar" << 40 << "Latin1_General_CI_AS" << true << "[K] = CAST(? AS nvarchar(20))";
-    QTest::newRow("nchar") << "nchar" << 10 << "Latin1_General_CI_AS" << true << "[K] = CAST(? AS nchar(5))";
-    QTest::newRow("odd collation text") << "char" << 3 << "x'; --" << true << "[K] = CAST(? AS char(3))";
-    QTest::newRow("float") << "float" << 8 << "" << false << "";
-    QTest::newRow("datetime") << "datetime" << 8 << "" << false << "";
-    QTest::newRow("money") << "money" << 8 << "" << false << "";
-    QTest::newRow("binary") << "varbinary" << 16 << "" << false << "";
-}
-
-// Key conditions are tested through the update they stand in.
-void BatchStatementTest::keyConditions()
-{
-    QFETCH(QString, type);
-    QFETCH(int, maxLength);
-    QFETCH(QString, collation);
-    QFETCH(bool, accepted);
-    QFETCH(QString, condition);
-    const KeyColumn column { "K", type, maxLength, 12, 2, collation };
-    SqlServerDialect dialect;
-    QCOMPARE(dialect.isKeyType(column), accepted);
-    if (accepted)
-        QVERIFY2(dialect.updateByKey("T", "F", { column }).contains(" WHERE " + condition + " AND "),
-            qPrintable(dialect.updateByKey("T", "F", { column })));
-}
-
-void BatchStatementTest::updates()
-{
-    SqlServerDialect dialect;
-    const QString exact
-        = QStringLiteral("CAST([Ci]]ty] AS nvarchar(max)) COLLATE Latin1_General_100_BIN2 = CAST(? AS nvarchar(max)) "
-                         "AND DATALENGTH(CAST([Ci]]ty] AS nvarchar(max))) = DATALENGTH(CAST(? AS nvarchar(max)))");
-    const QList<KeyColumn> key
-        = { { "Id", "int", 4, 10, 0, "" }, { "Region", "nvarchar", 20, 0, 0, "Latin1_General_CI_AS" } };
-    QCOMPARE(dialect.updateByKey("My Table", "Ci]ty", key),
-        "UPDATE [My Table] SET [Ci]]ty] = ? WHERE [Id] = CAST(? AS int) AND [Region] = CAST(? AS nvarchar(10)) "
-        "AND "
-            + exact);
-    QCOMPARE(dialect.updateByValue("My Table", "Ci]ty"), "UPDATE [My Table] SET [Ci]]ty] = ? WHERE " + exact);
-    QCOMPARE(dialect.selectForChange("My Table", "Ci]ty", key),
-        QStringLiteral("SELECT [Ci]]ty], [Id], [Region] FROM [My Table]"));
-    QCOMPARE(dialect.updateParameters("New York", { "7", "North" }, "new york"),
-        (QList<QVariant> { "New York", "7", "North", "new york", "new york" }));
-    QCOMPARE(dialect.updateParameters("A", {}, "a"), (QList<QVariant> { "A", "a", "a" }));
-    QCOMPARE(EmbeddedDialect().updateByValue("t", "v"),
-        QStringLiteral("UPDATE \"t\" SET \"v\" = ? WHERE \"v\" = ? COLLATE BINARY"));
-}
-
-void BatchStatementTest::textTypes()
-{
-    SqlServerDialect server;
-    for (const char *type : { "char", "varchar", "text", "nchar", "nvarchar", "ntext" })
-        QVERIFY2(server.isTextType(type), type);
-    for (const char *type : { "int", "datetime", "money", "float", "xml", "sql_variant", "uniqueidentifier" })
-        QVERIFY2(!server.isTextType(type), type);
-    EmbeddedDialect embedded;
-    for (const char *type : { "TEXT", "VARCHAR(20)", "nvarchar", "CLOB", "character varying" })
-        QVERIFY2(embedded.isTextType(type), type);
-    for (const char *type : { "", "INTEGER", "CHARINT", "REAL", "BLOB", "DATETIME", "NUMERIC" })
-        QVERIFY2(!embedded.isTextType(type), type);
-}
-
-void BatchStatementTest::codePages_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<unsigned>("codePage");
-    QTest::addColumn<bool>("survives");
-    QTest::newRow("ascii in any") << "Hello 'World'" << 1251u << true;
-    QTest::newRow("ascii in unknown") << "Hello" << 12345u << true;
-    QTest::newRow("latin in 1252") << "ÉCOLE À STRAßE" << 1252u << true;
-    QTest::newRow("greek capital mu in 1252") << "\u039C" << 1252u << false; // upper-cased micro sign
-    QTest::newRow("micro sign in 1252") << "µ" << 1252u << true;
-    QTest::newRow("cyrillic in 1251") << "ЖУК" << 1251u << true;
-    QTest::newRow("cyrillic in 1252") << "ЖУК" << 1252u << false;
-    QTest::newRow("no best fit") << "Ā" << 1252u << false; // A with macron would come back as plain A
-    QTest::newRow("japanese in 932") << "日本" << 932u << true;
-    QTest::newRow("anything in utf-8") << "ЖУК 日本 Ā" << 65001u << true;
-    QTest::newRow("anything in unicode") << "ЖУК 日本 Ā" << 0u << true;
-    QTest::newRow("non-ascii in unknown") << "é" << 12345u << false;
-}
-
-void BatchStatementTest::codePages()
-{
-    QFETCH(QString, text);
-    QFETCH(unsigned, codePage);
-    QTEST(CodePage::survives(text, codePage), "survives");
-}
 
 QTEST_APPLESS_MAIN(BatchStatementTest)
 #include "BatchStatementTest.moc"

@@ -11,153 +11,143 @@ class CaseTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void rules_data();
-    void rules();
-    void properSeparators_data();
-    void properSeparators();
-    void lengthNeverChanges_data();
-    void lengthNeverChanges();
-    void modeOf_data();
-    void modeOf();
-    void listConversion();
-    void noLengthLimit();
+    void rules_data()
+    {
+        QTest::addColumn<Mode>("mode");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("upper") << Mode::Upper << "Hello, World 42!" << "HELLO, WORLD 42!";
+        QTest::newRow("lower") << Mode::Lower << "Hello, WORLD 42!" << "hello, world 42!";
+        QTest::newRow("proper") << Mode::Proper << "hello world" << "Hello World";
+        QTest::newRow("proper from mixed") << Mode::Proper << "HELLO wORLD" << "Hello World";
+        QTest::newRow("proper o'neil") << Mode::Proper << "o'neil" << "O'neil";
+        QTest::newRow("proper hyphen") << Mode::Proper << "jean-luc" << "Jean-luc";
+        QTest::newRow("proper mcdonald") << Mode::Proper << "mcDONALD" << "Mcdonald";
+        QTest::newRow("proper bracket") << Mode::Proper << "(ann) smith" << "(ann) Smith";
+        QTest::newRow("proper blanks") << Mode::Proper << "  two  blanks" << "  Two  Blanks";
+        QTest::newRow("sentence") << Mode::Sentence << "hELLO. wORLD!" << "Hello. world!";
+        QTest::newRow("sentence leading blank") << Mode::Sentence << " leading blank" << " leading blank";
+        QTest::newRow("sentence digits") << Mode::Sentence << "123 ABC" << "123 abc";
+        QTest::newRow("sentence one char") << Mode::Sentence << "q" << "Q";
+        QTest::newRow("greek upper") << Mode::Upper << QStringLiteral("καλημέρα") << QStringLiteral("ΚΑΛΗΜΈΡΑ");
+        QTest::newRow("cyrillic proper") << Mode::Proper << QStringLiteral("МОСКВА сити")
+                                         << QStringLiteral("Москва Сити");
+        QTest::newRow("sharp s stays one character") << Mode::Upper << QStringLiteral("straße")
+                                                     << QStringLiteral("STRAßE");
+        QTest::newRow("non-letters") << Mode::Upper << "12-34 !?" << "12-34 !?";
+        // U+10428 DESERET SMALL LETTER LONG I <-> U+10400 DESERET CAPITAL LETTER LONG I
+        QTest::newRow("outside the BMP") << Mode::Upper << QString::fromUcs4(U"a\U00010428b")
+                                         << QString::fromUcs4(U"A\U00010400B");
+        QTest::newRow("outside the BMP, sentence") << Mode::Sentence << QString::fromUcs4(U"\U00010428\U00010400X")
+                                                   << QString::fromUcs4(U"\U00010400\U00010428x");
+    }
+
+    void rules()
+    {
+        QFETCH(Mode, mode);
+        QFETCH(QString, input);
+        QFETCH(QString, expected);
+        QCOMPARE(ConvertForStorage(mode, input), expected);
+        QCOMPARE(ConvertForPreview(mode, input), expected);
+    }
+
+    void properSeparators_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("preview");
+        QTest::addColumn<QString>("stored");
+
+        QTest::newRow("CR LF") << "first line\r\nsecond line" << "First Line\r\nsecond Line"
+                               << "First Line\r\nSecond Line";
+        QTest::newRow("tab") << "a\tb" << "A\tB" << "A\tB";
+        QTest::newRow("vertical tab and form feed") << "a\vb\fc" << "A\vb\fc" << "A\vB\fC";
+        QTest::newRow("NUL") << QString::fromUtf16(u"a\0b", 3) << QString::fromUtf16(u"A\0b", 3)
+                             << QString::fromUtf16(u"A\0B", 3);
+        QTest::newRow("empty") << "" << "" << "";
+    }
+
+    void properSeparators()
+    {
+        QFETCH(QString, input);
+        QFETCH(QString, preview);
+        QFETCH(QString, stored);
+        QCOMPARE(ProperCase(input, Separators::Preview), preview);
+        QCOMPARE(ProperCase(input, Separators::StoredValue), stored);
+    }
+
+    void lengthNeverChanges_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::newRow("sharp s") << QStringLiteral("ß ß ß");
+        QTest::newRow("ligature") << QStringLiteral("ﬁne ŉ");
+        QTest::newRow("lone high surrogate") << QString(QChar(0xD801)) + QStringLiteral("abc");
+        QTest::newRow("lone low surrogate") << QStringLiteral("abc") + QString(QChar(0xDC28));
+        QTest::newRow("pair then lone") << QString::fromUcs4(U"\U00010428") + QString(QChar(0xD801));
+    }
+
+    void lengthNeverChanges()
+    {
+        QFETCH(QString, input);
+        for (Mode mode : {Mode::Upper, Mode::Lower, Mode::Proper, Mode::Sentence}) {
+            QCOMPARE(ConvertForStorage(mode, input).size(), input.size());
+            QCOMPARE(ConvertForPreview(mode, input).size(), input.size());
+        }
+        // A lone surrogate is left exactly as it is.
+        const QString upper = UpperCase(input);
+        for (qsizetype i = 0; i < input.size(); ++i)
+            if (input[i].isSurrogate() && !(i + 1 < input.size() && input[i].isHighSurrogate() && input[i + 1].isLowSurrogate())
+                && !(i > 0 && input[i - 1].isHighSurrogate() && input[i].isLowSurrogate()))
+                QCOMPARE(upper[i], input[i]);
+    }
+
+    void modeOf_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("expected"); // -1: no mode
+
+        for (int i = 0; i < ModeTexts.size(); ++i)
+            QTest::newRow(qPrintable(ModeTexts[i])) << ModeTexts[i] << i;
+        QTest::newRow("empty") << "" << -1;
+        QTest::newRow("nonsense") << "Title Case" << -1;
+        QTest::newRow("lower and upper: upper wins") << "lower then UPPER" << int(Mode::Upper);
+        QTest::newRow("proper and sentence: proper wins") << "sentence, proper" << int(Mode::Proper);
+    }
+
+    void modeOf()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, expected);
+        const auto mode = ModeOf(text);
+        QCOMPARE(mode ? int(*mode) : -1, expected);
+    }
+
+    void listConversion()
+    {
+        QStringList empty;
+        ConvertList(Mode::Upper, empty);
+        QVERIFY(empty.isEmpty());
+
+        QStringList texts{"new york", "", "first\r\nsecond"};
+        ConvertList(Mode::Proper, texts);
+        QCOMPARE(texts, QStringList({"New York", "", "First\r\nsecond"}));
+    }
+
+    void noLengthLimit()
+    {
+        // Longer than any 16-bit counter could count.
+        const QString longText = QStringLiteral("ab cd ").repeated(20000);
+        const QString converted = ProperCase(longText, Separators::Preview);
+        QCOMPARE(converted.size(), longText.size());
+        QVERIFY(converted.endsWith(QStringLiteral("Ab Cd ")));
+
+        QStringList many(40000, QStringLiteral("x"));
+        ConvertList(Mode::Upper, many);
+        QCOMPARE(many.size(), 40000);
+        QCOMPARE(many.last(), QStringLiteral("X"));
+    }
 };
 
-void CaseTest::rules_data()
-{
-    QTest::addColumn<Mode>("mode");
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("upper") << Mode::Upper << "Hello, World 42!" << "HELLO, WORLD 42!";
-    QTest::newRow("lower") << Mode::Lower << "Hello, WORLD 42!" << "hello, world 42!";
-    QTest::newRow("proper") << Mode::Proper << "hello world" << "Hello World";
-    QTest::newRow("proper from mixed") << Mode::Proper << "HELLO wORLD" << "Hello World";
-    QTest::newRow("proper o'neil") << Mode::Proper << "o'neil" << "O'neil";
-    QTest::newRow("proper hyphen") << Mode::Proper << "jean-luc" << "Jean-luc";
-    QTest::newRow("proper mcdonald") << Mode::Proper << "mcDONALD" << "Mcdonald";
-    QTest::newRow("proper bracket") << Mode::Proper << "(ann) smith" << "(ann) Smith";
-    QTest::newRow("proper blanks") << Mode::Proper << "  two  blanks" << "  Two  Blanks";
-    QTest::newRow("sentence") << Mode::Sentence << "hELLO. wORLD!" << "Hello. world!";
-    QTest::newRow("sentence leading blank") << Mode::Sentence << " leading blank" << " leading blank";
-    QTest::newRow("sentence digits") << Mode::Sentence << "123 ABC" << "123 abc";
-    QTest::newRow("sentence one char") << Mode::Sentence << "q" << "Q";
-    QTest::newRow("greek upper") << Mode::Upper << QStringLiteral("καλημέρα") << QStringLiteral("ΚΑΛΗΜΈΡΑ");
-    QTest::newRow("cyrillic proper") << Mode::Proper << QStringLiteral("МОСКВА сити")
-                                     << QStringLiteral("Москва Сити");
-    QTest::newRow("sharp s stays one character") << Mode::Upper << QStringLiteral("straße")
-                                                 << QStringLiteral("STRAßE");
-    QTest::newRow("non-letters") << Mode::Upper << "12-34 !?" << "12-34 !?";
-    // U+10428 DESERET SMALL LETTER LONG I <-> U+10400 DESERET CAPITAL LETTER LONG I
-    QTest::newRow("outside the BMP") << Mode::Upper << QString::fromUcs4(U"a\U00010428b")
-                                     << QString::fromUcs4(U"A\U00010400B");
-    QTest::newRow("outside the BMP, sentence") << Mode::Sentence << QString::fromUcs4(U"\U00010428\U00010400X")
-                                               << QString::fromUcs4(U"\U00010400\U00010428x");
-}
-
-void CaseTest::rules()
-{
-    QFETCH(Mode, mode);
-    QFETCH(QString, input);
-    QFETCH(QString, expected);
-    QCOMPARE(ConvertForStorage(mode, input), expected);
-    QCOMPARE(ConvertForPreview(mode, input), expected);
-}
-
-void CaseTest::properSeparators_data()
-{
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<QString>("preview");
-    QTest::addColumn<QString>("stored");
-
-    QTest::newRow("CR LF") << "first line\r\nsecond line" << "First Line\r\nsecond Line"
-                           << "First Line\r\nSecond Line";
-    QTest::newRow("tab") << "a\tb" << "A\tB" << "A\tB";
-    QTest::newRow("vertical tab and form feed") << "a\vb\fc" << "A\vb\fc" << "A\vB\fC";
-    QTest::newRow("NUL") << QString::fromUtf16(u"a\0b", 3) << QString::fromUtf16(u"A\0b", 3)
-                         << QString::fromUtf16(u"A\0B", 3);
-    QTest::newRow("empty") << "" << "" << "";
-}
-
-void CaseTest::properSeparators()
-{
-    QFETCH(QString, input);
-    QFETCH(QString, preview);
-    QFETCH(QString, stored);
-    QCOMPARE(ProperCase(input, Separators::Preview), preview);
-    QCOMPARE(ProperCase(input, Separators::StoredValue), stored);
-}
-
-void CaseTest::lengthNeverChanges_data()
-{
-    QTest::addColumn<QString>("input");
-    QTest::newRow("sharp s") << QStringLiteral("ß ß ß");
-    QTest::newRow("ligature") << QStringLiteral("ﬁne ŉ");
-    QTest::newRow("lone high surrogate") << QString(QChar(0xD801)) + QStringLiteral("abc");
-    QTest::newRow("lone low surrogate") << QStringLiteral("abc") + QString(QChar(0xDC28));
-    QTest::newRow("pair then lone") << QString::fromUcs4(U"\U00010428") + QString(QChar(0xD801));
-}
-
-void CaseTest::lengthNeverChanges()
-{
-    QFETCH(QString, input);
-    for (Mode mode : {Mode::Upper, Mode::Lower, Mode::Proper, Mode::Sentence}) {
-        QCOMPARE(ConvertForStorage(mode, input).size(), input.size());
-        QCOMPARE(ConvertForPreview(mode, input).size(), input.size());
-    }
-    // A lone surrogate is left exactly as it is.
-    const QString upper = UpperCase(input);
-    for (qsizetype i = 0; i < input.size(); ++i)
-        if (input[i].isSurrogate() && !(i + 1 < input.size() && input[i].isHighSurrogate() && input[i + 1].isLowSurrogate())
-            && !(i > 0 && input[i - 1].isHighSurrogate() && input[i].isLowSurrogate()))
-            QCOMPARE(upper[i], input[i]);
-}
-
-void CaseTest::modeOf_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("expected"); // -1: no mode
-
-    for (int i = 0; i < ModeTexts.size(); ++i)
-        QTest::newRow(qPrintable(ModeTexts[i])) << ModeTexts[i] << i;
-    QTest::newRow("empty") << "" << -1;
-    QTest::newRow("nonsense") << "Title Case" << -1;
-    QTest::newRow("lower and upper: upper wins") << "lower then UPPER" << int(Mode::Upper);
-    QTest::newRow("proper and sentence: proper wins") << "sentence, proper" << int(Mode::Proper);
-}
-
-void CaseTest::modeOf()
-{
-    QFETCH(QString, text);
-    QFETCH(int, expected);
-    const auto mode = ModeOf(text);
-    QCOMPARE(mode ? int(*mode) : -1, expected);
-}
-
-void CaseTest::listConversion()
-{
-    QStringList empty;
-    ConvertList(Mode::Upper, empty);
-    QVERIFY(empty.isEmpty());
-
-    QStringList texts{"new york", "", "first\r\nsecond"};
-    ConvertList(Mode::Proper, texts);
-    QCOMPARE(texts, QStringList({"New York", "", "First\r\nsecond"}));
-}
-
-void CaseTest::noLengthLimit()
-{
-    // Longer than any 16-bit counter could count.
-    const QString longText = QStringLiteral("ab cd ").repeated(20000);
-    const QString converted = ProperCase(longText, Separators::Preview);
-    QCOMPARE(converted.size(), longText.size());
-    QVERIFY(converted.endsWith(QStringLiteral("Ab Cd ")));
-
-    QStringList many(40000, QStringLiteral("x"));
-    ConvertList(Mode::Upper, many);
-    QCOMPARE(many.size(), 40000);
-    QCOMPARE(many.last(), QStringLiteral("X"));
-}
 
 QTEST_APPLESS_MAIN(CaseTest)
 #include "CaseTest.moc"

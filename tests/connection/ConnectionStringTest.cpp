@@ -7,16 +7,6 @@
 Q_DECLARE_METATYPE(OpeningProfile)
 Q_DECLARE_METATYPE(LoginFields)
 
-class ConnectionStringTest : public QObject {
-    Q_OBJECT
-
-private slots:
-    void build_data();
-    void build();
-    void profiles_data();
-    void profiles();
-};
-
 namespace {
 LoginFields fields(const QString &server, const QString &port, const QString &database, const QString &user,
     const QString &password, bool local)
@@ -25,61 +15,66 @@ LoginFields fields(const QString &server, const QString &port, const QString &da
 }
 } // namespace
 
-void ConnectionStringTest::build_data()
-{
-    QTest::addColumn<LoginFields>("login");
-    QTest::addColumn<QString>("expected");
+class ConnectionStringTest : public QObject {
+    Q_OBJECT
 
-    QTest::newRow("with port") << fields("DBHOST", "1433", "Sales", "app", "", false)
-                               << "Driver={SQL Server};Server=DBHOST,1433;Database=Sales;Uid=app;Pwd=;";
-    QTest::newRow("local: no port") << fields("DBHOST", "1433", "Sales", "app", "", true)
-                                    << "Driver={SQL Server};Server=DBHOST;Database=Sales;Uid=app;Pwd=;";
-    QTest::newRow("empty port: bare comma") << fields("DBHOST", "", "Sales", "app", "pw", false)
-                                            << "Driver={SQL Server};Server=DBHOST,;Database=Sales;Uid=app;Pwd=pw;";
-    QTest::newRow("empty user and password")
-        << fields("h", "1", "d", "", "", false) << "Driver={SQL Server};Server=h,1;Database=d;Uid=;Pwd=;";
-    QTest::newRow("blanks kept") << fields(" h ", "1433", " d", "u ", " p ", false)
-                                 << "Driver={SQL Server};Server= h ,1433;Database= d;Uid=u ;Pwd= p ;";
-    QTest::newRow("instance name") << fields("localhost\\SQLEXPRESS", "1433", "d", "u", "p", false)
-                                   << "Driver={SQL Server};Server=localhost\\SQLEXPRESS,1433;Database=d;Uid=u;Pwd=p;";
-    QTest::newRow("semicolon braced") << fields("h", "1", "d", "u", "pa;ss", false)
-                                      << "Driver={SQL Server};Server=h,1;Database=d;Uid=u;Pwd={pa;ss};";
-    QTest::newRow("closing brace doubled")
-        << fields("h", "1", "d", "u", "a}b", false) << "Driver={SQL Server};Server=h,1;Database=d;Uid=u;Pwd={a}}b};";
-    QTest::newRow("leading brace") << fields("h", "1", "d", "u", "{x", false)
-                                   << "Driver={SQL Server};Server=h,1;Database=d;Uid=u;Pwd={{x};";
-    QTest::newRow("equals and inner brace unchanged")
-        << fields("h", "1", "d", "u=1", "a{b=", false) << "Driver={SQL Server};Server=h,1;Database=d;Uid=u=1;Pwd=a{b=;";
-}
+private slots:
+    void build_data()
+    {
+        QTest::addColumn<LoginFields>("login");
+        QTest::addColumn<QString>("expected");
 
-void ConnectionStringTest::build()
-{
-    QFETCH(LoginFields, login);
-    QFETCH(QString, expected);
-    QCOMPARE(BuildConnectionString(login), expected);
-}
+        QTest::newRow("with port") << fields("DBHOST", "1433", "Sales", "app", "", false)
+                                   << "Driver={SQL Server};Server=DBHOST,1433;Database=Sales;Uid=app;Pwd=;";
+        QTest::newRow("local: no port") << fields("DBHOST", "1433", "Sales", "app", "", true)
+                                        << "Driver={SQL Server};Server=DBHOST;Database=Sales;Uid=app;Pwd=;";
+        QTest::newRow("empty port: bare comma") << fields("DBHOST", "", "Sales", "app", "pw", false)
+                                                << "Driver={SQL Server};Server=DBHOST,;Database=Sales;Uid=app;Pwd=pw;";
+        QTest::newRow("empty user and password")
+            << fields("h", "1", "d", "", "", false) << "Driver={SQL Server};Server=h,1;Database=d;Uid=;Pwd=;";
+        QTest::newRow("blanks kept") << fields(" h ", "1433", " d", "u ", " p ", false)
+                                     << "Driver={SQL Server};Server= h ,1433;Database= d;Uid=u ;Pwd= p ;";
+        QTest::newRow("instance name") << fields("localhost\\SQLEXPRESS", "1433", "d", "u", "p",
+            false) << "Driver={SQL Server};Server=localhost\\SQLEXPRESS,1433;Database=d;Uid=u;Pwd=p;";
+        QTest::newRow("semicolon braced") << fields("h", "1", "d", "u", "pa;ss", false)
+                                          << "Driver={SQL Server};Server=h,1;Database=d;Uid=u;Pwd={pa;ss};";
+        QTest::newRow("closing brace doubled") << fields("h", "1", "d", "u", "a}b", false)
+                                               << "Driver={SQL Server};Server=h,1;Database=d;Uid=u;Pwd={a}}b};";
+        QTest::newRow("leading brace") << fields("h", "1", "d", "u", "{x", false)
+                                       << "Driver={SQL Server};Server=h,1;Database=d;Uid=u;Pwd={{x};";
+        QTest::newRow("equals and inner brace unchanged") << fields(
+            "h", "1", "d", "u=1", "a{b=", false) << "Driver={SQL Server};Server=h,1;Database=d;Uid=u=1;Pwd=a{b=;";
+    }
 
-void ConnectionStringTest::profiles_data()
-{
-    QTest::addColumn<OpeningProfile>("profile");
-    QTest::addColumn<QList<int>>("settings"); // mode, cursor location, command and connection timeouts
-    const int cmd = odbc::Connection::DefaultCommandTimeout;
-    const int conn = odbc::Connection::DefaultConnectionTimeout;
-    QTest::newRow("test connection") << OpeningProfile::TestConnection << QList { 0, 2, cmd, conn };
-    QTest::newRow("can connect") << OpeningProfile::CanConnect << QList { 0, 2, cmd, conn };
-    QTest::newRow("list tables") << OpeningProfile::ListTables << QList { 0, 2, cmd, conn };
-    QTest::newRow("field list") << OpeningProfile::FieldList << QList { 3, 2, cmd, conn };
-    QTest::newRow("preview") << OpeningProfile::Preview << QList { 3, 2, cmd, conn };
-    QTest::newRow("batch") << OpeningProfile::Batch << QList { 0, 3, 5000, 5000 };
-}
+    void build()
+    {
+        QFETCH(LoginFields, login);
+        QFETCH(QString, expected);
+        QCOMPARE(BuildConnectionString(login), expected);
+    }
 
-void ConnectionStringTest::profiles()
-{
-    QFETCH(OpeningProfile, profile);
-    odbc::Connection c;
-    applyProfile(c, profile);
-    QTEST((QList { c.mode(), c.cursorLocation(), c.commandTimeout(), c.connectionTimeout() }), "settings");
-}
+    void profiles_data()
+    {
+        QTest::addColumn<OpeningProfile>("profile");
+        QTest::addColumn<QList<int>>("settings"); // mode, cursor location, command and connection timeouts
+        const int cmd = odbc::Connection::DefaultCommandTimeout;
+        const int conn = odbc::Connection::DefaultConnectionTimeout;
+        QTest::newRow("test connection") << OpeningProfile::TestConnection << QList { 0, 2, cmd, conn };
+        QTest::newRow("can connect") << OpeningProfile::CanConnect << QList { 0, 2, cmd, conn };
+        QTest::newRow("list tables") << OpeningProfile::ListTables << QList { 0, 2, cmd, conn };
+        QTest::newRow("field list") << OpeningProfile::FieldList << QList { 3, 2, cmd, conn };
+        QTest::newRow("preview") << OpeningProfile::Preview << QList { 3, 2, cmd, conn };
+        QTest::newRow("batch") << OpeningProfile::Batch << QList { 0, 3, 5000, 5000 };
+    }
+
+    void profiles()
+    {
+        QFETCH(OpeningProfile, profile);
+        odbc::Connection c;
+        applyProfile(c, profile);
+        QTEST((QList { c.mode(), c.cursorLocation(), c.commandTimeout(), c.connectionTimeout() }), "settings");
+    }
+};
 
 QTEST_APPLESS_MAIN(ConnectionStringTest)
 #include "ConnectionStringTest.moc"

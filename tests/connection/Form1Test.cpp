@@ -24,317 +24,297 @@ class Form1Test : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        sandbox.emplace();
+        form = new Form1;
+        Main::SetAppTitle();
+    }
 
-    void layoutAsDesigned();
-    void passwordShowsStars();
-    void everyChangeIsSaved_data();
-    void everyChangeIsSaved();
-    void checkBoxSavesEveryClick();
-    void focusSelectsWholeText_data();
-    void focusSelectsWholeText();
+    void cleanup()
+    {
+        delete form;
+        sandbox.reset();
+    }
 
-    void testConnectionReadsBoxesAtEachPress();
-    void helpTextExactly();
-    void helpPictureOnlyOnYes_data();
-    void helpPictureOnlyOnYes();
-    void helpReportsShellFailure();
+    void layoutAsDesigned()
+    {
+        // Designed in twips at 15 to the pixel; frame children relative to the frame.
+        QCOMPARE(form->size(), QSize(536, 265));
+        QCOMPARE(form->minimumSize(), form->maximumSize());
+        QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(form->windowFlags() & Qt::WindowCloseButtonHint);
+        QCOMPARE(form->Frame1->geometry(), QRect(8, 8, 520, 213));
+        QCOMPARE(form->Text9->geometry(), QRect(440, 24, 65, 23));
+        QCOMPARE(form->Check6->geometry(), QRect(88, 150, 130, 17));
+        QCOMPARE(form->PushButton3->geometry(), QRect(8, 230, 520, 27));
+        QCOMPARE(form->Frame1->title(), QStringLiteral("MS SQL Server Login"));
+        QCOMPARE(QStringList({ form->Check6->text(), form->PushButton5->text(), form->PushButton4->text(),
+                     form->PushButton3->text() }),
+            QStringList({ "Local Connection", "Test Connection", "Help", "Next >" }));
+        QStringList labels;
+        for (auto *label : form->Frame1->findChildren<QLabel *>()) {
+            labels << label->text();
+            // Every caption fits its control in the font it is drawn with.
+            QVERIFY2(
+                label->fontMetrics().horizontalAdvance(label->text()) <= label->width(), qPrintable(label->text()));
+        }
+        QCOMPARE(labels, QStringList({ "Server:", "Port:", "Username:", "Password:", "Database:" }));
+        QCOMPARE(form->Text1->font().family(), QStringLiteral("Arial"));
+        QVERIFY(form->Text1->font().bold());
+        QCOMPARE(form->Text1->font().pointSizeF(), 9.0);
+        QVERIFY(form->PushButton3->font().bold());
+        QCOMPARE(form->PushButton3->font().pointSizeF(), 11.25);
 
-    void nextReportsFailureAndStays();
-    void unsavableFieldToldOnce();
-    void nextStopsSilently_data();
-    void nextStopsSilently();
-    void closingEndsProgram();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        form->Text1->setFocus();
+        QStringList order { QApplication::focusWidget()->objectName() };
+        for (int i = 0; i < 9; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            order << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(order,
+            QStringList({ "Text1", "Text9", "Text2", "Text3", "Text4", "PushButton5", "PushButton4", "PushButton3",
+                "Check6", "Text1" }));
+    }
+
+    void passwordShowsStars()
+    {
+        form->show();
+        QTest::keyClicks(form->Text3, QStringLiteral("s3cr;t"));
+        QCOMPARE(form->Text3->text(), QStringLiteral("s3cr;t"));
+        QCOMPARE(form->Text3->displayText(), QStringLiteral("******"));
+    }
+
+    void everyChangeIsSaved_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("server") << "Text1" << Settings::MSServer;
+        QTest::newRow("port") << "Text9" << Settings::MSPort;
+        QTest::newRow("user") << "Text2" << Settings::MSUser;
+        QTest::newRow("password, in plain text") << "Text3" << Settings::MSPassword;
+        QTest::newRow("database") << "Text4" << Settings::MSDatabase;
+    }
+
+    void everyChangeIsSaved()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, key);
+        auto *edit = form->findChild<QLineEdit *>(box);
+        form->show();
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_A);
+        QCOMPARE(Settings::read(key, "missing"), QStringLiteral("a"));
+        QTest::keyClicks(edit, QStringLiteral("b\\c"));
+        QCOMPARE(Settings::read(key, "missing"), QStringLiteral("ab\\c"));
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        // An emptied box is stored as empty, not as absent.
+        QCOMPARE(Settings::read(key, "missing"), QString());
+        // Nothing else was written on the way.
+        for (const QString &other : { Settings::MSServer, Settings::MSUser, Settings::MSPassword, Settings::MSDatabase,
+                 Settings::MSPort, Settings::LocalConnection })
+            if (other != key)
+                QCOMPARE(Settings::read(other, "missing"), QStringLiteral("missing"));
+    }
+
+    void checkBoxSavesEveryClick()
+    {
+        form->show();
+        QTest::mouseClick(form->Check6, Qt::LeftButton, {}, QPoint(5, form->Check6->height() / 2));
+        QVERIFY(form->Check6->isChecked());
+        QCOMPARE(Settings::read(Settings::LocalConnection, "missing"), QStringLiteral("1"));
+        QVERIFY(form->loginFields().localConnection);
+        QTest::mouseClick(form->Check6, Qt::LeftButton, {}, QPoint(5, form->Check6->height() / 2));
+        QCOMPARE(Settings::read(Settings::LocalConnection, "missing"), QStringLiteral("0"));
+        QVERIFY(!form->loginFields().localConnection);
+    }
+
+    void focusSelectsWholeText_data()
+    {
+        QTest::addColumn<bool>("byClick");
+        QTest::newRow("Tab") << false;
+        QTest::newRow("click") << true;
+    }
+
+    void focusSelectsWholeText()
+    {
+        QFETCH(bool, byClick);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        form->Text1->setText("server");
+        form->Text2->setText("someone");
+        form->Text9->setText("1433");
+        form->Text1->setFocus();
+        QTRY_COMPARE(form->Text1->selectedText(), QStringLiteral("server"));
+        if (byClick)
+            QTest::mouseClick(form->Text2, Qt::LeftButton, {}, QPoint(20, 10));
+        else
+            QTest::keyClick(form->Text1, Qt::Key_Tab); // port box
+        QLineEdit *target = byClick ? form->Text2 : form->Text9;
+        QTRY_VERIFY(target->hasFocus());
+        QTRY_COMPARE(target->selectedText(), target->text());
+        QCOMPARE(target->selectionStart(), 0);
+        if (byClick) {
+            // Only getting the focus selects: a later click in the same box edits as usual.
+            QTest::mouseClick(form->Text2, Qt::LeftButton, {}, QPoint(20, 10));
+            QTest::qWait(20);
+            QVERIFY(!form->Text2->hasSelectedText());
+        }
+    }
+
+    void testConnectionReadsBoxesAtEachPress()
+    {
+        TestDatabase db;
+        enterLogin(form, TestDatabase::unreachable());
+        QList<bool> busyWhileShown;
+        sandbox->boxes.onShow = [&](const RecordingMessageBoxes::Shown &) {
+            // The mouse moving over a button or the window meanwhile does not replace the busy pointer.
+            QTest::mouseMove(form->PushButton3);
+            QTest::mouseMove(form->Text1);
+            busyWhileShown << (BusyPointer::isShowing() && QGuiApplication::overrideCursor()
+                && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor);
+        };
+        form->show();
+        QTest::mouseClick(form->PushButton5, Qt::LeftButton);
+        form->Text4->setText(db.path());
+        QTest::mouseClick(form->PushButton5, Qt::LeftButton);
+        QCOMPARE(sandbox->boxes.texts(),
+            QStringList({ "Could not connect. Please check with your administrator.", "Connection successful." }));
+        for (const auto &box : shown()) {
+            QCOMPARE(box.title, Main::appTitle());
+            QCOMPARE(box.icon, MessageBoxes::Icon::None);
+        }
+        QCOMPARE(busyWhileShown, QList<bool>({ true, true }));
+        QVERIFY(!BusyPointer::isShowing());
+        QVERIFY(!QGuiApplication::overrideCursor());
+    }
+
+    void helpTextExactly()
+    {
+        form->PushButton4_Click();
+        QCOMPARE(shown().size(), 2);
+        const QString expected
+            = QStringLiteral(
+                  "If you cannot establish connection to your MS SQL Server database with this program, please "
+                  "go to: \r\r")
+            + QString::fromUtf8(BuildConfig::ToolDownloadPage)
+            + QStringLiteral(
+                "\r\rDownload and install the EMS SQL Manager 2005 Lite for SQL Server. Try to connect to the "
+                "same database (with the same login information you are using here). This will determine if "
+                "the login you are using is correct.\r\rIf you are using Microsoft SQL Server Express "
+                "Edition and connecting locally, you may need to use\r\rlocalhost\\SQLEXPRESS\r\rfor "
+                "example, for Server.");
+        QCOMPARE(shown()[0].text, expected);
+        QVERIFY(!shown()[0].question);
+        QCOMPARE(shown()[0].title, Main::appTitle());
+        QCOMPARE(shown()[0].icon, MessageBoxes::Icon::None);
+        QCOMPARE(shown()[1].text, QStringLiteral("Would you like to see an image of how I connect locally?"));
+        QVERIFY(shown()[1].question);
+        QCOMPARE(shown()[1].title, Main::appTitle());
+    }
+
+    void helpPictureOnlyOnYes_data()
+    {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("Yes") << true;
+        QTest::newRow("No") << false;
+    }
+
+    void helpPictureOnlyOnYes()
+    {
+        QFETCH(bool, yes);
+        sandbox->boxes.answers = { yes };
+        QTest::mouseClick(form->PushButton4, Qt::LeftButton);
+        const QString picture = sandbox->env.programFolder() + QStringLiteral("/local-connection-example.jpg");
+        QCOMPARE(sandbox->shell.opened, yes ? QStringList { picture } : QStringList {});
+    }
+
+    void helpReportsShellFailure()
+    {
+        class FailingShell final : public Shell {
+        public:
+            void open(const QString &) override { throw Failure("No desktop."); }
+        } failing;
+        Shell::setInstance(&failing);
+        sandbox->boxes.answers = { true };
+        form->PushButton4_Click();
+        Shell::setInstance(&sandbox->shell);
+        QCOMPARE(shown().size(), 3);
+        QCOMPARE(shown()[2].text, ErrorReport::compose("No desktop.", ErrorReport::Form1_PushButton4_Click, 118));
+    }
+
+    void nextReportsFailureAndStays()
+    {
+        TestDatabase db;
+        enterLogin(form, db.fields());
+        form->setChangeOptionsWindow([]() -> Form2 * { throw Failure("Out of windows."); });
+        form->show();
+        form->PushButton3_Click();
+        QCOMPARE(sandbox->boxes.texts(),
+            QStringList { ErrorReport::compose("Out of windows.", ErrorReport::Form1_PushButton3_Click, 104) });
+        QVERIFY(form->isVisible());
+        QVERIFY(!BusyPointer::isShowing());
+    }
+
+    void unsavableFieldToldOnce()
+    {
+        // A store that cannot be written: its folder would have to be inside a file.
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("/dev/null/settings"));
+        form->show();
+        QTest::keyClicks(form->Text1, QStringLiteral("abc"));
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, sandbox->env.settingsFolder());
+        QCOMPARE(shown().size(), 1);
+        QCOMPARE(shown()[0].icon, MessageBoxes::Icon::Warning);
+        QVERIFY(shown()[0].text.contains(Settings::MSServer));
+        QCOMPARE(form->Text1->text(), QStringLiteral("abc")); // typing goes on
+    }
+
+    void nextStopsSilently_data()
+    {
+        QTest::addColumn<bool>("emptyServer");
+        QTest::newRow("empty server box") << true;
+        QTest::newRow("fields that do not connect") << false;
+    }
+
+    void nextStopsSilently()
+    {
+        QFETCH(bool, emptyServer);
+        LoginFields fields = TestDatabase::unreachable();
+        fields.password = "wrong";
+        if (emptyServer)
+            fields.server.clear();
+        enterLogin(form, fields);
+        int asked = 0;
+        form->setChangeOptionsWindow([&]() -> Form2 * {
+            ++asked;
+            return nullptr;
+        });
+        form->show();
+        QTest::mouseClick(form->PushButton3, Qt::LeftButton);
+        QCOMPARE(asked, 0);
+        QVERIFY(form->isVisible());
+        QCOMPARE(shown().size(), 0);
+        QVERIFY(!BusyPointer::isShowing());
+    }
+
+    void closingEndsProgram()
+    {
+        int ended = 0;
+        form->setEndProgram([&] { ++ended; });
+        form->show();
+        form->close();
+        QCOMPARE(ended, 1);
+        QVERIFY(!form->isVisible());
+    }
 
 private:
     std::optional<WindowSandbox> sandbox;
     Form1 *form = nullptr;
     QList<RecordingMessageBoxes::Shown> &shown() { return sandbox->boxes.shown; }
 };
-
-void Form1Test::init()
-{
-    sandbox.emplace();
-    form = new Form1;
-    Main::SetAppTitle();
-}
-
-void Form1Test::cleanup()
-{
-    delete form;
-    sandbox.reset();
-}
-
-void Form1Test::layoutAsDesigned()
-{
-    // Designed in twips at 15 to the pixel; frame children relative to the frame.
-    QCOMPARE(form->size(), QSize(536, 265));
-    QCOMPARE(form->minimumSize(), form->maximumSize());
-    QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
-    QVERIFY(form->windowFlags() & Qt::WindowCloseButtonHint);
-    QCOMPARE(form->Frame1->geometry(), QRect(8, 8, 520, 213));
-    QCOMPARE(form->Text9->geometry(), QRect(440, 24, 65, 23));
-    QCOMPARE(form->Check6->geometry(), QRect(88, 150, 130, 17));
-    QCOMPARE(form->PushButton3->geometry(), QRect(8, 230, 520, 27));
-    QCOMPARE(form->Frame1->title(), QStringLiteral("MS SQL Server Login"));
-    QCOMPARE(QStringList({ form->Check6->text(), form->PushButton5->text(), form->PushButton4->text(),
-                 form->PushButton3->text() }),
-        QStringList({ "Local Connection", "Test Connection", "Help", "Next >" }));
-    QStringList labels;
-    for (auto *label : form->Frame1->findChildren<QLabel *>()) {
-        labels << label->text();
-        // Every caption fits its control in the font it is drawn with.
-        QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(), qPrintable(label->text()));
-    }
-    QCOMPARE(labels, QStringList({ "Server:", "Port:", "Username:", "Password:", "Database:" }));
-    QCOMPARE(form->Text1->font().family(), QStringLiteral("Arial"));
-    QVERIFY(form->Text1->font().bold());
-    QCOMPARE(form->Text1->font().pointSizeF(), 9.0);
-    QVERIFY(form->PushButton3->font().bold());
-    QCOMPARE(form->PushButton3->font().pointSizeF(), 11.25);
-
-    form->show();
-    QVERIFY(QTest::qWaitForWindowActive(form));
-    form->Text1->setFocus();
-    QStringList order { QApplication::focusWidget()->objectName() };
-    for (int i = 0; i < 9; ++i) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        order << QApplication::focusWidget()->objectName();
-    }
-    QCOMPARE(order,
-        QStringList({ "Text1", "Text9", "Text2", "Text3", "Text4", "PushButton5", "PushButton4", "PushButton3",
-            "Check6", "Text1" }));
-}
-
-void Form1Test::passwordShowsStars()
-{
-    form->show();
-    QTest::keyClicks(form->Text3, QStringLiteral("s3cr;t"));
-    QCOMPARE(form->Text3->text(), QStringLiteral("s3cr;t"));
-    QCOMPARE(form->Text3->displayText(), QStringLiteral("******"));
-}
-
-void Form1Test::everyChangeIsSaved_data()
-{
-    QTest::addColumn<QString>("box");
-    QTest::addColumn<QString>("key");
-    QTest::newRow("server") << "Text1" << Settings::MSServer;
-    QTest::newRow("port") << "Text9" << Settings::MSPort;
-    QTest::newRow("user") << "Text2" << Settings::MSUser;
-    QTest::newRow("password, in plain text") << "Text3" << Settings::MSPassword;
-    QTest::newRow("database") << "Text4" << Settings::MSDatabase;
-}
-
-void Form1Test::everyChangeIsSaved()
-{
-    QFETCH(QString, box);
-    QFETCH(QString, key);
-    auto *edit = form->findChild<QLineEdit *>(box);
-    form->show();
-    edit->setFocus();
-    QTest::keyClick(edit, Qt::Key_A);
-    QCOMPARE(Settings::read(key, "missing"), QStringLiteral("a"));
-    QTest::keyClicks(edit, QStringLiteral("b\\c"));
-    QCOMPARE(Settings::read(key, "missing"), QStringLiteral("ab\\c"));
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Delete);
-    // An emptied box is stored as empty, not as absent.
-    QCOMPARE(Settings::read(key, "missing"), QString());
-    // Nothing else was written on the way.
-    for (const QString &other : { Settings::MSServer, Settings::MSUser, Settings::MSPassword, Settings::MSDatabase,
-             Settings::MSPort, Settings::LocalConnection })
-        if (other != key)
-            QCOMPARE(Settings::read(other, "missing"), QStringLiteral("missing"));
-}
-
-void Form1Test::checkBoxSavesEveryClick()
-{
-    form->show();
-    QTest::mouseClick(form->Check6, Qt::LeftButton, {}, QPoint(5, form->Check6->height() / 2));
-    QVERIFY(form->Check6->isChecked());
-    QCOMPARE(Settings::read(Settings::LocalConnection, "missing"), QStringLiteral("1"));
-    QVERIFY(form->loginFields().localConnection);
-    QTest::mouseClick(form->Check6, Qt::LeftButton, {}, QPoint(5, form->Check6->height() / 2));
-    QCOMPARE(Settings::read(Settings::LocalConnection, "missing"), QStringLiteral("0"));
-    QVERIFY(!form->loginFields().localConnection);
-}
-
-void Form1Test::focusSelectsWholeText_data()
-{
-    QTest::addColumn<bool>("byClick");
-    QTest::newRow("Tab") << false;
-    QTest::newRow("click") << true;
-}
-
-void Form1Test::focusSelectsWholeText()
-{
-    QFETCH(bool, byClick);
-    form->show();
-    QVERIFY(QTest::qWaitForWindowActive(form));
-    form->Text1->setText("server");
-    form->Text2->setText("someone");
-    form->Text9->setText("1433");
-    form->Text1->setFocus();
-    QTRY_COMPARE(form->Text1->selectedText(), QStringLiteral("server"));
-    if (byClick)
-        QTest::mouseClick(form->Text2, Qt::LeftButton, {}, QPoint(20, 10));
-    else
-        QTest::keyClick(form->Text1, Qt::Key_Tab); // port box
-    QLineEdit *target = byClick ? form->Text2 : form->Text9;
-    QTRY_VERIFY(target->hasFocus());
-    QTRY_COMPARE(target->selectedText(), target->text());
-    QCOMPARE(target->selectionStart(), 0);
-    if (byClick) {
-        // Only getting the focus selects: a later click in the same box edits as usual.
-        QTest::mouseClick(form->Text2, Qt::LeftButton, {}, QPoint(20, 10));
-        QTest::qWait(20);
-        QVERIFY(!form->Text2->hasSelectedText());
-    }
-}
-
-void Form1Test::testConnectionReadsBoxesAtEachPress()
-{
-    TestDatabase db;
-    enterLogin(form, TestDatabase::unreachable());
-    QList<bool> busyWhileShown;
-    sandbox->boxes.onShow = [&](const RecordingMessageBoxes::Shown &) {
-        // The mouse moving over a button or the window meanwhile does not replace the busy pointer.
-        QTest::mouseMove(form->PushButton3);
-        QTest::mouseMove(form->Text1);
-        busyWhileShown << (BusyPointer::isShowing() && QGuiApplication::overrideCursor()
-            && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor);
-    };
-    form->show();
-    QTest::mouseClick(form->PushButton5, Qt::LeftButton);
-    form->Text4->setText(db.path());
-    QTest::mouseClick(form->PushButton5, Qt::LeftButton);
-    QCOMPARE(sandbox->boxes.texts(),
-        QStringList({ "Could not connect. Please check with your administrator.", "Connection successful." }));
-    for (const auto &box : shown()) {
-        QCOMPARE(box.title, Main::appTitle());
-        QCOMPARE(box.icon, MessageBoxes::Icon::None);
-    }
-    QCOMPARE(busyWhileShown, QList<bool>({ true, true }));
-    QVERIFY(!BusyPointer::isShowing());
-    QVERIFY(!QGuiApplication::overrideCursor());
-}
-
-void Form1Test::helpTextExactly()
-{
-    form->PushButton4_Click();
-    QCOMPARE(shown().size(), 2);
-    const QString expected
-        = QStringLiteral("If you cannot establish connection to your MS SQL Server database with this program, please "
-                         "go to: \r\r")
-        + QString::fromUtf8(BuildConfig::ToolDownloadPage)
-        + QStringLiteral("\r\rDownload and install the EMS SQL Manager 2005 Lite for SQL Server. Try to connect to the "
-                         "same database (with the same login information you are using here). This will determine if "
-                         "the login you are using is correct.\r\rIf you are using Microsoft SQL Server Express "
-                         "Edition and connecting locally, you may need to use\r\rlocalhost\\SQLEXPRESS\r\rfor "
-                         "example, for Server.");
-    QCOMPARE(shown()[0].text, expected);
-    QVERIFY(!shown()[0].question);
-    QCOMPARE(shown()[0].title, Main::appTitle());
-    QCOMPARE(shown()[0].icon, MessageBoxes::Icon::None);
-    QCOMPARE(shown()[1].text, QStringLiteral("Would you like to see an image of how I connect locally?"));
-    QVERIFY(shown()[1].question);
-    QCOMPARE(shown()[1].title, Main::appTitle());
-}
-
-void Form1Test::helpPictureOnlyOnYes_data()
-{
-    QTest::addColumn<bool>("yes");
-    QTest::newRow("Yes") << true;
-    QTest::newRow("No") << false;
-}
-
-void Form1Test::helpPictureOnlyOnYes()
-{
-    QFETCH(bool, yes);
-    sandbox->boxes.answers = { yes };
-    QTest::mouseClick(form->PushButton4, Qt::LeftButton);
-    const QString picture = sandbox->env.programFolder() + QStringLiteral("/local-connection-example.jpg");
-    QCOMPARE(sandbox->shell.opened, yes ? QStringList { picture } : QStringList {});
-}
-
-void Form1Test::helpReportsShellFailure()
-{
-    class FailingShell final : public Shell {
-    public:
-        void open(const QString &) override { throw Failure("No desktop."); }
-    } failing;
-    Shell::setInstance(&failing);
-    sandbox->boxes.answers = { true };
-    form->PushButton4_Click();
-    Shell::setInstance(&sandbox->shell);
-    QCOMPARE(shown().size(), 3);
-    QCOMPARE(shown()[2].text, ErrorReport::compose("No desktop.", ErrorReport::Form1_PushButton4_Click, 118));
-}
-
-void Form1Test::nextStopsSilently_data()
-{
-    QTest::addColumn<bool>("emptyServer");
-    QTest::newRow("empty server box") << true;
-    QTest::newRow("fields that do not connect") << false;
-}
-
-void Form1Test::nextStopsSilently()
-{
-    QFETCH(bool, emptyServer);
-    LoginFields fields = TestDatabase::unreachable();
-    fields.password = "wrong";
-    if (emptyServer)
-        fields.server.clear();
-    enterLogin(form, fields);
-    int asked = 0;
-    form->setChangeOptionsWindow([&]() -> Form2 * {
-        ++asked;
-        return nullptr;
-    });
-    form->show();
-    QTest::mouseClick(form->PushButton3, Qt::LeftButton);
-    QCOMPARE(asked, 0);
-    QVERIFY(form->isVisible());
-    QCOMPARE(shown().size(), 0);
-    QVERIFY(!BusyPointer::isShowing());
-}
-
-void Form1Test::nextReportsFailureAndStays()
-{
-    TestDatabase db;
-    enterLogin(form, db.fields());
-    form->setChangeOptionsWindow([]() -> Form2 * { throw Failure("Out of windows."); });
-    form->show();
-    form->PushButton3_Click();
-    QCOMPARE(sandbox->boxes.texts(),
-        QStringList { ErrorReport::compose("Out of windows.", ErrorReport::Form1_PushButton3_Click, 104) });
-    QVERIFY(form->isVisible());
-    QVERIFY(!BusyPointer::isShowing());
-}
-
-void Form1Test::unsavableFieldToldOnce()
-{
-    // A store that cannot be written: its folder would have to be inside a file.
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("/dev/null/settings"));
-    form->show();
-    QTest::keyClicks(form->Text1, QStringLiteral("abc"));
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, sandbox->env.settingsFolder());
-    QCOMPARE(shown().size(), 1);
-    QCOMPARE(shown()[0].icon, MessageBoxes::Icon::Warning);
-    QVERIFY(shown()[0].text.contains(Settings::MSServer));
-    QCOMPARE(form->Text1->text(), QStringLiteral("abc")); // typing goes on
-}
-
-void Form1Test::closingEndsProgram()
-{
-    int ended = 0;
-    form->setEndProgram([&] { ++ended; });
-    form->show();
-    form->close();
-    QCOMPARE(ended, 1);
-    QVERIFY(!form->isVisible());
-}
 
 QTEST_MAIN(Form1Test)
 #include "Form1Test.moc"

@@ -12,83 +12,77 @@ class ListTablesTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void listsUserTablesInCatalogueOrder();
-    void engineBookkeepingTablesAreLeftOut();
-    void eachCallReplacesRows();
-    void failedOpenKeepsRowsAndReachesCaller();
-    void yieldsOncePerTableRow();
+    void listsUserTablesInCatalogueOrder()
+    {
+        TestDatabase db;
+        for (const char *name : { "Customers", "MySystem", "Genesys", "SYSLOG", "customer_sys", "Syntax", "sysdiagrams",
+                 "Orders", "Systems", "my table]", "a\"quote", "Zebra" })
+            db.table(name, "v TEXT");
+        db.exec("CREATE VIEW CustomerView AS SELECT v FROM Customers");
+
+        QTreeWidget list;
+        MSSQL::ListTables(&list, db.fields());
+        // Creation order, not sorted; views and every name with SYS in any case left out.
+        QCOMPARE(rowTexts(&list), QStringList({ "Customers", "Syntax", "Orders", "my table]", "a\"quote", "Zebra" }));
+        QCOMPARE(list.currentItem(), list.topLevelItem(0));
+    }
+
+    void engineBookkeepingTablesAreLeftOut()
+    {
+        // The embedded engine's driver reports sqlite_sequence and sqlite_stat1 with
+        // the type "TABLE"; like system tables on the server they must not be listed.
+        TestDatabase db;
+        db.table("counted", "id INTEGER PRIMARY KEY AUTOINCREMENT, v TEXT", "v", { "x" });
+        db.exec("CREATE INDEX counted_v ON counted (v)");
+        db.exec("ANALYZE");
+        auto catalogue = db.query("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name");
+        QStringList engineTables;
+        for (; !catalogue.eof(); catalogue.moveNext())
+            engineTables << catalogue.value(0).toString();
+        QVERIFY2(engineTables.contains("sqlite_sequence") && engineTables.contains("sqlite_stat1"),
+            qPrintable(engineTables.join(',')));
+
+        QTreeWidget list;
+        MSSQL::ListTables(&list, db.fields());
+        QCOMPARE(rowTexts(&list), QStringList({ "counted" }));
+    }
+
+    void eachCallReplacesRows()
+    {
+        TestDatabase db;
+        db.exec("CREATE VIEW v1 AS SELECT 1 AS one");
+        QTreeWidget list;
+        fillRows(&list, { "from before" });
+        MSSQL::ListTables(&list, db.fields()); // only a view: no rows
+        QCOMPARE(list.topLevelItemCount(), 0);
+        db.table("a", "v TEXT");
+        db.table("b", "v TEXT");
+        MSSQL::ListTables(&list, db.fields());
+        MSSQL::ListTables(&list, db.fields());
+        QCOMPARE(rowTexts(&list), QStringList({ "a", "b" }));
+    }
+
+    void failedOpenKeepsRowsAndReachesCaller()
+    {
+        QTreeWidget list;
+        fillRows(&list, { "kept" });
+        QVERIFY_THROWS_EXCEPTION(odbc::Error, MSSQL::ListTables(&list, TestDatabase::unreachable()));
+        QCOMPARE(rowTexts(&list), QStringList({ "kept" }));
+    }
+
+    void yieldsOncePerTableRow()
+    {
+        TestDatabase db;
+        db.table("one", "v TEXT");
+        db.table("MySYStem", "v TEXT"); // a "TABLE" row: yields, then is skipped
+        db.exec("CREATE VIEW two AS SELECT v FROM one");
+        db.table("three", "v TEXT");
+        QTreeWidget list;
+        YieldCounter counter;
+        MSSQL::ListTables(&list, db.fields());
+        QCOMPARE(counter.passes, 3);
+    }
 };
-
-void ListTablesTest::listsUserTablesInCatalogueOrder()
-{
-    TestDatabase db;
-    for (const char *name : { "Customers", "MySystem", "Genesys", "SYSLOG", "customer_sys", "Syntax", "sysdiagrams",
-             "Orders", "Systems", "my table]", "a\"quote", "Zebra" })
-        db.table(name, "v TEXT");
-    db.exec("CREATE VIEW CustomerView AS SELECT v FROM Customers");
-
-    QTreeWidget list;
-    MSSQL::ListTables(&list, db.fields());
-    // Creation order, not sorted; views and every name with SYS in any case left out.
-    QCOMPARE(rowTexts(&list), QStringList({ "Customers", "Syntax", "Orders", "my table]", "a\"quote", "Zebra" }));
-    QCOMPARE(list.currentItem(), list.topLevelItem(0));
-}
-
-void ListTablesTest::engineBookkeepingTablesAreLeftOut()
-{
-    // The embedded engine's driver reports sqlite_sequence and sqlite_stat1 with
-    // the type "TABLE"; like system tables on the server they must not be listed.
-    TestDatabase db;
-    db.table("counted", "id INTEGER PRIMARY KEY AUTOINCREMENT, v TEXT", "v", { "x" });
-    db.exec("CREATE INDEX counted_v ON counted (v)");
-    db.exec("ANALYZE");
-    auto catalogue = db.query("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name");
-    QStringList engineTables;
-    for (; !catalogue.eof(); catalogue.moveNext())
-        engineTables << catalogue.value(0).toString();
-    QVERIFY2(engineTables.contains("sqlite_sequence") && engineTables.contains("sqlite_stat1"),
-        qPrintable(engineTables.join(',')));
-
-    QTreeWidget list;
-    MSSQL::ListTables(&list, db.fields());
-    QCOMPARE(rowTexts(&list), QStringList({ "counted" }));
-}
-
-void ListTablesTest::eachCallReplacesRows()
-{
-    TestDatabase db;
-    db.exec("CREATE VIEW v1 AS SELECT 1 AS one");
-    QTreeWidget list;
-    fillRows(&list, { "from before" });
-    MSSQL::ListTables(&list, db.fields()); // only a view: no rows
-    QCOMPARE(list.topLevelItemCount(), 0);
-    db.table("a", "v TEXT");
-    db.table("b", "v TEXT");
-    MSSQL::ListTables(&list, db.fields());
-    MSSQL::ListTables(&list, db.fields());
-    QCOMPARE(rowTexts(&list), QStringList({ "a", "b" }));
-}
-
-void ListTablesTest::failedOpenKeepsRowsAndReachesCaller()
-{
-    QTreeWidget list;
-    fillRows(&list, { "kept" });
-    QVERIFY_THROWS_EXCEPTION(odbc::Error, MSSQL::ListTables(&list, TestDatabase::unreachable()));
-    QCOMPARE(rowTexts(&list), QStringList({ "kept" }));
-}
-
-void ListTablesTest::yieldsOncePerTableRow()
-{
-    TestDatabase db;
-    db.table("one", "v TEXT");
-    db.table("MySYStem", "v TEXT"); // a "TABLE" row: yields, then is skipped
-    db.exec("CREATE VIEW two AS SELECT v FROM one");
-    db.table("three", "v TEXT");
-    QTreeWidget list;
-    YieldCounter counter;
-    MSSQL::ListTables(&list, db.fields());
-    QCOMPARE(counter.passes, 3);
-}
 
 QTEST_MAIN(ListTablesTest)
 #include "ListTablesTest.moc"

@@ -11,87 +11,83 @@ class OdbcTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void roundTrip();
-    void unicodeAndLongText();
-    void failedOpenCarriesDriverMessage();
-    void failedStatementCarriesDriverMessage();
+    void roundTrip()
+    {
+        TestDatabase db;
+        auto connection = openConnection(OpeningProfile::Batch, db.fields());
+        QVERIFY(connection->isOpen());
+        QCOMPARE(SqlDialect::forConnection(*connection)->quoteName("x"), QStringLiteral("\"x\""));
+
+        connection->execute("CREATE TABLE people (id INTEGER PRIMARY KEY, name TEXT)");
+        QCOMPARE(
+            connection->execute("INSERT INTO people (id, name) VALUES (1, NULL), (2, ''), (3, ?)", { "o'neil" }), 3);
+
+        auto records = connection->query("SELECT id, name FROM people ORDER BY id");
+        // The snapshot holds everything: the connection is free for other statements.
+        QCOMPARE(connection->execute("UPDATE people SET name = 'changed' WHERE id = 3"), 1);
+
+        QCOMPARE(records.recordCount(), 3);
+        QCOMPARE(records.fieldCount(), 2);
+        QCOMPARE(records.fieldNames(), QStringList({ "id", "name" }));
+        QVERIFY(!records.value(1).isValid()); // Null
+        records.moveNext();
+        QVERIFY(records.value("name").isValid());
+        QCOMPARE(records.value("name").toString(), QString()); // empty, not Null
+        records.moveNext();
+        QCOMPARE(records.value(1).toString(), QStringLiteral("o'neil"));
+        QCOMPARE(records.value(0).toString(), QStringLiteral("3"));
+        records.moveNext();
+        QVERIFY(records.eof());
+        QVERIFY_THROWS_EXCEPTION(Failure, records.value(0));
+
+        QCOMPARE(connection->execute("UPDATE people SET name = ? WHERE id = ?", { QVariant(), "2" }), 1);
+        auto after = connection->query("SELECT name FROM people WHERE id = 2");
+        QVERIFY(!after.value(0).isValid());
+    }
+
+    void unicodeAndLongText()
+    {
+        TestDatabase db;
+        auto connection = openConnection(OpeningProfile::CanConnect, db.fields());
+        connection->execute("CREATE TABLE t (v TEXT)");
+        const QString unicode = QString::fromUcs4(U"Ελλάδα Москва 東京 \U0001F600 \U00010428 ß");
+        const QString longText = QStringLiteral("0123456789").repeated(1000) + unicode;
+        connection->execute("INSERT INTO t (v) VALUES (?), (?)", { unicode, longText });
+        auto records = connection->query("SELECT v FROM t ORDER BY rowid");
+        QCOMPARE(records.value(0).toString(), unicode);
+        records.moveNext();
+        QCOMPARE(records.value(0).toString(), longText);
+    }
+
+    void failedOpenCarriesDriverMessage()
+    {
+        odbc::Connection connection;
+        try {
+            openWithProfile(connection, OpeningProfile::TestConnection, TestDatabase::unreachable());
+            QFAIL("the open should fail");
+        } catch (const odbc::Error &e) {
+            QVERIFY(!e.description().isEmpty());
+            QVERIFY2(!e.description().contains("return code"), qPrintable(e.description()));
+        }
+        QVERIFY(!connection.isOpen());
+
+        odbc::Connection other;
+        // A driver that is not installed fails like any other open, with the driver manager's text.
+        QVERIFY_THROWS_EXCEPTION(odbc::Error, other.open("Driver={No Such Driver};Database=x;"));
+    }
+
+    void failedStatementCarriesDriverMessage()
+    {
+        TestDatabase db;
+        auto connection = openConnection(OpeningProfile::CanConnect, db.fields());
+        try {
+            connection->execute("SELECT * FROM no_such_table");
+            QFAIL("the statement should fail");
+        } catch (const odbc::Error &e) {
+            QVERIFY2(e.description().contains("no_such_table"), qPrintable(e.description()));
+        }
+    }
 };
-
-void OdbcTest::roundTrip()
-{
-    TestDatabase db;
-    auto connection = openConnection(OpeningProfile::Batch, db.fields());
-    QVERIFY(connection->isOpen());
-    QCOMPARE(SqlDialect::forConnection(*connection)->quoteName("x"), QStringLiteral("\"x\""));
-
-    connection->execute("CREATE TABLE people (id INTEGER PRIMARY KEY, name TEXT)");
-    QCOMPARE(connection->execute("INSERT INTO people (id, name) VALUES (1, NULL), (2, ''), (3, ?)", { "o'neil" }), 3);
-
-    auto records = connection->query("SELECT id, name FROM people ORDER BY id");
-    // The snapshot holds everything: the connection is free for other statements.
-    QCOMPARE(connection->execute("UPDATE people SET name = 'changed' WHERE id = 3"), 1);
-
-    QCOMPARE(records.recordCount(), 3);
-    QCOMPARE(records.fieldCount(), 2);
-    QCOMPARE(records.fieldNames(), QStringList({ "id", "name" }));
-    QVERIFY(!records.value(1).isValid()); // Null
-    records.moveNext();
-    QVERIFY(records.value("name").isValid());
-    QCOMPARE(records.value("name").toString(), QString()); // empty, not Null
-    records.moveNext();
-    QCOMPARE(records.value(1).toString(), QStringLiteral("o'neil"));
-    QCOMPARE(records.value(0).toString(), QStringLiteral("3"));
-    records.moveNext();
-    QVERIFY(records.eof());
-    QVERIFY_THROWS_EXCEPTION(Failure, records.value(0));
-
-    QCOMPARE(connection->execute("UPDATE people SET name = ? WHERE id = ?", { QVariant(), "2" }), 1);
-    auto after = connection->query("SELECT name FROM people WHERE id = 2");
-    QVERIFY(!after.value(0).isValid());
-}
-
-void OdbcTest::unicodeAndLongText()
-{
-    TestDatabase db;
-    auto connection = openConnection(OpeningProfile::CanConnect, db.fields());
-    connection->execute("CREATE TABLE t (v TEXT)");
-    const QString unicode = QString::fromUcs4(U"Ελλάδα Москва 東京 \U0001F600 \U00010428 ß");
-    const QString longText = QStringLiteral("0123456789").repeated(1000) + unicode;
-    connection->execute("INSERT INTO t (v) VALUES (?), (?)", { unicode, longText });
-    auto records = connection->query("SELECT v FROM t ORDER BY rowid");
-    QCOMPARE(records.value(0).toString(), unicode);
-    records.moveNext();
-    QCOMPARE(records.value(0).toString(), longText);
-}
-
-void OdbcTest::failedOpenCarriesDriverMessage()
-{
-    odbc::Connection connection;
-    try {
-        openWithProfile(connection, OpeningProfile::TestConnection, TestDatabase::unreachable());
-        QFAIL("the open should fail");
-    } catch (const odbc::Error &e) {
-        QVERIFY(!e.description().isEmpty());
-        QVERIFY2(!e.description().contains("return code"), qPrintable(e.description()));
-    }
-    QVERIFY(!connection.isOpen());
-
-    odbc::Connection other;
-    // A driver that is not installed fails like any other open, with the driver manager's text.
-    QVERIFY_THROWS_EXCEPTION(odbc::Error, other.open("Driver={No Such Driver};Database=x;"));
-}
-
-void OdbcTest::failedStatementCarriesDriverMessage()
-{
-    TestDatabase db;
-    auto connection = openConnection(OpeningProfile::CanConnect, db.fields());
-    try {
-        connection->execute("SELECT * FROM no_such_table");
-        QFAIL("the statement should fail");
-    } catch (const odbc::Error &e) {
-        QVERIFY2(e.description().contains("no_such_table"), qPrintable(e.description()));
-    }
-}
 
 QTEST_GUILESS_MAIN(OdbcTest)
 #include "OdbcTest.moc"
