@@ -21,6 +21,7 @@
 #include <QTreeWidget>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -67,6 +68,7 @@ class SkinTest : public QObject {
 private slots:
     void init()
     {
+        m_env.emplace();
         m_styleBefore = QApplication::style()->name();
         m_engine = std::make_unique<SkinEngine>();
         m_paletteBefore = QApplication::palette();
@@ -82,6 +84,7 @@ private slots:
         m_engine.reset();
         QApplication::setPalette(m_paletteBefore);
         QVERIFY(qApp->styleSheet().isEmpty());
+        m_env.reset();
     }
 
     void missingSkinChangesNothing_data()
@@ -95,16 +98,14 @@ private slots:
     void missingSkinChangesNothing()
     {
         QFETCH(QString, what);
-        TestEnvironment env;
         if (what == "folder")
-            QDir().mkpath(env.programFolder() + "/x/o.cjs");
+            QDir().mkpath(m_env->programFolder() + "/x/o.cjs");
         else if (what == "x")
-            env.putBesideProgram("x", shippedSkin());
+            m_env->putBesideProgram("x", shippedSkin());
         Window w;
-        SkinEngine &engine = *m_engine;
-        Main::ApplySkin(&w.window, engine);
-        QVERIFY(!engine.isLoaded());
-        QCOMPARE(engine.options(), 0);
+        Main::ApplySkin(&w.window, *m_engine);
+        QVERIFY(!m_engine->isLoaded());
+        QCOMPARE(m_engine->options(), 0);
         for (QWidget *control : w.plain() + w.others())
             QVERIFY(untouched(control));
         QVERIFY(qApp->styleSheet().isEmpty());
@@ -112,32 +113,29 @@ private slots:
 
     void hiddenFileCountsAsMissing()
     {
-        TestEnvironment env;
-        const QString hidden = env.putBesideProgram("x/.o.cjs", shippedSkin());
+        const QString hidden = m_env->putBesideProgram("x/.o.cjs", shippedSkin());
         QVERIFY(!Main::isOrdinaryFile(hidden));
-        QVERIFY(!Main::isOrdinaryFile(env.programFolder() + "/x"));
-        QVERIFY(!Main::isOrdinaryFile(env.programFolder() + "/x/none.cjs"));
-        QVERIFY(Main::isOrdinaryFile(env.putBesideProgram("x/o.cjs", shippedSkin())));
+        QVERIFY(!Main::isOrdinaryFile(m_env->programFolder() + "/x"));
+        QVERIFY(!Main::isOrdinaryFile(m_env->programFolder() + "/x/none.cjs"));
+        QVERIFY(Main::isOrdinaryFile(m_env->putBesideProgram("x/o.cjs", shippedSkin())));
     }
 
     void shippedSkinAppliesToWholeProgram()
     {
-        TestEnvironment env;
         const QByteArray skin = shippedSkin();
         QVERIFY(!skin.isEmpty());
-        env.putBesideProgram("x/o.cjs", skin);
+        m_env->putBesideProgram("x/o.cjs", skin);
         Window w;
-        SkinEngine &engine = *m_engine;
-        Main::ApplySkin(&w.window, engine);
+        Main::ApplySkin(&w.window, *m_engine);
 
         for (QWidget *plain : w.plain())
             QVERIFY(hasFace(plain));
         for (QWidget *other : w.others())
             QVERIFY(untouched(other));
-        QVERIFY(engine.isLoaded());
-        QVERIFY(engine.options() & SkinEngine::SkinWholeProgram);
-        QVERIFY(engine.usesSkinPalette());
-        QVERIFY(engine.usesCommonStyle());
+        QVERIFY(m_engine->isLoaded());
+        QVERIFY(m_engine->options() & SkinEngine::SkinWholeProgram);
+        QVERIFY(m_engine->usesSkinPalette());
+        QVERIFY(m_engine->usesCommonStyle());
         QCOMPARE(qApp->styleSheet(), QString::fromUtf8(skin));
         qApp->setStyleSheet(QString()); // shows the style under the sheet
         QCOMPARE(QApplication::style()->name().toLower(), QStringLiteral("fusion"));
@@ -150,13 +148,11 @@ private slots:
 
     void optionBitKeepsOtherBits()
     {
-        TestEnvironment env;
-        env.putBesideProgram("x/o.cjs", shippedSkin());
+        m_env->putBesideProgram("x/o.cjs", shippedSkin());
         Window w;
-        SkinEngine &engine = *m_engine;
-        engine.setOptions(6);
-        Main::ApplySkin(&w.window, engine);
-        QCOMPARE(engine.options(), 7);
+        m_engine->setOptions(6);
+        Main::ApplySkin(&w.window, *m_engine);
+        QCOMPARE(m_engine->options(), 7);
     }
 
     void brokenSkinReportsOnceAtLine100_data()
@@ -178,17 +174,15 @@ private slots:
     void brokenSkinReportsOnceAtLine100()
     {
         QFETCH(QByteArray, contents);
-        TestEnvironment env;
         RecordingMessageBoxes boxes;
-        env.putBesideProgram("x/o.cjs", contents);
+        m_env->putBesideProgram("x/o.cjs", contents);
         Window w;
-        SkinEngine &engine = *m_engine;
         FailureTrap trap(ErrorReport::Form1_Form_Load, &w.window);
-        trap.step(100, [&] { Main::ApplySkin(&w.window, engine); });
+        trap.step(100, [&] { Main::ApplySkin(&w.window, *m_engine); });
         QCOMPARE(boxes.shown.size(), 1);
         QVERIFY2(boxes.shown[0].text.contains("o.cjs"), qPrintable(boxes.shown[0].text));
         QVERIFY(boxes.shown[0].text.contains("\r\n" + ErrorReport::Form1_Form_Load + "at line 100\r\r"));
-        QVERIFY(!engine.isLoaded());
+        QVERIFY(!m_engine->isLoaded());
         QVERIFY(qApp->styleSheet().isEmpty());
         // The colours set before the engine refused the file stay.
         QVERIFY(hasFace(&w.window));
@@ -197,19 +191,17 @@ private slots:
 
     void windowOnlySkin()
     {
-        TestEnvironment env;
-        const QString path = env.putBesideProgram("skin.cjs",
+        const QString path = m_env->putBesideProgram("skin.cjs",
             "/* Vantrell skin 1 */\n"
             "/* palette Highlight=#aa0000 */\n"
             "QPushButton { color: #00aa00; }\n");
         QWidget window;
         auto *button = new QPushButton("b", &window);
         QWidget other;
-        SkinEngine &engine = *m_engine;
-        engine.load(path, "QLabel { color: blue; }");
-        engine.setUseSkinPalette(true);
-        engine.setUseCommonStyle(true);
-        engine.apply(&window);
+        m_engine->load(path, "QLabel { color: blue; }");
+        m_engine->setUseSkinPalette(true);
+        m_engine->setUseCommonStyle(true);
+        m_engine->apply(&window);
         QVERIFY(qApp->styleSheet().isEmpty());
         QVERIFY(window.styleSheet().contains("QPushButton { color: #00aa00; }"));
         QVERIFY(window.styleSheet().endsWith("QLabel { color: blue; }"));
@@ -217,7 +209,7 @@ private slots:
         QCOMPARE(other.palette().color(QPalette::Highlight), QApplication::palette().color(QPalette::Highlight));
         QVERIFY(button->style() != QApplication::style());
 
-        engine.remove();
+        m_engine->remove();
         QVERIFY(window.styleSheet().isEmpty());
         QCOMPARE(button->style(), QApplication::style());
 
@@ -228,6 +220,7 @@ private:
     QPalette m_paletteBefore;
     QString m_styleBefore;
     std::unique_ptr<SkinEngine> m_engine;
+    std::optional<TestEnvironment> m_env;
 };
 
 QTEST_MAIN(SkinTest)

@@ -165,6 +165,7 @@ private slots:
         QVERIFY(flow.loginWindow()->isVisible());
         QVERIFY(!flow.changeOptionsWindow());
         QCOMPARE(shown().size(), 0);
+        QVERIFY(!BusyPointer::isShowing());
     }
 
     void switchDatabaseAndBack()
