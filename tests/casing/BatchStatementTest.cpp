@@ -52,7 +52,8 @@ private slots:
         QTest::newRow("guid") << "uniqueidentifier" << 16 << "" << true << "[K] = CAST(? AS uniqueidentifier)";
         QTest::newRow("varchar") << "varchar" << 20 << "SQL_Latin1_General_CP1_CI_AS" << true
                                  << "[K] = CAST(? COLLATE SQL_Latin1_General_CP1_CI_AS AS varchar(20))";
-        QTest::newRow("nvarchar") << "nvarchar" << 40 << "Latin1_General_CI_AS" << true << "[K] = CAST(? AS nvarchar(20))";
+        QTest::newRow("nvarchar") << "nvarchar" << 40 << "Latin1_General_CI_AS" << true
+                                  << "[K] = CAST(? AS nvarchar(20))";
         QTest::newRow("nchar") << "nchar" << 10 << "Latin1_General_CI_AS" << true << "[K] = CAST(? AS nchar(5))";
         QTest::newRow("odd collation text") << "char" << 3 << "x'; --" << true << "[K] = CAST(? AS char(3))";
         QTest::newRow("float") << "float" << 8 << "" << false << "";
@@ -81,7 +82,8 @@ private slots:
     {
         SqlServerDialect dialect;
         const QString exact
-            = QStringLiteral("CAST([Ci]]ty] AS nvarchar(max)) COLLATE Latin1_General_100_BIN2 = CAST(? AS nvarchar(max)) "
+            = QStringLiteral("CAST([Ci]]ty] AS nvarchar(max)) COLLATE Latin1_General_100_BIN2 "
+                             "= CAST(? AS nvarchar(max)) "
                              "AND DATALENGTH(CAST([Ci]]ty] AS nvarchar(max))) = DATALENGTH(CAST(? AS nvarchar(max)))");
         const QList<KeyColumn> key
             = { { "Id", "int", 4, 10, 0, "" }, { "Region", "nvarchar", 20, 0, 0, "Latin1_General_CI_AS" } };

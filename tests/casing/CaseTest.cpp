@@ -96,7 +96,8 @@ private slots:
         // A lone surrogate is left exactly as it is.
         const QString upper = UpperCase(input);
         for (qsizetype i = 0; i < input.size(); ++i)
-            if (input[i].isSurrogate() && !(i + 1 < input.size() && input[i].isHighSurrogate() && input[i + 1].isLowSurrogate())
+            if (input[i].isSurrogate()
+                && !(i + 1 < input.size() && input[i].isHighSurrogate() && input[i + 1].isLowSurrogate())
                 && !(i > 0 && input[i - 1].isHighSurrogate() && input[i].isLowSurrogate()))
                 QCOMPARE(upper[i], input[i]);
     }
