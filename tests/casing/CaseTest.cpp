@@ -70,10 +70,8 @@ private slots:
     void properSeparators()
     {
         QFETCH(QString, input);
-        QFETCH(QString, preview);
-        QFETCH(QString, stored);
-        QCOMPARE(ProperCase(input, Separators::Preview), preview);
-        QCOMPARE(ProperCase(input, Separators::StoredValue), stored);
+        QTEST(ProperCase(input, Separators::Preview), "preview");
+        QTEST(ProperCase(input, Separators::StoredValue), "stored");
     }
 
     void lengthNeverChanges_data()
@@ -118,9 +116,8 @@ private slots:
     void modeOf()
     {
         QFETCH(QString, text);
-        QFETCH(int, expected);
         const auto mode = ModeOf(text);
-        QCOMPARE(mode ? int(*mode) : -1, expected);
+        QTEST(mode ? int(*mode) : -1, "expected");
     }
 
     void listConversion()
