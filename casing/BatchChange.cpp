@@ -101,6 +101,10 @@ BatchChange::Result Run::run()
         return m_result;
     }
     const qsizetype count = m_result.recordsRead;
+    // The mode text is read for every record, but looked up again only when it changed.
+    QString lastModeText;
+    std::optional<Case::Mode> lastMode;
+    bool modeKnown = false;
     for (qsizetype position = 0; position < count; ++position) {
         if (m_callbacks.yield)
             m_callbacks.yield();
@@ -111,7 +115,12 @@ BatchChange::Result Run::run()
         if (m_callbacks.progress)
             m_callbacks.progress(double(position + 1) / double(count) * 100.0);
         const QString modeText = m_callbacks.modeText ? m_callbacks.modeText() : QString();
-        if (const std::optional<Case::Mode> mode = Case::ModeOf(modeText))
+        if (!modeKnown || modeText != lastModeText) {
+            lastMode = Case::ModeOf(modeText);
+            lastModeText = modeText;
+            modeKnown = true;
+        }
+        if (const std::optional<Case::Mode> mode = lastMode)
             changeRecord(*mode);
         else
             ++m_result.withoutMode;
