@@ -8,6 +8,7 @@
 #include "app/ProgramEnd.h"
 #include "app/Settings.h"
 #include "app/Skin.h"
+#include "app/WindowDesign.h"
 #include "browser/ReportList.h"
 #include "casing/BatchChangeHandler.h"
 #include "connection/OpeningProfile.h"
@@ -26,32 +27,12 @@
 
 namespace {
 
-// Positions and sizes are designed in twips, 15 to a pixel.
-constexpr int px(int twips)
-{
-    return (twips + 7) / 15;
-}
+using WindowDesign::pixels;
 
 const QString ListToolTip = QStringLiteral("Move | line to right and out of window to reveal full names.");
 const QString HandCursorFile = QStringLiteral("HAND-M.CUR");
 // A remembered mode that cannot be written is reported in the form of the other handlers.
 const QString Combo1_Click_Location = QStringLiteral("in Quorvel2021/08/31.Form2.Combo1_Click ");
-
-QFont windowFont()
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(9);
-    font.setBold(true);
-    return font;
-}
-
-QFont buttonFont()
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(11.25);
-    font.setBold(true);
-    return font;
-}
 
 QString selected(const ReportList *list, const QString &whenNone)
 {
@@ -87,15 +68,15 @@ Form2::Form2(LoginFieldsSource loginFields, QWidget *parent)
 
 void Form2::buildControls()
 {
-    setFixedSize(px(7680), px(8100));
-    setFont(windowFont());
+    setFixedSize(pixels(7680), pixels(8100));
+    setFont(WindowDesign::textFont());
 
     // Created in tab order.
     const auto makeList = [this](const char *name, int left, int top, int width, int height) {
         auto *list = new ReportList(this);
         list->setObjectName(QLatin1String(name));
-        list->setGeometry(px(left), px(top), px(width), px(height));
-        list->setFont(windowFont());
+        list->setGeometry(pixels(left), pixels(top), pixels(width), pixels(height));
+        list->setFont(WindowDesign::textFont());
         list->setToolTip(ListToolTip);
         return list;
     };
@@ -108,18 +89,18 @@ void Form2::buildControls()
 
     Frame1 = new QGroupBox(QStringLiteral("Change Options"), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(px(120), px(5640), px(7440), px(800));
+    Frame1->setGeometry(pixels(120), pixels(5640), pixels(7440), pixels(800));
 
     Combo1 = new QComboBox(Frame1);
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setEditable(false);
-    Combo1->setGeometry(px(240), px(300), px(6975), std::min(Combo1->sizeHint().height(), px(800) - px(300) - 4));
+    Combo1->setGeometry(pixels(240), pixels(300), pixels(6975), std::min(Combo1->sizeHint().height(), pixels(800) - pixels(300) - 4));
 
     const auto makeButton = [this](const char *name, const QString &caption, int top) {
         auto *button = new QPushButton(caption, this);
         button->setObjectName(QLatin1String(name));
-        button->setGeometry(px(120), px(top), px(7440), px(405));
-        button->setFont(buttonFont());
+        button->setGeometry(pixels(120), pixels(top), pixels(7440), pixels(405));
+        button->setFont(WindowDesign::buttonFont());
         button->setAutoDefault(false);
         return button;
     };
@@ -128,7 +109,7 @@ void Form2::buildControls()
 
     ProgressBar1 = new ProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1->setGeometry(px(120), px(7620), px(7440), px(405));
+    ProgressBar1->setGeometry(pixels(120), pixels(7620), pixels(7440), pixels(405));
 
     connect(m_tables, &ReportList::chosen, this, &Form2::ListView1_Click);
     connect(m_fields, &ReportList::chosen, this, &Form2::ListView2_Click);
@@ -165,11 +146,11 @@ void Form2::Form_Load()
     trap.step(118, [&] { Combo1->addItem(QStringLiteral("Sentence case")); });
     trap.step(120, [&] { restoreMode(); });
     trap.step(122, [&] { m_tables->setColumn(QStringLiteral("Table(s)")); });
-    trap.step(124, [&] { m_tables->setColumnWidth(px(6000)); });
+    trap.step(124, [&] { m_tables->setColumnWidth(pixels(6000)); });
     trap.step(126, [&] { m_fields->setColumn(QStringLiteral("Field(s)")); });
-    trap.step(128, [&] { m_fields->setColumnWidth(px(3000)); });
+    trap.step(128, [&] { m_fields->setColumnWidth(pixels(3000)); });
     trap.step(130, [&] { m_preview->setColumn(QStringLiteral("First 100 Entries (Preview)")); });
-    trap.step(132, [&] { m_preview->setColumnWidth(px(3000)); });
+    trap.step(132, [&] { m_preview->setColumnWidth(pixels(3000)); });
     m_loading = false;
 }
 

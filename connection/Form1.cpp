@@ -9,6 +9,7 @@
 #include "app/ProgramEnd.h"
 #include "app/Settings.h"
 #include "app/Skin.h"
+#include "app/WindowDesign.h"
 #include "browser/Form2.h"
 #include "connection/MSSQL.h"
 #include "connection/OpeningProfile.h"
@@ -41,29 +42,7 @@ namespace {
 const QString HandCursorFile = QStringLiteral("HAND-M.CUR");
 const char *const SelectOnRelease = "vantrellSelectOnRelease";
 
-// The window is laid out in twips, 15 to the pixel.
-constexpr int TwipsPerPixel = 15;
-
-QRect twips(int left, int top, int width, int height)
-{
-    return QRect(left / TwipsPerPixel, top / TwipsPerPixel, width / TwipsPerPixel, height / TwipsPerPixel);
-}
-
-QFont boxFont()
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(9);
-    font.setBold(true);
-    return font;
-}
-
-QFont buttonFont()
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(11.25);
-    font.setBold(true);
-    return font;
-}
+using WindowDesign::twips;
 
 QLabel *makeLabel(QWidget *frame, const QString &caption, const QRect &geometry)
 {
@@ -85,7 +64,7 @@ QPushButton *makeButton(QWidget *parent, const QString &name, const QString &cap
     auto *button = new QPushButton(caption, parent);
     button->setObjectName(name);
     button->setGeometry(geometry);
-    button->setFont(buttonFont());
+    button->setFont(WindowDesign::buttonFont());
     button->setAutoDefault(false);
     return button;
 }
@@ -100,8 +79,8 @@ Form1::Form1(QWidget *parent)
     // A fixed-size window: close and minimise, no maximise.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
         | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
-    setFixedSize(8040 / TwipsPerPixel, 3975 / TwipsPerPixel);
-    setFont(boxFont());
+    setFixedSize(WindowDesign::pixels(8040), WindowDesign::pixels(3975));
+    setFont(WindowDesign::textFont());
     buildControls();
     connectSaving();
     Main::centreOnScreen(this);
