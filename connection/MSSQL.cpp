@@ -10,20 +10,7 @@
 namespace MSSQL {
 
 namespace {
-
 const QString UserTableType = QStringLiteral("TABLE");
-
-// The embedded engine's driver reports its own bookkeeping tables
-// (sqlite_sequence, sqlite_stat1 ...) as "TABLE"; SQL Server's driver gives its
-// system tables a type of their own. Giving the engine's tables that type too
-// keeps them out of the list, so nobody rewrites the engine's own records.
-QString catalogueType(const SqlDialect &dialect, const QString &type, const QString &name)
-{
-    if (dynamic_cast<const EmbeddedDialect *>(&dialect) && name.startsWith(QLatin1String("sqlite_")))
-        return QStringLiteral("SYSTEM TABLE");
-    return type;
-}
-
 } // namespace
 
 bool CanConnect(const LoginFields &fields)
@@ -48,7 +35,9 @@ void ListTables(QTreeWidget *list, const LoginFields &fields)
     list->clear();
     for (; !tables.eof(); tables.moveNext()) {
         const QString name = tables.value(nameField).toString();
-        if (catalogueType(*dialect, tables.value(typeField).toString(), name) != UserTableType)
+        // SQL Server's driver gives its system tables a type of their own; the
+        // embedded engine's driver calls its bookkeeping tables "TABLE" too.
+        if (tables.value(typeField).toString() != UserTableType || dialect->isEngineTable(name))
             continue;
         QCoreApplication::processEvents();
         if (name.toUpper().contains(QLatin1String("SYS")))

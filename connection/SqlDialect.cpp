@@ -62,6 +62,11 @@ QStringList EmbeddedDialect::sessionSetup() const
     return {};
 }
 
+bool EmbeddedDialect::isEngineTable(const QString &name) const
+{
+    return name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive);
+}
+
 QString EmbeddedDialect::selectNoRows(const QString &table) const
 {
     return QStringLiteral("SELECT * FROM ") + quoteName(table) + QStringLiteral(" LIMIT 0");

@@ -51,6 +51,10 @@ public:
     // A query whose result has the table's columns, in order, and no rows.
     virtual QString selectNoRows(const QString &table) const = 0;
 
+    // True for a table the engine keeps for itself although its catalogue calls
+    // it a "TABLE"; such tables are never offered for a change.
+    virtual bool isEngineTable(const QString &) const { return false; }
+
     // --- The batch case change ---
 
     // At most one row for the field: its type name, 1 when it is computed
@@ -116,6 +120,8 @@ public:
     // "name" with every '"' doubled.
     QString quoteName(const QString &name) const override;
     QStringList sessionSetup() const override;
+    // The engine's bookkeeping tables: sqlite_sequence, sqlite_stat1 ...
+    bool isEngineTable(const QString &name) const override;
     QString selectNoRows(const QString &table) const override;
 
     SqlQuery fieldLookup(const QString &table, const QString &field) const override;
