@@ -20,11 +20,9 @@
 #include <unistd.h>
 #endif
 
-namespace BatchCommandLine
-{
+namespace BatchCommandLine {
 
-namespace
-{
+namespace {
 
 enum ExitCode { AllChanged = 0, SomeUnchanged = 1, UsageOrConnection = 2 };
 
@@ -93,8 +91,7 @@ LoginFields rememberedLoginFields()
 
 // Draws the progress as a bar on a terminal, as a line per tenth otherwise,
 // and only when what it shows changes.
-class ProgressOutput
-{
+class ProgressOutput {
 public:
     ProgressOutput()
         : m_terminal(isatty(fileno(stdout)) != 0)

@@ -14,8 +14,7 @@ QString compose(const QString &description, const QString &location, int line)
 
 void show(const QString &description, const QString &location, int line, QWidget *parent)
 {
-    MessageBoxes::instance().inform(parent, compose(description, location, line), Title,
-                                    MessageBoxes::Icon::Warning);
+    MessageBoxes::instance().inform(parent, compose(description, location, line), Title, MessageBoxes::Icon::Warning);
 }
 
 } // namespace ErrorReport

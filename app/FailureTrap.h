@@ -21,7 +21,10 @@ class QWidget;
 class FailureTrap {
 public:
     explicit FailureTrap(QString location, QWidget *parent = nullptr)
-        : m_location(std::move(location)), m_parent(parent) {}
+        : m_location(std::move(location))
+        , m_parent(parent)
+    {
+    }
 
     template <typename Step>
     void step(int line, Step &&run)

@@ -26,7 +26,13 @@ inline QFont arialBold(double points)
 }
 
 // Boxes, labels, lists and frames; push buttons.
-inline QFont textFont() { return arialBold(9); }
-inline QFont buttonFont() { return arialBold(11.25); }
+inline QFont textFont()
+{
+    return arialBold(9);
+}
+inline QFont buttonFont()
+{
+    return arialBold(11.25);
+}
 
 } // namespace WindowDesign

@@ -16,8 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace
-{
+namespace {
 
 const QString ModeText = QStringLiteral("Proper Case");
 

@@ -60,7 +60,9 @@ int storedModeIndex(const QString &stored, int itemCount)
 } // namespace
 
 Form2::Form2(LoginFieldsSource loginFields, QWidget *parent)
-    : QWidget(parent), m_loginFields(std::move(loginFields)), m_endProgram([] { ProgramEnd::request(); })
+    : QWidget(parent)
+    , m_loginFields(std::move(loginFields))
+    , m_endProgram([] { ProgramEnd::request(); })
 {
     buildControls();
     Main::centreOnScreen(this);
@@ -94,7 +96,8 @@ void Form2::buildControls()
     Combo1 = new QComboBox(Frame1);
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setEditable(false);
-    Combo1->setGeometry(pixels(240), pixels(300), pixels(6975), std::min(Combo1->sizeHint().height(), pixels(800) - pixels(300) - 4));
+    Combo1->setGeometry(
+        pixels(240), pixels(300), pixels(6975), std::min(Combo1->sizeHint().height(), pixels(800) - pixels(300) - 4));
 
     const auto makeButton = [this](const char *name, const QString &caption, int top) {
         auto *button = new QPushButton(caption, this);
@@ -241,12 +244,12 @@ void Form2::PushButton1_Click()
     // leave the preview it converts at its end showing another field.
     if (isChangingCase())
         return; // a press while a change runs does nothing
-    const QList<QWidget *> lists{ListView1, ListView2, ListView3};
+    const QList<QWidget *> lists { ListView1, ListView2, ListView3 };
     for (QWidget *list : lists)
         list->setEnabled(false);
     try {
-        StartChanging({this, m_loginFields, ListView1, ListView2, ListView3, Combo1, ProgressBar1,
-                       [this] { ListView2_Click(); }});
+        StartChanging({ this, m_loginFields, ListView1, ListView2, ListView3, Combo1, ProgressBar1,
+            [this] { ListView2_Click(); } });
     } catch (const std::exception &e) {
         ErrorReport::show(describeFailure(e), ErrorReport::Form2_PushButton1_Click, 100, this);
     }

@@ -28,7 +28,7 @@ public:
 
     void ListView1_Click(); // field-list fill, then the preview fill
     void ListView2_Click(); // preview fill
-    void Combo1_Click();    // remembers the chosen mode
+    void Combo1_Click(); // remembers the chosen mode
     void PushButton1_Click(); // "Start Changing"
     void PushButton5_Click(); // "Switch SQL Server Database"
 

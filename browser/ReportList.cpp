@@ -3,10 +3,11 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 
-ReportList::ReportList(QWidget *parent) : QTreeWidget(parent)
+ReportList::ReportList(QWidget *parent)
+    : QTreeWidget(parent)
 {
     setColumnCount(1);
-    setHeaderLabels({QString()});
+    setHeaderLabels({ QString() });
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setSortingEnabled(false);
@@ -29,7 +30,7 @@ void ReportList::setColumn(const QString &header)
 
 QTreeWidgetItem *ReportList::addRow(const QString &text)
 {
-    auto *row = new QTreeWidgetItem(this, {text});
+    auto *row = new QTreeWidgetItem(this, { text });
     if (!currentItem())
         setCurrentItem(row);
     return row;

@@ -14,8 +14,7 @@
 #include <memory>
 #include <optional>
 
-namespace
-{
+namespace {
 
 struct FieldFacts {
     QString type;
@@ -30,8 +29,7 @@ struct ValueOutcome {
     qsizetype rowsLeft = 0; // changed rows not yet matched with a record
 };
 
-class Run
-{
+class Run {
 public:
     Run(const LoginFields &fields, const QString &table, const QString &field, const BatchChange::Callbacks &callbacks)
         : m_fields(fields)
@@ -45,7 +43,8 @@ public:
 
 private:
     // Runs a step; a failure goes to failure() once per description. False when it failed.
-    template <typename Step> bool attempt(int line, Step &&step)
+    template <typename Step>
+    bool attempt(int line, Step &&step)
     {
         try {
             step();

@@ -11,8 +11,7 @@
 // query reads the field (and the row key) into a snapshot, then every record's
 // value is converted and written back by one statement that changes that row
 // only, and only while it still holds the value that was read.
-class BatchChange
-{
+class BatchChange {
 public:
     struct Callbacks {
         std::function<QString()> modeText; // read again for every record

@@ -14,13 +14,11 @@
 #include <QCoreApplication>
 #include <QTreeWidget>
 
-namespace
-{
+namespace {
 
 bool running = false;
 
-class RunningGuard
-{
+class RunningGuard {
 public:
     RunningGuard() { running = true; }
     ~RunningGuard() { running = false; }

@@ -60,10 +60,9 @@ QString transform(const QString &text, Decide &&decide)
 std::optional<Mode> ModeOf(const QString &modeText)
 {
     const QString lowered = LowerCase(modeText);
-    const std::pair<QLatin1String, Mode> keywords[] = {{QLatin1String("upper"), Mode::Upper},
-                                                      {QLatin1String("lower"), Mode::Lower},
-                                                      {QLatin1String("proper"), Mode::Proper},
-                                                      {QLatin1String("sentence"), Mode::Sentence}};
+    const std::pair<QLatin1String, Mode> keywords[]
+        = { { QLatin1String("upper"), Mode::Upper }, { QLatin1String("lower"), Mode::Lower },
+              { QLatin1String("proper"), Mode::Proper }, { QLatin1String("sentence"), Mode::Sentence } };
     for (const auto &[keyword, mode] : keywords)
         if (lowered.contains(keyword))
             return mode;
@@ -92,9 +91,8 @@ QString ProperCase(const QString &text, Separators separators)
 
 QString SentenceCase(const QString &text)
 {
-    return transform(text, [](char32_t, qsizetype index) {
-        return std::optional(index == 0 ? Mapping::Upper : Mapping::Lower);
-    });
+    return transform(
+        text, [](char32_t, qsizetype index) { return std::optional(index == 0 ? Mapping::Upper : Mapping::Lower); });
 }
 
 QString ConvertForStorage(Mode mode, const QString &text)

@@ -13,12 +13,12 @@ namespace Case {
 enum class Mode { Upper = 0, Lower = 1, Proper = 2, Sentence = 3 };
 
 // The mode box's items, in order (index = int(Mode)).
-inline const QStringList ModeTexts = {QStringLiteral("UPPER CASE"), QStringLiteral("lower case"),
-                                      QStringLiteral("Proper Case"), QStringLiteral("Sentence case")};
+inline const QStringList ModeTexts = { QStringLiteral("UPPER CASE"), QStringLiteral("lower case"),
+    QStringLiteral("Proper Case"), QStringLiteral("Sentence case") };
 
 // Which characters start a new word in Proper case.
 enum class Separators {
-    Preview,     // space, tab, carriage return
+    Preview, // space, tab, carriage return
     StoredValue, // NUL, tab, line feed, vertical tab, form feed, carriage return, space
 };
 

@@ -42,7 +42,7 @@ void ListTables(QTreeWidget *list, const LoginFields &fields)
         QCoreApplication::processEvents();
         if (name.toUpper().contains(QLatin1String("SYS")))
             continue;
-        auto *row = new QTreeWidgetItem(list, {name});
+        auto *row = new QTreeWidgetItem(list, { name });
         if (!list->currentItem())
             list->setCurrentItem(row);
     }

@@ -12,11 +12,11 @@ class Connection;
 // opening. Busy pointers are the windows' own business.
 enum class OpeningProfile {
     TestConnection, // nothing set
-    CanConnect,     // nothing set
-    ListTables,     // nothing set
-    FieldList,      // Mode = read/write
-    Preview,        // Mode = read/write
-    Batch,          // client-side cursor, 5000-second command and connection timeouts
+    CanConnect, // nothing set
+    ListTables, // nothing set
+    FieldList, // Mode = read/write
+    Preview, // Mode = read/write
+    Batch, // client-side cursor, 5000-second command and connection timeouts
 };
 
 // Makes the profile's settings on a fresh connection, in their order.

@@ -72,8 +72,7 @@ QString EmbeddedDialect::selectNoRows(const QString &table) const
     return QStringLiteral("SELECT * FROM ") + quoteName(table) + QStringLiteral(" LIMIT 0");
 }
 
-namespace
-{
+namespace {
 
 enum class Affinity { Integer, Text, Blob, Real, Numeric };
 

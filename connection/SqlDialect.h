@@ -7,8 +7,7 @@
 
 #include <memory>
 
-namespace odbc
-{
+namespace odbc {
 class Connection;
 }
 
@@ -32,8 +31,7 @@ struct KeyColumn {
 // SqlServerDialect is the program's own target; EmbeddedDialect is the
 // embedded engine (SQLite) behind the same ODBC path, used by the tests and
 // the demo.
-class SqlDialect
-{
+class SqlDialect {
 public:
     virtual ~SqlDialect() = default;
 
@@ -95,8 +93,7 @@ protected:
     virtual int oldValueBindings() const = 0;
 };
 
-class SqlServerDialect final : public SqlDialect
-{
+class SqlServerDialect final : public SqlDialect {
 public:
     // [name] with every ']' written as ']]'.
     QString quoteName(const QString &name) const override;
@@ -114,8 +111,7 @@ protected:
     int oldValueBindings() const override { return 2; }
 };
 
-class EmbeddedDialect final : public SqlDialect
-{
+class EmbeddedDialect final : public SqlDialect {
 public:
     // "name" with every '"' doubled.
     QString quoteName(const QString &name) const override;

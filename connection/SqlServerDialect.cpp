@@ -58,8 +58,7 @@ SqlQuery SqlServerDialect::keyLookup(const QString &table) const
         { quoteName(table) } };
 }
 
-namespace
-{
+namespace {
 
 bool isStringType(const QString &type)
 {

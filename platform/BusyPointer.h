@@ -5,14 +5,18 @@
 // default pointer replaces it until it is reset.
 namespace BusyPointer {
 
-void show();  // shows the busy pointer (once, however often it is called)
+void show(); // shows the busy pointer (once, however often it is called)
 void reset(); // back to the widgets' own pointers
 bool isShowing();
 
 // Shows the busy pointer while it lives.
 class Scope {
 public:
-    Scope() : m_wasShowing(isShowing()) { show(); }
+    Scope()
+        : m_wasShowing(isShowing())
+    {
+        show();
+    }
     ~Scope()
     {
         if (!m_wasShowing)

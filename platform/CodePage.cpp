@@ -11,11 +11,9 @@
 #include <unordered_map>
 #endif
 
-namespace CodePage
-{
+namespace CodePage {
 
-namespace
-{
+namespace {
 
 bool isAscii(const QString &text)
 {
@@ -56,8 +54,7 @@ bool convertsStrictly(const QString &text, unsigned codePage)
 
 // iconv conversions are made once per code page and direction; the strict form
 // (no //TRANSLIT, no //IGNORE) stops at the first character the target lacks.
-class Converter
-{
+class Converter {
 public:
     Converter(const char *to, const char *from)
         : m_handle(iconv_open(to, from))

@@ -3,8 +3,7 @@
 #include <QString>
 
 // Windows code pages, as SQL Server stores char, varchar and text columns in them.
-namespace CodePage
-{
+namespace CodePage {
 
 constexpr unsigned Utf8 = 65001;
 

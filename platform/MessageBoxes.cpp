@@ -37,7 +37,7 @@ QString MessageBoxes::displayText(const QString &text)
 void QtMessageBoxes::inform(QWidget *parent, const QString &text, const QString &title, Icon icon)
 {
     QMessageBox box(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon, title, displayText(text),
-                    QMessageBox::Ok, parent);
+        QMessageBox::Ok, parent);
     prepare(box);
     box.exec();
 }

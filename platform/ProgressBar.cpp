@@ -5,7 +5,8 @@
 
 #include <algorithm>
 
-ProgressBar::ProgressBar(QWidget *parent) : QWidget(parent)
+ProgressBar::ProgressBar(QWidget *parent)
+    : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent, false);
 }
@@ -27,7 +28,7 @@ void ProgressBar::setText(const QString &text)
 
 QSize ProgressBar::sizeHint() const
 {
-    return {200, fontMetrics().height() + 10};
+    return { 200, fontMetrics().height() + 10 };
 }
 
 void ProgressBar::paintEvent(QPaintEvent *)

@@ -26,6 +26,6 @@ void DesktopShell::open(const QString &target)
 #else
     const QString program = QStringLiteral("xdg-open");
 #endif
-    if (!QProcess::startDetached(program, {target}))
+    if (!QProcess::startDetached(program, { target }))
         throw Failure(QStringLiteral("Could not start \"%1\" to open %2.").arg(program, target));
 }

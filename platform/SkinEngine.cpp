@@ -42,8 +42,8 @@ QPalette readPalette(const QString &path, const QStringList &lines)
             const int role = roles.keyToValue(roleName.toLatin1().constData(), &known);
             const QColor colour = QColor::fromString(colourName);
             if (!known || !colour.isValid() || role == QPalette::NoRole || role == QPalette::NColorRoles)
-                throw skinFault(path,
-                                QStringLiteral("has a bad palette entry \"%1\" on line %2.").arg(entry).arg(i + 1));
+                throw skinFault(
+                    path, QStringLiteral("has a bad palette entry \"%1\" on line %2.").arg(entry).arg(i + 1));
             palette.setColor(QPalette::ColorRole(role), colour);
         }
     }

@@ -71,8 +71,8 @@ void Connection::open(const QString &connectionString)
     // Optional driver features: a driver that lacks them still connects.
     if (m_connectionTimeout > 0) {
         SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(m_connectionTimeout)), 0);
-        SQLSetConnectAttrW(dbc, SQL_ATTR_CONNECTION_TIMEOUT,
-                           reinterpret_cast<SQLPOINTER>(SQLULEN(m_connectionTimeout)), 0);
+        SQLSetConnectAttrW(
+            dbc, SQL_ATTR_CONNECTION_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(m_connectionTimeout)), 0);
     }
     if (m_mode == ModeReadWrite)
         SQLSetConnectAttrW(dbc, SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_WRITE), 0);
@@ -80,8 +80,8 @@ void Connection::open(const QString &connectionString)
     auto wide = toWide(connectionString);
     SQLSMALLINT outLength = 0;
     check(SQLDriverConnectW(dbc, nullptr, wide.data(), SQLSMALLINT(connectionString.size()), nullptr, 0, &outLength,
-                            SQL_DRIVER_NOPROMPT),
-          SQL_HANDLE_DBC, dbc, "SQLDriverConnect");
+              SQL_DRIVER_NOPROMPT),
+        SQL_HANDLE_DBC, dbc, "SQLDriverConnect");
     m_open = true;
 }
 
@@ -131,7 +131,7 @@ QString Connection::dbmsName()
     SQLWCHAR name[256] = {};
     SQLSMALLINT length = 0;
     check(SQLGetInfoW(handle(), SQL_DBMS_NAME, name, SQLSMALLINT(sizeof(name)), &length), SQL_HANDLE_DBC, handle(),
-          "SQLGetInfo");
+        "SQLGetInfo");
     return fromWide(name, std::min<size_t>(size_t(length) / sizeof(SQLWCHAR), std::size(name) - 1));
 }
 

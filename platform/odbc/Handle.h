@@ -12,12 +12,18 @@ template <SQLSMALLINT Type>
 class Handle {
 public:
     Handle() = default;
-    explicit Handle(SQLHANDLE handle) : m_handle(handle) {}
+    explicit Handle(SQLHANDLE handle)
+        : m_handle(handle)
+    {
+    }
     ~Handle() { reset(); }
 
     Handle(const Handle &) = delete;
     Handle &operator=(const Handle &) = delete;
-    Handle(Handle &&other) noexcept : m_handle(std::exchange(other.m_handle, SQLHANDLE(SQL_NULL_HANDLE))) {}
+    Handle(Handle &&other) noexcept
+        : m_handle(std::exchange(other.m_handle, SQLHANDLE(SQL_NULL_HANDLE)))
+    {
+    }
     Handle &operator=(Handle &&other) noexcept
     {
         if (this != &other) {

@@ -19,8 +19,8 @@ QString diagnostics(SQLSMALLINT handleType, SQLHANDLE handle, QString *firstSqlS
         if (!succeeded(rc))
             break;
         std::vector<SQLWCHAR> text(size_t(length) + 1);
-        rc = SQLGetDiagRecW(handleType, handle, record, state, &nativeError, text.data(),
-                            SQLSMALLINT(text.size()), &length);
+        rc = SQLGetDiagRecW(
+            handleType, handle, record, state, &nativeError, text.data(), SQLSMALLINT(text.size()), &length);
         if (!succeeded(rc))
             break;
         if (record == 1 && firstSqlState)

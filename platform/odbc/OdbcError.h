@@ -11,7 +11,11 @@ namespace odbc {
 // its first diagnostic record.
 class Error : public Failure {
 public:
-    Error(const QString &message, const QString &sqlState) : Failure(message), m_sqlState(sqlState) {}
+    Error(const QString &message, const QString &sqlState)
+        : Failure(message)
+        , m_sqlState(sqlState)
+    {
+    }
     const QString &sqlState() const noexcept { return m_sqlState; }
 
 private:
@@ -26,6 +30,9 @@ void check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const char *w
 // first record's SQLSTATE.
 QString diagnostics(SQLSMALLINT handleType, SQLHANDLE handle, QString *firstSqlState = nullptr);
 
-inline bool succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+inline bool succeeded(SQLRETURN rc)
+{
+    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
+}
 
 } // namespace odbc

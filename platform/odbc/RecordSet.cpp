@@ -31,7 +31,8 @@ QVariant RecordSet::value(int field) const
     if (eof())
         throw Failure(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
     if (field < 0 || field >= m_fieldCount)
-        throw Failure(QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
+        throw Failure(
+            QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
     const auto &cell = m_cells[size_t(m_position) * size_t(m_fieldCount) + size_t(field)];
     return cell ? QVariant(*cell) : QVariant();
 }

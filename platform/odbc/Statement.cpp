@@ -17,7 +17,7 @@ Statement::Statement(Connection &connection)
 {
     SQLHANDLE handle = SQL_NULL_HANDLE;
     check(SQLAllocHandle(SQL_HANDLE_STMT, connection.handle(), &handle), SQL_HANDLE_DBC, connection.handle(),
-          "SQLAllocHandle");
+        "SQLAllocHandle");
     m_handle = StatementHandle(handle);
     if (int timeout = connection.commandTimeout(); timeout > 0) {
         // FreeTDS caps the query timeout at 65534 seconds; drivers without
@@ -53,9 +53,9 @@ void Statement::bind(const QList<QVariant> &parameters)
         const SQLULEN characters = SQLULEN(std::max<qsizetype>(string.size(), 1));
         const bool isLong = characters > LongestShortText;
         check(SQLBindParameter(handle(), SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_WCHAR,
-                               isLong ? SQL_WLONGVARCHAR : SQL_WVARCHAR, isLong ? characters : LongestShortText, 0,
-                               text.data(), SQLLEN(text.size() * sizeof(SQLWCHAR)), &length),
-              SQL_HANDLE_STMT, handle(), "SQLBindParameter");
+                  isLong ? SQL_WLONGVARCHAR : SQL_WVARCHAR, isLong ? characters : LongestShortText, 0, text.data(),
+                  SQLLEN(text.size() * sizeof(SQLWCHAR)), &length),
+            SQL_HANDLE_STMT, handle(), "SQLBindParameter");
     }
 }
 
@@ -79,8 +79,7 @@ void Statement::setMaxRows(qsizetype rows)
 
 void Statement::tables()
 {
-    check(SQLTablesW(handle(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0), SQL_HANDLE_STMT, handle(),
-          "SQLTables");
+    check(SQLTablesW(handle(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0), SQL_HANDLE_STMT, handle(), "SQLTables");
 }
 
 qint64 Statement::rowCount()
@@ -102,9 +101,9 @@ QStringList Statement::columnNames()
         SQLULEN size = 0;
         SQLSMALLINT digits = 0;
         SQLSMALLINT nullable = 0;
-        check(SQLDescribeColW(handle(), column, name, SQLSMALLINT(std::size(name)), &length, &type, &size, &digits,
-                              &nullable),
-              SQL_HANDLE_STMT, handle(), "SQLDescribeCol");
+        check(SQLDescribeColW(
+                  handle(), column, name, SQLSMALLINT(std::size(name)), &length, &type, &size, &digits, &nullable),
+            SQL_HANDLE_STMT, handle(), "SQLDescribeCol");
         names << fromWide(name, std::min<size_t>(size_t(length), std::size(name) - 1));
     }
     return names;
@@ -127,7 +126,7 @@ std::optional<QString> Statement::text(int column)
     for (;;) {
         SQLLEN indicator = 0;
         SQLRETURN rc = SQLGetData(handle(), SQLUSMALLINT(column + 1), SQL_C_WCHAR, m_buffer.data(),
-                                  SQLLEN(m_buffer.size() * sizeof(SQLWCHAR)), &indicator);
+            SQLLEN(m_buffer.size() * sizeof(SQLWCHAR)), &indicator);
         if (rc == SQL_NO_DATA)
             return result;
         check(rc, SQL_HANDLE_STMT, handle(), "SQLGetData");
