@@ -81,11 +81,11 @@ LoginFields rememberedLoginFields()
 {
     LoginFields fields;
     fields.server = Settings::read(Settings::MSServer);
-    fields.port = Settings::read(Settings::MSPort, QStringLiteral("1433"));
+    fields.port = Settings::read(Settings::MSPort, Settings::DefaultPort);
     fields.user = Settings::read(Settings::MSUser);
     fields.password = Settings::read(Settings::MSPassword);
     fields.database = Settings::read(Settings::MSDatabase);
-    fields.localConnection = Settings::read(Settings::LocalConnection, QStringLiteral("0")) != QLatin1String("0");
+    fields.localConnection = Settings::isTicked(Settings::read(Settings::LocalConnection, Settings::DefaultLocalConnection));
     return fields;
 }
 

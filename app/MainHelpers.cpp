@@ -1,6 +1,7 @@
 #include "app/MainHelpers.h"
 
 #include "app/BuildConfig.h"
+#include "platform/MessageBoxes.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -68,6 +69,11 @@ void SetAppTitle()
 QString appTitle()
 {
     return applicationTitle.isEmpty() ? QString::fromUtf8(BuildConfig::ProductTitle) : applicationTitle;
+}
+
+void showMessage(QWidget *parent, const QString &text)
+{
+    MessageBoxes::instance().inform(parent, text, appTitle(), MessageBoxes::Icon::None);
 }
 
 void centreOnScreen(QWidget *window)

@@ -28,6 +28,9 @@ void SetAppTitle();
 QString titleFor(const QString &productTitle);
 QString appTitle();
 
+// A plain message: OK only, no icon, the application title as its caption.
+void showMessage(QWidget *parent, const QString &text);
+
 // Places a window in the middle of the primary screen.
 void centreOnScreen(QWidget *window);
 

@@ -18,6 +18,17 @@ inline const QString MSPort = QStringLiteral("MSPort");
 inline const QString LocalConnection = QStringLiteral("Local Connection");
 inline const QString Combo1 = QStringLiteral("Combo1");
 
+// What a key that was never written reads as.
+inline const QString DefaultPort = QStringLiteral("1433");
+inline const QString DefaultLocalConnection = QStringLiteral("0");
+inline const QString DefaultMode = QStringLiteral("0");
+
+// The stored "Local Connection": exactly "0" is unticked, any other text ticked.
+inline bool isTicked(const QString &storedLocalConnection)
+{
+    return storedLocalConnection != QLatin1String("0");
+}
+
 // The stored text, or the default when the key was never written. A key written
 // with the empty text reads back empty.
 QString read(const QString &application, const QString &section, const QString &key, const QString &defaultValue);

@@ -162,7 +162,7 @@ void Form2::restoreMode()
     // The box selects its first item by itself when it gets one; a stored value
     // that cannot be used leaves it with no selection at all.
     Combo1->setCurrentIndex(-1);
-    Combo1->setCurrentIndex(storedModeIndex(Settings::read(Settings::Combo1, QStringLiteral("0")), Combo1->count()));
+    Combo1->setCurrentIndex(storedModeIndex(Settings::read(Settings::Combo1, Settings::DefaultMode), Combo1->count()));
 }
 
 void Form2::Combo1_Click()

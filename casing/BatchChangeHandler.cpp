@@ -7,7 +7,6 @@
 #include "casing/BatchChange.h"
 #include "casing/PreviewListConversion.h"
 #include "platform/BusyPointer.h"
-#include "platform/MessageBoxes.h"
 #include "platform/ProgressBar.h"
 
 #include <QComboBox>
@@ -25,11 +24,6 @@ public:
     RunningGuard(const RunningGuard &) = delete;
     RunningGuard &operator=(const RunningGuard &) = delete;
 };
-
-void inform(QWidget *window, const QString &text)
-{
-    MessageBoxes::instance().inform(window, text, Main::appTitle(), MessageBoxes::Icon::None);
-}
 
 QString selectedText(QTreeWidget *list)
 {
@@ -61,7 +55,7 @@ void StartChanging(const BatchChangeControls &controls)
     QWidget *window = controls.window;
 
     if (controls.fieldList->topLevelItemCount() == 0) {
-        inform(window, QStringLiteral("Please select a field."));
+        Main::showMessage(window, QStringLiteral("Please select a field."));
         return;
     }
     BusyPointer::show();
@@ -90,7 +84,7 @@ void StartChanging(const BatchChangeControls &controls)
     if (result.outcome == BatchChange::Outcome::NotStarted || result.outcome == BatchChange::Outcome::Stopped)
         return;
     if (result.outcome == BatchChange::Outcome::Refused) {
-        inform(window, result.refusal);
+        Main::showMessage(window, result.refusal);
         return;
     }
     QCoreApplication::processEvents();
@@ -100,12 +94,12 @@ void StartChanging(const BatchChangeControls &controls)
         // Some rows kept their old text: only the database knows what the preview should show.
         if (controls.refillPreview)
             trap.step(LinePreviewRefill, controls.refillPreview);
-        inform(window, describeUnchanged(result));
+        Main::showMessage(window, describeUnchanged(result));
         return;
     }
     if (const std::optional<Case::Mode> mode = Case::ModeOf(controls.modeBox->currentText()))
         trap.step(previewConversionLine(*mode), [&] { ConvertPreviewList(controls.previewList, *mode); });
     else
-        trap.step(LineMessUp, [&] { inform(window, QStringLiteral("mess up")); });
-    trap.step(LineDone, [&] { inform(window, QStringLiteral("Done.")); });
+        trap.step(LineMessUp, [&] { Main::showMessage(window, QStringLiteral("mess up")); });
+    trap.step(LineDone, [&] { Main::showMessage(window, QStringLiteral("Done.")); });
 }

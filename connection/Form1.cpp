@@ -199,9 +199,9 @@ void Form1::Form_Load()
     trap.step(130, [&] { Text2->setText(Settings::read(Settings::MSUser)); });
     trap.step(132, [&] { Text3->setText(Settings::read(Settings::MSPassword)); });
     trap.step(134, [&] { Text4->setText(Settings::read(Settings::MSDatabase)); });
-    trap.step(136, [&] { Text9->setText(Settings::read(Settings::MSPort, QStringLiteral("1433"))); });
+    trap.step(136, [&] { Text9->setText(Settings::read(Settings::MSPort, Settings::DefaultPort)); });
     trap.step(138, [&] {
-        Check6->setChecked(Settings::read(Settings::LocalConnection, QStringLiteral("0")) != QLatin1String("0"));
+        Check6->setChecked(Settings::isTicked(Settings::read(Settings::LocalConnection, Settings::DefaultLocalConnection)));
     });
     m_restoring = false;
 
@@ -234,8 +234,7 @@ void Form1::PushButton5_Click()
         }
     }
     // The busy pointer stays while the answer is on screen.
-    MessageBoxes::instance().inform(
-        this, opened ? ConnectionSuccessful : CouldNotConnect, Main::appTitle(), MessageBoxes::Icon::None);
+    Main::showMessage(this, opened ? ConnectionSuccessful : CouldNotConnect);
     BusyPointer::reset();
 }
 
@@ -266,7 +265,7 @@ void Form1::PushButton4_Click()
     trap.step(112, [&] {
         text += QStringLiteral("localhost\\SQLEXPRESS") + paragraph + QStringLiteral("for example, for Server.");
     });
-    trap.step(114, [&] { MessageBoxes::instance().inform(this, text, Main::appTitle(), MessageBoxes::Icon::None); });
+    trap.step(114, [&] { Main::showMessage(this, text); });
     if (trap.test(116, [&] { return MessageBoxes::instance().ask(this, HelpQuestion, Main::appTitle()); }))
         trap.step(118, [&] { Shell::instance().open(Main::besideProgram(LocalConnectionPicture)); });
 }
