@@ -114,6 +114,7 @@ public:
             if (tenth == m_shown)
                 return;
             out() << "Progress: " << tenth << "%\n";
+            out().flush(); // a pipe or a file gets each line as it happens
             m_shown = tenth;
             return;
         }
@@ -136,14 +137,16 @@ QString summary(const BatchChange::Result &result)
 {
     return QStringLiteral("%1 records read, %2 rows changed, %3 already in the target case or Null, %4 left unchanged "
                           "(%5 changed by someone else since they were read, %6 not representable in the field's "
-                          "code page, %7 refused by the server).")
+                          "code page, %7 refused by the server, %8 not read exactly, %9 not reached).")
         .arg(result.recordsRead)
         .arg(result.rowsChanged)
         .arg(result.alreadyInCase)
         .arg(result.unchanged())
         .arg(result.changedSinceRead)
         .arg(result.notRepresentable)
-        .arg(result.rejected);
+        .arg(result.rejected)
+        .arg(result.unreadable)
+        .arg(result.notReached);
 }
 
 } // namespace
@@ -240,6 +243,8 @@ int run(const QStringList &arguments)
         return UsageOrConnection;
     case BatchChange::Outcome::Finished:
     case BatchChange::Outcome::Stopped:
+    case BatchChange::Outcome::EndedByFailure:
+    case BatchChange::Outcome::Declined:
         break;
     }
     out() << summary(result) << '\n';

@@ -2,11 +2,12 @@
 
 #include "connection/OpeningProfile.h"
 #include "connection/SqlDialect.h"
-#include "platform/CodePage.h"
 #include "platform/Failure.h"
 #include "platform/odbc/Connection.h"
+#include "platform/odbc/OdbcError.h"
 #include "platform/odbc/Statement.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QSet>
 
@@ -16,26 +17,46 @@
 
 namespace {
 
-struct FieldFacts {
-    QString type;
-    bool computed = false;
-    unsigned codePage = 0;
+// A chunk ends after this many records or this long after its first record,
+// whichever comes first: progress shows and locks are let go several times a
+// second, while one statement still carries hundreds of rows.
+constexpr int ChunkRecords = 500;
+constexpr qint64 ChunkMilliseconds = 250;
+// SQL Server takes at most 2,100 parameters in one statement.
+constexpr int ChunkParameters = 2000;
+
+// A record waiting in the current chunk.
+struct Pending {
+    Case::Mode mode;
+    BatchChange::PlannedChange change;
+    int pair = -1; // without a key: the staged pair it belongs to
 };
 
-// What became of the first record of a value when rows are named by value;
-// the later records of the same value count with it.
-struct ValueOutcome {
-    bool rejected = false;
-    qsizetype rowsLeft = 0; // changed rows not yet matched with a record
+// Without a key, one pair per distinct old text; every record holding that
+// text counts with it.
+struct Pair {
+    QString oldText;
+    QString newText;
+    Case::Mode mode;
+    qsizetype records = 0; // records visited that hold the old text
+    bool staged = false;
+    bool unrepresentable = false; // the field cannot hold the new text
+    bool refused = false; // the check of the new text failed: never sent
+};
+
+// A failure of a statement that has been reported already and ends the run.
+struct RunEnds {
 };
 
 class Run {
 public:
-    Run(const LoginFields &fields, const QString &table, const QString &field, const BatchChange::Callbacks &callbacks)
+    Run(const LoginFields &fields, const QString &table, const QString &field, const BatchChange::Callbacks &callbacks,
+        bool dryRun)
         : m_fields(fields)
         , m_table(table)
         , m_field(field)
         , m_callbacks(callbacks)
+        , m_dryRun(dryRun)
     {
     }
 
@@ -55,6 +76,40 @@ private:
         }
     }
 
+    // Runs a statement step. A failure that will come back for every record
+    // is reported and ends the run (throws RunEnds); any other is reported
+    // and gives false.
+    // A chunk that is done again record by record reports only a failure that
+    // ends the run: its records report their own.
+    enum class Report { Always, OnlyWhenEnding };
+    template <typename Step>
+    bool send(int line, Step &&step, Report report = Report::Always)
+    {
+        try {
+            step();
+            return true;
+        } catch (const odbc::Error &e) {
+            const bool repeats = m_dialect->failureRepeats(e.sqlState(), e.description());
+            if (repeats || report == Report::Always)
+                fail(line, e.description());
+            if (repeats)
+                throw RunEnds();
+            return false;
+        } catch (const std::exception &e) {
+            if (report == Report::Always)
+                fail(line, describeFailure(e));
+            return false;
+        }
+    }
+
+    // A step of the run's own transactions: any failure ends the run.
+    template <typename Step>
+    void transaction(int line, Step &&step)
+    {
+        if (!send(line, std::forward<Step>(step)))
+            throw RunEnds();
+    }
+
     void fail(int line, const QString &description)
     {
         if (m_reported.contains(description))
@@ -67,36 +122,54 @@ private:
     bool prepareSteps();
     FieldFacts lookUpField();
     QList<KeyColumn> findKey();
-    void changeRecord(Case::Mode mode);
-    void changeByKey(Case::Mode mode, const QString &oldText, const QString &newText);
-    void changeByValue(Case::Mode mode, const QString &oldText, const QString &newText);
-    // Executes the update; the server's count of changed rows, or nothing when it refused.
-    std::optional<qint64> execute(Case::Mode mode, const QList<QVariant> &parameters);
+    void visitRecord(Case::Mode mode);
+    bool chunkIsDue() const;
+    // Sends the records waiting in the chunk; false when the run must end.
+    bool flush();
+    void dropUnrepresentable();
+    void sendByKey(Case::Mode mode);
+    void redoByKey();
+    void stagePairs(Case::Mode mode);
+    void applyStaged();
+    void redoByValue();
+    void countPair(const Pair &pair, qint64 rows);
+    odbc::Statement &prepared(std::unique_ptr<odbc::Statement> &statement, const QString &text);
 
     const LoginFields &m_fields;
     const QString &m_table;
     const QString &m_field;
     const BatchChange::Callbacks &m_callbacks;
+    const bool m_dryRun;
 
     BatchChange::Result m_result;
     std::unique_ptr<odbc::Connection> m_connection;
     std::unique_ptr<SqlDialect> m_dialect;
-    std::unique_ptr<odbc::Statement> m_update;
-    QString m_updateText;
-    bool m_prepared = false;
     FieldFacts m_facts;
     QList<KeyColumn> m_key;
     odbc::RecordSet m_records;
-    QHash<QString, qsizetype> m_occurrences;
-    QHash<QString, ValueOutcome> m_handled;
+    int m_chunkCapacity = ChunkRecords;
+
+    QList<Pending> m_pending;
+    int m_newPairs = 0; // pairs of the pending records not staged yet
+    QElapsedTimer m_chunkAge;
+    std::unique_ptr<odbc::Statement> m_chunkUpdate;
+    std::unique_ptr<odbc::Statement> m_singleUpdate;
+    std::unique_ptr<odbc::Statement> m_representable;
+    std::unique_ptr<odbc::Statement> m_stage;
+
+    QList<Pair> m_pairs;
+    QHash<QString, int> m_pairOf;
+    bool m_stagingMade = false;
+
     QSet<QString> m_reported;
 };
 
 BatchChange::Result Run::run()
 {
     if (!prepareSteps()) {
-        m_result.outcome
-            = m_result.refusal.isEmpty() ? BatchChange::Outcome::NotStarted : BatchChange::Outcome::Refused;
+        if (m_result.outcome == BatchChange::Outcome::Finished)
+            m_result.outcome
+                = m_result.refusal.isEmpty() ? BatchChange::Outcome::NotStarted : BatchChange::Outcome::Refused;
         return m_result;
     }
     const qsizetype count = m_result.recordsRead;
@@ -104,26 +177,53 @@ BatchChange::Result Run::run()
     QString lastModeText;
     std::optional<Case::Mode> lastMode;
     bool modeKnown = false;
-    for (qsizetype position = 0; position < count; ++position) {
-        if (m_callbacks.yield)
-            m_callbacks.yield();
-        if (m_callbacks.stop && m_callbacks.stop()) {
-            m_result.outcome = BatchChange::Outcome::Stopped;
-            return m_result;
+    try {
+        for (qsizetype position = 0; position < count; ++position) {
+            if (m_callbacks.yield)
+                m_callbacks.yield();
+            if (m_callbacks.stop && m_callbacks.stop()) {
+                // What was visited is written; the rest stays as it was.
+                m_result.outcome = BatchChange::Outcome::Stopped;
+                break;
+            }
+            if (m_callbacks.progress)
+                m_callbacks.progress(double(position + 1) / double(count) * 100.0);
+            const QString modeText = m_callbacks.modeText ? m_callbacks.modeText() : QString();
+            if (!modeKnown || modeText != lastModeText) {
+                lastMode = Case::ModeOf(modeText);
+                lastModeText = modeText;
+                modeKnown = true;
+            }
+            if (lastMode || m_callbacks.rewrite)
+                visitRecord(lastMode.value_or(Case::Mode::Upper));
+            else
+                ++m_result.withoutMode;
+            m_records.moveNext();
+            if (chunkIsDue() && !flush())
+                break;
         }
-        if (m_callbacks.progress)
-            m_callbacks.progress(double(position + 1) / double(count) * 100.0);
-        const QString modeText = m_callbacks.modeText ? m_callbacks.modeText() : QString();
-        if (!modeKnown || modeText != lastModeText) {
-            lastMode = Case::ModeOf(modeText);
-            lastModeText = modeText;
-            modeKnown = true;
+        if (m_result.outcome == BatchChange::Outcome::Finished || m_result.outcome == BatchChange::Outcome::Stopped) {
+            if (flush() && m_key.isEmpty())
+                applyStaged();
         }
-        if (const std::optional<Case::Mode> mode = lastMode)
-            changeRecord(*mode);
-        else
-            ++m_result.withoutMode;
-        m_records.moveNext();
+    } catch (const RunEnds &) {
+        m_connection->rollback();
+        m_result.outcome = BatchChange::Outcome::EndedByFailure;
+    }
+    if (m_result.outcome == BatchChange::Outcome::EndedByFailure || m_result.outcome == BatchChange::Outcome::Declined) {
+        // Every record not accounted for stays as it was.
+        const qsizetype accounted = m_result.recordsChanged + m_result.alreadyInCase + m_result.withoutMode
+            + m_result.leftOut + m_result.changedSinceRead + m_result.notRepresentable + m_result.rejected
+            + m_result.unreadable;
+        m_result.notReached = std::max<qsizetype>(0, m_result.recordsRead - accounted);
+    }
+    if (m_stagingMade && m_connection) {
+        try {
+            m_connection->setAutoCommit(true);
+            m_connection->execute(m_dialect->dropStaging());
+        } catch (const std::exception &) {
+            // The temporary table goes with the connection anyway.
+        }
     }
     return m_result;
 }
@@ -162,19 +262,28 @@ bool Run::prepareSteps()
         }))
         return false;
     m_result.byKey = !m_key.isEmpty();
-    m_updateText
-        = m_result.byKey ? m_dialect->updateByKey(m_table, m_field, m_key) : m_dialect->updateByValue(m_table, m_field);
+    // Key values, the old and the new text per record; a pair number, the old
+    // and the new text per staged pair.
+    m_chunkCapacity = std::min(ChunkRecords, ChunkParameters / int(m_key.size() + 2));
 
-    if (!attempt(BatchChange::LineRecordCount, [&] {
-            m_result.recordsRead = m_records.recordCount();
-            if (!m_result.byKey) {
-                for (; !m_records.eof(); m_records.moveNext())
-                    if (const QVariant value = m_records.value(0); value.isValid())
-                        ++m_occurrences[value.toString()];
-                m_records.moveFirst();
-            }
-        }))
+    if (!attempt(BatchChange::LineRecordCount, [&] { m_result.recordsRead = m_records.recordCount(); }))
         return false;
+
+    if (m_callbacks.started) {
+        QStringList keyColumns;
+        for (const KeyColumn &column : m_key)
+            keyColumns << column.name;
+        if (!m_callbacks.started(keyColumns)) {
+            m_result.outcome = BatchChange::Outcome::Declined;
+            m_result.notReached = m_result.recordsRead;
+            return false;
+        }
+    }
+    if (!m_dryRun) {
+        // Each chunk is a transaction of its own.
+        if (!attempt(BatchChange::LineQuery, [&] { m_connection->setAutoCommit(false); }))
+            return false;
+    }
     return true;
 }
 
@@ -188,6 +297,8 @@ FieldFacts Run::lookUpField()
     facts.type = rows.value(0).toString();
     facts.computed = rows.value(1).toInt() != 0;
     facts.codePage = rows.value(2).toUInt();
+    facts.collation = rows.value(3).toString();
+    facts.maxLength = rows.value(4).toInt();
     return facts;
 }
 
@@ -223,10 +334,14 @@ QList<KeyColumn> Run::findKey()
     return usable ? key : QList<KeyColumn>();
 }
 
-void Run::changeRecord(Case::Mode mode)
+void Run::visitRecord(Case::Mode mode)
 {
     QVariant value;
-    if (!attempt(BatchChange::LineRecordValue, [&] { value = m_records.value(0); })) {
+    QVariant stored;
+    if (!attempt(BatchChange::LineRecordValue, [&] {
+            value = m_records.value(0);
+            stored = m_records.value(1);
+        })) {
         ++m_result.rejected;
         return;
     }
@@ -236,81 +351,335 @@ void Run::changeRecord(Case::Mode mode)
         return;
     }
     const QString oldText = value.toString();
-    const QString newText = Case::ConvertForStorage(mode, oldText);
+    // A value the driver could not hand over exactly (a NUL, bytes that are
+    // not text) is never written back from its inexact copy.
+    if (stored.toLongLong() != m_dialect->storedLength(oldText)) {
+        ++m_result.unreadable;
+        return;
+    }
+    QList<QVariant> keyValues;
+    keyValues.reserve(m_key.size());
+    for (int column = 0; column < m_key.size(); ++column)
+        keyValues << m_records.value(2 + column);
+
+    QString newText;
+    if (m_callbacks.rewrite) {
+        const std::optional<QString> rewritten = m_callbacks.rewrite(oldText, keyValues);
+        if (!rewritten) {
+            ++m_result.leftOut;
+            return;
+        }
+        newText = *rewritten;
+    } else {
+        newText = Case::ConvertForStorage(mode, oldText);
+    }
     if (newText == oldText) {
         ++m_result.alreadyInCase;
         return;
     }
-    if (!CodePage::survives(newText, m_facts.codePage)) {
-        ++m_result.notRepresentable;
+
+    Pending pending { mode, { keyValues, oldText, newText } };
+    if (m_key.isEmpty()) {
+        // The first record of a value decides its new text; the others count with it.
+        auto found = m_pairOf.constFind(oldText);
+        if (found == m_pairOf.constEnd()) {
+            found = m_pairOf.insert(oldText, int(m_pairs.size()));
+            m_pairs.append(Pair { oldText, newText, mode });
+            ++m_newPairs;
+        }
+        Pair &pair = m_pairs[*found];
+        if (pair.unrepresentable || pair.refused) {
+            ++(pair.unrepresentable ? m_result.notRepresentable : m_result.rejected);
+            return;
+        }
+        ++pair.records;
+        pending.pair = *found;
+        pending.change.newText = pair.newText;
+    }
+    if (m_pending.isEmpty())
+        m_chunkAge.start();
+    m_pending.append(std::move(pending));
+}
+
+bool Run::chunkIsDue() const
+{
+    if (m_pending.isEmpty())
+        return false;
+    // Without a key only the pairs not staged yet take parameters.
+    const qsizetype size = m_key.isEmpty() ? m_newPairs : m_pending.size();
+    return size >= m_chunkCapacity || m_chunkAge.elapsed() >= ChunkMilliseconds;
+}
+
+bool Run::flush()
+{
+    if (m_pending.isEmpty())
+        return true;
+    const Case::Mode mode = m_pending.first().mode;
+    dropUnrepresentable();
+    if (m_pending.isEmpty()) {
+        m_newPairs = 0;
+        return true;
+    }
+    if (m_callbacks.beforeSend) {
+        QList<BatchChange::PlannedChange> changes;
+        changes.reserve(m_pending.size());
+        for (const Pending &pending : m_pending)
+            changes << pending.change;
+        if (!m_callbacks.beforeSend(changes)) {
+            m_pending.clear();
+            m_result.outcome = BatchChange::Outcome::Declined;
+            return false;
+        }
+    }
+    if (m_dryRun) {
+        for (const Pending &pending : m_pending)
+            if (pending.pair >= 0)
+                m_pairs[pending.pair].staged = true;
+        m_result.recordsChanged += m_pending.size();
+    } else if (m_key.isEmpty()) {
+        stagePairs(mode);
+    } else {
+        sendByKey(mode);
+    }
+    m_pending.clear();
+    m_newPairs = 0;
+    return true;
+}
+
+odbc::Statement &Run::prepared(std::unique_ptr<odbc::Statement> &statement, const QString &text)
+{
+    if (!statement) {
+        auto made = std::make_unique<odbc::Statement>(*m_connection);
+        made->prepare(text);
+        statement = std::move(made);
+    }
+    return *statement;
+}
+
+// Leaves out the records whose new text the field cannot hold, as the server
+// converts it. Engines without code pages hold every text.
+void Run::dropUnrepresentable()
+{
+    const QString check = m_dialect->unrepresentable(m_facts, m_chunkCapacity);
+    if (check.isEmpty())
+        return;
+    // Each new text is asked about once: a pending record's, or without a key
+    // a pair's that was not staged yet.
+    QList<QString> texts;
+    QList<qsizetype> textOf(m_pending.size(), -1);
+    QHash<int, qsizetype> textOfPair;
+    for (qsizetype i = 0; i < m_pending.size(); ++i) {
+        const Pending &pending = m_pending[i];
+        if (pending.pair < 0) {
+            textOf[i] = texts.size();
+            texts << pending.change.newText;
+        } else if (!m_pairs[pending.pair].staged) {
+            auto found = textOfPair.constFind(pending.pair);
+            if (found == textOfPair.constEnd()) {
+                found = textOfPair.insert(pending.pair, texts.size());
+                texts << pending.change.newText;
+            }
+            textOf[i] = *found;
+        }
+    }
+    enum class Verdict { Fits, Unfit, Unchecked };
+    QList<Verdict> verdicts(texts.size(), Verdict::Fits);
+    bool allFit = true;
+    for (qsizetype from = 0; from < texts.size(); from += m_chunkCapacity) {
+        const qsizetype count = std::min<qsizetype>(m_chunkCapacity, texts.size() - from);
+        QList<QVariant> parameters;
+        parameters.reserve(2 * m_chunkCapacity);
+        for (qsizetype i = from; i < from + count; ++i)
+            parameters << QString::number(i) << texts[i];
+        // Unused rows are padding, so the query has one shape.
+        while (parameters.size() < 2 * m_chunkCapacity)
+            parameters << QVariant();
+        const bool checked = send(BatchChange::statementLine(m_pending.first().mode), [&] {
+            odbc::Statement &statement = prepared(m_representable, check);
+            statement.execute(parameters);
+            for (odbc::RecordSet rows = odbc::RecordSet::fetch(statement); !rows.eof(); rows.moveNext()) {
+                verdicts[rows.value(0).toLongLong()] = Verdict::Unfit;
+                allFit = false;
+            }
+        });
+        if (!checked) {
+            // Nothing is known of these texts, so they are not sent.
+            std::fill(verdicts.begin() + from, verdicts.begin() + from + count, Verdict::Unchecked);
+            allFit = false;
+        }
+    }
+    if (allFit)
+        return;
+    QList<Pending> kept;
+    kept.reserve(m_pending.size());
+    for (qsizetype i = 0; i < m_pending.size(); ++i) {
+        const Verdict verdict = textOf[i] < 0 ? Verdict::Fits : verdicts[textOf[i]];
+        if (verdict == Verdict::Fits) {
+            kept.append(std::move(m_pending[i]));
+            continue;
+        }
+        if (m_pending[i].pair >= 0) {
+            Pair &pair = m_pairs[m_pending[i].pair];
+            --pair.records;
+            pair.unrepresentable = verdict == Verdict::Unfit;
+            pair.refused = verdict == Verdict::Unchecked;
+        }
+        ++(verdict == Verdict::Unfit ? m_result.notRepresentable : m_result.rejected);
+    }
+    m_pending = std::move(kept);
+}
+
+void Run::sendByKey(Case::Mode mode)
+{
+    QList<QVariant> parameters;
+    const qsizetype perRecord = m_key.size() + 2;
+    parameters.reserve(perRecord * m_chunkCapacity);
+    for (const Pending &pending : m_pending)
+        parameters << pending.change.keyValues << pending.change.oldText << pending.change.newText;
+    // Padding rows name no row, so every chunk has the one statement shape.
+    while (parameters.size() < perRecord * m_chunkCapacity)
+        parameters << QVariant();
+
+    std::optional<qint64> rows;
+    send(
+        BatchChange::executeLine(mode),
+        [&] {
+            odbc::Statement &statement
+                = prepared(m_chunkUpdate, m_dialect->updateChunkByKey(m_table, m_field, m_key, m_chunkCapacity));
+            statement.execute(parameters);
+            rows = statement.rowCount();
+        },
+        Report::OnlyWhenEnding);
+    if (rows && (*rows == m_pending.size() || *rows < 0)) {
+        transaction(BatchChange::executeLine(mode), [&] { m_connection->commit(); });
+        m_result.recordsChanged += m_pending.size();
+        m_result.rowsChanged += m_pending.size();
         return;
     }
-    if (m_result.byKey)
-        changeByKey(mode, oldText, newText);
-    else
-        changeByValue(mode, oldText, newText);
+    // Some row was changed since it was read, or the server refused the
+    // chunk: only a record at a time tells which.
+    m_connection->rollback();
+    redoByKey();
 }
 
-void Run::changeByKey(Case::Mode mode, const QString &oldText, const QString &newText)
+void Run::redoByKey()
 {
-    QList<QVariant> keyValues;
-    keyValues.reserve(m_key.size());
-    for (int column = 1; column <= m_key.size(); ++column)
-        keyValues << m_records.value(column);
-    const std::optional<qint64> rows = execute(mode, m_dialect->updateParameters(newText, keyValues, oldText));
-    if (!rows) {
-        ++m_result.rejected;
-    } else if (*rows == 0) {
-        ++m_result.changedSinceRead;
-    } else {
-        ++m_result.recordsChanged;
-        m_result.rowsChanged += *rows < 0 ? 1 : *rows;
-    }
-}
-
-void Run::changeByValue(Case::Mode mode, const QString &oldText, const QString &newText)
-{
-    auto handled = m_handled.find(oldText);
-    if (handled == m_handled.end()) {
-        // One statement changes every row of the value; the records that
-        // repeat the value send nothing and count with this one.
-        ValueOutcome outcome;
-        const std::optional<qint64> rows = execute(mode, m_dialect->updateParameters(newText, {}, oldText));
-        const qsizetype records = m_occurrences.value(oldText, 1);
-        if (!rows) {
-            outcome.rejected = true;
+    const int line = BatchChange::executeLine(m_pending.first().mode);
+    transaction(line, [&] { m_connection->setAutoCommit(true); });
+    for (const Pending &pending : m_pending) {
+        std::optional<qint64> rows;
+        const bool sent = send(BatchChange::executeLine(pending.mode), [&] {
+            odbc::Statement &statement
+                = prepared(m_singleUpdate, m_dialect->updateByKey(m_table, m_field, m_key));
+            statement.execute(m_dialect->updateParameters(
+                pending.change.newText, pending.change.keyValues, pending.change.oldText));
+            rows = statement.rowCount();
+        });
+        if (!sent) {
+            ++m_result.rejected;
+        } else if (*rows == 0) {
+            ++m_result.changedSinceRead;
         } else {
-            const qint64 changed = *rows < 0 ? records : *rows;
-            m_result.rowsChanged += changed;
-            outcome.rowsLeft = qsizetype(std::min<qint64>(changed, records));
+            ++m_result.recordsChanged;
+            m_result.rowsChanged += *rows < 0 ? 1 : *rows;
         }
-        handled = m_handled.insert(oldText, outcome);
     }
-    if (handled->rejected) {
-        ++m_result.rejected;
-    } else if (handled->rowsLeft > 0) {
-        --handled->rowsLeft;
-        ++m_result.recordsChanged;
-    } else {
-        ++m_result.changedSinceRead;
+    transaction(line, [&] { m_connection->setAutoCommit(false); });
+}
+
+// Without a key: the chunk's new pairs go to the staging table.
+void Run::stagePairs(Case::Mode mode)
+{
+    QList<QVariant> parameters;
+    parameters.reserve(3 * m_chunkCapacity);
+    QList<int> staged;
+    for (const Pending &pending : m_pending) {
+        Pair &pair = m_pairs[pending.pair];
+        if (pair.staged)
+            continue;
+        pair.staged = true;
+        staged << pending.pair;
+        parameters << QString::number(pending.pair) << pair.oldText << pair.newText;
+    }
+    for (qsizetype from = 0; from < staged.size(); from += m_chunkCapacity) {
+        QList<QVariant> chunk = parameters.mid(3 * from, 3 * m_chunkCapacity);
+        while (chunk.size() < 3 * m_chunkCapacity)
+            chunk << QVariant();
+        const bool sent = send(BatchChange::executeLine(mode), [&] {
+            if (!m_stagingMade) {
+                for (const QString &statement : m_dialect->createStaging())
+                    m_connection->execute(statement);
+                m_stagingMade = true;
+            }
+            prepared(m_stage, m_dialect->stageChunk(m_chunkCapacity)).execute(chunk);
+            m_connection->commit();
+        });
+        if (!sent) {
+            // The staging table is the program's own: a failure there will come back.
+            throw RunEnds();
+        }
     }
 }
 
-std::optional<qint64> Run::execute(Case::Mode mode, const QList<QVariant> &parameters)
+// Without a key: one join changes every row that holds a staged old text, in
+// one transaction, after the rows' counts per pair were taken and locked.
+void Run::applyStaged()
 {
-    // The statement is prepared once and run for every record.
-    if (!m_prepared && !attempt(BatchChange::statementLine(mode), [&] {
-            m_update = std::make_unique<odbc::Statement>(*m_connection);
-            m_update->prepare(m_updateText);
-            m_prepared = true;
-        }))
-        return std::nullopt;
+    if (!m_stagingMade || m_dryRun)
+        return;
+    const Case::Mode mode = m_pairs.isEmpty() ? Case::Mode::Upper : m_pairs.first().mode;
+    QHash<int, qint64> counts;
+    qint64 expected = 0;
     std::optional<qint64> rows;
-    attempt(BatchChange::executeLine(mode), [&] {
-        m_update->execute(parameters);
-        rows = m_update->rowCount();
-    });
-    return rows;
+    const bool sent = send(
+        BatchChange::executeLine(mode),
+        [&] {
+            odbc::RecordSet found = m_connection->query(m_dialect->countStaged(m_table, m_field));
+            for (; !found.eof(); found.moveNext()) {
+                const qint64 count = found.value(1).toLongLong();
+                counts.insert(found.value(0).toInt(), count);
+                expected += count;
+            }
+            rows = m_connection->execute(m_dialect->applyStaged(m_table, m_field));
+        },
+        Report::OnlyWhenEnding);
+    if (sent && rows && (*rows == expected || *rows < 0)) {
+        transaction(BatchChange::executeLine(mode), [&] { m_connection->commit(); });
+        for (int i = 0; i < m_pairs.size(); ++i)
+            if (m_pairs[i].staged && m_pairs[i].records > 0)
+                countPair(m_pairs[i], counts.value(i, 0));
+        return;
+    }
+    m_connection->rollback();
+    redoByValue();
+}
+
+void Run::redoByValue()
+{
+    transaction(BatchChange::executeLine(m_pairs.first().mode), [&] { m_connection->setAutoCommit(true); });
+    for (const Pair &pair : std::as_const(m_pairs)) {
+        if (!pair.staged || pair.records == 0)
+            continue;
+        std::optional<qint64> rows;
+        const bool sent = send(BatchChange::executeLine(pair.mode), [&] {
+            odbc::Statement &statement = prepared(m_singleUpdate, m_dialect->updateByValue(m_table, m_field));
+            statement.execute(m_dialect->updateParameters(pair.newText, {}, pair.oldText));
+            rows = statement.rowCount();
+        });
+        if (sent)
+            countPair(pair, *rows < 0 ? pair.records : *rows);
+        else
+            m_result.rejected += pair.records;
+    }
+}
+
+// The records of a pair whose old text `rows` rows held when it was applied.
+void Run::countPair(const Pair &pair, qint64 rows)
+{
+    const qsizetype changed = qsizetype(std::min<qint64>(rows, pair.records));
+    m_result.rowsChanged += rows;
+    m_result.recordsChanged += changed;
+    m_result.changedSinceRead += pair.records - changed;
 }
 
 } // namespace
@@ -326,7 +695,7 @@ BatchChange::BatchChange(LoginFields fields, QString table, QString field, Callb
 BatchChange::Result BatchChange::run()
 {
     try {
-        return Run(m_fields, m_table, m_field, m_callbacks).run();
+        return Run(m_fields, m_table, m_field, m_callbacks, m_dryRun).run();
     } catch (const std::exception &e) {
         // Only a callback can get here; the run ends as one that never started.
         Result result;
@@ -346,6 +715,10 @@ QString describeUnchanged(const BatchChange::Result &result)
         reasons << QStringLiteral("%1 whose new text the field's code page cannot hold").arg(result.notRepresentable);
     if (result.rejected)
         reasons << QStringLiteral("%1 refused by the server").arg(result.rejected);
+    if (result.unreadable)
+        reasons << QStringLiteral("%1 that could not be read exactly").arg(result.unreadable);
+    if (result.notReached)
+        reasons << QStringLiteral("%1 not reached because the run ended early").arg(result.notReached);
     const qsizetype total = result.unchanged();
     return QStringLiteral("%1 of %2 %3 could not be changed: %4.")
         .arg(total)

@@ -3,16 +3,31 @@
 #include "casing/Case.h"
 #include "connection/LoginFields.h"
 
+#include <QList>
 #include <QString>
+#include <QStringList>
+#include <QVariant>
 
 #include <functional>
+#include <optional>
 
 // The batch case change of one field of one table, without any window: one
 // query reads the field (and the row key) into a snapshot, then every record's
-// value is converted and written back by one statement that changes that row
-// only, and only while it still holds the value that was read.
+// value is converted in turn. The new texts reach the server in chunks, each
+// in a transaction of its own: with a key, one statement per chunk changes the
+// chunk's rows, each only while it still holds the value that was read; a
+// chunk that falls short is rolled back and done again record by record, so
+// each record's outcome is known. Without a key, the (old, new) pairs are
+// staged in a temporary table and applied at the end with one join.
 class BatchChange {
 public:
+    // One record whose new text is about to be sent.
+    struct PlannedChange {
+        QList<QVariant> keyValues; // the row's key values in key order; empty without a key
+        QString oldText;
+        QString newText;
+    };
+
     struct Callbacks {
         std::function<QString()> modeText; // read again for every record
         std::function<void(double)> progress; // 0..100, fractions kept, after the yield of each record
@@ -23,6 +38,16 @@ public:
         // Asked after every yield: true stops the run before its next record
         // (the program is ending). Records already written stay written.
         std::function<bool()> stop;
+        // Once, after the key is chosen and before the first record: the key's
+        // column names (empty without a key). False ends the run before anything is sent.
+        std::function<bool(const QStringList &keyColumns)> started;
+        // The records of a chunk, before any of them is sent. False: none of
+        // them is sent and the run ends.
+        std::function<bool(const QList<PlannedChange> &records)> beforeSend;
+        // Replaces the mode's case rule when set: the text to write for a
+        // record read with this old text and key, or std::nullopt to leave the
+        // record out (counted in Result::leftOut).
+        std::function<std::optional<QString>(const QString &oldText, const QList<QVariant> &keyValues)> rewrite;
     };
 
     enum class Outcome {
@@ -30,6 +55,8 @@ public:
         NotStarted, // a failure before the first record (already passed to failure()): nothing was sent
         Refused, // the field cannot be rewritten (see refusal): nothing was sent
         Stopped, // stop() said so part way; the records before were visited
+        EndedByFailure, // a failure that would come back for every record ended the run part way
+        Declined, // started() or beforeSend() said no: nothing more was sent
     };
 
     struct Result {
@@ -42,13 +69,19 @@ public:
         qsizetype recordsChanged = 0; // records whose row now holds the new text
         qsizetype alreadyInCase = 0; // Null, or the new text equals the old: nothing sent
         qsizetype withoutMode = 0; // the mode text named no mode: nothing sent
+        qsizetype leftOut = 0; // the rewrite callback left the record out: nothing sent
 
         // Records left as they were, by reason.
         qsizetype changedSinceRead = 0; // the row no longer held the value that was read
         qsizetype notRepresentable = 0; // the new text does not survive the column's code page
         qsizetype rejected = 0; // the server refused the statement
+        qsizetype unreadable = 0; // the value read differs from the one stored (a NUL, bytes that are not text)
+        qsizetype notReached = 0; // not changed because the run ended before them
 
-        qsizetype unchanged() const { return changedSinceRead + notRepresentable + rejected; }
+        qsizetype unchanged() const
+        {
+            return changedSinceRead + notRepresentable + rejected + unreadable + notReached;
+        }
     };
 
     // Line numbers of the error report, by step.
@@ -64,6 +97,10 @@ public:
 
     BatchChange(LoginFields fields, QString table, QString field, Callbacks callbacks);
 
+    // Reads, converts and checks as a real run, hands the records to
+    // beforeSend, and sends nothing: the result counts what a run would change.
+    void setDryRun(bool dryRun) { m_dryRun = dryRun; }
+
     // Runs the whole change; never throws.
     Result run();
 
@@ -72,6 +109,7 @@ private:
     QString m_table;
     QString m_field;
     Callbacks m_callbacks;
+    bool m_dryRun = false;
 };
 
 // One line that says how many records could not be changed and why.

@@ -16,7 +16,8 @@ QString SqlDialect::selectField(const QString &table, const QString &field) cons
 
 QString SqlDialect::selectForChange(const QString &table, const QString &field, const QList<KeyColumn> &key) const
 {
-    QString columns = quoteName(field);
+    const QString quoted = quoteName(field);
+    QString columns = readAsText(quoted) + QStringLiteral(", ") + storedLengthOf(quoted);
     for (const KeyColumn &column : key)
         columns += QStringLiteral(", ") + quoteName(column.name);
     return QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM ") + quoteName(table);
@@ -26,15 +27,15 @@ QString SqlDialect::updateByKey(const QString &table, const QString &field, cons
 {
     QString conditions;
     for (const KeyColumn &column : key)
-        conditions += keyCondition(column) + QStringLiteral(" AND ");
+        conditions += keyCondition(column, quoteName(column.name), QStringLiteral("?")) + QStringLiteral(" AND ");
     return QStringLiteral("UPDATE ") + quoteName(table) + QStringLiteral(" SET ") + quoteName(field)
-        + QStringLiteral(" = ? WHERE ") + conditions + exactlyEquals(field);
+        + QStringLiteral(" = ? WHERE ") + conditions + exactlyEquals(quoteName(field), QStringLiteral("?"));
 }
 
 QString SqlDialect::updateByValue(const QString &table, const QString &field) const
 {
     return QStringLiteral("UPDATE ") + quoteName(table) + QStringLiteral(" SET ") + quoteName(field)
-        + QStringLiteral(" = ? WHERE ") + exactlyEquals(field);
+        + QStringLiteral(" = ? WHERE ") + exactlyEquals(quoteName(field), QStringLiteral("?"));
 }
 
 QList<QVariant> SqlDialect::updateParameters(
@@ -46,6 +47,35 @@ QList<QVariant> SqlDialect::updateParameters(
     for (int i = 0; i < oldValueBindings(); ++i)
         parameters << oldText;
     return parameters;
+}
+
+QString SqlDialect::unrepresentable(const FieldFacts &, int) const
+{
+    return {};
+}
+
+bool SqlDialect::failureRepeats(const QString &sqlState, const QString &) const
+{
+    // Connection exceptions (08...), timeouts and a cancelled statement.
+    return sqlState.startsWith(QLatin1String("08")) || sqlState == QLatin1String("HYT00")
+        || sqlState == QLatin1String("HYT01") || sqlState == QLatin1String("HY008");
+}
+
+// "(?, ?, ?), (?, ?, ?), ..." : rows of markers for a VALUES list.
+QString SqlDialect::valueRows(int rows, int columns)
+{
+    QString row = QStringLiteral("(?");
+    for (int column = 1; column < columns; ++column)
+        row += QStringLiteral(", ?");
+    row += QLatin1Char(')');
+    QString list;
+    list.reserve(rows * (row.size() + 2));
+    for (int i = 0; i < rows; ++i) {
+        if (i > 0)
+            list += QStringLiteral(", ");
+        list += row;
+    }
+    return list;
 }
 
 // --- The embedded engine ---
@@ -98,7 +128,7 @@ Affinity affinityOf(const QString &declaredType)
 SqlQuery EmbeddedDialect::fieldLookup(const QString &table, const QString &field) const
 {
     // hidden: 2 and 3 are generated columns, 1 a hidden column of a virtual table.
-    return { QStringLiteral("SELECT type, hidden <> 0, 0 FROM pragma_table_xinfo(?) WHERE name = ? COLLATE NOCASE"),
+    return { QStringLiteral("SELECT type, hidden <> 0, 0, '', -1 FROM pragma_table_xinfo(?) WHERE name = ? COLLATE NOCASE"),
         { table, field } };
 }
 
@@ -132,15 +162,86 @@ bool EmbeddedDialect::isKeyType(const KeyColumn &column) const
     return affinity == Affinity::Integer || affinity == Affinity::Text;
 }
 
-QString EmbeddedDialect::keyCondition(const KeyColumn &column) const
+qsizetype EmbeddedDialect::storedLength(const QString &text) const
 {
-    // The column's affinity turns the bound text back into the stored integer.
-    return quoteName(column.name) + QStringLiteral(" = ?");
+    return text.toUtf8().size();
 }
 
-QString EmbeddedDialect::exactlyEquals(const QString &field) const
+QString EmbeddedDialect::readAsText(const QString &fieldRef) const
+{
+    return fieldRef;
+}
+
+QString EmbeddedDialect::storedLengthOf(const QString &fieldRef) const
+{
+    // The stored bytes, a NUL and bytes that are not UTF-8 included.
+    return QStringLiteral("length(CAST(") + fieldRef + QStringLiteral(" AS BLOB))");
+}
+
+QString EmbeddedDialect::keyCondition(const KeyColumn &, const QString &columnRef, const QString &value) const
+{
+    // The column's affinity turns the bound text back into the stored integer.
+    return columnRef + QStringLiteral(" = ") + value;
+}
+
+QString EmbeddedDialect::exactlyEquals(const QString &fieldRef, const QString &value) const
 {
     // A text column holds only text, blobs and Null; a blob never equals a
     // bound text, and BINARY compares every byte, so equal means identical.
-    return quoteName(field) + QStringLiteral(" = ? COLLATE BINARY");
+    return fieldRef + QStringLiteral(" = ") + value + QStringLiteral(" COLLATE BINARY");
+}
+
+QString EmbeddedDialect::updateChunkByKey(
+    const QString &table, const QString &field, const QList<KeyColumn> &key, int records) const
+{
+    // VALUES rows name their columns column1, column2 ...
+    const int columns = int(key.size()) + 2;
+    auto valueColumn = [](int n) { return QStringLiteral("v.column%1").arg(n); };
+    QString conditions;
+    for (int i = 0; i < key.size(); ++i)
+        conditions += keyCondition(key[i], QStringLiteral("t.") + quoteName(key[i].name), valueColumn(i + 1))
+            + QStringLiteral(" AND ");
+    return QStringLiteral("UPDATE ") + quoteName(table) + QStringLiteral(" AS t SET ") + quoteName(field)
+        + QStringLiteral(" = ") + valueColumn(columns) + QStringLiteral(" FROM (VALUES ") + valueRows(records, columns)
+        + QStringLiteral(") AS v WHERE ") + conditions
+        + exactlyEquals(QStringLiteral("t.") + quoteName(field), valueColumn(columns - 1));
+}
+
+QStringList EmbeddedDialect::createStaging() const
+{
+    return { QStringLiteral("CREATE TEMP TABLE vantrell_pairs (i INTEGER PRIMARY KEY, o TEXT NOT NULL, n TEXT NOT NULL)"),
+        QStringLiteral("CREATE INDEX temp.vantrell_pairs_o ON vantrell_pairs (o)") };
+}
+
+QString EmbeddedDialect::stageChunk(int pairs) const
+{
+    return QStringLiteral("INSERT INTO temp.vantrell_pairs (i, o, n) SELECT column1, column2, column3 FROM (VALUES ")
+        + valueRows(pairs, 3) + QStringLiteral(") WHERE column1 IS NOT NULL");
+}
+
+QString EmbeddedDialect::countStaged(const QString &table, const QString &field) const
+{
+    return QStringLiteral("SELECT p.i, count(*) FROM ") + quoteName(table) + QStringLiteral(
+               " AS t JOIN temp.vantrell_pairs AS p ON ")
+        + exactlyEquals(QStringLiteral("t.") + quoteName(field), QStringLiteral("p.o")) + QStringLiteral(" GROUP BY p.i");
+}
+
+QString EmbeddedDialect::applyStaged(const QString &table, const QString &field) const
+{
+    return QStringLiteral("UPDATE ") + quoteName(table) + QStringLiteral(" AS t SET ") + quoteName(field)
+        + QStringLiteral(" = p.n FROM temp.vantrell_pairs AS p WHERE ")
+        + exactlyEquals(QStringLiteral("t.") + quoteName(field), QStringLiteral("p.o"));
+}
+
+QString EmbeddedDialect::dropStaging() const
+{
+    return QStringLiteral("DROP TABLE IF EXISTS temp.vantrell_pairs");
+}
+
+bool EmbeddedDialect::failureRepeats(const QString &sqlState, const QString &message) const
+{
+    // The engine reports a lock held by another connection as "database is locked".
+    return SqlDialect::failureRepeats(sqlState, message)
+        || message.contains(QLatin1String("database is locked"), Qt::CaseInsensitive)
+        || message.contains(QLatin1String("database table is locked"), Qt::CaseInsensitive);
 }

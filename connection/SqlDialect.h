@@ -17,6 +17,15 @@ struct SqlQuery {
     QList<QVariant> parameters;
 };
 
+// What the field look-up tells of the field to change.
+struct FieldFacts {
+    QString type;
+    bool computed = false;
+    unsigned codePage = 0; // of a single-byte text type; 0 when the type stores Unicode
+    QString collation;
+    int maxLength = -1; // in bytes; -1 for max
+};
+
 // One column of a key that names a single row, as the key look-up describes it.
 struct KeyColumn {
     QString name;
@@ -56,8 +65,8 @@ public:
     // --- The batch case change ---
 
     // At most one row for the field: its type name, 1 when it is computed
-    // (generated) else 0, and the code page of a single-byte text type (0 when
-    // the type stores Unicode).
+    // (generated) else 0, the code page of a single-byte text type (0 when the
+    // type stores Unicode), its collation and its length in bytes (-1 for max).
     virtual SqlQuery fieldLookup(const QString &table, const QString &field) const = 0;
     // True when a field of the type holds text that the batch change rewrites.
     virtual bool isTextType(const QString &type) const = 0;
@@ -72,8 +81,12 @@ public:
     // text form the program reads and binds, so the key names its row again.
     virtual bool isKeyType(const KeyColumn &column) const = 0;
 
-    // The field first, then the key columns: SELECT field, key1, ... FROM table.
+    // The field as text, the length the engine stores for it (see
+    // storedLength), then the key columns.
     QString selectForChange(const QString &table, const QString &field, const QList<KeyColumn> &key) const;
+    // The length selectForChange reports for a value that was read exactly.
+    virtual qsizetype storedLength(const QString &text) const = 0;
+
     // Rewrites one row, named by its key, when its field still holds the old
     // value exactly. Parameters: see updateParameters.
     QString updateByKey(const QString &table, const QString &field, const QList<KeyColumn> &key) const;
@@ -84,13 +97,49 @@ public:
     QList<QVariant> updateParameters(
         const QString &newText, const QList<QVariant> &keyValues, const QString &oldText) const;
 
+    // Rewrites the rows of up to `records` records at once, each named by its
+    // key, each only while its field still holds its old value exactly.
+    // Parameters, record by record: the key values, the old text, the new text.
+    // A record whose key values are all Null names no row (it pads the chunk).
+    virtual QString updateChunkByKey(
+        const QString &table, const QString &field, const QList<KeyColumn> &key, int records) const = 0;
+
+    // Without a key, (old text, new text) pairs are staged in a temporary table
+    // of the session and applied with one join at the end.
+    virtual QStringList createStaging() const = 0;
+    // Parameters, pair by pair: pair number, old text, new text; a pair whose
+    // number is Null is padding.
+    virtual QString stageChunk(int pairs) const = 0;
+    // Per staged pair: its number and how many rows hold its old text exactly.
+    virtual QString countStaged(const QString &table, const QString &field) const = 0;
+    // Rewrites every row that holds a staged old text exactly.
+    virtual QString applyStaged(const QString &table, const QString &field) const = 0;
+    virtual QString dropStaging() const = 0;
+
+    // A query giving the numbers of the records whose new text the field
+    // cannot hold (its code page lacks a character, or its length in bytes
+    // grows past the field's); empty when every text fits. Parameters, record
+    // by record: record number, new text; a Null record number is padding.
+    virtual QString unrepresentable(const FieldFacts &facts, int records) const;
+
+    // True when a failure of the engine will come back for every further
+    // statement (a lost connection, a lock that was not released in time), so
+    // that a run must end rather than try record after record.
+    virtual bool failureRepeats(const QString &sqlState, const QString &message) const;
+
 protected:
-    // One key column equal to one parameter.
-    virtual QString keyCondition(const KeyColumn &column) const = 0;
-    // The field equal to the old value: the same characters and the same length,
-    // whatever the field's collation says. Binds the old value oldValueBindings() times.
-    virtual QString exactlyEquals(const QString &field) const = 0;
+    // A key column equal to a value.
+    virtual QString keyCondition(const KeyColumn &column, const QString &columnRef, const QString &value) const = 0;
+    // A field equal to an old value: the same characters and the same length,
+    // whatever the field's collation says. Binds a parameter value
+    // oldValueBindings() times.
+    virtual QString exactlyEquals(const QString &fieldRef, const QString &value) const = 0;
     virtual int oldValueBindings() const = 0;
+    // The field as the program reads it, and its stored length.
+    virtual QString readAsText(const QString &fieldRef) const = 0;
+    virtual QString storedLengthOf(const QString &fieldRef) const = 0;
+
+    static QString valueRows(int rows, int columns);
 };
 
 class SqlServerDialect final : public SqlDialect {
@@ -104,11 +153,23 @@ public:
     bool isTextType(const QString &type) const override;
     SqlQuery keyLookup(const QString &table) const override;
     bool isKeyType(const KeyColumn &column) const override;
+    qsizetype storedLength(const QString &text) const override;
+
+    QString updateChunkByKey(
+        const QString &table, const QString &field, const QList<KeyColumn> &key, int records) const override;
+    QStringList createStaging() const override;
+    QString stageChunk(int pairs) const override;
+    QString countStaged(const QString &table, const QString &field) const override;
+    QString applyStaged(const QString &table, const QString &field) const override;
+    QString dropStaging() const override;
+    QString unrepresentable(const FieldFacts &facts, int records) const override;
 
 protected:
-    QString keyCondition(const KeyColumn &column) const override;
-    QString exactlyEquals(const QString &field) const override;
+    QString keyCondition(const KeyColumn &column, const QString &columnRef, const QString &value) const override;
+    QString exactlyEquals(const QString &fieldRef, const QString &value) const override;
     int oldValueBindings() const override { return 2; }
+    QString readAsText(const QString &fieldRef) const override;
+    QString storedLengthOf(const QString &fieldRef) const override;
 };
 
 class EmbeddedDialect final : public SqlDialect {
@@ -126,9 +187,21 @@ public:
     SqlQuery keyLookup(const QString &table) const override;
     // Integer or text affinity.
     bool isKeyType(const KeyColumn &column) const override;
+    qsizetype storedLength(const QString &text) const override;
+
+    QString updateChunkByKey(
+        const QString &table, const QString &field, const QList<KeyColumn> &key, int records) const override;
+    QStringList createStaging() const override;
+    QString stageChunk(int pairs) const override;
+    QString countStaged(const QString &table, const QString &field) const override;
+    QString applyStaged(const QString &table, const QString &field) const override;
+    QString dropStaging() const override;
+    bool failureRepeats(const QString &sqlState, const QString &message) const override;
 
 protected:
-    QString keyCondition(const KeyColumn &column) const override;
-    QString exactlyEquals(const QString &field) const override;
+    QString keyCondition(const KeyColumn &column, const QString &columnRef, const QString &value) const override;
+    QString exactlyEquals(const QString &fieldRef, const QString &value) const override;
     int oldValueBindings() const override { return 1; }
+    QString readAsText(const QString &fieldRef) const override;
+    QString storedLengthOf(const QString &fieldRef) const override;
 };

@@ -27,7 +27,8 @@ SqlQuery SqlServerDialect::fieldLookup(const QString &table, const QString &fiel
     // alias types, and one row per column (sysname shares nvarchar's system id).
     return { QStringLiteral("SELECT t.name, CAST(c.is_computed AS int), "
                             "CASE WHEN t.name IN ('char', 'varchar', 'text') "
-                            "THEN CAST(COLLATIONPROPERTY(c.collation_name, 'CodePage') AS int) ELSE 0 END "
+                            "THEN CAST(COLLATIONPROPERTY(c.collation_name, 'CodePage') AS int) ELSE 0 END, "
+                            "c.collation_name, CAST(c.max_length AS int) "
                             "FROM sys.columns AS c "
                             "JOIN sys.types AS t ON t.user_type_id = c.system_type_id "
                             "WHERE c.object_id = OBJECT_ID(?) AND c.name = ?"),
@@ -95,26 +96,145 @@ bool SqlServerDialect::isKeyType(const KeyColumn &column) const
     return keyTypes.contains(column.type.toLower());
 }
 
-QString SqlServerDialect::keyCondition(const KeyColumn &column) const
+namespace {
+
+// Compares text character for character, whatever the column's own collation.
+const QString Binary = QStringLiteral(" COLLATE Latin1_General_100_BIN2");
+
+QString asUnicode(const QString &expression)
+{
+    return QStringLiteral("CAST(") + expression + QStringLiteral(" AS nvarchar(max))");
+}
+
+// A collation name as the catalogue gives it, safe to write into a statement.
+bool isCollationName(const QString &name)
+{
+    static const QRegularExpression collationName(QStringLiteral("^[A-Za-z0-9_]+$"));
+    return collationName.match(name).hasMatch();
+}
+
+// A staged pair is found by the first 400 characters of its old text, a key
+// short enough for an index and a hash join, then compared whole.
+QString matchesStaged(const QString &fieldRef, const QString &exact)
+{
+    return QStringLiteral("CAST(") + asUnicode(fieldRef) + QStringLiteral(" AS nvarchar(400))") + Binary
+        + QStringLiteral(" = p.k AND ") + exact;
+}
+
+} // namespace
+
+QString SqlServerDialect::keyCondition(const KeyColumn &column, const QString &columnRef, const QString &value) const
 {
     // A char or varchar key takes the column's own collation before the cast,
     // so the conversion to the column's code page is the one the column uses.
-    static const QRegularExpression collationName(QStringLiteral("^[A-Za-z0-9_]+$"));
-    QString parameter = QStringLiteral("?");
+    QString parameter = value;
     const QString type = column.type.toLower();
-    if ((type == QLatin1String("char") || type == QLatin1String("varchar"))
-        && collationName.match(column.collation).hasMatch())
+    if ((type == QLatin1String("char") || type == QLatin1String("varchar")) && isCollationName(column.collation))
         parameter += QStringLiteral(" COLLATE ") + column.collation;
-    return quoteName(column.name) + QStringLiteral(" = CAST(") + parameter + QStringLiteral(" AS ") + castType(column)
+    return columnRef + QStringLiteral(" = CAST(") + parameter + QStringLiteral(" AS ") + castType(column)
         + QLatin1Char(')');
 }
 
-QString SqlServerDialect::exactlyEquals(const QString &field) const
+QString SqlServerDialect::exactlyEquals(const QString &fieldRef, const QString &value) const
 {
     // "=" ignores trailing blanks and follows the column's collation (case,
     // accents, width): a binary collation plus equal lengths means the same
     // characters. The casts also make text and ntext comparable.
-    const QString value = QStringLiteral("CAST(") + quoteName(field) + QStringLiteral(" AS nvarchar(max))");
-    return value + QStringLiteral(" COLLATE Latin1_General_100_BIN2 = CAST(? AS nvarchar(max)) AND DATALENGTH(") + value
-        + QStringLiteral(") = DATALENGTH(CAST(? AS nvarchar(max)))");
+    return asUnicode(fieldRef) + Binary + QStringLiteral(" = ") + asUnicode(value) + QStringLiteral(" AND DATALENGTH(")
+        + asUnicode(fieldRef) + QStringLiteral(") = DATALENGTH(") + asUnicode(value) + QLatin1Char(')');
+}
+
+QString SqlServerDialect::readAsText(const QString &fieldRef) const
+{
+    // char, varchar and text reach the program through the server's own
+    // conversion, so the text read is the one the exact comparison sees.
+    return asUnicode(fieldRef);
+}
+
+QString SqlServerDialect::storedLengthOf(const QString &fieldRef) const
+{
+    return QStringLiteral("DATALENGTH(") + asUnicode(fieldRef) + QLatin1Char(')');
+}
+
+qsizetype SqlServerDialect::storedLength(const QString &text) const
+{
+    return text.size() * 2;
+}
+
+QString SqlServerDialect::updateChunkByKey(
+    const QString &table, const QString &field, const QList<KeyColumn> &key, int records) const
+{
+    QString names;
+    QString conditions;
+    for (int i = 0; i < key.size(); ++i) {
+        const QString name = QStringLiteral("k%1").arg(i + 1);
+        names += name + QStringLiteral(", ");
+        if (i > 0)
+            conditions += QStringLiteral(" AND ");
+        conditions += keyCondition(key[i], QStringLiteral("t.") + quoteName(key[i].name), QStringLiteral("v.") + name);
+    }
+    return QStringLiteral("UPDATE t SET ") + quoteName(field) + QStringLiteral(" = v.n FROM ") + quoteName(table)
+        + QStringLiteral(" AS t JOIN (VALUES ") + valueRows(records, int(key.size()) + 2) + QStringLiteral(") AS v (")
+        + names + QStringLiteral("o, n) ON ") + conditions + QStringLiteral(" WHERE ")
+        + exactlyEquals(QStringLiteral("t.") + quoteName(field), QStringLiteral("v.o"));
+}
+
+QStringList SqlServerDialect::createStaging() const
+{
+    return { dropStaging(),
+        QStringLiteral("CREATE TABLE #vantrell_pairs (i int NOT NULL PRIMARY KEY, k nvarchar(400)") + Binary
+            + QStringLiteral(" NOT NULL, o nvarchar(max)") + Binary + QStringLiteral(" NOT NULL, n nvarchar(max) NOT NULL)"),
+        QStringLiteral("CREATE INDEX k ON #vantrell_pairs (k)") };
+}
+
+QString SqlServerDialect::stageChunk(int pairs) const
+{
+    return QStringLiteral("INSERT INTO #vantrell_pairs (i, k, o, n) SELECT CAST(v.i AS int), CAST(v.o AS nvarchar(400)), "
+                          "v.o, v.n FROM (VALUES ")
+        + valueRows(pairs, 3) + QStringLiteral(") AS v (i, o, n) WHERE v.i IS NOT NULL");
+}
+
+QString SqlServerDialect::countStaged(const QString &table, const QString &field) const
+{
+    // The rows counted stay locked until the change is committed, so the
+    // counts still hold when the rows are changed.
+    const QString fieldRef = QStringLiteral("t.") + quoteName(field);
+    return QStringLiteral("SELECT p.i, COUNT_BIG(*) FROM ") + quoteName(table)
+        + QStringLiteral(" AS t WITH (UPDLOCK, HOLDLOCK) JOIN #vantrell_pairs AS p ON ")
+        + matchesStaged(fieldRef, exactlyEquals(fieldRef, QStringLiteral("p.o"))) + QStringLiteral(" GROUP BY p.i");
+}
+
+QString SqlServerDialect::applyStaged(const QString &table, const QString &field) const
+{
+    const QString fieldRef = QStringLiteral("t.") + quoteName(field);
+    return QStringLiteral("UPDATE t SET ") + quoteName(field) + QStringLiteral(" = p.n FROM ") + quoteName(table)
+        + QStringLiteral(" AS t JOIN #vantrell_pairs AS p ON ")
+        + matchesStaged(fieldRef, exactlyEquals(fieldRef, QStringLiteral("p.o")));
+}
+
+QString SqlServerDialect::dropStaging() const
+{
+    return QStringLiteral("IF OBJECT_ID('tempdb..#vantrell_pairs') IS NOT NULL DROP TABLE #vantrell_pairs");
+}
+
+QString SqlServerDialect::unrepresentable(const FieldFacts &facts, int records) const
+{
+    if (facts.codePage == 0)
+        return {};
+    // The new text in the field's own code page, by the server's conversion,
+    // and back: anything lost or replaced on the way shows as a difference.
+    const QString inCodePage = QStringLiteral("CAST(v.n")
+        + (isCollationName(facts.collation) ? QStringLiteral(" COLLATE ") + facts.collation : QString())
+        + QStringLiteral(" AS varchar(max))");
+    QString condition = asUnicode(inCodePage) + Binary + QStringLiteral(" <> ") + asUnicode(QStringLiteral("v.n"))
+        + QStringLiteral(" OR DATALENGTH(") + asUnicode(inCodePage) + QStringLiteral(") <> DATALENGTH(")
+        + asUnicode(QStringLiteral("v.n")) + QLatin1Char(')');
+    // A code page of several bytes per character (UTF-8 among them) can make
+    // the new text longer in bytes than the old.
+    const QString type = facts.type.toLower();
+    if ((type == QLatin1String("char") || type == QLatin1String("varchar")) && facts.maxLength > 0)
+        condition += QStringLiteral(" OR DATALENGTH(") + inCodePage + QStringLiteral(") > ")
+            + QString::number(facts.maxLength);
+    return QStringLiteral("SELECT v.i FROM (VALUES ") + valueRows(records, 2)
+        + QStringLiteral(") AS v (i, n) WHERE v.i IS NOT NULL AND (") + condition + QLatin1Char(')');
 }

@@ -1,5 +1,6 @@
 #include "platform/odbc/Connection.h"
 
+#include "platform/odbc/Counters.h"
 #include "platform/odbc/OdbcError.h"
 #include "platform/odbc/Statement.h"
 #include "platform/odbc/WideText.h"
@@ -97,6 +98,29 @@ void Connection::requireOpen() const
 {
     if (!m_open)
         throw Failure(QStringLiteral("Operation is not allowed when the object is closed."));
+}
+
+void Connection::setAutoCommit(bool on)
+{
+    requireOpen();
+    const SQLULEN value = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
+    check(SQLSetConnectAttrW(handle(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(value), SQL_IS_UINTEGER),
+        SQL_HANDLE_DBC, handle(), "SQLSetConnectAttr");
+    m_autoCommit = on;
+}
+
+void Connection::commit()
+{
+    requireOpen();
+    ++counters().commits;
+    check(SQLEndTran(SQL_HANDLE_DBC, handle(), SQL_COMMIT), SQL_HANDLE_DBC, handle(), "SQLEndTran");
+}
+
+void Connection::rollback() noexcept
+{
+    // A connection that is already lost has nothing left to roll back.
+    if (m_open)
+        SQLEndTran(SQL_HANDLE_DBC, handle(), SQL_ROLLBACK);
 }
 
 qint64 Connection::execute(const QString &sql, const QList<QVariant> &parameters)

@@ -42,6 +42,14 @@ public:
     void close() noexcept;
     bool isOpen() const { return m_open; }
 
+    // Transactions: with automatic commits off, every statement joins the open
+    // transaction until commit() or rollback() ends it. A connection closed
+    // with a transaction open loses it, as the server rolls it back.
+    void setAutoCommit(bool on);
+    bool autoCommit() const { return m_autoCommit; }
+    void commit();
+    void rollback() noexcept;
+
     // Runs one statement and gives the number of rows it changed (-1 when unknown).
     qint64 execute(const QString &sql, const QList<QVariant> &parameters = {});
     // Runs a query and reads its result into a snapshot (at most maxRows rows when >= 0).
@@ -58,6 +66,7 @@ private:
 
     ConnectionHandle m_handle;
     bool m_open = false;
+    bool m_autoCommit = true;
     int m_mode = 0;
     int m_cursorLocation = 2;
     int m_commandTimeout = DefaultCommandTimeout;

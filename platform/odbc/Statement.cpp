@@ -1,6 +1,7 @@
 #include "platform/odbc/Statement.h"
 
 #include "platform/odbc/Connection.h"
+#include "platform/odbc/Counters.h"
 #include "platform/odbc/OdbcError.h"
 #include "platform/odbc/WideText.h"
 
@@ -14,6 +15,7 @@ constexpr SQLULEN LongestShortText = 4000;
 } // namespace
 
 Statement::Statement(Connection &connection)
+    : m_connection(connection)
 {
     SQLHANDLE handle = SQL_NULL_HANDLE;
     check(SQLAllocHandle(SQL_HANDLE_STMT, connection.handle(), &handle), SQL_HANDLE_DBC, connection.handle(),
@@ -35,33 +37,54 @@ void Statement::prepare(const QString &sql)
 
 void Statement::bind(const QList<QVariant> &parameters)
 {
-    SQLFreeStmt(handle(), SQL_RESET_PARAMS);
-    m_parameterText.resize(size_t(parameters.size()));
-    m_parameterLength.resize(size_t(parameters.size()));
-    for (qsizetype i = 0; i < parameters.size(); ++i) {
-        const QVariant &value = parameters[i];
-        auto &text = m_parameterText[size_t(i)];
-        SQLLEN &length = m_parameterLength[size_t(i)];
-        const QString string = value.toString();
-        if (!value.isValid() || value.isNull()) {
-            text.assign(1, 0);
-            length = SQL_NULL_DATA;
-        } else {
-            text = toWide(string);
-            length = SQLLEN(string.size() * qsizetype(sizeof(SQLWCHAR)));
-        }
-        const SQLULEN characters = SQLULEN(std::max<qsizetype>(string.size(), 1));
-        const bool isLong = characters > LongestShortText;
-        check(SQLBindParameter(handle(), SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, SQL_C_WCHAR,
-                  isLong ? SQL_WLONGVARCHAR : SQL_WVARCHAR, isLong ? characters : LongestShortText, 0, text.data(),
-                  SQLLEN(text.size() * sizeof(SQLWCHAR)), &length),
-            SQL_HANDLE_STMT, handle(), "SQLBindParameter");
+    bool needLong = m_boundLong;
+    for (const QVariant &value : parameters)
+        needLong = needLong || (value.isValid() && !value.isNull() && SQLULEN(value.toString().size()) > LongestShortText);
+    const bool rebindAll = !m_bound || m_parameters.size() != size_t(parameters.size()) || needLong != m_boundLong;
+    if (rebindAll) {
+        SQLFreeStmt(handle(), SQL_RESET_PARAMS);
+        m_parameters.resize(size_t(parameters.size()));
+        m_boundLong = needLong;
+        m_bound = true;
     }
+    for (size_t i = 0; i < m_parameters.size(); ++i) {
+        const QVariant &value = parameters[qsizetype(i)];
+        Parameter &parameter = m_parameters[i];
+        const SQLWCHAR *before = parameter.text.data();
+        if (!value.isValid() || value.isNull()) {
+            if (parameter.text.empty())
+                parameter.text.assign(1, 0);
+            parameter.length = SQL_NULL_DATA;
+        } else {
+            const QString string = value.toString();
+            const size_t needed = size_t(string.size()) + 1;
+            if (parameter.text.size() < needed)
+                parameter.text.resize(std::max(needed, size_t(64)));
+            std::copy(string.utf16(), string.utf16() + string.size(), parameter.text.begin());
+            parameter.text[size_t(string.size())] = 0;
+            parameter.length = SQLLEN(string.size() * qsizetype(sizeof(SQLWCHAR)));
+        }
+        // A buffer that had to grow has moved: only that parameter is bound again.
+        if (rebindAll || parameter.text.data() != before)
+            bindOne(i);
+    }
+}
+
+void Statement::bindOne(size_t index)
+{
+    Parameter &parameter = m_parameters[index];
+    // nvarchar(max) for long text is declared with the largest size the type has.
+    const SQLULEN size = m_boundLong ? SQLULEN(0x3FFFFFFF) : LongestShortText;
+    check(SQLBindParameter(handle(), SQLUSMALLINT(index + 1), SQL_PARAM_INPUT, SQL_C_WCHAR,
+              m_boundLong ? SQL_WLONGVARCHAR : SQL_WVARCHAR, size, 0, parameter.text.data(),
+              SQLLEN(parameter.text.size() * sizeof(SQLWCHAR)), &parameter.length),
+        SQL_HANDLE_STMT, handle(), "SQLBindParameter");
 }
 
 void Statement::execute(const QList<QVariant> &parameters)
 {
     bind(parameters);
+    count();
     check(SQLExecute(handle()), SQL_HANDLE_STMT, handle(), "SQLExecute");
 }
 
@@ -69,7 +92,16 @@ void Statement::executeDirect(const QString &sql, const QList<QVariant> &paramet
 {
     bind(parameters);
     auto wide = toWide(sql);
+    count();
     check(SQLExecDirectW(handle(), wide.data(), SQLINTEGER(sql.size())), SQL_HANDLE_STMT, handle(), "SQLExecDirect");
+}
+
+void Statement::count()
+{
+    ++counters().statements;
+    // A statement outside a transaction is committed on its own.
+    if (m_connection.autoCommit())
+        ++counters().commits;
 }
 
 void Statement::setMaxRows(qsizetype rows)

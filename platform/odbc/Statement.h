@@ -16,6 +16,10 @@ class Connection;
 
 // One ODBC statement on an open connection. Parameters are bound as Unicode
 // text (an invalid QVariant binds Null), so no character is lost on the way.
+// They are bound once and their buffers reused: a statement run again with the
+// same number of parameters only copies the new values, so the driver sees the
+// same declared types and does not prepare the statement again. The declared
+// type widens once, for good, when a value first needs it.
 // Every call throws odbc::Error with the driver's message on failure.
 class Statement {
 public:
@@ -44,11 +48,20 @@ public:
     SQLHSTMT handle() const { return m_handle.get(); }
 
 private:
-    void bind(const QList<QVariant> &parameters);
+    struct Parameter {
+        std::vector<SQLWCHAR> text;
+        SQLLEN length = SQL_NULL_DATA;
+    };
 
+    void bind(const QList<QVariant> &parameters);
+    void count();
+    void bindOne(size_t index);
+
+    Connection &m_connection;
     StatementHandle m_handle;
-    std::vector<std::vector<SQLWCHAR>> m_parameterText;
-    std::vector<SQLLEN> m_parameterLength;
+    std::vector<Parameter> m_parameters;
+    bool m_bound = false;
+    bool m_boundLong = false; // declared as long text (nvarchar(max)) rather than nvarchar(4000)
     std::vector<SQLWCHAR> m_buffer;
 };
 
