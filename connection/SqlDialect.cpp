@@ -109,12 +109,16 @@ bool EmbeddedDialect::isTextType(const QString &type) const
 
 SqlQuery EmbeddedDialect::keyLookup(const QString &table) const
 {
-    // A lone INTEGER PRIMARY KEY is the row id and never Null; any other
-    // primary key column may hold Null unless it is declared NOT NULL. An index
-    // column on the row id or on an expression has no table column (empty name).
+    // A lone INTEGER PRIMARY KEY is the row id and never Null, but one declared
+    // DESC is not the row id: the engine keeps it in an index of its own (origin
+    // 'pk') and lets it hold Null. Any other primary key column may hold Null
+    // unless it is declared NOT NULL. An index column on the row id or on an
+    // expression has no table column (empty name).
     return { QStringLiteral("SELECT 0, name, type, 0, 0, 0, "
-                            "CASE WHEN \"notnull\" OR (upper(type) = 'INTEGER' AND "
-                            "(SELECT count(*) FROM pragma_table_xinfo(?) WHERE pk > 0) = 1) THEN 0 ELSE 1 END, '', pk "
+                            "CASE WHEN \"notnull\" OR (upper(type) = 'INTEGER' "
+                            "AND (SELECT count(*) FROM pragma_table_xinfo(?) WHERE pk > 0) = 1 "
+                            "AND NOT EXISTS (SELECT 1 FROM pragma_index_list(?) WHERE origin = 'pk')) "
+                            "THEN 0 ELSE 1 END, '', pk "
                             "FROM pragma_table_xinfo(?) WHERE pk > 0 "
                             "UNION ALL "
                             "SELECT l.seq + 1, coalesce(x.name, ''), coalesce(x.type, ''), 0, 0, 0, "
@@ -123,7 +127,7 @@ SqlQuery EmbeddedDialect::keyLookup(const QString &table) const
                             "LEFT JOIN pragma_table_xinfo(?) AS x ON x.cid = i.cid "
                             "WHERE l.\"unique\" = 1 AND l.partial = 0 AND l.origin <> 'pk' "
                             "ORDER BY 1, 9"),
-        { table, table, table, table } };
+        { table, table, table, table, table } };
 }
 
 bool EmbeddedDialect::isKeyType(const KeyColumn &column) const
