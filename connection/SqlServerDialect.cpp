@@ -21,16 +21,26 @@ QString SqlServerDialect::selectNoRows(const QString &table) const
     return QStringLiteral("SELECT TOP (0) * FROM ") + quoteName(table);
 }
 
+namespace {
+
+// The column's own type (u) is found for every column, CLR types included; the
+// base type (b), by the system type id, only for system and alias types (a CLR
+// type's system id, 240, is the id of no type). The type name a column reports
+// is its base type's, else its own.
+const QString ColumnTypes = QStringLiteral("JOIN sys.types AS u ON u.user_type_id = c.user_type_id "
+                                           "LEFT JOIN sys.types AS b ON b.user_type_id = c.system_type_id ");
+const QString ColumnTypeName = QStringLiteral("COALESCE(b.name, u.name)");
+
+} // namespace
+
 SqlQuery SqlServerDialect::fieldLookup(const QString &table, const QString &field) const
 {
-    // sys.types joined on user_type_id = system_type_id gives the base type of
-    // alias types, and one row per column (sysname shares nvarchar's system id).
-    return { QStringLiteral("SELECT t.name, CAST(c.is_computed AS int), "
-                            "CASE WHEN t.name IN ('char', 'varchar', 'text') "
-                            "THEN CAST(COLLATIONPROPERTY(c.collation_name, 'CodePage') AS int) ELSE 0 END "
-                            "FROM sys.columns AS c "
-                            "JOIN sys.types AS t ON t.user_type_id = c.system_type_id "
-                            "WHERE c.object_id = OBJECT_ID(?) AND c.name = ?"),
+    return { QStringLiteral("SELECT ") + ColumnTypeName
+            + QStringLiteral(", CAST(c.is_computed AS int), "
+                             "CASE WHEN b.name IN ('char', 'varchar', 'text') "
+                             "THEN CAST(COLLATIONPROPERTY(c.collation_name, 'CodePage') AS int) ELSE 0 END "
+                             "FROM sys.columns AS c ")
+            + ColumnTypes + QStringLiteral("WHERE c.object_id = OBJECT_ID(?) AND c.name = ?"),
         { quoteName(table), field } };
 }
 
@@ -44,17 +54,20 @@ bool SqlServerDialect::isTextType(const QString &type) const
 SqlQuery SqlServerDialect::keyLookup(const QString &table) const
 {
     // Only an index that names one row by its key columns alone will do:
-    // unique, not filtered, enabled, real; included columns are no part of the key.
-    return { QStringLiteral("SELECT i.index_id, c.name, t.name, c.max_length, c.precision, c.scale, "
-                            "CAST(c.is_nullable AS int), c.collation_name "
-                            "FROM sys.indexes AS i "
-                            "JOIN sys.index_columns AS ic ON ic.object_id = i.object_id AND ic.index_id = i.index_id "
-                            "JOIN sys.columns AS c ON c.object_id = ic.object_id AND c.column_id = ic.column_id "
-                            "JOIN sys.types AS t ON t.user_type_id = c.system_type_id "
-                            "WHERE i.object_id = OBJECT_ID(?) AND i.is_unique = 1 AND i.has_filter = 0 "
-                            "AND i.is_disabled = 0 AND i.is_hypothetical = 0 "
-                            "AND ic.is_included_column = 0 AND ic.key_ordinal > 0 "
-                            "ORDER BY i.is_primary_key DESC, i.index_id, ic.key_ordinal"),
+    // unique, not filtered, enabled, real; included columns are no part of the
+    // key. Every key column is listed whatever its type, so a key with a column
+    // of a type that cannot name a row (a CLR type, say) is known as unusable.
+    return { QStringLiteral("SELECT i.index_id, c.name, ") + ColumnTypeName
+            + QStringLiteral(", c.max_length, c.precision, c.scale, "
+                             "CAST(c.is_nullable AS int), c.collation_name "
+                             "FROM sys.indexes AS i "
+                             "JOIN sys.index_columns AS ic ON ic.object_id = i.object_id AND ic.index_id = i.index_id "
+                             "JOIN sys.columns AS c ON c.object_id = ic.object_id AND c.column_id = ic.column_id ")
+            + ColumnTypes
+            + QStringLiteral("WHERE i.object_id = OBJECT_ID(?) AND i.is_unique = 1 AND i.has_filter = 0 "
+                             "AND i.is_disabled = 0 AND i.is_hypothetical = 0 "
+                             "AND ic.is_included_column = 0 AND ic.key_ordinal > 0 "
+                             "ORDER BY i.is_primary_key DESC, i.index_id, ic.key_ordinal"),
         { quoteName(table) } };
 }
 
