@@ -2,6 +2,7 @@
 
 #include "casing/Case.h"
 #include "connection/LoginFields.h"
+#include "connection/TableName.h"
 
 #include <QString>
 
@@ -62,14 +63,14 @@ public:
     static int statementLine(Case::Mode mode) { return 148 + 8 * int(mode); }
     static int executeLine(Case::Mode mode) { return 150 + 8 * int(mode); }
 
-    BatchChange(LoginFields fields, QString table, QString field, Callbacks callbacks);
+    BatchChange(LoginFields fields, TableName table, QString field, Callbacks callbacks);
 
     // Runs the whole change; never throws.
     Result run();
 
 private:
     LoginFields m_fields;
-    QString m_table;
+    TableName m_table;
     QString m_field;
     Callbacks m_callbacks;
 };

@@ -16,9 +16,14 @@ QStringList SqlServerDialect::sessionSetup() const
     return { QStringLiteral("SET TEXTSIZE 2147483647") };
 }
 
-QString SqlServerDialect::selectNoRows(const QString &table) const
+QString SqlServerDialect::defaultSchemaQuery() const
 {
-    return QStringLiteral("SELECT TOP (0) * FROM ") + quoteName(table);
+    return QStringLiteral("SELECT SCHEMA_NAME()");
+}
+
+QString SqlServerDialect::selectNoRows(const TableName &table) const
+{
+    return QStringLiteral("SELECT TOP (0) * FROM ") + quoteTable(table);
 }
 
 namespace {
@@ -33,7 +38,7 @@ const QString ColumnTypeName = QStringLiteral("COALESCE(b.name, u.name)");
 
 } // namespace
 
-SqlQuery SqlServerDialect::fieldLookup(const QString &table, const QString &field) const
+SqlQuery SqlServerDialect::fieldLookup(const TableName &table, const QString &field) const
 {
     return { QStringLiteral("SELECT ") + ColumnTypeName
             + QStringLiteral(", CAST(c.is_computed AS int), "
@@ -41,7 +46,7 @@ SqlQuery SqlServerDialect::fieldLookup(const QString &table, const QString &fiel
                              "THEN CAST(COLLATIONPROPERTY(c.collation_name, 'CodePage') AS int) ELSE 0 END "
                              "FROM sys.columns AS c ")
             + ColumnTypes + QStringLiteral("WHERE c.object_id = OBJECT_ID(?) AND c.name = ?"),
-        { quoteName(table), field } };
+        { quoteTable(table), field } };
 }
 
 bool SqlServerDialect::isTextType(const QString &type) const
@@ -51,7 +56,7 @@ bool SqlServerDialect::isTextType(const QString &type) const
     return textTypes.contains(type, Qt::CaseInsensitive);
 }
 
-SqlQuery SqlServerDialect::keyLookup(const QString &table) const
+SqlQuery SqlServerDialect::keyLookup(const TableName &table) const
 {
     // Only an index that names one row by its key columns alone will do:
     // unique, not filtered, enabled, real; included columns are no part of the
@@ -68,7 +73,7 @@ SqlQuery SqlServerDialect::keyLookup(const QString &table) const
                              "AND i.is_disabled = 0 AND i.is_hypothetical = 0 "
                              "AND ic.is_included_column = 0 AND ic.key_ordinal > 0 "
                              "ORDER BY i.is_primary_key DESC, i.index_id, ic.key_ordinal"),
-        { quoteName(table) } };
+        { quoteTable(table) } };
 }
 
 namespace {

@@ -26,7 +26,7 @@ struct Recorder {
     std::function<void(int)> onYield; // gets the record position
     int stopAt = -1; // the record position before which the run is told to stop
 
-    BatchChange::Result run(const LoginFields &fields, const QString &table = "t", const QString &field = "v")
+    BatchChange::Result run(const LoginFields &fields, const TableName &table = { {}, "t" }, const QString &field = "v")
     {
         int position = 0;
         BatchChange::Callbacks callbacks;
@@ -208,7 +208,7 @@ private slots:
         db.table(table, "\"group\" INTEGER PRIMARY KEY, \"select\" TEXT", "select", { "new york", "o'neil" });
 
         Recorder recorder { "Proper Case" };
-        const BatchChange::Result result = recorder.run(db.fields(), table, "select");
+        const BatchChange::Result result = recorder.run(db.fields(), { {}, table }, "select");
         QVERIFY(recorder.failures.isEmpty());
         QVERIFY(result.byKey);
         QCOMPARE(result.recordsChanged, 2);
@@ -220,17 +220,21 @@ private slots:
     {
         QTest::addColumn<bool>("reachable");
         QTest::addColumn<bool>("local");
+        QTest::addColumn<QString>("schema");
         QTest::addColumn<QString>("table");
         QTest::addColumn<int>("line");
-        QTest::newRow("cannot open") << false << false << "t" << 118;
-        QTest::newRow("cannot open, local") << false << true << "t" << 116;
-        QTest::newRow("no such table") << true << false << "missing" << 120;
+        QTest::newRow("cannot open") << false << false << QString() << "t" << 118;
+        QTest::newRow("cannot open, local") << false << true << QString() << "t" << 116;
+        QTest::newRow("no such table") << true << false << QString() << "missing" << 120;
+        QTest::newRow("no such schema") << true << false << "nowhere"
+                                        << "t" << 120;
     }
 
     void failuresBeforeTheFirstRecord()
     {
         QFETCH(bool, reachable);
         QFETCH(bool, local);
+        QFETCH(QString, schema);
         QFETCH(QString, table);
         TestDatabase db;
         db.table("t", Keyed, "v", { "abc" });
@@ -238,7 +242,7 @@ private slots:
         fields.localConnection = local;
 
         Recorder recorder { "UPPER CASE" };
-        const BatchChange::Result result = recorder.run(fields, table);
+        const BatchChange::Result result = recorder.run(fields, { schema, table });
         QCOMPARE(result.outcome, BatchChange::Outcome::NotStarted);
         QCOMPARE(recorder.failures.size(), 1);
         QTEST(recorder.failures.first().line, "line");

@@ -44,6 +44,10 @@ private slots:
             "/nonexistent-vantrell/x.sqlite" }
                                      << "" << 2 << ""
                                      << "could not connect" << untouched;
+        QTest::newRow("schema") << QStringList { "--mode", "upper", "--schema", "main" } << "" << 0 << "2 rows changed"
+                                << "" << QVariantList { "HELLO WORLD", QVariant(), "O'NEIL", "HELLO WORLD" };
+        QTest::newRow("no such schema") << QStringList { "--mode", "upper", "--schema", "nowhere" } << "" << 2 << ""
+                                        << "nowhere" << untouched;
         QTest::newRow("not a text field") << QStringList { "--mode", "upper", "--field", "id" } << "" << 2 << ""
                                           << "not text" << untouched;
     }
@@ -94,7 +98,8 @@ private slots:
         QVERIFY(program.waitForFinished(60000));
         QCOMPARE(program.exitCode(), 0);
         const QString output = QString::fromUtf8(program.readAllStandardOutput());
-        for (const char *word : { "--batch", "--table", "--field", "--mode", "VANTRELL_PASSWORD", "Exit status" })
+        for (const char *word : { "--batch", "--table", "--schema", "default schema", "--field", "--mode",
+                 "VANTRELL_PASSWORD", "Exit status" })
             QVERIFY2(output.contains(word), word);
     }
 };

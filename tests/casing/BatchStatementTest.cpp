@@ -16,7 +16,7 @@ private slots:
         // has (CLR types included); the base type of an alias type by its system
         // type id, which a CLR type's (240) matches no type for, so it may be missing.
         SqlServerDialect dialect;
-        for (const SqlQuery &lookup : { dialect.fieldLookup("T", "F"), dialect.keyLookup("T") }) {
+        for (const SqlQuery &lookup : { dialect.fieldLookup({ {}, "T" }, "F"), dialect.keyLookup({ {}, "T" }) }) {
             QVERIFY2(lookup.text.contains("JOIN sys.types AS u ON u.user_type_id = c.user_type_id "),
                 qPrintable(lookup.text));
             QVERIFY2(lookup.text.contains("LEFT JOIN sys.types AS b ON b.user_type_id = c.system_type_id "),
@@ -67,8 +67,8 @@ private slots:
         SqlServerDialect dialect;
         QCOMPARE(dialect.isKeyType(column), accepted);
         if (accepted)
-            QVERIFY2(dialect.updateByKey("T", "F", { column }).contains(" WHERE " + condition + " AND "),
-                qPrintable(dialect.updateByKey("T", "F", { column })));
+            QVERIFY2(dialect.updateByKey({ {}, "T" }, "F", { column }).contains(" WHERE " + condition + " AND "),
+                qPrintable(dialect.updateByKey({ {}, "T" }, "F", { column })));
     }
 
     void updates()
@@ -80,17 +80,19 @@ private slots:
                              "AND DATALENGTH(CAST([Ci]]ty] AS nvarchar(max))) = DATALENGTH(CAST(? AS nvarchar(max)))");
         const QList<KeyColumn> key
             = { { "Id", "int", 4, 10, 0, "" }, { "Region", "nvarchar", 20, 0, 0, "Latin1_General_CI_AS" } };
-        QCOMPARE(dialect.updateByKey("My Table", "Ci]ty", key),
-            "UPDATE [My Table] SET [Ci]]ty] = ? WHERE [Id] = CAST(? AS int) AND [Region] = CAST(? AS nvarchar(10)) "
+        const TableName table { "sales", "My Table" };
+        QCOMPARE(dialect.updateByKey(table, "Ci]ty", key),
+            "UPDATE [sales].[My Table] SET [Ci]]ty] = ? WHERE [Id] = CAST(? AS int) AND [Region] = CAST(? AS "
+            "nvarchar(10)) "
             "AND "
                 + exact);
-        QCOMPARE(dialect.updateByValue("My Table", "Ci]ty"), "UPDATE [My Table] SET [Ci]]ty] = ? WHERE " + exact);
-        QCOMPARE(dialect.selectForChange("My Table", "Ci]ty", key),
-            QStringLiteral("SELECT [Ci]]ty], [Id], [Region] FROM [My Table]"));
+        QCOMPARE(dialect.updateByValue(table, "Ci]ty"), "UPDATE [sales].[My Table] SET [Ci]]ty] = ? WHERE " + exact);
+        QCOMPARE(dialect.selectForChange(table, "Ci]ty", key),
+            QStringLiteral("SELECT [Ci]]ty], [Id], [Region] FROM [sales].[My Table]"));
         QCOMPARE(dialect.updateParameters("New York", { "7", "North" }, "new york"),
             (QList<QVariant> { "New York", "7", "North", "new york", "new york" }));
         QCOMPARE(dialect.updateParameters("A", {}, "a"), (QList<QVariant> { "A", "a", "a" }));
-        QCOMPARE(EmbeddedDialect().updateByValue("t", "v"),
+        QCOMPARE(EmbeddedDialect().updateByValue({ {}, "t" }, "v"),
             QStringLiteral("UPDATE \"t\" SET \"v\" = ? WHERE \"v\" = ? COLLATE BINARY"));
     }
 
