@@ -32,6 +32,8 @@ Changes the letter case of every value of one text field of one table, the
 same job as "Start Changing" in the program's window, without the windows.
 
   --table TABLE      the table, as the database spells it
+  --schema NAME      the schema that holds the table; without it the table is
+                     looked up in the user's default schema
   --field FIELD      the field; only char, varchar, text, nchar, nvarchar and
                      ntext fields are changed
   --mode MODE        "UPPER CASE", "lower case", "Proper Case", "Sentence case",
@@ -171,6 +173,7 @@ int run(const QStringList &arguments)
     const QCommandLineOption batch(QStringLiteral("batch"));
     const QCommandLineOption help(QStringLiteral("help"));
     const QCommandLineOption table(QStringLiteral("table"), QString(), QStringLiteral("table"));
+    const QCommandLineOption schema(QStringLiteral("schema"), QString(), QStringLiteral("name"));
     const QCommandLineOption field(QStringLiteral("field"), QString(), QStringLiteral("field"));
     const QCommandLineOption mode(QStringLiteral("mode"), QString(), QStringLiteral("mode"));
     const QCommandLineOption server(QStringLiteral("server"), QString(), QStringLiteral("name"));
@@ -179,7 +182,7 @@ int run(const QStringList &arguments)
     const QCommandLineOption database(QStringLiteral("database"), QString(), QStringLiteral("name"));
     const QCommandLineOption local(QStringLiteral("local"));
     const QCommandLineOption noLocal(QStringLiteral("no-local"));
-    parser.addOptions({ batch, help, table, field, mode, server, port, user, database, local, noLocal });
+    parser.addOptions({ batch, help, table, schema, field, mode, server, port, user, database, local, noLocal });
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -228,7 +231,7 @@ int run(const QStringList &arguments)
         err() << "vantrell: " << (opening ? "could not connect: " : "") << description << '\n';
         err().flush();
     };
-    BatchChange change(fields, parser.value(table), parser.value(field), callbacks);
+    BatchChange change(fields, { parser.value(schema), parser.value(table) }, parser.value(field), callbacks);
     const BatchChange::Result result = change.run();
     progress.finish();
 

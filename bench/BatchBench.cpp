@@ -77,10 +77,11 @@ double secondsOfBareLoop(const QString &path, bool withKey)
     timer.start();
     auto connection = openConnection(OpeningProfile::Batch, fieldsFor(path));
     EmbeddedDialect dialect;
+    const TableName table { {}, QStringLiteral("t") };
     const QList<KeyColumn> key = withKey ? QList<KeyColumn> { { "id", "INTEGER", 0, 0, 0, {} } } : QList<KeyColumn> {};
-    odbc::RecordSet records = connection->query(dialect.selectForChange("t", "v", key));
+    odbc::RecordSet records = connection->query(dialect.selectForChange(table, "v", key));
     odbc::Statement update(*connection);
-    update.prepare(withKey ? dialect.updateByKey("t", "v", key) : dialect.updateByValue("t", "v"));
+    update.prepare(withKey ? dialect.updateByKey(table, "v", key) : dialect.updateByValue(table, "v"));
     QSet<QString> done;
     const Case::Mode mode = *Case::ModeOf(ModeText);
     for (; !records.eof(); records.moveNext()) {

@@ -11,6 +11,7 @@
 #include "app/WindowDesign.h"
 #include "browser/ReportList.h"
 #include "casing/BatchChangeHandler.h"
+#include "connection/MSSQL.h"
 #include "connection/OpeningProfile.h"
 #include "connection/SqlDialect.h"
 #include "platform/BusyPointer.h"
@@ -40,6 +41,14 @@ QString selected(const ReportList *list, const QString &whenNone)
     if (!text)
         throw Failure(whenNone);
     return *text;
+}
+
+// The table of the table list's selected row, with the schema the row keeps.
+TableName selectedTable(const ReportList *tables)
+{
+    if (!tables->currentItem())
+        throw Failure(QStringLiteral("No table is selected."));
+    return MSSQL::TableOfRow(tables->currentItem());
 }
 
 // The stored mode as the mode box's index: -1 (no mode) to 3. Anything else
@@ -179,7 +188,7 @@ void Form2::ListView1_Click()
         BusyPointer::Scope busy;
         auto connection = openConnection(OpeningProfile::FieldList, m_loginFields());
         line = 102;
-        const QString table = selected(m_tables, QStringLiteral("No table is selected."));
+        const TableName table = selectedTable(m_tables);
         line = 104;
         // The names come from the result's columns alone, so no row of the table is fetched.
         const auto dialect = SqlDialect::forConnection(*connection);
@@ -216,7 +225,7 @@ void Form2::ListView2_Click()
             connection->execute(statement);
         line = 102;
         const QString field = selected(m_fields, QStringLiteral("No field is selected."));
-        const QString table = selected(m_tables, QStringLiteral("No table is selected."));
+        const TableName table = selectedTable(m_tables);
         line = 104;
         // The snapshot stops reading after the rows the preview shows and closes the cursor.
         auto values = connection->query(dialect->selectField(table, field), {}, PreviewRows);

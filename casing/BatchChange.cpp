@@ -50,8 +50,8 @@ struct RunEnds {
 
 class Run {
 public:
-    Run(const LoginFields &fields, const QString &table, const QString &field, const BatchChange::Callbacks &callbacks,
-        bool dryRun)
+    Run(const LoginFields &fields, const TableName &table, const QString &field,
+        const BatchChange::Callbacks &callbacks, bool dryRun)
         : m_fields(fields)
         , m_table(table)
         , m_field(field)
@@ -136,7 +136,7 @@ private:
     odbc::Statement &prepared(std::unique_ptr<odbc::Statement> &statement, const QString &text);
 
     const LoginFields &m_fields;
-    const QString &m_table;
+    const TableName &m_table;
     const QString &m_field;
     const BatchChange::Callbacks &m_callbacks;
     const bool m_dryRun;
@@ -292,7 +292,7 @@ FieldFacts Run::lookUpField()
     const SqlQuery lookup = m_dialect->fieldLookup(m_table, m_field);
     odbc::RecordSet rows = m_connection->query(lookup.text, lookup.parameters);
     if (rows.eof())
-        throw Failure(QStringLiteral("The table \"%1\" has no field \"%2\".").arg(m_table, m_field));
+        throw Failure(QStringLiteral("The table \"%1\" has no field \"%2\".").arg(m_table.shownText(), m_field));
     FieldFacts facts;
     facts.type = rows.value(0).toString();
     facts.computed = rows.value(1).toInt() != 0;
@@ -684,7 +684,7 @@ void Run::countPair(const Pair &pair, qint64 rows)
 
 } // namespace
 
-BatchChange::BatchChange(LoginFields fields, QString table, QString field, Callbacks callbacks)
+BatchChange::BatchChange(LoginFields fields, TableName table, QString field, Callbacks callbacks)
     : m_fields(std::move(fields))
     , m_table(std::move(table))
     , m_field(std::move(field))

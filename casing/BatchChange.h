@@ -2,6 +2,7 @@
 
 #include "casing/Case.h"
 #include "connection/LoginFields.h"
+#include "connection/TableName.h"
 
 #include <QList>
 #include <QString>
@@ -95,7 +96,7 @@ public:
     static int statementLine(Case::Mode mode) { return 148 + 8 * int(mode); }
     static int executeLine(Case::Mode mode) { return 150 + 8 * int(mode); }
 
-    BatchChange(LoginFields fields, QString table, QString field, Callbacks callbacks);
+    BatchChange(LoginFields fields, TableName table, QString field, Callbacks callbacks);
 
     // Reads, converts and checks as a real run, hands the records to
     // beforeSend, and sends nothing: the result counts what a run would change.
@@ -106,7 +107,7 @@ public:
 
 private:
     LoginFields m_fields;
-    QString m_table;
+    TableName m_table;
     QString m_field;
     Callbacks m_callbacks;
     bool m_dryRun = false;

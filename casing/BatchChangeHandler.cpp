@@ -6,6 +6,7 @@
 #include "app/ProgramEnd.h"
 #include "casing/BatchChange.h"
 #include "casing/PreviewListConversion.h"
+#include "connection/MSSQL.h"
 #include "platform/BusyPointer.h"
 #include "platform/ProgressBar.h"
 
@@ -71,7 +72,8 @@ void StartChanging(const BatchChangeControls &controls)
     callbacks.failure = [window](int line, const QString &description) {
         ErrorReport::show(description, ErrorReport::Form2_PushButton1_Click, line, window);
     };
-    BatchChange change(fields, selectedText(controls.tableList), selectedText(controls.fieldList), callbacks);
+    BatchChange change(
+        fields, MSSQL::TableOfRow(controls.tableList->currentItem()), selectedText(controls.fieldList), callbacks);
     const BatchChange::Result result = change.run();
 
     BusyPointer::reset();

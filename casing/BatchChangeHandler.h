@@ -13,7 +13,7 @@ class ProgressBar;
 struct BatchChangeControls {
     QWidget *window = nullptr;
     LoginFieldsSource loginFields;
-    QTreeWidget *tableList = nullptr; // the selected item names the table
+    QTreeWidget *tableList = nullptr; // the selected item names the table and keeps its schema
     QTreeWidget *fieldList = nullptr; // the selected item names the field
     QTreeWidget *previewList = nullptr; // converted in place after a clean run
     QComboBox *modeBox = nullptr; // its shown text names the mode, read for every record

@@ -10,7 +10,13 @@
 namespace MSSQL {
 
 namespace {
+
 const QString UserTableType = QStringLiteral("TABLE");
+
+// Where a row of the table list keeps its table beside its text.
+constexpr int SchemaRole = Qt::UserRole;
+constexpr int NameRole = Qt::UserRole + 1;
+
 } // namespace
 
 bool CanConnect(const LoginFields &fields)
@@ -28,9 +34,16 @@ void ListTables(QTreeWidget *list, const LoginFields &fields)
 {
     auto connection = openConnection(OpeningProfile::ListTables, fields);
     const auto dialect = SqlDialect::forConnection(*connection);
+    QString defaultSchema;
+    if (const QString query = dialect->defaultSchemaQuery(); !query.isEmpty())
+        defaultSchema = connection->query(query).value(0).toString();
     auto tables = connection->tables();
     const int typeField = tables.fieldIndex(QStringLiteral("TABLE_TYPE"));
     const int nameField = tables.fieldIndex(QStringLiteral("TABLE_NAME"));
+    // The catalogue's schema column; drivers that speak ODBC 2 call it the owner.
+    int schemaField = tables.fieldIndex(QStringLiteral("TABLE_SCHEM"));
+    if (schemaField < 0)
+        schemaField = tables.fieldIndex(QStringLiteral("TABLE_OWNER"));
 
     list->clear();
     for (; !tables.eof(); tables.moveNext()) {
@@ -42,12 +55,31 @@ void ListTables(QTreeWidget *list, const LoginFields &fields)
         QCoreApplication::processEvents();
         if (name.toUpper().contains(QLatin1String("SYS")))
             continue;
-        auto *row = new QTreeWidgetItem(list, { name });
-        if (!list->currentItem())
-            list->setCurrentItem(row);
+        const QString schema = schemaField < 0 ? QString() : tables.value(schemaField).toString();
+        AddTableRow(list, { schema, name }, defaultSchema);
     }
     tables.close();
     connection->close();
+}
+
+QTreeWidgetItem *AddTableRow(QTreeWidget *list, const TableName &table, const QString &defaultSchema)
+{
+    auto *row = new QTreeWidgetItem(list, { table.shownText(defaultSchema) });
+    row->setData(0, SchemaRole, table.schema);
+    row->setData(0, NameRole, table.name);
+    if (!list->currentItem())
+        list->setCurrentItem(row);
+    return row;
+}
+
+TableName TableOfRow(const QTreeWidgetItem *row)
+{
+    if (!row)
+        return {};
+    const QVariant name = row->data(0, NameRole);
+    if (!name.isValid())
+        return { QString(), row->text(0) };
+    return { row->data(0, SchemaRole).toString(), name.toString() };
 }
 
 } // namespace MSSQL

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "connection/LoginFields.h"
+#include "connection/TableName.h"
 
 class QTreeWidget;
+class QTreeWidgetItem;
 
 // Connection check and table catalogue.
 namespace MSSQL {
@@ -13,9 +15,21 @@ bool CanConnect(const LoginFields &fields);
 
 // Fills the list with the database's user tables, one row per table in the
 // order the driver's catalogue gives them: only rows whose type is exactly
-// "TABLE", and none whose name holds "SYS" in any case. The list is cleared
-// only once the catalogue has been read. Yields to the window system once per
-// "TABLE" row. Throws odbc::Error when the connection or the catalogue fails.
+// "TABLE", and none whose name holds "SYS" in any case. Each row keeps its
+// table's schema (see AddTableRow). The list is cleared only once the catalogue
+// has been read. Yields to the window system once per "TABLE" row. Throws
+// odbc::Error when the connection or the catalogue fails.
 void ListTables(QTreeWidget *list, const LoginFields &fields);
+
+// Adds a row for the table at the end of the table list: its text is the
+// table's shown text (the name alone in the default schema, "schema.name"
+// otherwise), and the table itself is kept beside the text. A list without a
+// selected row selects it.
+QTreeWidgetItem *AddTableRow(QTreeWidget *list, const TableName &table, const QString &defaultSchema);
+
+// The table a row of the table list names. A row that keeps no table (one
+// added as plain text) names the table of its text, in the default schema; no
+// row names no table (an empty name).
+TableName TableOfRow(const QTreeWidgetItem *row);
 
 } // namespace MSSQL

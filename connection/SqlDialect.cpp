@@ -2,6 +2,8 @@
 
 #include "platform/odbc/Connection.h"
 
+#include <QRegularExpression>
+
 std::unique_ptr<SqlDialect> SqlDialect::forConnection(odbc::Connection &connection)
 {
     if (connection.dbmsName().contains(QLatin1String("SQLite"), Qt::CaseInsensitive))
@@ -9,32 +11,39 @@ std::unique_ptr<SqlDialect> SqlDialect::forConnection(odbc::Connection &connecti
     return std::make_unique<SqlServerDialect>();
 }
 
-QString SqlDialect::selectField(const QString &table, const QString &field) const
+QString SqlDialect::quoteTable(const TableName &table) const
 {
-    return QStringLiteral("SELECT ") + quoteName(field) + QStringLiteral(" FROM ") + quoteName(table);
+    if (table.schema.isEmpty())
+        return quoteName(table.name);
+    return quoteName(table.schema) + QLatin1Char('.') + quoteName(table.name);
 }
 
-QString SqlDialect::selectForChange(const QString &table, const QString &field, const QList<KeyColumn> &key) const
+QString SqlDialect::selectField(const TableName &table, const QString &field) const
+{
+    return QStringLiteral("SELECT ") + quoteName(field) + QStringLiteral(" FROM ") + quoteTable(table);
+}
+
+QString SqlDialect::selectForChange(const TableName &table, const QString &field, const QList<KeyColumn> &key) const
 {
     const QString quoted = quoteName(field);
     QString columns = readAsText(quoted) + QStringLiteral(", ") + storedLengthOf(quoted);
     for (const KeyColumn &column : key)
         columns += QStringLiteral(", ") + quoteName(column.name);
-    return QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM ") + quoteName(table);
+    return QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM ") + quoteTable(table);
 }
 
-QString SqlDialect::updateByKey(const QString &table, const QString &field, const QList<KeyColumn> &key) const
+QString SqlDialect::updateByKey(const TableName &table, const QString &field, const QList<KeyColumn> &key) const
 {
     QString conditions;
     for (const KeyColumn &column : key)
         conditions += keyCondition(column, quoteName(column.name), QStringLiteral("?")) + QStringLiteral(" AND ");
-    return QStringLiteral("UPDATE ") + quoteName(table) + QStringLiteral(" SET ") + quoteName(field)
+    return QStringLiteral("UPDATE ") + quoteTable(table) + QStringLiteral(" SET ") + quoteName(field)
         + QStringLiteral(" = ? WHERE ") + conditions + exactlyEquals(quoteName(field), QStringLiteral("?"));
 }
 
-QString SqlDialect::updateByValue(const QString &table, const QString &field) const
+QString SqlDialect::updateByValue(const TableName &table, const QString &field) const
 {
-    return QStringLiteral("UPDATE ") + quoteName(table) + QStringLiteral(" SET ") + quoteName(field)
+    return QStringLiteral("UPDATE ") + quoteTable(table) + QStringLiteral(" SET ") + quoteName(field)
         + QStringLiteral(" = ? WHERE ") + exactlyEquals(quoteName(field), QStringLiteral("?"));
 }
 
@@ -97,9 +106,9 @@ bool EmbeddedDialect::isEngineTable(const QString &name) const
     return name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive);
 }
 
-QString EmbeddedDialect::selectNoRows(const QString &table) const
+QString EmbeddedDialect::selectNoRows(const TableName &table) const
 {
-    return QStringLiteral("SELECT * FROM ") + quoteName(table) + QStringLiteral(" LIMIT 0");
+    return QStringLiteral("SELECT * FROM ") + quoteTable(table) + QStringLiteral(" LIMIT 0");
 }
 
 namespace {
@@ -123,13 +132,40 @@ Affinity affinityOf(const QString &declaredType)
     return Affinity::Numeric;
 }
 
+// The statement with the pragmas' arguments filled in, in the order of the
+// text: "{table}" stands for the table's name and "{schema}" for ", " and its
+// schema; a table without a schema is left to the engine's own search.
+SqlQuery withTableArguments(const QString &text, const TableName &table)
+{
+    static const QRegularExpression marker(QStringLiteral("\\{(table|schema)\\}"));
+    SqlQuery query;
+    qsizetype from = 0;
+    for (const QRegularExpressionMatch &match : marker.globalMatch(text)) {
+        query.text += text.mid(from, match.capturedStart() - from);
+        from = match.capturedEnd();
+        if (match.captured(1) == QLatin1String("table")) {
+            query.text += QLatin1Char('?');
+            query.parameters << table.name;
+        }
+        if (!table.schema.isEmpty()) {
+            query.text += QStringLiteral(", ?");
+            query.parameters << table.schema;
+        }
+    }
+    query.text += text.mid(from);
+    return query;
+}
+
 } // namespace
 
-SqlQuery EmbeddedDialect::fieldLookup(const QString &table, const QString &field) const
+SqlQuery EmbeddedDialect::fieldLookup(const TableName &table, const QString &field) const
 {
     // hidden: 2 and 3 are generated columns, 1 a hidden column of a virtual table.
-    return { QStringLiteral("SELECT type, hidden <> 0, 0, '', -1 FROM pragma_table_xinfo(?) WHERE name = ? COLLATE NOCASE"),
-        { table, field } };
+    SqlQuery lookup = withTableArguments(QStringLiteral("SELECT type, hidden <> 0, 0, '', -1 "
+                                                        "FROM pragma_table_xinfo({table}) WHERE name = ? COLLATE NOCASE"),
+        table);
+    lookup.parameters << field;
+    return lookup;
 }
 
 bool EmbeddedDialect::isTextType(const QString &type) const
@@ -137,23 +173,28 @@ bool EmbeddedDialect::isTextType(const QString &type) const
     return affinityOf(type) == Affinity::Text;
 }
 
-SqlQuery EmbeddedDialect::keyLookup(const QString &table) const
+SqlQuery EmbeddedDialect::keyLookup(const TableName &table) const
 {
-    // A lone INTEGER PRIMARY KEY is the row id and never Null; any other
-    // primary key column may hold Null unless it is declared NOT NULL. An index
-    // column on the row id or on an expression has no table column (empty name).
-    return { QStringLiteral("SELECT 0, name, type, 0, 0, 0, "
-                            "CASE WHEN \"notnull\" OR (upper(type) = 'INTEGER' AND "
-                            "(SELECT count(*) FROM pragma_table_xinfo(?) WHERE pk > 0) = 1) THEN 0 ELSE 1 END, '', pk "
-                            "FROM pragma_table_xinfo(?) WHERE pk > 0 "
-                            "UNION ALL "
-                            "SELECT l.seq + 1, coalesce(x.name, ''), coalesce(x.type, ''), 0, 0, 0, "
-                            "CASE WHEN x.\"notnull\" THEN 0 ELSE 1 END, '', i.seqno "
-                            "FROM pragma_index_list(?) AS l JOIN pragma_index_info(l.name) AS i "
-                            "LEFT JOIN pragma_table_xinfo(?) AS x ON x.cid = i.cid "
-                            "WHERE l.\"unique\" = 1 AND l.partial = 0 AND l.origin <> 'pk' "
-                            "ORDER BY 1, 9"),
-        { table, table, table, table } };
+    // A lone INTEGER PRIMARY KEY is the row id and never Null, but one declared
+    // DESC is not the row id: the engine keeps it in an index of its own (origin
+    // 'pk') and lets it hold Null. Any other primary key column may hold Null
+    // unless it is declared NOT NULL. An index column on the row id or on an
+    // expression has no table column (empty name).
+    return withTableArguments(
+        QStringLiteral("SELECT 0, name, type, 0, 0, 0, "
+                       "CASE WHEN \"notnull\" OR (upper(type) = 'INTEGER' "
+                       "AND (SELECT count(*) FROM pragma_table_xinfo({table}) WHERE pk > 0) = 1 "
+                       "AND NOT EXISTS (SELECT 1 FROM pragma_index_list({table}) WHERE origin = 'pk')) "
+                       "THEN 0 ELSE 1 END, '', pk "
+                       "FROM pragma_table_xinfo({table}) WHERE pk > 0 "
+                       "UNION ALL "
+                       "SELECT l.seq + 1, coalesce(x.name, ''), coalesce(x.type, ''), 0, 0, 0, "
+                       "CASE WHEN x.\"notnull\" THEN 0 ELSE 1 END, '', i.seqno "
+                       "FROM pragma_index_list({table}) AS l JOIN pragma_index_info(l.name{schema}) AS i "
+                       "LEFT JOIN pragma_table_xinfo({table}) AS x ON x.cid = i.cid "
+                       "WHERE l.\"unique\" = 1 AND l.partial = 0 AND l.origin <> 'pk' "
+                       "ORDER BY 1, 9"),
+        table);
 }
 
 bool EmbeddedDialect::isKeyType(const KeyColumn &column) const
@@ -192,7 +233,7 @@ QString EmbeddedDialect::exactlyEquals(const QString &fieldRef, const QString &v
 }
 
 QString EmbeddedDialect::updateChunkByKey(
-    const QString &table, const QString &field, const QList<KeyColumn> &key, int records) const
+    const TableName &table, const QString &field, const QList<KeyColumn> &key, int records) const
 {
     // VALUES rows name their columns column1, column2 ...
     const int columns = int(key.size()) + 2;
@@ -201,7 +242,7 @@ QString EmbeddedDialect::updateChunkByKey(
     for (int i = 0; i < key.size(); ++i)
         conditions += keyCondition(key[i], QStringLiteral("t.") + quoteName(key[i].name), valueColumn(i + 1))
             + QStringLiteral(" AND ");
-    return QStringLiteral("UPDATE ") + quoteName(table) + QStringLiteral(" AS t SET ") + quoteName(field)
+    return QStringLiteral("UPDATE ") + quoteTable(table) + QStringLiteral(" AS t SET ") + quoteName(field)
         + QStringLiteral(" = ") + valueColumn(columns) + QStringLiteral(" FROM (VALUES ") + valueRows(records, columns)
         + QStringLiteral(") AS v WHERE ") + conditions
         + exactlyEquals(QStringLiteral("t.") + quoteName(field), valueColumn(columns - 1));
@@ -219,16 +260,16 @@ QString EmbeddedDialect::stageChunk(int pairs) const
         + valueRows(pairs, 3) + QStringLiteral(") WHERE column1 IS NOT NULL");
 }
 
-QString EmbeddedDialect::countStaged(const QString &table, const QString &field) const
+QString EmbeddedDialect::countStaged(const TableName &table, const QString &field) const
 {
-    return QStringLiteral("SELECT p.i, count(*) FROM ") + quoteName(table) + QStringLiteral(
+    return QStringLiteral("SELECT p.i, count(*) FROM ") + quoteTable(table) + QStringLiteral(
                " AS t JOIN temp.vantrell_pairs AS p ON ")
         + exactlyEquals(QStringLiteral("t.") + quoteName(field), QStringLiteral("p.o")) + QStringLiteral(" GROUP BY p.i");
 }
 
-QString EmbeddedDialect::applyStaged(const QString &table, const QString &field) const
+QString EmbeddedDialect::applyStaged(const TableName &table, const QString &field) const
 {
-    return QStringLiteral("UPDATE ") + quoteName(table) + QStringLiteral(" AS t SET ") + quoteName(field)
+    return QStringLiteral("UPDATE ") + quoteTable(table) + QStringLiteral(" AS t SET ") + quoteName(field)
         + QStringLiteral(" = p.n FROM temp.vantrell_pairs AS p WHERE ")
         + exactlyEquals(QStringLiteral("t.") + quoteName(field), QStringLiteral("p.o"));
 }

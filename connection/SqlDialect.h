@@ -1,5 +1,7 @@
 #pragma once
 
+#include "connection/TableName.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -49,14 +51,21 @@ public:
 
     // A table or field name quoted as one identifier, whatever it holds.
     virtual QString quoteName(const QString &name) const = 0;
+    // The table as statements name it: schema and name each quoted and joined by
+    // a dot, or the name alone when it has no schema.
+    QString quoteTable(const TableName &table) const;
 
     // Statements to run right after opening a connection.
     virtual QStringList sessionSetup() const = 0;
 
+    // A query whose one value is the schema in which the server looks for a
+    // table named without one; empty when the engine's catalogue names no schemas.
+    virtual QString defaultSchemaQuery() const { return {}; }
+
     // The values of one field: SELECT <field> FROM <table>.
-    QString selectField(const QString &table, const QString &field) const;
+    QString selectField(const TableName &table, const QString &field) const;
     // A query whose result has the table's columns, in order, and no rows.
-    virtual QString selectNoRows(const QString &table) const = 0;
+    virtual QString selectNoRows(const TableName &table) const = 0;
 
     // True for a table the engine keeps for itself although its catalogue calls
     // it a "TABLE"; such tables are never offered for a change.
@@ -67,7 +76,7 @@ public:
     // At most one row for the field: its type name, 1 when it is computed
     // (generated) else 0, the code page of a single-byte text type (0 when the
     // type stores Unicode), its collation and its length in bytes (-1 for max).
-    virtual SqlQuery fieldLookup(const QString &table, const QString &field) const = 0;
+    virtual SqlQuery fieldLookup(const TableName &table, const QString &field) const = 0;
     // True when a field of the type holds text that the batch change rewrites.
     virtual bool isTextType(const QString &type) const = 0;
 
@@ -75,23 +84,25 @@ public:
     // key column: group (one number per index), column name, type, max length,
     // precision, scale, nullable (1/0), collation. The primary key comes first,
     // then the other indexes in order; each index's columns in key order. A
-    // column of an index that is not a plain column has an empty name.
-    virtual SqlQuery keyLookup(const QString &table) const = 0;
+    // column of an index that is not a plain column has an empty name; a column
+    // of a type that cannot name a row is listed all the same, so its key is
+    // known to be unusable.
+    virtual SqlQuery keyLookup(const TableName &table) const = 0;
     // True when a key column of the type keeps its value exactly through the
     // text form the program reads and binds, so the key names its row again.
     virtual bool isKeyType(const KeyColumn &column) const = 0;
 
     // The field as text, the length the engine stores for it (see
     // storedLength), then the key columns.
-    QString selectForChange(const QString &table, const QString &field, const QList<KeyColumn> &key) const;
+    QString selectForChange(const TableName &table, const QString &field, const QList<KeyColumn> &key) const;
     // The length selectForChange reports for a value that was read exactly.
     virtual qsizetype storedLength(const QString &text) const = 0;
 
     // Rewrites one row, named by its key, when its field still holds the old
     // value exactly. Parameters: see updateParameters.
-    QString updateByKey(const QString &table, const QString &field, const QList<KeyColumn> &key) const;
+    QString updateByKey(const TableName &table, const QString &field, const QList<KeyColumn> &key) const;
     // Rewrites every row whose field holds exactly the old value.
-    QString updateByValue(const QString &table, const QString &field) const;
+    QString updateByValue(const TableName &table, const QString &field) const;
     // The parameters of updateByKey (with the row's key values) and of
     // updateByValue (with no key values).
     QList<QVariant> updateParameters(
@@ -102,7 +113,7 @@ public:
     // Parameters, record by record: the key values, the old text, the new text.
     // A record whose key values are all Null names no row (it pads the chunk).
     virtual QString updateChunkByKey(
-        const QString &table, const QString &field, const QList<KeyColumn> &key, int records) const = 0;
+        const TableName &table, const QString &field, const QList<KeyColumn> &key, int records) const = 0;
 
     // Without a key, (old text, new text) pairs are staged in a temporary table
     // of the session and applied with one join at the end.
@@ -111,9 +122,9 @@ public:
     // number is Null is padding.
     virtual QString stageChunk(int pairs) const = 0;
     // Per staged pair: its number and how many rows hold its old text exactly.
-    virtual QString countStaged(const QString &table, const QString &field) const = 0;
+    virtual QString countStaged(const TableName &table, const QString &field) const = 0;
     // Rewrites every row that holds a staged old text exactly.
-    virtual QString applyStaged(const QString &table, const QString &field) const = 0;
+    virtual QString applyStaged(const TableName &table, const QString &field) const = 0;
     virtual QString dropStaging() const = 0;
 
     // A query giving the numbers of the records whose new text the field
@@ -147,20 +158,21 @@ public:
     // [name] with every ']' written as ']]'.
     QString quoteName(const QString &name) const override;
     QStringList sessionSetup() const override;
-    QString selectNoRows(const QString &table) const override;
+    QString defaultSchemaQuery() const override;
+    QString selectNoRows(const TableName &table) const override;
 
-    SqlQuery fieldLookup(const QString &table, const QString &field) const override;
+    SqlQuery fieldLookup(const TableName &table, const QString &field) const override;
     bool isTextType(const QString &type) const override;
-    SqlQuery keyLookup(const QString &table) const override;
+    SqlQuery keyLookup(const TableName &table) const override;
     bool isKeyType(const KeyColumn &column) const override;
     qsizetype storedLength(const QString &text) const override;
 
     QString updateChunkByKey(
-        const QString &table, const QString &field, const QList<KeyColumn> &key, int records) const override;
+        const TableName &table, const QString &field, const QList<KeyColumn> &key, int records) const override;
     QStringList createStaging() const override;
     QString stageChunk(int pairs) const override;
-    QString countStaged(const QString &table, const QString &field) const override;
-    QString applyStaged(const QString &table, const QString &field) const override;
+    QString countStaged(const TableName &table, const QString &field) const override;
+    QString applyStaged(const TableName &table, const QString &field) const override;
     QString dropStaging() const override;
     QString unrepresentable(const FieldFacts &facts, int records) const override;
 
@@ -179,22 +191,23 @@ public:
     QStringList sessionSetup() const override;
     // The engine's bookkeeping tables: sqlite_sequence, sqlite_stat1 ...
     bool isEngineTable(const QString &name) const override;
-    QString selectNoRows(const QString &table) const override;
+    QString selectNoRows(const TableName &table) const override;
 
-    SqlQuery fieldLookup(const QString &table, const QString &field) const override;
+    // A table with a schema is looked up in that attached database.
+    SqlQuery fieldLookup(const TableName &table, const QString &field) const override;
     // Text affinity: the declared type holds CHAR, CLOB or TEXT (and not INT).
     bool isTextType(const QString &type) const override;
-    SqlQuery keyLookup(const QString &table) const override;
+    SqlQuery keyLookup(const TableName &table) const override;
     // Integer or text affinity.
     bool isKeyType(const KeyColumn &column) const override;
     qsizetype storedLength(const QString &text) const override;
 
     QString updateChunkByKey(
-        const QString &table, const QString &field, const QList<KeyColumn> &key, int records) const override;
+        const TableName &table, const QString &field, const QList<KeyColumn> &key, int records) const override;
     QStringList createStaging() const override;
     QString stageChunk(int pairs) const override;
-    QString countStaged(const QString &table, const QString &field) const override;
-    QString applyStaged(const QString &table, const QString &field) const override;
+    QString countStaged(const TableName &table, const QString &field) const override;
+    QString applyStaged(const TableName &table, const QString &field) const override;
     QString dropStaging() const override;
     bool failureRepeats(const QString &sqlState, const QString &message) const override;
 

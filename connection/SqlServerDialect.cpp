@@ -16,23 +16,38 @@ QStringList SqlServerDialect::sessionSetup() const
     return { QStringLiteral("SET TEXTSIZE 2147483647") };
 }
 
-QString SqlServerDialect::selectNoRows(const QString &table) const
+QString SqlServerDialect::defaultSchemaQuery() const
 {
-    return QStringLiteral("SELECT TOP (0) * FROM ") + quoteName(table);
+    return QStringLiteral("SELECT SCHEMA_NAME()");
 }
 
-SqlQuery SqlServerDialect::fieldLookup(const QString &table, const QString &field) const
+QString SqlServerDialect::selectNoRows(const TableName &table) const
 {
-    // sys.types joined on user_type_id = system_type_id gives the base type of
-    // alias types, and one row per column (sysname shares nvarchar's system id).
-    return { QStringLiteral("SELECT t.name, CAST(c.is_computed AS int), "
-                            "CASE WHEN t.name IN ('char', 'varchar', 'text') "
-                            "THEN CAST(COLLATIONPROPERTY(c.collation_name, 'CodePage') AS int) ELSE 0 END, "
-                            "c.collation_name, CAST(c.max_length AS int) "
-                            "FROM sys.columns AS c "
-                            "JOIN sys.types AS t ON t.user_type_id = c.system_type_id "
-                            "WHERE c.object_id = OBJECT_ID(?) AND c.name = ?"),
-        { quoteName(table), field } };
+    return QStringLiteral("SELECT TOP (0) * FROM ") + quoteTable(table);
+}
+
+namespace {
+
+// The column's own type (u) is found for every column, CLR types included; the
+// base type (b), by the system type id, only for system and alias types (a CLR
+// type's system id, 240, is the id of no type). The type name a column reports
+// is its base type's, else its own.
+const QString ColumnTypes = QStringLiteral("JOIN sys.types AS u ON u.user_type_id = c.user_type_id "
+                                           "LEFT JOIN sys.types AS b ON b.user_type_id = c.system_type_id ");
+const QString ColumnTypeName = QStringLiteral("COALESCE(b.name, u.name)");
+
+} // namespace
+
+SqlQuery SqlServerDialect::fieldLookup(const TableName &table, const QString &field) const
+{
+    return { QStringLiteral("SELECT ") + ColumnTypeName
+            + QStringLiteral(", CAST(c.is_computed AS int), "
+                             "CASE WHEN b.name IN ('char', 'varchar', 'text') "
+                             "THEN CAST(COLLATIONPROPERTY(c.collation_name, 'CodePage') AS int) ELSE 0 END, "
+                             "c.collation_name, CAST(c.max_length AS int) "
+                             "FROM sys.columns AS c ")
+            + ColumnTypes + QStringLiteral("WHERE c.object_id = OBJECT_ID(?) AND c.name = ?"),
+        { quoteTable(table), field } };
 }
 
 bool SqlServerDialect::isTextType(const QString &type) const
@@ -42,21 +57,24 @@ bool SqlServerDialect::isTextType(const QString &type) const
     return textTypes.contains(type, Qt::CaseInsensitive);
 }
 
-SqlQuery SqlServerDialect::keyLookup(const QString &table) const
+SqlQuery SqlServerDialect::keyLookup(const TableName &table) const
 {
     // Only an index that names one row by its key columns alone will do:
-    // unique, not filtered, enabled, real; included columns are no part of the key.
-    return { QStringLiteral("SELECT i.index_id, c.name, t.name, c.max_length, c.precision, c.scale, "
-                            "CAST(c.is_nullable AS int), c.collation_name "
-                            "FROM sys.indexes AS i "
-                            "JOIN sys.index_columns AS ic ON ic.object_id = i.object_id AND ic.index_id = i.index_id "
-                            "JOIN sys.columns AS c ON c.object_id = ic.object_id AND c.column_id = ic.column_id "
-                            "JOIN sys.types AS t ON t.user_type_id = c.system_type_id "
-                            "WHERE i.object_id = OBJECT_ID(?) AND i.is_unique = 1 AND i.has_filter = 0 "
-                            "AND i.is_disabled = 0 AND i.is_hypothetical = 0 "
-                            "AND ic.is_included_column = 0 AND ic.key_ordinal > 0 "
-                            "ORDER BY i.is_primary_key DESC, i.index_id, ic.key_ordinal"),
-        { quoteName(table) } };
+    // unique, not filtered, enabled, real; included columns are no part of the
+    // key. Every key column is listed whatever its type, so a key with a column
+    // of a type that cannot name a row (a CLR type, say) is known as unusable.
+    return { QStringLiteral("SELECT i.index_id, c.name, ") + ColumnTypeName
+            + QStringLiteral(", c.max_length, c.precision, c.scale, "
+                             "CAST(c.is_nullable AS int), c.collation_name "
+                             "FROM sys.indexes AS i "
+                             "JOIN sys.index_columns AS ic ON ic.object_id = i.object_id AND ic.index_id = i.index_id "
+                             "JOIN sys.columns AS c ON c.object_id = ic.object_id AND c.column_id = ic.column_id ")
+            + ColumnTypes
+            + QStringLiteral("WHERE i.object_id = OBJECT_ID(?) AND i.is_unique = 1 AND i.has_filter = 0 "
+                             "AND i.is_disabled = 0 AND i.is_hypothetical = 0 "
+                             "AND ic.is_included_column = 0 AND ic.key_ordinal > 0 "
+                             "ORDER BY i.is_primary_key DESC, i.index_id, ic.key_ordinal"),
+        { quoteTable(table) } };
 }
 
 namespace {
@@ -162,7 +180,7 @@ qsizetype SqlServerDialect::storedLength(const QString &text) const
 }
 
 QString SqlServerDialect::updateChunkByKey(
-    const QString &table, const QString &field, const QList<KeyColumn> &key, int records) const
+    const TableName &table, const QString &field, const QList<KeyColumn> &key, int records) const
 {
     QString names;
     QString conditions;
@@ -173,7 +191,7 @@ QString SqlServerDialect::updateChunkByKey(
             conditions += QStringLiteral(" AND ");
         conditions += keyCondition(key[i], QStringLiteral("t.") + quoteName(key[i].name), QStringLiteral("v.") + name);
     }
-    return QStringLiteral("UPDATE t SET ") + quoteName(field) + QStringLiteral(" = v.n FROM ") + quoteName(table)
+    return QStringLiteral("UPDATE t SET ") + quoteName(field) + QStringLiteral(" = v.n FROM ") + quoteTable(table)
         + QStringLiteral(" AS t JOIN (VALUES ") + valueRows(records, int(key.size()) + 2) + QStringLiteral(") AS v (")
         + names + QStringLiteral("o, n) ON ") + conditions + QStringLiteral(" WHERE ")
         + exactlyEquals(QStringLiteral("t.") + quoteName(field), QStringLiteral("v.o"));
@@ -194,20 +212,20 @@ QString SqlServerDialect::stageChunk(int pairs) const
         + valueRows(pairs, 3) + QStringLiteral(") AS v (i, o, n) WHERE v.i IS NOT NULL");
 }
 
-QString SqlServerDialect::countStaged(const QString &table, const QString &field) const
+QString SqlServerDialect::countStaged(const TableName &table, const QString &field) const
 {
     // The rows counted stay locked until the change is committed, so the
     // counts still hold when the rows are changed.
     const QString fieldRef = QStringLiteral("t.") + quoteName(field);
-    return QStringLiteral("SELECT p.i, COUNT_BIG(*) FROM ") + quoteName(table)
+    return QStringLiteral("SELECT p.i, COUNT_BIG(*) FROM ") + quoteTable(table)
         + QStringLiteral(" AS t WITH (UPDLOCK, HOLDLOCK) JOIN #vantrell_pairs AS p ON ")
         + matchesStaged(fieldRef, exactlyEquals(fieldRef, QStringLiteral("p.o"))) + QStringLiteral(" GROUP BY p.i");
 }
 
-QString SqlServerDialect::applyStaged(const QString &table, const QString &field) const
+QString SqlServerDialect::applyStaged(const TableName &table, const QString &field) const
 {
     const QString fieldRef = QStringLiteral("t.") + quoteName(field);
-    return QStringLiteral("UPDATE t SET ") + quoteName(field) + QStringLiteral(" = p.n FROM ") + quoteName(table)
+    return QStringLiteral("UPDATE t SET ") + quoteName(field) + QStringLiteral(" = p.n FROM ") + quoteTable(table)
         + QStringLiteral(" AS t JOIN #vantrell_pairs AS p ON ")
         + matchesStaged(fieldRef, exactlyEquals(fieldRef, QStringLiteral("p.o")));
 }

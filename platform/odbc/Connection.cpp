@@ -5,6 +5,8 @@
 #include "platform/odbc/Statement.h"
 #include "platform/odbc/WideText.h"
 
+#include <limits>
+
 namespace odbc {
 
 namespace {
@@ -78,10 +80,18 @@ void Connection::open(const QString &connectionString)
     if (m_mode == ModeReadWrite)
         SQLSetConnectAttrW(dbc, SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_WRITE), 0);
 
+    // The length travels as a 16-bit count. A longer string goes as one that
+    // ends at its terminating null instead, so it is never cut at a wrapped
+    // count; a null inside the string would end it early, so it is refused.
+    if (connectionString.contains(QChar(u'\0')))
+        throw Failure(QStringLiteral("The connection string holds a null character, where the driver would take it "
+                                     "to end; it was not used."));
     auto wide = toWide(connectionString);
+    const SQLSMALLINT length = connectionString.size() <= std::numeric_limits<SQLSMALLINT>::max()
+        ? SQLSMALLINT(connectionString.size())
+        : SQLSMALLINT(SQL_NTS);
     SQLSMALLINT outLength = 0;
-    check(SQLDriverConnectW(dbc, nullptr, wide.data(), SQLSMALLINT(connectionString.size()), nullptr, 0, &outLength,
-              SQL_DRIVER_NOPROMPT),
+    check(SQLDriverConnectW(dbc, nullptr, wide.data(), length, nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT),
         SQL_HANDLE_DBC, dbc, "SQLDriverConnect");
     m_open = true;
 }

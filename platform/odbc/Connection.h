@@ -37,7 +37,8 @@ public:
     int commandTimeout() const { return m_commandTimeout; }
     int connectionTimeout() const { return m_connectionTimeout; }
 
-    // Opens the connection from an ODBC connection string, never prompting.
+    // Opens the connection from an ODBC connection string of any length, never
+    // prompting. A string that holds a null character is refused (Failure).
     void open(const QString &connectionString);
     void close() noexcept;
     bool isOpen() const { return m_open; }

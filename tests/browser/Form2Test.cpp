@@ -228,6 +228,38 @@ private slots:
         QVERIFY(boxes->shown.isEmpty());
     }
 
+    void tableRowsNameTheirSchema_data()
+    {
+        QTest::addColumn<QString>("schema");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("the database's own schema") << "main" << true;
+        QTest::newRow("a schema that is not there") << "nowhere" << false;
+    }
+
+    void tableRowsNameTheirSchema()
+    {
+        // The row shows "schema.t": its text names no table, the schema kept beside it does.
+        QFETCH(QString, schema);
+        QFETCH(bool, found);
+        db->table("t", "a TEXT, b TEXT", "a", { "one", "two" });
+        makeForm();
+        MSSQL::AddTableRow(form->ListView1, { schema, "t" }, QString());
+        QCOMPARE(rowTexts(form->ListView1), QStringList { schema + ".t" });
+        form->ListView1_Click();
+        if (!found) {
+            QCOMPARE(boxes->shown.size(), 1);
+            QVERIFY2(boxes->shown[0].text.contains("nowhere") && boxes->shown[0].text.contains("at line 104"),
+                qPrintable(boxes->shown[0].text));
+            return;
+        }
+        QVERIFY2(boxes->shown.isEmpty(), qPrintable(boxes->texts().join('\n')));
+        QCOMPARE(rowTexts(form->ListView2), QStringList({ "a", "b" }));
+        QCOMPARE(rowTexts(form->ListView3), QStringList({ "one", "two" }));
+        form->PushButton1_Click(); // the remembered mode: UPPER CASE
+        QCOMPARE(boxes->texts(), QStringList { "Done." });
+        QCOMPARE(db->column("t", "a"), (QVariantList { "ONE", "TWO" }));
+    }
+
     void emptyFieldListOpensNothing()
     {
         makeForm();

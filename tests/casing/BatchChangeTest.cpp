@@ -22,7 +22,7 @@ struct Recorder {
     std::function<void(int)> onYield; // gets the record position
     int stopAt = -1; // the record position before which the run is told to stop
 
-    BatchChange::Result run(const LoginFields &fields, const QString &table = "t", const QString &field = "v")
+    BatchChange::Result run(const LoginFields &fields, const TableName &table = { {}, "t" }, const QString &field = "v")
     {
         return BatchChange(fields, table, field, callbacks()).run();
     }
@@ -152,25 +152,39 @@ private slots:
     {
         QTest::addColumn<QString>("schema"); // statements separated by ';'
         QTest::addColumn<bool>("byKey");
-        QTest::newRow("integer primary key") << "CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)" << true;
+        QTest::addColumn<bool>("nullKeys"); // the rows are written with Null in every column but v
+        QTest::newRow("integer primary key") << "CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)" << true << false;
+        // The row id: a Null written to it becomes the next number.
+        QTest::newRow("integer primary key, Null written")
+            << "CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)" << true << true;
+        // Not the row id: it keeps Null, which names no row.
+        QTest::newRow("integer primary key desc, Null written")
+            << "CREATE TABLE t (id INTEGER PRIMARY KEY DESC, v TEXT)" << false << true;
         QTest::newRow("text primary key, not null")
-            << "CREATE TABLE t (code VARCHAR(5) NOT NULL PRIMARY KEY, v TEXT)" << true;
-        QTest::newRow("text primary key, nullable") << "CREATE TABLE t (code VARCHAR(5) PRIMARY KEY, v TEXT)" << false;
+            << "CREATE TABLE t (code VARCHAR(5) NOT NULL PRIMARY KEY, v TEXT)" << true << false;
+        QTest::newRow("text primary key, nullable")
+            << "CREATE TABLE t (code VARCHAR(5) PRIMARY KEY, v TEXT)" << false << false;
         QTest::newRow("two-column key")
-            << "CREATE TABLE t (a INT NOT NULL, b TEXT NOT NULL, v TEXT, PRIMARY KEY (a, b))" << true;
-        QTest::newRow("real primary key") << "CREATE TABLE t (id REAL NOT NULL PRIMARY KEY, v TEXT)" << false;
+            << "CREATE TABLE t (a INT NOT NULL, b TEXT NOT NULL, v TEXT, PRIMARY KEY (a, b))" << true << false;
+        QTest::newRow("real primary key") << "CREATE TABLE t (id REAL NOT NULL PRIMARY KEY, v TEXT)" << false << false;
         const QString notNull = QStringLiteral("CREATE TABLE t (n INT NOT NULL, v TEXT);");
-        QTest::newRow("unique not null") << notNull + "CREATE UNIQUE INDEX t_n ON t (n)" << true;
-        QTest::newRow("unique nullable") << "CREATE TABLE t (n INT, v TEXT);CREATE UNIQUE INDEX t_n ON t (n)" << false;
-        QTest::newRow("unique partial") << notNull + "CREATE UNIQUE INDEX t_n ON t (n) WHERE n > 0" << false;
-        QTest::newRow("unique on an expression") << notNull + "CREATE UNIQUE INDEX t_n ON t (n, abs(n))" << false;
-        QTest::newRow("plain index") << notNull + "CREATE INDEX t_n ON t (n)" << false;
+        QTest::newRow("unique not null") << notNull + "CREATE UNIQUE INDEX t_n ON t (n)" << true << false;
+        QTest::newRow("unique nullable") << "CREATE TABLE t (n INT, v TEXT);CREATE UNIQUE INDEX t_n ON t (n)" << false
+                                         << false;
+        QTest::newRow("unique partial") << notNull + "CREATE UNIQUE INDEX t_n ON t (n) WHERE n > 0" << false << false;
+        QTest::newRow("unique on an expression")
+            << notNull + "CREATE UNIQUE INDEX t_n ON t (n, abs(n))" << false << false;
+        QTest::newRow("unique with a column of no key type")
+            << "CREATE TABLE t (n INT NOT NULL, r REAL NOT NULL, v TEXT);CREATE UNIQUE INDEX t_nr ON t (n, r)" << false
+            << false;
+        QTest::newRow("plain index") << notNull + "CREATE INDEX t_n ON t (n)" << false << false;
     }
 
     void keyChoice()
     {
         QFETCH(QString, schema);
         QFETCH(bool, byKey);
+        QFETCH(bool, nullKeys);
         TestDatabase db;
         for (const QString &statement : schema.split(';'))
             db.exec(statement);
@@ -178,7 +192,9 @@ private slots:
         for (int row = 1; row <= 3; ++row) {
             QStringList values;
             for (const QString &column : columns)
-                values << (column == "v" ? QStringLiteral("'a b %1'").arg(row) : QString::number(row));
+                values << (column == "v" ? QStringLiteral("'a b %1'").arg(row)
+                        : nullKeys       ? QStringLiteral("NULL")
+                                         : QString::number(row));
             db.exec(QStringLiteral("INSERT INTO t (%1) VALUES (%2)").arg(columns.join(','), values.join(',')));
         }
 
@@ -231,7 +247,7 @@ private slots:
         db.table(table, "\"group\" INTEGER PRIMARY KEY, \"select\" TEXT", "select", { "new york", "o'neil" });
 
         Recorder recorder { "Proper Case" };
-        const BatchChange::Result result = recorder.run(db.fields(), table, "select");
+        const BatchChange::Result result = recorder.run(db.fields(), { {}, table }, "select");
         QVERIFY(recorder.failures.isEmpty());
         QVERIFY(result.byKey);
         QCOMPARE(result.recordsChanged, 2);
@@ -243,17 +259,21 @@ private slots:
     {
         QTest::addColumn<bool>("reachable");
         QTest::addColumn<bool>("local");
+        QTest::addColumn<QString>("schema");
         QTest::addColumn<QString>("table");
         QTest::addColumn<int>("line");
-        QTest::newRow("cannot open") << false << false << "t" << 118;
-        QTest::newRow("cannot open, local") << false << true << "t" << 116;
-        QTest::newRow("no such table") << true << false << "missing" << 120;
+        QTest::newRow("cannot open") << false << false << QString() << "t" << 118;
+        QTest::newRow("cannot open, local") << false << true << QString() << "t" << 116;
+        QTest::newRow("no such table") << true << false << QString() << "missing" << 120;
+        QTest::newRow("no such schema") << true << false << "nowhere"
+                                        << "t" << 120;
     }
 
     void failuresBeforeTheFirstRecord()
     {
         QFETCH(bool, reachable);
         QFETCH(bool, local);
+        QFETCH(QString, schema);
         QFETCH(QString, table);
         TestDatabase db;
         db.table("t", Keyed, "v", { "abc" });
@@ -261,7 +281,7 @@ private slots:
         fields.localConnection = local;
 
         Recorder recorder { "UPPER CASE" };
-        const BatchChange::Result result = recorder.run(fields, table);
+        const BatchChange::Result result = recorder.run(fields, { schema, table });
         QCOMPARE(result.outcome, BatchChange::Outcome::NotStarted);
         QCOMPARE(recorder.failures.size(), 1);
         QTEST(recorder.failures.first().line, "line");

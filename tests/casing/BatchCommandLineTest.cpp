@@ -31,7 +31,7 @@ private slots:
             << QStringList { "--mode", "lower" }
             << "CREATE TRIGGER refuse BEFORE UPDATE ON t BEGIN SELECT RAISE(ABORT, 'no'); END" << 1
             << "1 left unchanged (0 changed by someone else since they were read, 0 not representable in the "
-               "field's code page, 1 refused by the server)"
+               "field's code page, 1 refused by the server, 0 not read exactly, 0 not reached)"
             << "vantrell: [SQLite]no" << untouched;
         QTest::newRow("password on the command line")
             << QStringList { "--mode", "upper", "--password", "x" } << "" << 2 << ""
@@ -44,6 +44,10 @@ private slots:
             "/nonexistent-vantrell/x.sqlite" }
                                      << "" << 2 << ""
                                      << "could not connect" << untouched;
+        QTest::newRow("schema") << QStringList { "--mode", "upper", "--schema", "main" } << "" << 0 << "2 rows changed"
+                                << "" << QVariantList { "HELLO WORLD", QVariant(), "O'NEIL", "HELLO WORLD" };
+        QTest::newRow("no such schema") << QStringList { "--mode", "upper", "--schema", "nowhere" } << "" << 2 << ""
+                                        << "nowhere" << untouched;
         QTest::newRow("not a text field") << QStringList { "--mode", "upper", "--field", "id" } << "" << 2 << ""
                                           << "not text" << untouched;
     }
@@ -94,7 +98,8 @@ private slots:
         QVERIFY(program.waitForFinished(60000));
         QCOMPARE(program.exitCode(), 0);
         const QString output = QString::fromUtf8(program.readAllStandardOutput());
-        for (const char *word : { "--batch", "--table", "--field", "--mode", "VANTRELL_PASSWORD", "Exit status" })
+        for (const char *word : { "--batch", "--table", "--schema", "default schema", "--field", "--mode",
+                 "VANTRELL_PASSWORD", "Exit status" })
             QVERIFY2(output.contains(word), word);
     }
 };

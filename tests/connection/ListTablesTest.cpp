@@ -25,6 +25,44 @@ private slots:
         // Creation order, not sorted; views and every name with SYS in any case left out.
         QCOMPARE(rowTexts(&list), QStringList({ "Customers", "Syntax", "Orders", "my table]", "a\"quote", "Zebra" }));
         QCOMPARE(list.currentItem(), list.topLevelItem(0));
+        // The engine's catalogue names no schemas: each row names its table alone.
+        QCOMPARE(MSSQL::TableOfRow(list.topLevelItem(3)), (TableName { {}, "my table]" }));
+    }
+
+    void rowsShowTheirSchemaAndKeepIt_data()
+    {
+        QTest::addColumn<QString>("defaultSchema");
+        QTest::addColumn<QStringList>("schemas"); // one table named Orders in each
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("default and other schema")
+            << "dbo" << QStringList { "dbo", "sales" } << QStringList { "Orders", "sales.Orders" };
+        QTest::newRow("neither the default")
+            << "me" << QStringList { "sales", "dbo" } << QStringList { "sales.Orders", "dbo.Orders" };
+        QTest::newRow("schema names differ in case")
+            << "dbo" << QStringList { "Dbo", "dbo" } << QStringList { "Dbo.Orders", "Orders" };
+        QTest::newRow("no default schema known")
+            << "" << QStringList { "", "sales" } << QStringList { "Orders", "sales.Orders" };
+    }
+
+    void rowsShowTheirSchemaAndKeepIt()
+    {
+        QFETCH(QString, defaultSchema);
+        QFETCH(QStringList, schemas);
+        QTreeWidget list;
+        for (const QString &schema : schemas)
+            MSSQL::AddTableRow(&list, { schema, "Orders" }, defaultSchema);
+        QTEST(rowTexts(&list), "shown");
+        QCOMPARE(list.currentItem(), list.topLevelItem(0));
+        for (int i = 0; i < schemas.size(); ++i)
+            QCOMPARE(MSSQL::TableOfRow(list.topLevelItem(i)), (TableName { schemas[i], "Orders" }));
+    }
+
+    void rowWithoutSchemaNamesItsText()
+    {
+        QTreeWidget list;
+        fillRows(&list, { "sales.Orders" });
+        QCOMPARE(MSSQL::TableOfRow(list.topLevelItem(0)), (TableName { {}, "sales.Orders" }));
+        QCOMPARE(MSSQL::TableOfRow(nullptr), TableName {});
     }
 
     void engineBookkeepingTablesAreLeftOut()

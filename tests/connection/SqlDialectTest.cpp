@@ -1,8 +1,13 @@
 #include "connection/SqlDialect.h"
+#include "connection/OpeningProfile.h"
+#include "platform/odbc/Connection.h"
+#include "support/TestDatabase.h"
 
 #include <QTest>
 
-// The SQL Server text is checked on its own: no SQL Server runs in these tests.
+// How each dialect names tables and fields. The SQL Server text is checked on
+// its own (no SQL Server runs in these tests); the embedded engine's naming of
+// a schema is run, with an attached database as the schema.
 class SqlDialectTest : public QObject {
     Q_OBJECT
 
@@ -12,11 +17,21 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("sqlServer");
         QTest::addColumn<QString>("embedded");
-        QTest::newRow("plain") << "City" << "[City]" << "\"City\"";
-        QTest::newRow("blanks") << "Post Code" << "[Post Code]" << "\"Post Code\"";
-        QTest::newRow("bracket") << "a]b" << "[a]]b]" << "\"a]b\"";
-        QTest::newRow("injection") << "x]; DROP TABLE t; --" << "[x]]; DROP TABLE t; --]" << "\"x]; DROP TABLE t; --\"";
-        QTest::newRow("double quote") << "say \"hi\"" << "[say \"hi\"]" << "\"say \"\"hi\"\"\"";
+        QTest::newRow("plain") << "City"
+                               << "[City]"
+                               << "\"City\"";
+        QTest::newRow("blanks") << "Post Code"
+                                << "[Post Code]"
+                                << "\"Post Code\"";
+        QTest::newRow("bracket") << "a]b"
+                                 << "[a]]b]"
+                                 << "\"a]b\"";
+        QTest::newRow("injection") << "x]; DROP TABLE t; --"
+                                   << "[x]]; DROP TABLE t; --]"
+                                   << "\"x]; DROP TABLE t; --\"";
+        QTest::newRow("double quote") << "say \"hi\""
+                                      << "[say \"hi\"]"
+                                      << "\"say \"\"hi\"\"\"";
     }
 
     void quoting()
@@ -26,15 +41,94 @@ private slots:
         QTEST(EmbeddedDialect().quoteName(name), "embedded");
     }
 
-    void sqlServerStatements()
+    void tablesWithAndWithoutSchema_data()
+    {
+        QTest::addColumn<QString>("schema");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("sqlServer");
+        QTest::addColumn<QString>("embedded");
+        QTest::newRow("no schema: the name alone") << ""
+                                                   << "Orders"
+                                                   << "[Orders]"
+                                                   << "\"Orders\"";
+        QTest::newRow("schema") << "sales"
+                                << "Orders"
+                                << "[sales].[Orders]"
+                                << "\"sales\".\"Orders\"";
+        QTest::newRow("dots stay inside") << "a.b"
+                                          << "c.d"
+                                          << "[a.b].[c.d]"
+                                          << "\"a.b\".\"c.d\"";
+        QTest::newRow("brackets doubled in each part") << "s]x"
+                                                       << "t]y"
+                                                       << "[s]]x].[t]]y]"
+                                                       << "\"s]x\".\"t]y\"";
+    }
+
+    void tablesWithAndWithoutSchema()
+    {
+        QFETCH(QString, schema);
+        QFETCH(QString, name);
+        QFETCH(QString, sqlServer);
+        const TableName table { schema, name };
+        QTEST(EmbeddedDialect().quoteTable(table), "embedded");
+        SqlServerDialect dialect;
+        QCOMPARE(dialect.quoteTable(table), sqlServer);
+        // Every statement and look-up names the table the same way; OBJECT_ID gets the same text.
+        QVERIFY(dialect.selectField(table, "City").endsWith(" FROM " + sqlServer));
+        QVERIFY(dialect.selectNoRows(table).endsWith(" FROM " + sqlServer));
+        QVERIFY(dialect.selectForChange(table, "City", {}).endsWith(" FROM " + sqlServer));
+        QVERIFY(dialect.updateByValue(table, "City").startsWith("UPDATE " + sqlServer + " SET "));
+        QVERIFY(dialect.updateByKey(table, "City", { { "Id", "int", 4, 10, 0, {} } })
+                    .startsWith("UPDATE " + sqlServer + " SET "));
+        QCOMPARE(dialect.fieldLookup(table, "City").parameters, (QList<QVariant> { sqlServer, "City" }));
+        QCOMPARE(dialect.keyLookup(table).parameters, QList<QVariant> { sqlServer });
+        QVERIFY(dialect.fieldLookup(table, "City").text.contains("OBJECT_ID(?)"));
+        QVERIFY(dialect.keyLookup(table).text.contains("OBJECT_ID(?)"));
+    }
+
+    void sqlServerSession()
     {
         SqlServerDialect dialect;
-        QCOMPARE(dialect.selectField("Customers", "City"), QStringLiteral("SELECT [City] FROM [Customers]"));
-        QCOMPARE(dialect.selectNoRows("My]Table"), QStringLiteral("SELECT TOP (0) * FROM [My]]Table]"));
-        QCOMPARE(dialect.sessionSetup(), QStringList{"SET TEXTSIZE 2147483647"});
+        QCOMPARE(dialect.sessionSetup(), QStringList { "SET TEXTSIZE 2147483647" });
+        QVERIFY(dialect.defaultSchemaQuery().contains("SCHEMA_NAME()"));
+        QVERIFY(EmbeddedDialect().defaultSchemaQuery().isEmpty());
+    }
+
+    void embeddedSchemaIsAnAttachedDatabase()
+    {
+        // Two tables named t: one in the database itself, one in the database attached as "sales".
+        TestDatabase db;
+        TestDatabase other;
+        db.table("t", "id INTEGER PRIMARY KEY, v TEXT", "v", { "main one" });
+        other.exec("CREATE TABLE t (k TEXT NOT NULL UNIQUE, w REAL, v TEXT)");
+        other.exec("INSERT INTO t VALUES ('a', 1.5, 'sales one'), ('b', 2.5, 'sales two')");
+        auto connection = openConnection(OpeningProfile::CanConnect, db.fields());
+        connection->execute("ATTACH DATABASE ? AS sales", { other.path() });
+
+        EmbeddedDialect dialect;
+        const TableName own { {}, "t" };
+        const TableName sales { "sales", "t" };
+        QCOMPARE(connection->query(dialect.selectNoRows(sales)).fieldNames(), QStringList({ "k", "w", "v" }));
+        QCOMPARE(connection->query(dialect.selectField(sales, "v")).value(0).toString(), QStringLiteral("sales one"));
+        QCOMPARE(connection->query(dialect.selectField(own, "v")).value(0).toString(), QStringLiteral("main one"));
+
+        const auto run = [&](const SqlQuery &query) { return connection->query(query.text, query.parameters); };
+        QCOMPARE(run(dialect.fieldLookup(sales, "w")).value(0).toString(), QStringLiteral("REAL"));
+        QVERIFY(run(dialect.fieldLookup(own, "w")).eof());
+        QCOMPARE(run(dialect.keyLookup(sales)).value(1).toString(), QStringLiteral("k"));
+        QCOMPARE(run(dialect.keyLookup(own)).value(1).toString(), QStringLiteral("id"));
+
+        const QList<KeyColumn> key { { "k", "TEXT", 0, 0, 0, {} } };
+        QCOMPARE(connection->execute(
+                     dialect.updateByKey(sales, "v", key), dialect.updateParameters("SALES TWO", { "b" }, "sales two")),
+            1);
+        QCOMPARE(
+            connection->execute(dialect.updateByValue(own, "v"), dialect.updateParameters("MAIN", {}, "main one")), 1);
+        QCOMPARE(other.column("t", "v"), (QVariantList { "sales one", "SALES TWO" }));
+        QCOMPARE(db.column("t", "v"), QVariantList { "MAIN" });
     }
 };
 
-
-QTEST_APPLESS_MAIN(SqlDialectTest)
+QTEST_GUILESS_MAIN(SqlDialectTest)
 #include "SqlDialectTest.moc"

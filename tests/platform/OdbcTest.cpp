@@ -1,3 +1,4 @@
+#include "connection/ConnectionString.h"
 #include "connection/OpeningProfile.h"
 #include "connection/SqlDialect.h"
 #include "platform/odbc/Connection.h"
@@ -57,6 +58,45 @@ private slots:
         QCOMPARE(records.value(0).toString(), unicode);
         records.moveNext();
         QCOMPARE(records.value(0).toString(), longText);
+    }
+
+    void connectionStringOfAnyLengthArrivesWhole_data()
+    {
+        QTest::addColumn<int>("length"); // of the whole string, reached with a long password at its end
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("short") << 200 << "localhost" << true;
+        QTest::newRow("longer than a 16-bit signed count") << 40000 << "localhost" << true;
+        // A 16-bit count would wrap to 20 and cut the string before the database.
+        QTest::newRow("longer than a 16-bit count") << 65536 + 20 << "localhost" << true;
+        QTest::newRow("a null character inside") << 200 << "local" + QString(1, QChar(0)) + "host" << false;
+    }
+
+    void connectionStringOfAnyLengthArrivesWhole()
+    {
+        QFETCH(int, length);
+        QFETCH(QString, server);
+        QFETCH(bool, opens);
+        TestDatabase db;
+        db.table("t", "v TEXT", "v", { "reached" });
+        LoginFields fields = db.fields();
+        fields.server = server;
+        fields.localConnection = true;
+        fields.password = QString(length - BuildConnectionString(fields).size(), QLatin1Char('p'));
+        QCOMPARE(BuildConnectionString(fields).size(), length);
+        odbc::Connection connection;
+        if (!opens) {
+            try {
+                openWithProfile(connection, OpeningProfile::CanConnect, fields);
+                QFAIL("the open should be refused");
+            } catch (const Failure &e) {
+                QVERIFY2(e.description().contains("null character"), qPrintable(e.description()));
+            }
+            QVERIFY(!connection.isOpen());
+            return;
+        }
+        openWithProfile(connection, OpeningProfile::CanConnect, fields);
+        QCOMPARE(connection.query("SELECT v FROM t").value(0).toString(), QStringLiteral("reached"));
     }
 
     void failedOpenCarriesDriverMessage()
