@@ -32,8 +32,8 @@ struct Pending {
     int pair = -1; // without a key: the staged pair it belongs to
 };
 
-// Without a key, one pair per distinct old text; every record holding that
-// text counts with it.
+// Without a key, one pair per distinct old text: its first record decides
+// the new text, and every later record of that text counts with it.
 struct Pair {
     QString oldText;
     QString newText;
@@ -150,7 +150,6 @@ private:
     int m_chunkCapacity = ChunkRecords;
 
     QList<Pending> m_pending;
-    int m_newPairs = 0; // pairs of the pending records not staged yet
     QElapsedTimer m_chunkAge;
     std::unique_ptr<odbc::Statement> m_chunkUpdate;
     std::unique_ptr<odbc::Statement> m_singleUpdate;
@@ -159,6 +158,7 @@ private:
 
     QList<Pair> m_pairs;
     QHash<QString, int> m_pairOf;
+    QHash<QString, qsizetype> m_occurrences; // without a key: rows per text in the snapshot
     bool m_stagingMade = false;
 
     QSet<QString> m_reported;
@@ -266,7 +266,15 @@ bool Run::prepareSteps()
     // and the new text per staged pair.
     m_chunkCapacity = std::min(ChunkRecords, ChunkParameters / int(m_key.size() + 2));
 
-    if (!attempt(BatchChange::LineRecordCount, [&] { m_result.recordsRead = m_records.recordCount(); }))
+    if (!attempt(BatchChange::LineRecordCount, [&] {
+            m_result.recordsRead = m_records.recordCount();
+            if (m_key.isEmpty()) {
+                for (; !m_records.eof(); m_records.moveNext())
+                    if (const QVariant value = m_records.value(0); value.isValid())
+                        ++m_occurrences[value.toString()];
+                m_records.moveFirst();
+            }
+        }))
         return false;
 
     if (m_callbacks.started) {
@@ -380,21 +388,17 @@ void Run::visitRecord(Case::Mode mode)
 
     Pending pending { mode, { keyValues, oldText, newText } };
     if (m_key.isEmpty()) {
-        // The first record of a value decides its new text; the others count with it.
-        auto found = m_pairOf.constFind(oldText);
-        if (found == m_pairOf.constEnd()) {
-            found = m_pairOf.insert(oldText, int(m_pairs.size()));
-            m_pairs.append(Pair { oldText, newText, mode });
-            ++m_newPairs;
-        }
-        Pair &pair = m_pairs[*found];
-        if (pair.unrepresentable || pair.refused) {
-            ++(pair.unrepresentable ? m_result.notRepresentable : m_result.rejected);
+        if (const auto found = m_pairOf.constFind(oldText); found != m_pairOf.constEnd()) {
+            Pair &pair = m_pairs[*found];
+            if (pair.unrepresentable || pair.refused)
+                ++(pair.unrepresentable ? m_result.notRepresentable : m_result.rejected);
+            else
+                ++pair.records;
             return;
         }
-        ++pair.records;
-        pending.pair = *found;
-        pending.change.newText = pair.newText;
+        pending.pair = int(m_pairs.size());
+        m_pairOf.insert(oldText, pending.pair);
+        m_pairs.append(Pair { oldText, newText, mode, 1 });
     }
     if (m_pending.isEmpty())
         m_chunkAge.start();
@@ -403,11 +407,8 @@ void Run::visitRecord(Case::Mode mode)
 
 bool Run::chunkIsDue() const
 {
-    if (m_pending.isEmpty())
-        return false;
-    // Without a key only the pairs not staged yet take parameters.
-    const qsizetype size = m_key.isEmpty() ? m_newPairs : m_pending.size();
-    return size >= m_chunkCapacity || m_chunkAge.elapsed() >= ChunkMilliseconds;
+    return !m_pending.isEmpty()
+        && (m_pending.size() >= m_chunkCapacity || m_chunkAge.elapsed() >= ChunkMilliseconds);
 }
 
 bool Run::flush()
@@ -416,33 +417,30 @@ bool Run::flush()
         return true;
     const Case::Mode mode = m_pending.first().mode;
     dropUnrepresentable();
-    if (m_pending.isEmpty()) {
-        m_newPairs = 0;
+    if (m_pending.isEmpty())
         return true;
-    }
     if (m_callbacks.beforeSend) {
+        // Without a key a pair changes every row of its old text: one record per row.
         QList<BatchChange::PlannedChange> changes;
         changes.reserve(m_pending.size());
-        for (const Pending &pending : m_pending)
-            changes << pending.change;
+        for (const Pending &pending : m_pending) {
+            const qsizetype rows = pending.pair < 0 ? 1 : m_occurrences.value(pending.change.oldText, 1);
+            for (qsizetype row = 0; row < rows; ++row)
+                changes << pending.change;
+        }
         if (!m_callbacks.beforeSend(changes)) {
             m_pending.clear();
             m_result.outcome = BatchChange::Outcome::Declined;
             return false;
         }
     }
-    if (m_dryRun) {
-        for (const Pending &pending : m_pending)
-            if (pending.pair >= 0)
-                m_pairs[pending.pair].staged = true;
-        m_result.recordsChanged += m_pending.size();
-    } else if (m_key.isEmpty()) {
+    if (m_key.isEmpty())
         stagePairs(mode);
-    } else {
+    else if (m_dryRun)
+        m_result.recordsChanged += m_pending.size();
+    else
         sendByKey(mode);
-    }
     m_pending.clear();
-    m_newPairs = 0;
     return true;
 }
 
@@ -463,34 +461,15 @@ void Run::dropUnrepresentable()
     const QString check = m_dialect->unrepresentable(m_facts, m_chunkCapacity);
     if (check.isEmpty())
         return;
-    // Each new text is asked about once: a pending record's, or without a key
-    // a pair's that was not staged yet.
-    QList<QString> texts;
-    QList<qsizetype> textOf(m_pending.size(), -1);
-    QHash<int, qsizetype> textOfPair;
-    for (qsizetype i = 0; i < m_pending.size(); ++i) {
-        const Pending &pending = m_pending[i];
-        if (pending.pair < 0) {
-            textOf[i] = texts.size();
-            texts << pending.change.newText;
-        } else if (!m_pairs[pending.pair].staged) {
-            auto found = textOfPair.constFind(pending.pair);
-            if (found == textOfPair.constEnd()) {
-                found = textOfPair.insert(pending.pair, texts.size());
-                texts << pending.change.newText;
-            }
-            textOf[i] = *found;
-        }
-    }
     enum class Verdict { Fits, Unfit, Unchecked };
-    QList<Verdict> verdicts(texts.size(), Verdict::Fits);
+    QList<Verdict> verdicts(m_pending.size(), Verdict::Fits);
     bool allFit = true;
-    for (qsizetype from = 0; from < texts.size(); from += m_chunkCapacity) {
-        const qsizetype count = std::min<qsizetype>(m_chunkCapacity, texts.size() - from);
+    for (qsizetype from = 0; from < m_pending.size(); from += m_chunkCapacity) {
+        const qsizetype count = std::min<qsizetype>(m_chunkCapacity, m_pending.size() - from);
         QList<QVariant> parameters;
         parameters.reserve(2 * m_chunkCapacity);
         for (qsizetype i = from; i < from + count; ++i)
-            parameters << QString::number(i) << texts[i];
+            parameters << QString::number(i) << m_pending[i].change.newText;
         // Unused rows are padding, so the query has one shape.
         while (parameters.size() < 2 * m_chunkCapacity)
             parameters << QVariant();
@@ -513,18 +492,19 @@ void Run::dropUnrepresentable()
     QList<Pending> kept;
     kept.reserve(m_pending.size());
     for (qsizetype i = 0; i < m_pending.size(); ++i) {
-        const Verdict verdict = textOf[i] < 0 ? Verdict::Fits : verdicts[textOf[i]];
+        const Verdict verdict = verdicts[i];
         if (verdict == Verdict::Fits) {
             kept.append(std::move(m_pending[i]));
             continue;
         }
+        qsizetype records = 1;
         if (m_pending[i].pair >= 0) {
             Pair &pair = m_pairs[m_pending[i].pair];
-            --pair.records;
             pair.unrepresentable = verdict == Verdict::Unfit;
             pair.refused = verdict == Verdict::Unchecked;
+            records = pair.records;
         }
-        ++(verdict == Verdict::Unfit ? m_result.notRepresentable : m_result.rejected);
+        (verdict == Verdict::Unfit ? m_result.notRepresentable : m_result.rejected) += records;
     }
     m_pending = std::move(kept);
 }
@@ -590,42 +570,42 @@ void Run::redoByKey()
 // Without a key: the chunk's new pairs go to the staging table.
 void Run::stagePairs(Case::Mode mode)
 {
+    for (const Pending &pending : m_pending)
+        m_pairs[pending.pair].staged = true;
+    if (m_dryRun)
+        return;
     QList<QVariant> parameters;
     parameters.reserve(3 * m_chunkCapacity);
-    QList<int> staged;
-    for (const Pending &pending : m_pending) {
-        Pair &pair = m_pairs[pending.pair];
-        if (pair.staged)
-            continue;
-        pair.staged = true;
-        staged << pending.pair;
-        parameters << QString::number(pending.pair) << pair.oldText << pair.newText;
-    }
-    for (qsizetype from = 0; from < staged.size(); from += m_chunkCapacity) {
-        QList<QVariant> chunk = parameters.mid(3 * from, 3 * m_chunkCapacity);
-        while (chunk.size() < 3 * m_chunkCapacity)
-            chunk << QVariant();
-        const bool sent = send(BatchChange::executeLine(mode), [&] {
-            if (!m_stagingMade) {
-                for (const QString &statement : m_dialect->createStaging())
-                    m_connection->execute(statement);
-                m_stagingMade = true;
-            }
-            prepared(m_stage, m_dialect->stageChunk(m_chunkCapacity)).execute(chunk);
-            m_connection->commit();
-        });
-        if (!sent) {
-            // The staging table is the program's own: a failure there will come back.
-            throw RunEnds();
+    for (const Pending &pending : m_pending)
+        parameters << QString::number(pending.pair) << pending.change.oldText << pending.change.newText;
+    // Padding rows have no pair number, so every chunk has the one statement shape.
+    while (parameters.size() < 3 * m_chunkCapacity)
+        parameters << QVariant();
+    const bool sent = send(BatchChange::executeLine(mode), [&] {
+        if (!m_stagingMade) {
+            for (const QString &statement : m_dialect->createStaging())
+                m_connection->execute(statement);
+            m_stagingMade = true;
         }
-    }
+        prepared(m_stage, m_dialect->stageChunk(m_chunkCapacity)).execute(parameters);
+        m_connection->commit();
+    });
+    // The staging table is the program's own: a failure there will come back.
+    if (!sent)
+        throw RunEnds();
 }
 
 // Without a key: one join changes every row that holds a staged old text, in
 // one transaction, after the rows' counts per pair were taken and locked.
 void Run::applyStaged()
 {
-    if (!m_stagingMade || m_dryRun)
+    if (m_dryRun) {
+        for (const Pair &pair : std::as_const(m_pairs))
+            if (pair.staged && !pair.unrepresentable && !pair.refused)
+                m_result.recordsChanged += pair.records;
+        return;
+    }
+    if (!m_stagingMade)
         return;
     const Case::Mode mode = m_pairs.isEmpty() ? Case::Mode::Upper : m_pairs.first().mode;
     QHash<int, qint64> counts;
