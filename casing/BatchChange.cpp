@@ -31,11 +31,13 @@ struct ValueOutcome {
 
 class Run {
 public:
-    Run(const LoginFields &fields, const QString &table, const QString &field, const BatchChange::Callbacks &callbacks)
+    Run(const LoginFields &fields, const QString &table, const QString &field, const BatchChange::Callbacks &callbacks,
+        bool dryRun)
         : m_fields(fields)
         , m_table(table)
         , m_field(field)
         , m_callbacks(callbacks)
+        , m_dryRun(dryRun)
     {
     }
 
@@ -68,7 +70,13 @@ private:
     FieldFacts lookUpField();
     QList<KeyColumn> findKey();
     void changeRecord(Case::Mode mode);
-    void changeByKey(Case::Mode mode, const QString &oldText, const QString &newText);
+    // Passes records to beforeSend(); false when it declined them.
+    bool announce(const QList<PlannedChange> &records)
+    {
+        m_declined = m_callbacks.beforeSend && !m_callbacks.beforeSend(records);
+        return !m_declined;
+    }
+    void changeByKey(Case::Mode mode, const QList<QVariant> &keyValues, const QString &oldText, const QString &newText);
     void changeByValue(Case::Mode mode, const QString &oldText, const QString &newText);
     // Executes the update; the server's count of changed rows, or nothing when it refused.
     std::optional<qint64> execute(Case::Mode mode, const QList<QVariant> &parameters);
@@ -77,6 +85,8 @@ private:
     const QString &m_table;
     const QString &m_field;
     const BatchChange::Callbacks &m_callbacks;
+    const bool m_dryRun;
+    bool m_declined = false;
 
     BatchChange::Result m_result;
     std::unique_ptr<odbc::Connection> m_connection;
@@ -98,6 +108,15 @@ BatchChange::Result Run::run()
         m_result.outcome
             = m_result.refusal.isEmpty() ? BatchChange::Outcome::NotStarted : BatchChange::Outcome::Refused;
         return m_result;
+    }
+    if (m_callbacks.started) {
+        QStringList keyColumns;
+        for (const KeyColumn &column : m_key)
+            keyColumns << column.name;
+        if (!m_callbacks.started(keyColumns)) {
+            m_result.outcome = BatchChange::Outcome::Declined;
+            return m_result;
+        }
     }
     const qsizetype count = m_result.recordsRead;
     // The mode text is read for every record, but looked up again only when it changed.
@@ -123,6 +142,10 @@ BatchChange::Result Run::run()
             changeRecord(*mode);
         else
             ++m_result.withoutMode;
+        if (m_declined) {
+            m_result.outcome = BatchChange::Outcome::Declined;
+            return m_result;
+        }
         m_records.moveNext();
     }
     return m_result;
@@ -236,7 +259,16 @@ void Run::changeRecord(Case::Mode mode)
         return;
     }
     const QString oldText = value.toString();
-    const QString newText = Case::ConvertForStorage(mode, oldText);
+    QList<QVariant> keyValues;
+    for (int column = 1; column <= m_key.size(); ++column)
+        keyValues << m_records.value(column);
+    const std::optional<QString> rewritten
+        = m_callbacks.rewrite ? m_callbacks.rewrite(oldText, keyValues) : Case::ConvertForStorage(mode, oldText);
+    if (!rewritten) {
+        ++m_result.leftOut;
+        return;
+    }
+    const QString &newText = *rewritten;
     if (newText == oldText) {
         ++m_result.alreadyInCase;
         return;
@@ -246,18 +278,17 @@ void Run::changeRecord(Case::Mode mode)
         return;
     }
     if (m_result.byKey)
-        changeByKey(mode, oldText, newText);
+        changeByKey(mode, keyValues, oldText, newText);
     else
         changeByValue(mode, oldText, newText);
 }
 
-void Run::changeByKey(Case::Mode mode, const QString &oldText, const QString &newText)
+void Run::changeByKey(Case::Mode mode, const QList<QVariant> &keyValues, const QString &oldText, const QString &newText)
 {
-    QList<QVariant> keyValues;
-    keyValues.reserve(m_key.size());
-    for (int column = 1; column <= m_key.size(); ++column)
-        keyValues << m_records.value(column);
-    const std::optional<qint64> rows = execute(mode, m_dialect->updateParameters(newText, keyValues, oldText));
+    if (!announce({ PlannedChange { keyValues, oldText, newText } }))
+        return;
+    const std::optional<qint64> rows
+        = m_dryRun ? 1 : execute(mode, m_dialect->updateParameters(newText, keyValues, oldText));
     if (!rows) {
         ++m_result.rejected;
     } else if (*rows == 0) {
@@ -275,8 +306,11 @@ void Run::changeByValue(Case::Mode mode, const QString &oldText, const QString &
         // One statement changes every row of the value; the records that
         // repeat the value send nothing and count with this one.
         ValueOutcome outcome;
-        const std::optional<qint64> rows = execute(mode, m_dialect->updateParameters(newText, {}, oldText));
         const qsizetype records = m_occurrences.value(oldText, 1);
+        if (!announce(QList<PlannedChange>(records, PlannedChange { {}, oldText, newText })))
+            return;
+        const std::optional<qint64> rows
+            = m_dryRun ? records : execute(mode, m_dialect->updateParameters(newText, {}, oldText));
         if (!rows) {
             outcome.rejected = true;
         } else {
@@ -326,7 +360,7 @@ BatchChange::BatchChange(LoginFields fields, QString table, QString field, Callb
 BatchChange::Result BatchChange::run()
 {
     try {
-        return Run(m_fields, m_table, m_field, m_callbacks).run();
+        return Run(m_fields, m_table, m_field, m_callbacks, m_dryRun).run();
     } catch (const std::exception &e) {
         // Only a callback can get here; the run ends as one that never started.
         Result result;

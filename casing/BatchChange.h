@@ -3,9 +3,20 @@
 #include "casing/Case.h"
 #include "connection/LoginFields.h"
 
+#include <QList>
 #include <QString>
+#include <QStringList>
+#include <QVariant>
 
 #include <functional>
+#include <optional>
+
+// One record whose new text is about to be sent.
+struct PlannedChange {
+    QList<QVariant> keyValues; // the row's key values in key order; empty without a key
+    QString oldText;
+    QString newText;
+};
 
 // The batch case change of one field of one table, without any window: one
 // query reads the field (and the row key) into a snapshot, then every record's
@@ -23,6 +34,16 @@ public:
         // Asked after every yield: true stops the run before its next record
         // (the program is ending). Records already written stay written.
         std::function<bool()> stop;
+        // Once, after the key is chosen and before the first record: the key's column names (empty
+        // without a key). False ends the run before anything is sent.
+        std::function<bool(const QStringList &keyColumns)> started;
+        // The records about to be sent (today one at a time; a chunk at a time later), before any of
+        // them is sent. False: none of them is sent and the run ends.
+        std::function<bool(const QList<PlannedChange> &records)> beforeSend;
+        // Replaces the mode's case rule when set: the text to write for a record read with this old
+        // text and key, or std::nullopt to leave the record out (counted in Result::leftOut, which is not
+        // one of the unchanged reasons).
+        std::function<std::optional<QString>(const QString &oldText, const QList<QVariant> &keyValues)> rewrite;
     };
 
     enum class Outcome {
@@ -30,6 +51,7 @@ public:
         NotStarted, // a failure before the first record (already passed to failure()): nothing was sent
         Refused, // the field cannot be rewritten (see refusal): nothing was sent
         Stopped, // stop() said so part way; the records before were visited
+        Declined, // started() or beforeSend() said no; the records sent before stay written
     };
 
     struct Result {
@@ -42,6 +64,7 @@ public:
         qsizetype recordsChanged = 0; // records whose row now holds the new text
         qsizetype alreadyInCase = 0; // Null, or the new text equals the old: nothing sent
         qsizetype withoutMode = 0; // the mode text named no mode: nothing sent
+        qsizetype leftOut = 0; // rewrite() gave no text: nothing sent
 
         // Records left as they were, by reason.
         qsizetype changedSinceRead = 0; // the row no longer held the value that was read
@@ -64,6 +87,11 @@ public:
 
     BatchChange(LoginFields fields, QString table, QString field, Callbacks callbacks);
 
+    // A dry run reads, converts and checks every record as a real run does and
+    // calls beforeSend(), but sends nothing; its Result counts what a real run
+    // would have changed.
+    void setDryRun(bool dryRun) { m_dryRun = dryRun; }
+
     // Runs the whole change; never throws.
     Result run();
 
@@ -72,6 +100,7 @@ private:
     QString m_table;
     QString m_field;
     Callbacks m_callbacks;
+    bool m_dryRun = false;
 };
 
 // One line that says how many records could not be changed and why.
