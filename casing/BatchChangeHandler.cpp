@@ -5,6 +5,7 @@
 #include "app/MainHelpers.h"
 #include "app/ProgramEnd.h"
 #include "casing/BatchChange.h"
+#include "casing/JournalWriter.h"
 #include "casing/PreviewListConversion.h"
 #include "platform/BusyPointer.h"
 #include "platform/ProgressBar.h"
@@ -71,7 +72,16 @@ void StartChanging(const BatchChangeControls &controls)
     callbacks.failure = [window](int line, const QString &description) {
         ErrorReport::show(description, ErrorReport::Form2_PushButton1_Click, line, window);
     };
-    BatchChange change(fields, selectedText(controls.tableList), selectedText(controls.fieldList), callbacks);
+    // Every run keeps its journal, silently.
+    JournalHeader header;
+    header.table = selectedText(controls.tableList);
+    header.field = selectedText(controls.fieldList);
+    header.server = fields.server;
+    header.database = fields.database;
+    header.mode = controls.modeBox->currentText();
+    JournalWriter journal(header);
+    journal.attach(callbacks);
+    BatchChange change(fields, header.table, header.field, callbacks);
     const BatchChange::Result result = change.run();
 
     BusyPointer::reset();
@@ -85,6 +95,12 @@ void StartChanging(const BatchChangeControls &controls)
         return;
     if (result.outcome == BatchChange::Outcome::Refused) {
         Main::showMessage(window, result.refusal);
+        return;
+    }
+    if (result.outcome == BatchChange::Outcome::Declined) {
+        if (result.recordsChanged > 0 && controls.refillPreview)
+            FailureTrap(ErrorReport::Form2_PushButton1_Click, window).step(LinePreviewRefill, controls.refillPreview);
+        Main::showMessage(window, journal.error());
         return;
     }
     QCoreApplication::processEvents();
