@@ -54,14 +54,13 @@ bool JournalUndo::start(const QStringList &keyColumns)
     auto dialect = SqlDialect::forConnection(*connection);
     for (const QString &statement : dialect->sessionSetup())
         connection->execute(statement);
-    QHash<QString, qsizetype> holding;
     for (odbc::RecordSet rows = connection->query(dialect->selectField(m_header.table, m_header.field)); !rows.eof();
          rows.moveNext())
         if (const QVariant value = rows.value(0); value.isValid() && m_recorded.contains(value.toString()))
-            ++holding[value.toString()];
+            ++m_holding[value.toString()];
     for (auto recorded = m_recorded.cbegin(); recorded != m_recorded.cend(); ++recorded) {
         const QSet<QString> &oldTexts = m_oldTexts[recorded.key()];
-        if (oldTexts.size() == 1 && holding.value(recorded.key()) == recorded.value())
+        if (oldTexts.size() == 1 && m_holding.value(recorded.key()) == recorded.value())
             m_restorable.insert(recorded.key(), *oldTexts.cbegin());
     }
     return true;
@@ -84,17 +83,29 @@ std::optional<QString> JournalUndo::rewrite(const QString &text, const QList<QVa
     }
     if (const auto restorable = m_restorable.constFind(text); restorable != m_restorable.cend())
         return *restorable;
-    if (m_recorded.contains(text))
-        ++m_ambiguous;
     return std::nullopt;
 }
 
-qsizetype JournalUndo::leftAlone() const
+qsizetype JournalUndo::gone() const
 {
     qsizetype gone = 0;
     for (const Entry &entry : m_byKey)
         gone += entry.seen ? 0 : 1;
-    return m_changedSince + gone + m_ambiguous;
+    return gone;
+}
+
+qsizetype JournalUndo::ambiguous(bool held) const
+{
+    qsizetype records = 0;
+    for (auto recorded = m_recorded.cbegin(); recorded != m_recorded.cend(); ++recorded)
+        if (!m_restorable.contains(recorded.key()) && (m_holding.value(recorded.key()) > 0) == held)
+            records += recorded.value();
+    return records;
+}
+
+qsizetype JournalUndo::leftAlone() const
+{
+    return m_changedSince + gone() + ambiguous(true);
 }
 
 QString JournalUndo::describe(const BatchChange::Result &result) const
@@ -104,17 +115,18 @@ QString JournalUndo::describe(const BatchChange::Result &result) const
                        .arg(m_journalRecords);
     if (m_alreadyBack)
         text += QStringLiteral("; %1 already held their old text").arg(m_alreadyBack);
+    if (const qsizetype unheld = ambiguous(false))
+        text += QStringLiteral("; %1 whose new text no row holds any more").arg(unheld);
     if (leftAlone()) {
         QStringList reasons;
         if (m_changedSince)
             reasons << QStringLiteral("%1 changed since the run").arg(m_changedSince);
-        if (const qsizetype gone = leftAlone() - m_changedSince - m_ambiguous)
-            reasons << QStringLiteral("%1 no longer there or Null").arg(gone);
-        if (m_ambiguous)
-            reasons << QStringLiteral("%1 holding a new text that other rows held before the run or got since, or "
-                                      "that came from different old texts, so the rows the run changed cannot be "
-                                      "told apart")
-                           .arg(m_ambiguous);
+        if (gone())
+            reasons << QStringLiteral("%1 no longer there or Null").arg(gone());
+        if (ambiguous(true))
+            reasons << QStringLiteral("%1 whose new text other rows held before the run or got since, or that came "
+                                      "from different old texts, so the rows the run changed cannot be told apart")
+                           .arg(ambiguous(true));
         text += QStringLiteral("; %1 left alone: %2").arg(leftAlone()).arg(reasons.join(QStringLiteral("; ")));
     }
     return text + QLatin1Char('.');

@@ -39,6 +39,10 @@ private:
     bool start(const QStringList &keyColumns);
     std::optional<QString> rewrite(const QString &text, const QList<QVariant> &keyValues);
     static QStringList keyOf(const QList<QVariant> &keyValues);
+    qsizetype gone() const; // by key: records whose row was not read, or was Null
+    // Without a key: records whose new text cannot go back, and that some row
+    // holds (held) or no row holds.
+    qsizetype ambiguous(bool held) const;
 
     JournalHeader m_header;
     LoginFields m_fields;
@@ -47,8 +51,8 @@ private:
     QHash<QString, QString> m_restorable; // new text -> old text, without a key
     QHash<QString, QSet<QString>> m_oldTexts; // new text -> the old texts it came from, without a key
     QHash<QString, qsizetype> m_recorded; // new text -> records of the journal, without a key
+    QHash<QString, qsizetype> m_holding; // new text -> rows that hold it at the start, without a key
     QString m_refusal;
     qsizetype m_changedSince = 0; // by key: the row holds neither text
     qsizetype m_alreadyBack = 0; // by key: the row holds the old text again
-    qsizetype m_ambiguous = 0; // without a key: rows holding a new text that cannot go back
 };
