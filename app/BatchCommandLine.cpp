@@ -268,6 +268,13 @@ int run(const QStringList &arguments)
         err().flush();
         return UsageOrConnection;
     }
+    if (undoing && !journal.header().schema.isEmpty()) {
+        // The change reaches tables of the default schema only; never put texts back into a namesake.
+        err() << "vantrell: the journal's table lies in the schema \"" << journal.header().schema
+              << "\", which --undo cannot reach yet. Nothing was changed.\n";
+        err().flush();
+        return UsageOrConnection;
+    }
     const QString tableName = undoing ? journal.header().table : parser.value(table);
     const QString fieldName = undoing ? journal.header().field : parser.value(field);
 

@@ -209,6 +209,8 @@ private slots:
         QTest::newRow("cut short") << QByteArray("\"}\n") << QByteArray("\"") << "its last line is cut short";
         QTest::newRow("not a journal") << QByteArray("\"format\":\"Vantrell journal\"") << QByteArray("\"x\":1")
                                        << "its first line is not a journal header";
+        QTest::newRow("a schema") << QByteArray("\"schema\":\"\"") << QByteArray("\"schema\":\"sales\"")
+                                  << "the schema \"sales\", which --undo cannot reach yet";
         QTest::newRow("no such table") << QByteArray("\"table\":\"t\"") << QByteArray("\"table\":\"gone\"")
                                        << "The table \"gone\" has no field \"v\".";
         QTest::newRow("no such field") << QByteArray("\"field\":\"v\"") << QByteArray("\"field\":\"w\"")
