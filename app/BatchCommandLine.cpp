@@ -58,18 +58,20 @@ followed by one summary line.
 Exit status: 0 every record was changed or needed no change; 1 some records
 could not be changed (the summary says why); 2 a usage error, or the
 connection, the field or the table could not be reached.
-  --dry-run          read and convert as a real run would, change nothing, and
-                     show the counts and the first 20 changes
-  --no-journal       keep no journal of this run
 
 Every run keeps a journal of the records it changes (old and new text), in
 ~/.local/share/Marrowfen/Vantrell/journals, and names it on a line
 "Journal: PATH" after the summary.
-  --undo JOURNAL     put back the old texts of a run: each row the journal
-                     names gets its old text back while it still holds the
-                     text the run wrote; the table, field and mode come from
-                     the journal, the login fields as above. The undo keeps no
-                     journal of its own; undoing twice changes nothing more.
+  --no-journal       keep no journal of this run
+  --dry-run          read and convert as a real run would and change nothing:
+                     the counts a real run would report and the first 20
+                     changes (exit status 0)
+  --undo JOURNAL     put back the old texts of a run instead of --batch: a row
+                     gets its old text back only while it still holds the text
+                     the run wrote (exit status 1 when some were left alone).
+                     Table and field come from the journal, the login fields
+                     as above. The undo keeps no journal of its own; undoing
+                     twice changes nothing more.
   --help             this text
 )";
 
@@ -100,8 +102,7 @@ LoginFields rememberedLoginFields()
     fields.user = Settings::read(Settings::MSUser);
     fields.password = Settings::read(Settings::MSPassword);
     fields.database = Settings::read(Settings::MSDatabase);
-    fields.localConnection
-        = Settings::isTicked(Settings::read(Settings::LocalConnection, Settings::DefaultLocalConnection));
+    fields.localConnection = Settings::isTicked(Settings::read(Settings::LocalConnection, Settings::DefaultLocalConnection));
     return fields;
 }
 

@@ -281,7 +281,8 @@ private slots:
         QVERIFY(program.waitForFinished(60000));
         QCOMPARE(program.exitCode(), 0);
         const QString output = QString::fromUtf8(program.readAllStandardOutput());
-        for (const char *word : { "--batch", "--table", "--field", "--mode", "VANTRELL_PASSWORD", "Exit status" })
+        for (const char *word : { "--batch", "--table", "--field", "--mode", "VANTRELL_PASSWORD", "Exit status",
+                 "--undo", "--dry-run", "--no-journal" })
             QVERIFY2(output.contains(word), word);
     }
 };
