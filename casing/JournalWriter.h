@@ -31,7 +31,6 @@ public:
 
     QString path() const { return m_path; } // empty until open() succeeded
     QString error() const { return m_error; } // one plain sentence
-    bool failed() const { return !m_error.isEmpty(); }
 
 private:
     bool fail(const QString &reason);
