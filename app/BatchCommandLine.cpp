@@ -3,6 +3,9 @@
 #include "app/Settings.h"
 #include "casing/BatchChange.h"
 #include "casing/Case.h"
+#include "casing/JournalReader.h"
+#include "casing/JournalUndo.h"
+#include "casing/JournalWriter.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -57,6 +60,20 @@ followed by one summary line.
 Exit status: 0 every record was changed or needed no change; 1 some records
 could not be changed (the summary says why); 2 a usage error, or the
 connection, the field or the table could not be reached.
+
+Every run keeps a journal of the records it changes (old and new text), in
+~/.local/share/Marrowfen/Vantrell/journals, and names it on a line
+"Journal: PATH" after the summary.
+  --no-journal       keep no journal of this run
+  --dry-run          read and convert as a real run would and change nothing:
+                     the counts a real run would report and the first 20
+                     changes (exit status 0)
+  --undo JOURNAL     put back the old texts of a run instead of --batch: a row
+                     gets its old text back only while it still holds the text
+                     the run wrote (exit status 1 when some were left alone).
+                     Table and field come from the journal, the login fields
+                     as above. The undo keeps no journal of its own; undoing
+                     twice changes nothing more.
   --help             this text
 )";
 
@@ -151,12 +168,36 @@ QString summary(const BatchChange::Result &result)
         .arg(result.notReached);
 }
 
+// A text on one line: control characters as their visible pictures (U+2400 on).
+QString visible(const QString &text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t unit = c.unicode();
+        if (unit < 0x20)
+            shown += QChar(0x2400 + unit);
+        else if (unit == 0x7f)
+            shown += QChar(0x2421);
+        else if ((unit >= 0x80 && unit < 0xa0) || unit == 0x2028 || unit == 0x2029)
+            shown += QStringLiteral("<U+%1>").arg(int(unit), 4, 16, QLatin1Char('0')).toUpper();
+        else
+            shown += c;
+    }
+    return shown;
+}
+
+constexpr qsizetype DryRunShown = 20;
+
 } // namespace
 
 bool isRequested(int argc, char *argv[])
 {
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--batch") == 0 || std::strcmp(argv[i], "--help") == 0)
+            return true;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--undo") == 0 || std::strncmp(argv[i], "--undo=", 7) == 0)
             return true;
     return false;
 }
@@ -183,6 +224,10 @@ int run(const QStringList &arguments)
     const QCommandLineOption local(QStringLiteral("local"));
     const QCommandLineOption noLocal(QStringLiteral("no-local"));
     parser.addOptions({ batch, help, table, schema, field, mode, server, port, user, database, local, noLocal });
+    const QCommandLineOption undo(QStringLiteral("undo"), QString(), QStringLiteral("journal"));
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"));
+    const QCommandLineOption noJournal(QStringLiteral("no-journal"));
+    parser.addOptions({ undo, dryRun, noJournal });
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -193,11 +238,18 @@ int run(const QStringList &arguments)
     }
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument \"%1\".").arg(parser.positionalArguments().first()));
-    for (const QCommandLineOption *required : { &table, &field, &mode })
-        if (!parser.isSet(*required) || parser.value(*required).isEmpty())
+    const bool undoing = parser.isSet(undo);
+    if (undoing && parser.isSet(schema))
+        return usageError(QStringLiteral("--schema cannot be given with --undo: the journal names it."));
+    for (const QCommandLineOption *required : { &table, &field, &mode }) {
+        if (undoing && parser.isSet(*required))
+            return usageError(QStringLiteral("--%1 cannot be given with --undo: the journal names it.")
+                                  .arg(required->names().first()));
+        if (!undoing && (!parser.isSet(*required) || parser.value(*required).isEmpty()))
             return usageError(QStringLiteral("--%1 is required.").arg(required->names().first()));
+    }
     const QString modeText = parser.value(mode);
-    const std::optional<Case::Mode> chosen = Case::ModeOf(modeText);
+    const std::optional<Case::Mode> chosen = undoing ? Case::Mode::Upper : Case::ModeOf(modeText);
     if (!chosen)
         return usageError(QStringLiteral("unknown mode \"%1\"; use \"UPPER CASE\", \"lower case\", \"Proper Case\", "
                                          "\"Sentence case\" or upper, lower, proper, sentence.")
@@ -219,10 +271,42 @@ int run(const QStringList &arguments)
     if (qEnvironmentVariableIsSet("VANTRELL_PASSWORD"))
         fields.password = qEnvironmentVariable("VANTRELL_PASSWORD");
 
+    JournalReader journal;
+    if (undoing && !journal.read(parser.value(undo))) {
+        err() << "vantrell: " << journal.error() << " Nothing was changed.\n";
+        err().flush();
+        return UsageOrConnection;
+    }
+    const TableName tableName = undoing ? TableName { journal.header().schema, journal.header().table }
+                                        : TableName { parser.value(schema), parser.value(table) };
+    const QString fieldName = undoing ? journal.header().field : parser.value(field);
+
     ProgressOutput progress;
     BatchChange::Callbacks callbacks;
     const QString listText = Case::ModeTexts[int(*chosen)];
     callbacks.modeText = [listText] { return listText; };
+    std::optional<JournalUndo> journalUndo;
+    std::optional<JournalWriter> writer;
+    QList<PlannedChange> firstChanges;
+    if (undoing) {
+        journalUndo.emplace(journal, fields);
+        journalUndo->attach(callbacks);
+    } else if (!parser.isSet(dryRun) && !parser.isSet(noJournal)) {
+        JournalHeader header;
+        header.table = tableName.name;
+        header.schema = tableName.schema;
+        header.field = fieldName;
+        header.server = fields.server;
+        header.database = fields.database;
+        header.mode = listText;
+        writer.emplace(header);
+        writer->attach(callbacks);
+    }
+    if (parser.isSet(dryRun))
+        callbacks.beforeSend = [&firstChanges](const QList<PlannedChange> &records) {
+            firstChanges += records.first(std::min<qsizetype>(records.size(), DryRunShown - firstChanges.size()));
+            return true;
+        };
     callbacks.progress = [&progress](double value) { progress.show(value); };
     callbacks.failure = [&progress](int line, const QString &description) {
         progress.finish();
@@ -231,7 +315,8 @@ int run(const QStringList &arguments)
         err() << "vantrell: " << (opening ? "could not connect: " : "") << description << '\n';
         err().flush();
     };
-    BatchChange change(fields, { parser.value(schema), parser.value(table) }, parser.value(field), callbacks);
+    BatchChange change(fields, tableName, fieldName, callbacks);
+    change.setDryRun(parser.isSet(dryRun));
     const BatchChange::Result result = change.run();
     progress.finish();
 
@@ -244,15 +329,35 @@ int run(const QStringList &arguments)
         err() << "vantrell: " << result.refusal << '\n';
         err().flush();
         return UsageOrConnection;
+    case BatchChange::Outcome::Declined:
+        err() << "vantrell: " << (journalUndo ? journalUndo->refusal() : writer ? writer->error() : QString()) << '\n';
+        err().flush();
+        if (result.recordsChanged == 0)
+            return UsageOrConnection;
+        break;
     case BatchChange::Outcome::Finished:
     case BatchChange::Outcome::Stopped:
     case BatchChange::Outcome::EndedByFailure:
-    case BatchChange::Outcome::Declined:
         break;
     }
+    if (parser.isSet(dryRun)) {
+        out() << "Dry run: nothing was changed. A real run would report:\n" << summary(result) << '\n';
+        if (!firstChanges.isEmpty())
+            out() << (firstChanges.size() < DryRunShown ? "The changes:\n" : "The first 20 changes:\n");
+        for (const PlannedChange &change : firstChanges)
+            out() << visible(change.oldText) << QStringLiteral(" \u2192 ") << visible(change.newText) << '\n';
+        out().flush();
+        return AllChanged;
+    }
     out() << summary(result) << '\n';
+    if (journalUndo)
+        out() << journalUndo->describe(result) << '\n';
+    if (writer && !writer->path().isEmpty())
+        out() << "Journal: " << writer->path() << '\n';
     out().flush();
-    return result.unchanged() > 0 ? SomeUnchanged : AllChanged;
+    const bool leftAlone = journalUndo && journalUndo->leftAlone() > 0;
+    return result.unchanged() > 0 || leftAlone || result.outcome == BatchChange::Outcome::Declined ? SomeUnchanged
+                                                                                                   : AllChanged;
 }
 
 } // namespace BatchCommandLine

@@ -54,6 +54,8 @@ double secondsOfCommandLine(const QString &path)
     QProcess program;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), settings.path());
+    // The run's journal is written and timed, but kept out of the user's own data folder.
+    env.insert(QStringLiteral("XDG_DATA_HOME"), settings.path());
     program.setProcessEnvironment(env);
     QElapsedTimer timer;
     timer.start();

@@ -436,8 +436,10 @@ bool Run::flush()
     }
     if (m_key.isEmpty())
         stagePairs(mode);
-    else if (m_dryRun)
+    else if (m_dryRun) {
         m_result.recordsChanged += m_pending.size();
+        m_result.rowsChanged += m_pending.size();
+    }
     else
         sendByKey(mode);
     m_pending.clear();
@@ -600,9 +602,12 @@ void Run::stagePairs(Case::Mode mode)
 void Run::applyStaged()
 {
     if (m_dryRun) {
-        for (const Pair &pair : std::as_const(m_pairs))
-            if (pair.staged && !pair.unrepresentable && !pair.refused)
+        for (const Pair &pair : std::as_const(m_pairs)) {
+            if (pair.staged && !pair.unrepresentable && !pair.refused) {
                 m_result.recordsChanged += pair.records;
+                m_result.rowsChanged += pair.records;
+            }
+        }
         return;
     }
     if (!m_stagingMade)

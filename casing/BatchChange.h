@@ -12,6 +12,13 @@
 #include <functional>
 #include <optional>
 
+// One record whose new text is about to be sent.
+struct PlannedChange {
+    QList<QVariant> keyValues; // the row's key values in key order; empty without a key
+    QString oldText;
+    QString newText;
+};
+
 // The batch case change of one field of one table, without any window: one
 // query reads the field (and the row key) into a snapshot, then every record's
 // value is converted in turn. The new texts reach the server in chunks, each
@@ -22,12 +29,7 @@
 // staged in a temporary table and applied at the end with one join.
 class BatchChange {
 public:
-    // One record whose new text is about to be sent.
-    struct PlannedChange {
-        QList<QVariant> keyValues; // the row's key values in key order; empty without a key
-        QString oldText;
-        QString newText;
-    };
+    using PlannedChange = ::PlannedChange;
 
     struct Callbacks {
         std::function<QString()> modeText; // read again for every record

@@ -5,6 +5,7 @@
 #include "app/MainHelpers.h"
 #include "app/ProgramEnd.h"
 #include "casing/BatchChange.h"
+#include "casing/JournalWriter.h"
 #include "casing/PreviewListConversion.h"
 #include "connection/MSSQL.h"
 #include "platform/BusyPointer.h"
@@ -72,8 +73,18 @@ void StartChanging(const BatchChangeControls &controls)
     callbacks.failure = [window](int line, const QString &description) {
         ErrorReport::show(description, ErrorReport::Form2_PushButton1_Click, line, window);
     };
-    BatchChange change(
-        fields, MSSQL::TableOfRow(controls.tableList->currentItem()), selectedText(controls.fieldList), callbacks);
+    // Every run keeps its journal, silently.
+    const TableName table = MSSQL::TableOfRow(controls.tableList->currentItem());
+    JournalHeader header;
+    header.table = table.name;
+    header.schema = table.schema;
+    header.field = selectedText(controls.fieldList);
+    header.server = fields.server;
+    header.database = fields.database;
+    header.mode = controls.modeBox->currentText();
+    JournalWriter journal(header);
+    journal.attach(callbacks);
+    BatchChange change(fields, table, header.field, callbacks);
     const BatchChange::Result result = change.run();
 
     BusyPointer::reset();
@@ -87,6 +98,12 @@ void StartChanging(const BatchChangeControls &controls)
         return;
     if (result.outcome == BatchChange::Outcome::Refused) {
         Main::showMessage(window, result.refusal);
+        return;
+    }
+    if (result.outcome == BatchChange::Outcome::Declined) {
+        if (result.recordsChanged > 0 && controls.refillPreview)
+            FailureTrap(ErrorReport::Form2_PushButton1_Click, window).step(LinePreviewRefill, controls.refillPreview);
+        Main::showMessage(window, journal.error());
         return;
     }
     QCoreApplication::processEvents();

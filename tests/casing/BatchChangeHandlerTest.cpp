@@ -9,6 +9,8 @@
 #include "support/WindowSandbox.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -100,6 +102,32 @@ private slots:
         QCOMPARE(m_form->bar->text(), QStringLiteral("Progress Bar"));
         QVERIFY(!BusyPointer::isShowing());
         QCOMPARE(m_form->refills, 0);
+        // The run's journal, kept silently: a header and the three changed records.
+        const QDir journals(m_sandbox->env.dataFolder() + "/Marrowfen/Vantrell/journals");
+        const QStringList files = journals.entryList(QDir::Files);
+        QCOMPARE(files.size(), 1);
+        QVERIFY2(files.first().endsWith("_people_name.jsonl"), qPrintable(files.first()));
+        QFile journal(journals.filePath(files.first()));
+        QVERIFY(journal.open(QIODevice::ReadOnly));
+        QCOMPARE(journal.readAll().count('\n'), 4);
+    }
+
+    void journalFailureSaysSoOnceAndChangesNothing()
+    {
+        // Where the journals' folder should be stands a file.
+        QDir().mkpath(m_sandbox->env.dataFolder() + "/Marrowfen/Vantrell");
+        QFile blocker(m_sandbox->env.dataFolder() + "/Marrowfen/Vantrell/journals");
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        m_form->modes->setCurrentText("UPPER CASE");
+        StartChanging(m_form->controls());
+        QCOMPARE(m_boxes->shown.size(), 1);
+        QCOMPARE(m_boxes->shown.first().icon, MessageBoxes::Icon::None);
+        QVERIFY2(
+            m_boxes->texts().first().contains("journal could not be written"), qPrintable(m_boxes->texts().first()));
+        QVERIFY(m_boxes->texts().first().endsWith("Nothing was changed."));
+        QCOMPARE(m_db->column("people", "name"), Before);
+        QCOMPARE(rowTexts(m_form->preview), PreviewBefore);
     }
 
     void noModeSaysMessUpThenDone()

@@ -411,6 +411,99 @@ private slots:
         QVERIFY(recorder.progress.isEmpty());
     }
 
+    // started() and beforeSend() can end the run: nothing of what they were
+    // asked about is sent, and the run says it was declined.
+    void declinedRunSendsNothingMore_data()
+    {
+        QTest::addColumn<QString>("columns");
+        QTest::addColumn<int>("declineAt"); // 0: started(), n: the n-th beforeSend()
+        QTest::addColumn<QVariantList>("after");
+        QTest::addColumn<int>("plannedRecords"); // in the beforeSend() calls
+        QTest::newRow("at the start") << Keyed << 0 << QVariantList { "a", "a", "B", QVariant(), "c" } << 0;
+        // A chunk is handed over whole; without a key, one record per row of each value.
+        QTest::newRow("at the first send, by key") << Keyed << 1 << QVariantList { "a", "a", "B", QVariant(), "c" } << 3;
+        QTest::newRow("at the first send, by value")
+            << "v TEXT" << 1 << QVariantList { "a", "a", "B", QVariant(), "c" } << 3;
+    }
+
+    void declinedRunSendsNothingMore()
+    {
+        QFETCH(QString, columns);
+        QFETCH(int, declineAt);
+        TestDatabase db;
+        db.table("t", columns, "v", { "a", "a", "B", QVariant(), "c" });
+        int calls = 0;
+        QStringList keyColumns;
+        QList<PlannedChange> planned;
+        BatchChange::Callbacks callbacks;
+        callbacks.modeText = [] { return QStringLiteral("UPPER CASE"); };
+        callbacks.started = [&](const QStringList &names) {
+            keyColumns = names;
+            return declineAt != 0;
+        };
+        callbacks.beforeSend = [&](const QList<PlannedChange> &records) {
+            planned += records;
+            return ++calls != declineAt;
+        };
+        const BatchChange::Result result = BatchChange(db.fields(), TableName { {}, "t" }, "v", callbacks).run();
+        QCOMPARE(result.outcome, BatchChange::Outcome::Declined);
+        QTEST(db.column("t", "v"), "after");
+        QCOMPARE(keyColumns, columns == Keyed ? QStringList { "id" } : QStringList {});
+        QTEST(int(planned.size()), "plannedRecords");
+        if (!planned.isEmpty()) {
+            QCOMPARE(planned.first().keyValues, columns == Keyed ? QVariantList { "1" } : QVariantList {});
+            QCOMPARE(planned.first().oldText, QStringLiteral("a"));
+            QCOMPARE(planned.first().newText, QStringLiteral("A"));
+        }
+    }
+
+    // A dry run counts what a real run changes and sends nothing; rewrite()
+    // replaces the case rule, and a record it leaves out is counted apart.
+    void dryRunAndRewrite_data()
+    {
+        QTest::addColumn<QString>("columns");
+        QTest::addColumn<bool>("dryRun");
+        QTest::addColumn<bool>("rewrite"); // "c" left out, "a" to "a!"
+        QTest::addColumn<QVariantList>("after");
+        QTest::addColumn<int>("changed");
+        QTest::addColumn<int>("leftOut");
+        const QVariantList before = { "a", "a", "B", QVariant(), "c" };
+        for (const QString &columns : { Keyed, QStringLiteral("v TEXT") }) {
+            const QByteArray shape = columns == Keyed ? "by key" : "by value";
+            QTest::newRow("dry run, " + shape) << columns << true << false << before << 3 << 0;
+            QTest::newRow("real run, " + shape)
+                << columns << false << false << QVariantList { "A", "A", "B", QVariant(), "C" } << 3 << 0;
+            QTest::newRow("rewritten, " + shape)
+                << columns << false << true << QVariantList { "a!", "a!", "B!", QVariant(), "c" } << 3 << 1;
+        }
+    }
+
+    void dryRunAndRewrite()
+    {
+        QFETCH(QString, columns);
+        QFETCH(bool, dryRun);
+        QFETCH(bool, rewrite);
+        TestDatabase db;
+        db.table("t", columns, "v", { "a", "a", "B", QVariant(), "c" });
+        BatchChange::Callbacks callbacks;
+        callbacks.modeText = [] { return QStringLiteral("UPPER CASE"); };
+        if (rewrite)
+            callbacks.rewrite = [](const QString &oldText, const QList<QVariant> &) -> std::optional<QString> {
+                if (oldText == "c")
+                    return std::nullopt;
+                return oldText + "!";
+            };
+        BatchChange change(db.fields(), TableName { {}, "t" }, "v", callbacks);
+        change.setDryRun(dryRun);
+        const BatchChange::Result result = change.run();
+        QCOMPARE(result.outcome, BatchChange::Outcome::Finished);
+        QTEST(db.column("t", "v"), "after");
+        QTEST(int(result.recordsChanged), "changed");
+        QTEST(int(result.rowsChanged), "changed");
+        QTEST(int(result.leftOut), "leftOut");
+        QCOMPARE(result.unchanged(), 0);
+    }
+
     void stopsBeforeTheNextRecord()
     {
         TestDatabase db;

@@ -2,8 +2,52 @@
 #include "support/TestDatabase.h"
 #include "support/TestEnvironment.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
+
+namespace {
+
+const QString Keyed = QStringLiteral("id INTEGER PRIMARY KEY, v TEXT");
+
+struct Ran {
+    int exitCode = -1; // -1: it crashed or hung
+    QString output;
+    QString errors;
+    QString journal; // the path after "Journal: "
+};
+
+// Runs the program with the environment's settings and data folders.
+Ran launch(const TestEnvironment &environment, const QStringList &arguments, const QString &dataHome = {})
+{
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", environment.settingsFolder());
+    env.insert("XDG_DATA_HOME", dataHome.isEmpty() ? environment.dataFolder() : dataHome);
+    env.insert("ODBCSYSINI", TEST_ODBC_DIR);
+    env.remove("VANTRELL_PASSWORD");
+    program.setProcessEnvironment(env);
+    program.start(VANTRELL_PROGRAM, arguments);
+    Ran ran;
+    const bool finished = program.waitForFinished(60000);
+    ran.output = QString::fromUtf8(program.readAllStandardOutput());
+    ran.errors = QString::fromUtf8(program.readAllStandardError());
+    if (finished && program.exitStatus() == QProcess::NormalExit)
+        ran.exitCode = program.exitCode();
+    ran.journal
+        = QRegularExpression("^Journal: (.+)$", QRegularExpression::MultilineOption).match(ran.output).captured(1);
+    return ran;
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
 
 // The built program run as `vantrell --batch ...`, with the login fields
 // remembered in a private settings folder.
@@ -19,37 +63,43 @@ private slots:
         QTest::addColumn<QString>("stdoutHas");
         QTest::addColumn<QString>("stderrHas");
         QTest::addColumn<QVariantList>("after");
+        QTest::addColumn<bool>("journalBlocked");
 
         const QVariantList untouched = { "hello world", QVariant(), "o'neil", "HELLO WORLD" };
         QTest::newRow("list text")
             << QStringList { "--mode", "Proper Case" } << "" << 0
             << "4 records read, 3 rows changed, 1 already in the target case or Null, 0 left unchanged"
-            << "" << QVariantList { "Hello World", QVariant(), "O'neil", "Hello World" };
+            << "" << QVariantList { "Hello World", QVariant(), "O'neil", "Hello World" } << false;
         QTest::newRow("keyword") << QStringList { "--mode", "upper" } << "" << 0 << "2 rows changed"
-                                 << "" << QVariantList { "HELLO WORLD", QVariant(), "O'NEIL", "HELLO WORLD" };
+                                 << "" << QVariantList { "HELLO WORLD", QVariant(), "O'NEIL", "HELLO WORLD" } << false;
         QTest::newRow("refused by the server")
             << QStringList { "--mode", "lower" }
             << "CREATE TRIGGER refuse BEFORE UPDATE ON t BEGIN SELECT RAISE(ABORT, 'no'); END" << 1
             << "1 left unchanged (0 changed by someone else since they were read, 0 not representable in the "
                "field's code page, 1 refused by the server, 0 not read exactly, 0 not reached)"
-            << "vantrell: [SQLite]no" << untouched;
+            << "vantrell: [SQLite]no" << untouched << false;
         QTest::newRow("password on the command line")
             << QStringList { "--mode", "upper", "--password", "x" } << "" << 2 << ""
-            << "VANTRELL_PASSWORD" << untouched;
+            << "VANTRELL_PASSWORD" << untouched << false;
         QTest::newRow("unknown mode") << QStringList { "--mode", "title" } << "" << 2 << ""
-                                      << "unknown mode" << untouched;
+                                      << "unknown mode" << untouched << false;
         QTest::newRow("unknown option") << QStringList { "--mode", "upper", "--colour" } << "" << 2 << ""
-                                        << "colour" << untouched;
+                                        << "colour" << untouched << false;
         QTest::newRow("unreachable") << QStringList { "--mode", "upper", "--database",
             "/nonexistent-vantrell/x.sqlite" }
                                      << "" << 2 << ""
-                                     << "could not connect" << untouched;
+                                     << "could not connect" << untouched << false;
         QTest::newRow("schema") << QStringList { "--mode", "upper", "--schema", "main" } << "" << 0 << "2 rows changed"
-                                << "" << QVariantList { "HELLO WORLD", QVariant(), "O'NEIL", "HELLO WORLD" };
+                                << "" << QVariantList { "HELLO WORLD", QVariant(), "O'NEIL", "HELLO WORLD" } << false;
         QTest::newRow("no such schema") << QStringList { "--mode", "upper", "--schema", "nowhere" } << "" << 2 << ""
-                                        << "nowhere" << untouched;
+                                        << "nowhere" << untouched << false;
         QTest::newRow("not a text field") << QStringList { "--mode", "upper", "--field", "id" } << "" << 2 << ""
-                                          << "not text" << untouched;
+                                          << "not text" << untouched << false;
+        QTest::newRow("no journal") << QStringList { "--mode", "upper", "--no-journal" } << "" << 0 << "2 rows changed"
+                                    << "" << QVariantList { "HELLO WORLD", QVariant(), "O'NEIL", "HELLO WORLD" }
+                                    << false;
+        QTest::newRow("journal cannot be written") << QStringList { "--mode", "upper" } << "" << 2 << ""
+                                                   << "journal could not be written" << untouched << true;
     }
 
     void run()
@@ -64,31 +114,168 @@ private slots:
         // The remembered login fields name the test database.
         rememberLogin(db.fields());
 
-        QProcess program;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", environment.settingsFolder());
-        env.insert("ODBCSYSINI", TEST_ODBC_DIR);
-        env.remove("VANTRELL_PASSWORD");
-        program.setProcessEnvironment(env);
+        QFETCH(bool, journalBlocked);
+        // A file stands where the journals' folder should be made.
+        const QString blocked = environment.dataFolder() + "/blocked";
+        if (journalBlocked)
+            QVERIFY(QFile(blocked).open(QIODevice::WriteOnly));
+
         QStringList all = { "--batch", "--table", "t" };
         if (!arguments.contains("--field"))
             all << "--field"
                 << "v";
-        program.start(VANTRELL_PROGRAM, all + arguments);
-        QVERIFY(program.waitForFinished(60000));
-        const QString output = QString::fromUtf8(program.readAllStandardOutput());
-        const QString errors = QString::fromUtf8(program.readAllStandardError());
-        QVERIFY2(program.exitStatus() == QProcess::NormalExit, qPrintable(errors));
-        QTEST(program.exitCode(), "exitCode");
+        const Ran ran = launch(environment, all + arguments, journalBlocked ? blocked : QString());
+        QVERIFY2(ran.exitCode >= 0, qPrintable(ran.errors));
+        QTEST(ran.exitCode, "exitCode");
         QFETCH(QString, stdoutHas);
         QFETCH(QString, stderrHas);
-        QVERIFY2(output.contains(stdoutHas), qPrintable(output));
-        QVERIFY2(errors.contains(stderrHas), qPrintable(errors));
-        if (program.exitCode() == 2)
-            QVERIFY2(!errors.isEmpty() && !output.contains("records read"), qPrintable(output));
+        QVERIFY2(ran.output.contains(stdoutHas), qPrintable(ran.output));
+        QVERIFY2(ran.errors.contains(stderrHas), qPrintable(ran.errors));
+        if (ran.exitCode == 2)
+            QVERIFY2(!ran.errors.isEmpty() && !ran.output.contains("records read"), qPrintable(ran.output));
         else
-            QCOMPARE(output.count("records read"), 1);
+            QCOMPARE(ran.output.count("records read"), 1);
         QTEST(db.column("t", "v"), "after");
+        // A journal is named on the summary's next line by every run that got to its records.
+        const bool journalled = ran.exitCode != 2 && !arguments.contains("--no-journal");
+        QCOMPARE(!ran.journal.isEmpty(), journalled);
+        if (journalled)
+            QVERIFY(ran.output.endsWith("\nJournal: " + ran.journal + "\n"));
+        QCOMPARE(QDir(environment.dataFolder() + "/Marrowfen/Vantrell/journals").entryList(QDir::Files).size(),
+            journalled ? 1 : 0);
+    }
+
+    // A run and its undo give the table back; the undo leaves alone, and
+    // counts, what it cannot put back without touching rows the run did not
+    // change; a second undo changes nothing.
+    void runAndUndo_data()
+    {
+        QTest::addColumn<QString>("columns");
+        QTest::addColumn<QVariantList>("before");
+        QTest::addColumn<QString>("editAfterRun");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("undoSays");
+        QTest::addColumn<QVariantList>("afterUndo");
+
+        const QVariantList texts
+            = { QVariant(), "", "  ", "a\r\nb", "say \"hi\", o'neil", "𝒜bc straße 😀", "x\ty", "hello world " };
+        QTest::newRow("every kind of text, by key")
+            << Keyed << texts << "" << 0 << "Undo: 5 of 5 records of the journal put back." << texts;
+        const QVariantList repeated = { "hello", "hello", QVariant(), "", "abc", "a\r\nb", "abc", "abc" };
+        QTest::newRow("repeated values, no key")
+            << "v TEXT" << repeated << "" << 0 << "Undo: 6 of 6 records of the journal put back." << repeated;
+        QTest::newRow("row changed after the run")
+            << Keyed << QVariantList { "one", "two", "three" } << "UPDATE t SET v = 'two, edited' WHERE v = 'TWO'" << 1
+            << "Undo: 2 of 3 records of the journal put back; 1 left alone: 1 changed since the run."
+            << QVariantList { "one", "two, edited", "three" };
+        QTest::newRow("row deleted after the run")
+            << Keyed << QVariantList { "one", "two" } << "DELETE FROM t WHERE v = 'TWO'" << 1
+            << "1 left alone: 1 no longer there or Null." << QVariantList { "one" };
+        QTest::newRow("no key, new text held before the run")
+            << "v TEXT" << QVariantList { "hello", "HELLO", "abc" } << "" << 1
+            << "Undo: 1 of 2 records of the journal put back; 1 left alone: 1 whose new text other rows held"
+            << QVariantList { "HELLO", "HELLO", "abc" };
+    }
+
+    void runAndUndo()
+    {
+        QFETCH(QString, columns);
+        QFETCH(QVariantList, before);
+        QFETCH(QString, editAfterRun);
+        TestEnvironment environment;
+        TestDatabase db;
+        db.table("t", columns, "v", before);
+        rememberLogin(db.fields());
+
+        const Ran run = launch(environment, { "--batch", "--table", "t", "--field", "v", "--mode", "upper" });
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(!run.journal.isEmpty(), qPrintable(run.output));
+        if (!editAfterRun.isEmpty())
+            db.exec(editAfterRun);
+
+        const Ran undo = launch(environment, { "--undo", run.journal });
+        QTEST(undo.exitCode, "exitCode");
+        QFETCH(QString, undoSays);
+        QVERIFY2(undo.output.contains(undoSays), qPrintable(undo.output));
+        QVERIFY2(undo.journal.isEmpty(), qPrintable(undo.output));
+        QTEST(db.column("t", "v"), "afterUndo");
+
+        const Ran again = launch(environment, { "--undo", run.journal });
+        QVERIFY2(again.output.contains(" 0 rows changed"), qPrintable(again.output));
+        QTEST(db.column("t", "v"), "afterUndo");
+    }
+
+    void undoRefusesAndSendsNothing_data()
+    {
+        QTest::addColumn<QByteArray>("from");
+        QTest::addColumn<QByteArray>("to");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("cut short") << QByteArray("\"}\n") << QByteArray("\"") << "its last line is cut short";
+        QTest::newRow("not a journal") << QByteArray("\"format\":\"Vantrell journal\"") << QByteArray("\"x\":1")
+                                       << "its first line is not a journal header";
+        QTest::newRow("a schema not there") << QByteArray("\"schema\":\"\"") << QByteArray("\"schema\":\"sales\"")
+                                            << "sales";
+        QTest::newRow("no such table") << QByteArray("\"table\":\"t\"") << QByteArray("\"table\":\"gone\"")
+                                       << "The table \"gone\" has no field \"v\".";
+        QTest::newRow("no such field") << QByteArray("\"field\":\"v\"") << QByteArray("\"field\":\"w\"")
+                                       << "The table \"t\" has no field \"w\".";
+    }
+
+    void undoRefusesAndSendsNothing()
+    {
+        QFETCH(QByteArray, from);
+        QFETCH(QByteArray, to);
+        TestEnvironment environment;
+        TestDatabase db;
+        db.table("t", Keyed, "v", { "one", "two" });
+        rememberLogin(db.fields());
+        const Ran run = launch(environment, { "--batch", "--table", "t", "--field", "v", "--mode", "upper" });
+        QCOMPARE(run.exitCode, 0);
+        db.exec("CREATE TABLE changes (n INTEGER)");
+        db.exec("CREATE TRIGGER counted AFTER UPDATE ON t BEGIN INSERT INTO changes VALUES (1); END");
+
+        // The journal, edited: the last occurrence of the text replaced.
+        QByteArray journal = contents(run.journal);
+        QVERIFY(journal.contains(from));
+        journal.replace(journal.lastIndexOf(from), from.size(), to);
+        const QString edited = environment.dataFolder() + "/edited.jsonl";
+        QFile file(edited);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(journal) == journal.size());
+        file.close();
+
+        const Ran undo = launch(environment, { "--undo", edited });
+        QCOMPARE(undo.exitCode, 2);
+        QFETCH(QString, says);
+        QVERIFY2(undo.errors.contains(says), qPrintable(undo.errors));
+        QVERIFY2(undo.errors.contains("othing was changed."), qPrintable(undo.errors));
+        QVERIFY2(!undo.output.contains("records read"), qPrintable(undo.output));
+        QCOMPARE(db.query("SELECT count(*) FROM changes").value(0).toInt(), 0);
+        QCOMPARE(db.column("t", "v"), (QVariantList { "ONE", "TWO" }));
+    }
+
+    void dryRunChangesNothing()
+    {
+        TestEnvironment environment;
+        TestDatabase db;
+        QVariantList values = { "a\tb", "x\r\ny", "ALREADY", QVariant() };
+        for (int n = 1; n <= 23; ++n)
+            values << QStringLiteral("n%1").arg(n);
+        db.table("t", Keyed, "v", values);
+        rememberLogin(db.fields());
+        const QByteArray file = contents(db.path());
+
+        const Ran ran
+            = launch(environment, { "--batch", "--table", "t", "--field", "v", "--mode", "upper", "--dry-run" });
+        QCOMPARE(ran.exitCode, 0);
+        QCOMPARE(contents(db.path()), file);
+        QVERIFY2(ran.output.contains("Dry run: nothing was changed. A real run would report:\n27 records read, 25 rows "
+                                     "changed, 2 already in the target case or Null, 0 left unchanged"),
+            qPrintable(ran.output));
+        QVERIFY(ran.output.contains("\nThe first 20 changes:\na\u2409b \u2192 A\u2409B\nx\u240d\u240ay \u2192 "
+                                    "X\u240d\u240aY\nn1 \u2192 N1\n"));
+        QCOMPARE(ran.output.count("\u2192"), 20);
+        QVERIFY(ran.journal.isEmpty());
+        QVERIFY(!QDir(environment.dataFolder() + "/Marrowfen").exists());
     }
 
     void helpExplains()
@@ -99,7 +286,7 @@ private slots:
         QCOMPARE(program.exitCode(), 0);
         const QString output = QString::fromUtf8(program.readAllStandardOutput());
         for (const char *word : { "--batch", "--table", "--schema", "default schema", "--field", "--mode",
-                 "VANTRELL_PASSWORD", "Exit status" })
+                 "VANTRELL_PASSWORD", "Exit status", "--undo", "--dry-run", "--no-journal" })
             QVERIFY2(output.contains(word), word);
     }
 };

@@ -13,12 +13,18 @@ TestEnvironment::TestEnvironment()
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
     Main::setProgramFolder(m_program.path());
     ProgramEnd::reset();
+    m_previousData = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", m_data.path().toUtf8());
 }
 
 TestEnvironment::~TestEnvironment()
 {
     Main::setProgramFolder(QString());
     ProgramEnd::reset();
+    if (m_previousData.isEmpty())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", m_previousData);
 }
 
 QString TestEnvironment::putBesideProgram(const QString &name, const QByteArray &contents)

@@ -1,0 +1,134 @@
+#include "casing/JournalUndo.h"
+
+#include "casing/Case.h"
+#include "connection/OpeningProfile.h"
+#include "connection/SqlDialect.h"
+#include "platform/odbc/Connection.h"
+
+JournalUndo::JournalUndo(const JournalReader &journal, LoginFields fields)
+    : m_header(journal.header())
+    , m_fields(std::move(fields))
+    , m_journalRecords(journal.records().size())
+{
+    for (const PlannedChange &record : journal.records()) {
+        if (!m_header.keyColumns.isEmpty()) {
+            m_byKey.insert(keyOf(record.keyValues), Entry { record.oldText, record.newText });
+        } else {
+            m_oldTexts[record.newText].insert(record.oldText);
+            ++m_recorded[record.newText];
+        }
+    }
+}
+
+void JournalUndo::attach(BatchChange::Callbacks &callbacks)
+{
+    // The mode only names the lines of failures; rewrite() decides every text.
+    const QString mode = Case::ModeOf(m_header.mode) ? m_header.mode : Case::ModeTexts.first();
+    callbacks.modeText = [mode] { return mode; };
+    callbacks.started = [this](const QStringList &keyColumns) { return start(keyColumns); };
+    callbacks.rewrite
+        = [this](const QString &text, const QList<QVariant> &keyValues) { return rewrite(text, keyValues); };
+}
+
+QStringList JournalUndo::keyOf(const QList<QVariant> &keyValues)
+{
+    QStringList key;
+    for (const QVariant &value : keyValues)
+        key << value.toString();
+    return key;
+}
+
+bool JournalUndo::start(const QStringList &keyColumns)
+{
+    if (!m_header.keyColumns.isEmpty()) {
+        if (keyColumns.join(QLatin1Char('\n')).compare(m_header.keyColumns.join(QLatin1Char('\n')), Qt::CaseInsensitive)
+            == 0)
+            return true;
+        m_refusal = QStringLiteral("The journal names the rows of \"%1\" by the key (%2), which the table no longer "
+                                   "has. Nothing was changed.")
+                        .arg(m_header.table, m_header.keyColumns.join(QStringLiteral(", ")));
+        return false;
+    }
+    // Without a key, count the rows that hold each new text now.
+    auto connection = openConnection(OpeningProfile::Batch, m_fields);
+    auto dialect = SqlDialect::forConnection(*connection);
+    for (const QString &statement : dialect->sessionSetup())
+        connection->execute(statement);
+    for (odbc::RecordSet rows = connection->query(
+             dialect->selectForChange({ m_header.schema, m_header.table }, m_header.field, {})); !rows.eof();
+         rows.moveNext())
+        if (const QVariant value = rows.value(0); value.isValid() && m_recorded.contains(value.toString()))
+            ++m_holding[value.toString()];
+    for (auto recorded = m_recorded.cbegin(); recorded != m_recorded.cend(); ++recorded) {
+        const QSet<QString> &oldTexts = m_oldTexts[recorded.key()];
+        if (oldTexts.size() == 1 && m_holding.value(recorded.key()) == recorded.value())
+            m_restorable.insert(recorded.key(), *oldTexts.cbegin());
+    }
+    return true;
+}
+
+std::optional<QString> JournalUndo::rewrite(const QString &text, const QList<QVariant> &keyValues)
+{
+    if (!m_header.keyColumns.isEmpty()) {
+        const auto entry = m_byKey.find(keyOf(keyValues));
+        if (entry == m_byKey.end())
+            return std::nullopt; // a row the run did not change
+        entry->seen = true;
+        if (text == entry->newText)
+            return entry->oldText;
+        if (text == entry->oldText)
+            ++m_alreadyBack;
+        else
+            ++m_changedSince;
+        return std::nullopt;
+    }
+    if (const auto restorable = m_restorable.constFind(text); restorable != m_restorable.cend())
+        return *restorable;
+    return std::nullopt;
+}
+
+qsizetype JournalUndo::gone() const
+{
+    qsizetype gone = 0;
+    for (const Entry &entry : m_byKey)
+        gone += entry.seen ? 0 : 1;
+    return gone;
+}
+
+qsizetype JournalUndo::ambiguous(bool held) const
+{
+    qsizetype records = 0;
+    for (auto recorded = m_recorded.cbegin(); recorded != m_recorded.cend(); ++recorded)
+        if (!m_restorable.contains(recorded.key()) && (m_holding.value(recorded.key()) > 0) == held)
+            records += recorded.value();
+    return records;
+}
+
+qsizetype JournalUndo::leftAlone() const
+{
+    return m_changedSince + gone() + ambiguous(true);
+}
+
+QString JournalUndo::describe(const BatchChange::Result &result) const
+{
+    QString text = QStringLiteral("Undo: %1 of %2 records of the journal put back")
+                       .arg(result.recordsChanged)
+                       .arg(m_journalRecords);
+    if (m_alreadyBack)
+        text += QStringLiteral("; %1 already held their old text").arg(m_alreadyBack);
+    if (const qsizetype unheld = ambiguous(false))
+        text += QStringLiteral("; %1 whose new text no row holds any more").arg(unheld);
+    if (leftAlone()) {
+        QStringList reasons;
+        if (m_changedSince)
+            reasons << QStringLiteral("%1 changed since the run").arg(m_changedSince);
+        if (gone())
+            reasons << QStringLiteral("%1 no longer there or Null").arg(gone());
+        if (ambiguous(true))
+            reasons << QStringLiteral("%1 whose new text other rows held before the run or got since, or that came "
+                                      "from different old texts, so the rows the run changed cannot be told apart")
+                           .arg(ambiguous(true));
+        text += QStringLiteral("; %1 left alone: %2").arg(leftAlone()).arg(reasons.join(QStringLiteral("; ")));
+    }
+    return text + QLatin1Char('.');
+}

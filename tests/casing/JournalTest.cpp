@@ -1,0 +1,251 @@
+#include "casing/BatchChange.h"
+#include "casing/JournalReader.h"
+#include "casing/JournalUndo.h"
+#include "casing/JournalWriter.h"
+#include "support/TestDatabase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+JournalHeader header(const QString &table = "t")
+{
+    JournalHeader h;
+    h.table = table;
+    h.field = "v";
+    h.server = "localhost";
+    h.database = "sales";
+    h.mode = "UPPER CASE";
+    return h;
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString write(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+    return path;
+}
+
+int permissions(const QString &path)
+{
+#ifndef Q_OS_WIN
+    struct stat info;
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
+#else
+    Q_UNUSED(path);
+    return 0;
+#endif
+}
+
+} // namespace
+
+// The journal's file: what it keeps, what the reader refuses, where and how it lies.
+class JournalTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void keepsEveryCharacter_data()
+    {
+        QTest::addColumn<QVariantList>("key");
+        QTest::addColumn<QString>("oldText");
+        QTest::addColumn<QString>("newText");
+        QTest::newRow("plain") << QVariantList { "17" } << "new york"
+                               << "NEW YORK";
+        QTest::newRow("empty and Null keys") << QVariantList { "", QVariant() } << " a"
+                                             << " A";
+        QTest::newRow("line breaks and tabs") << QVariantList { "1" } << "a\r\nb\n\tc"
+                                              << "A\r\nB\n\tC";
+        QTest::newRow("NUL and other controls")
+            << QVariantList { "1" } << QString::fromUtf8("a\0b\x01\x1f\x7f", 7) << "x";
+        QTest::newRow("quotes and backslashes") << QVariantList { "o'k\"\\" } << "o'neil \"q\" \\n"
+                                                << "O'NEIL \"Q\" \\N";
+        QTest::newRow("beyond the BMP") << QVariantList { "𝒜" } << "𝒜bc straße 😀"
+                                        << "𝒜BC STRASSE 😀";
+        QTest::newRow("lone surrogates") << QVariantList {} << QString(QChar(0xd800)) + "a" + QChar(0xdc00)
+                                         << QString(QChar(0xdfff)) + "\u2028";
+    }
+
+    void keepsEveryCharacter()
+    {
+        QFETCH(QVariantList, key);
+        QFETCH(QString, oldText);
+        QFETCH(QString, newText);
+        QTemporaryDir folder;
+        JournalWriter writer(header("ta\tble \"x\" 𝒜"), folder.path());
+        QStringList keyColumns;
+        for (qsizetype i = 0; i < key.size(); ++i)
+            keyColumns << QStringLiteral("k%1").arg(i);
+        QVERIFY(writer.open(keyColumns));
+        QVERIFY(writer.append({ PlannedChange { key, oldText, newText }, PlannedChange { key, "", "" } }));
+
+        JournalReader reader;
+        QVERIFY2(reader.read(writer.path()), qPrintable(reader.error()));
+        QCOMPARE(reader.header().table, QStringLiteral("ta\tble \"x\" 𝒜"));
+        QCOMPARE(reader.header().schema, QString());
+        QCOMPARE(reader.header().keyColumns, keyColumns);
+        QCOMPARE(reader.header().programVersion, QStringLiteral("1.0"));
+        QCOMPARE(reader.records().size(), 2);
+        const PlannedChange &record = reader.records().first();
+        QCOMPARE(record.keyValues.size(), key.size());
+        for (qsizetype i = 0; i < key.size(); ++i) {
+            QCOMPARE(record.keyValues[i].isValid(), key[i].isValid());
+            QCOMPARE(record.keyValues[i].toString(), key[i].toString());
+        }
+        QCOMPARE(record.oldText, oldText);
+        QCOMPARE(record.newText, newText);
+        QCOMPARE(reader.records().last().oldText, QStringLiteral(""));
+        // One line per object, whatever the texts hold.
+        QCOMPARE(contents(writer.path()).count('\n'), 3);
+    }
+
+    void refusesWhatIsNotAWholeJournal_data()
+    {
+        const QByteArray head
+            = "{\"format\":\"Vantrell journal\",\"formatVersion\":1,\"table\":\"t\",\"schema\":\"\","
+              "\"field\":\"v\",\"server\":\"s\",\"database\":\"d\",\"mode\":\"UPPER CASE\","
+              "\"time\":\"2026-01-31T12:00:00.000Z\",\"programVersion\":\"1.0\",\"keyColumns\":[\"id\"]}\n";
+        const QByteArray record = "{\"key\":[\"1\"],\"old\":\"a\",\"new\":\"A\"}\n";
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("whole") << head + record << "";
+        QTest::newRow("empty") << QByteArray() << "the file is empty";
+        QTest::newRow("cut in the last record") << head + record.left(20) << "its last line is cut short";
+        QTest::newRow("cut in the header") << head.left(40) << "its last line is cut short";
+        QTest::newRow("other JSON") << QByteArray("{\"name\":\"x\"}\n") << "its first line is not a journal header";
+        QTest::newRow("another format version") << QByteArray(head).replace("\"formatVersion\":1",
+            "\"formatVersion\":2") << "its first line is not a journal header";
+        QTest::newRow("binary") << QByteArray("\x89PNG\0\r\n\x1a\n", 9) << "its first line is not a journal header";
+        QTest::newRow("record without its key") << head + "{\"key\":[],\"old\":\"a\",\"new\":\"A\"}\n"
+                                                << "line 2 is not a journal record";
+        QTest::newRow("record with a number") << head + "{\"key\":[\"1\"],\"old\":1,\"new\":\"A\"}\n"
+                                              << "line 2 is not a journal record";
+        QTest::newRow("blank line") << head + "\n" + record << "line 2 is not a journal record";
+    }
+
+    void refusesWhatIsNotAWholeJournal()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        QTemporaryDir folder;
+        JournalReader reader;
+        QCOMPARE(reader.read(write(folder.filePath("j.jsonl"), bytes)), reason.isEmpty());
+        QVERIFY2(reader.error().contains(reason), qPrintable(reader.error()));
+        if (!reason.isEmpty())
+            QVERIFY(reader.records().isEmpty());
+    }
+
+    // The folder and the file are the user's alone, whatever stood there before.
+    void privateFromAnUnsafeStart_data()
+    {
+        QTest::addColumn<QString>("unsafe");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("no folder yet, open umask") << "umask" << true;
+        QTest::newRow("folder open to all") << "open folder" << true;
+        QTest::newRow("link planted at the file's name") << "link at the name" << true;
+        QTest::newRow("folder is a link") << "linked folder" << false;
+    }
+
+    void privateFromAnUnsafeStart()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("POSIX permissions");
+#else
+        QFETCH(QString, unsafe);
+        QFETCH(bool, written);
+        QTemporaryDir base;
+        const QString folder = base.filePath("data/journals");
+        const QString elsewhere = base.filePath("elsewhere");
+        QDir().mkpath(elsewhere);
+        JournalHeader h = header();
+        h.time = QDateTime(QDate(2026, 1, 31), QTime(12, 0), Qt::UTC);
+        const mode_t previousMask = ::umask(unsafe == "umask" ? 0 : 022);
+        if (unsafe == "open folder") {
+            QDir().mkpath(folder);
+            ::chmod(QFile::encodeName(folder).constData(), 0777);
+        } else if (unsafe == "linked folder") {
+            QDir().mkpath(base.filePath("data"));
+            QFile::link(elsewhere, folder);
+        } else if (unsafe == "link at the name") {
+            QDir().mkpath(folder);
+            const QString name = h.time.toLocalTime().toString("yyyy-MM-dd_HH-mm-ss") + "_sales_t_v.jsonl";
+            QFile::link(elsewhere + "/target", folder + "/" + name);
+        }
+        JournalWriter writer(h, folder);
+        const bool opened = writer.open({});
+        ::umask(previousMask);
+        QCOMPARE(opened, written);
+        QVERIFY(QDir(elsewhere).isEmpty());
+        if (!written) {
+            QVERIFY2(writer.error().endsWith("Nothing was changed."), qPrintable(writer.error()));
+            return;
+        }
+        QCOMPARE(permissions(folder), 0700);
+        QCOMPARE(permissions(writer.path()), 0600);
+        QVERIFY(!QFileInfo(writer.path()).isSymLink());
+#endif
+    }
+
+    // A run stopped part way has journalled exactly what it sent; undoing it
+    // puts those rows back and touches no other.
+    void stoppedRunUndoesExactlyWhatWasWritten_data()
+    {
+        QTest::addColumn<QString>("columns");
+        QTest::addColumn<QVariantList>("afterStop");
+        QTest::addColumn<int>("journalled");
+        // Stopped before the third record: without a key, the first record's statement changed both "one" rows.
+        QTest::newRow("by key") << "id INTEGER PRIMARY KEY, v TEXT"
+                                << QVariantList { "ONE", "TWO", "one", "three", "four" } << 2;
+        QTest::newRow("by value") << "v TEXT" << QVariantList { "ONE", "TWO", "ONE", "three", "four" } << 3;
+    }
+
+    void stoppedRunUndoesExactlyWhatWasWritten()
+    {
+        QFETCH(QString, columns);
+        const QVariantList original = { "one", "two", "one", "three", "four" };
+        TestDatabase db;
+        db.table("t", columns, "v", original);
+        QTemporaryDir folder;
+
+        JournalWriter writer(header(), folder.path());
+        BatchChange::Callbacks callbacks;
+        int position = 0;
+        callbacks.modeText = [] { return QStringLiteral("UPPER CASE"); };
+        callbacks.yield = [&] { ++position; };
+        callbacks.stop = [&] { return position == 3; };
+        writer.attach(callbacks);
+        QCOMPARE(BatchChange(db.fields(), TableName { {}, "t" }, "v", callbacks).run().outcome, BatchChange::Outcome::Stopped);
+        QTEST(db.column("t", "v"), "afterStop");
+
+        JournalReader journal;
+        QVERIFY2(journal.read(writer.path()), qPrintable(journal.error()));
+        QTEST(int(journal.records().size()), "journalled");
+        // Someone writes a value of their own in the meantime.
+        db.exec("UPDATE t SET v = 'four, edited' WHERE v = 'four'");
+        for (int pass = 1; pass <= 2; ++pass) {
+            JournalUndo undo(journal, db.fields());
+            BatchChange::Callbacks undoing;
+            undo.attach(undoing);
+            const BatchChange::Result result = BatchChange(db.fields(), TableName { {}, "t" }, "v", undoing).run();
+            QCOMPARE(result.outcome, BatchChange::Outcome::Finished);
+            QCOMPARE(result.recordsChanged, pass == 1 ? journal.records().size() : 0);
+            QCOMPARE(db.column("t", "v"), (QVariantList { "one", "two", "one", "three", "four, edited" }));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(JournalTest)
+#include "JournalTest.moc"
