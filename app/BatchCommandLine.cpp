@@ -1,5 +1,6 @@
 #include "app/BatchCommandLine.h"
 
+#include "app/BuildConfig.h"
 #include "app/Settings.h"
 #include "casing/BatchChange.h"
 #include "casing/Case.h"
@@ -56,6 +57,7 @@ Exit status: 0 every record was changed or needed no change; 1 some records
 could not be changed (the summary says why); 2 a usage error, or the
 connection, the field or the table could not be reached.
   --help             this text
+  --version          the program's version
 )";
 
 QTextStream &out()
@@ -151,7 +153,8 @@ QString summary(const BatchChange::Result &result)
 bool isRequested(int argc, char *argv[])
 {
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--batch") == 0 || std::strcmp(argv[i], "--help") == 0)
+        if (std::strcmp(argv[i], "--batch") == 0 || std::strcmp(argv[i], "--help") == 0
+            || std::strcmp(argv[i], "--version") == 0)
             return true;
     return false;
 }
@@ -167,6 +170,7 @@ int run(const QStringList &arguments)
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption batch(QStringLiteral("batch"));
     const QCommandLineOption help(QStringLiteral("help"));
+    const QCommandLineOption version(QStringLiteral("version"));
     const QCommandLineOption table(QStringLiteral("table"), QString(), QStringLiteral("table"));
     const QCommandLineOption field(QStringLiteral("field"), QString(), QStringLiteral("field"));
     const QCommandLineOption mode(QStringLiteral("mode"), QString(), QStringLiteral("mode"));
@@ -176,12 +180,17 @@ int run(const QStringList &arguments)
     const QCommandLineOption database(QStringLiteral("database"), QString(), QStringLiteral("name"));
     const QCommandLineOption local(QStringLiteral("local"));
     const QCommandLineOption noLocal(QStringLiteral("no-local"));
-    parser.addOptions({ batch, help, table, field, mode, server, port, user, database, local, noLocal });
+    parser.addOptions({ batch, help, version, table, field, mode, server, port, user, database, local, noLocal });
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
     if (parser.isSet(help)) {
         out() << HelpText;
+        out().flush();
+        return AllChanged;
+    }
+    if (parser.isSet(version)) {
+        out() << BuildConfig::ProductTitle << ' ' << BuildConfig::Version << '\n';
         out().flush();
         return AllChanged;
     }
