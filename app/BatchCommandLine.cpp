@@ -1,5 +1,6 @@
 #include "app/BatchCommandLine.h"
 
+#include "app/BuildConfig.h"
 #include "app/Settings.h"
 #include "casing/BatchChange.h"
 #include "casing/Case.h"
@@ -75,6 +76,7 @@ Every run keeps a journal of the records it changes (old and new text), in
                      as above. The undo keeps no journal of its own; undoing
                      twice changes nothing more.
   --help             this text
+  --version          the program's version
 )";
 
 QTextStream &out()
@@ -194,7 +196,8 @@ constexpr qsizetype DryRunShown = 20;
 bool isRequested(int argc, char *argv[])
 {
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--batch") == 0 || std::strcmp(argv[i], "--help") == 0)
+        if (std::strcmp(argv[i], "--batch") == 0 || std::strcmp(argv[i], "--help") == 0
+            || std::strcmp(argv[i], "--version") == 0)
             return true;
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--undo") == 0 || std::strncmp(argv[i], "--undo=", 7) == 0)
@@ -213,6 +216,7 @@ int run(const QStringList &arguments)
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption batch(QStringLiteral("batch"));
     const QCommandLineOption help(QStringLiteral("help"));
+    const QCommandLineOption version(QStringLiteral("version"));
     const QCommandLineOption table(QStringLiteral("table"), QString(), QStringLiteral("table"));
     const QCommandLineOption schema(QStringLiteral("schema"), QString(), QStringLiteral("name"));
     const QCommandLineOption field(QStringLiteral("field"), QString(), QStringLiteral("field"));
@@ -223,7 +227,7 @@ int run(const QStringList &arguments)
     const QCommandLineOption database(QStringLiteral("database"), QString(), QStringLiteral("name"));
     const QCommandLineOption local(QStringLiteral("local"));
     const QCommandLineOption noLocal(QStringLiteral("no-local"));
-    parser.addOptions({ batch, help, table, schema, field, mode, server, port, user, database, local, noLocal });
+    parser.addOptions({ batch, help, version, table, schema, field, mode, server, port, user, database, local, noLocal });
     const QCommandLineOption undo(QStringLiteral("undo"), QString(), QStringLiteral("journal"));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"));
     const QCommandLineOption noJournal(QStringLiteral("no-journal"));
@@ -233,6 +237,11 @@ int run(const QStringList &arguments)
         return usageError(parser.errorText());
     if (parser.isSet(help)) {
         out() << HelpText;
+        out().flush();
+        return AllChanged;
+    }
+    if (parser.isSet(version)) {
+        out() << BuildConfig::ProductTitle << ' ' << BuildConfig::Version << '\n';
         out().flush();
         return AllChanged;
     }

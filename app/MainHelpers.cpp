@@ -44,9 +44,21 @@ void setProgramFolder(const QString &folder)
     programFolderOverride = folder;
 }
 
+QString filesFolderFor(const QString &programFolder)
+{
+    const QDir folder(programFolder);
+    if (folder.dirName() == QLatin1String("bin")) {
+        const QString installed
+            = QDir::cleanPath(folder.filePath(QString::fromUtf8(BuildConfig::InstalledFilesFolder)));
+        if (QFileInfo(installed).isDir())
+            return installed;
+    }
+    return programFolder;
+}
+
 QString besideProgram(const QString &name)
 {
-    return ProgramFolder() + QLatin1Char('/') + name;
+    return filesFolderFor(ProgramFolder()) + QLatin1Char('/') + name;
 }
 
 QString titleFor(const QString &productTitle)

@@ -15,11 +15,16 @@ QVariant NullToDefault(const QVariant &value, const QVariant &defaultValue);
 // True when the time of the path's last change can be read; never fails.
 bool FileExists(const QString &path);
 
-// The folder that holds the program; files beside the program are found there.
+// The folder that holds the program.
 QString ProgramFolder();
 // Tests and the demo point it elsewhere; an empty folder restores the real one.
 void setProgramFolder(const QString &folder);
-// A file beside the program: the folder, a separator and the name.
+// The folder that holds the files the program ships with (skin, hand cursor,
+// help picture) for a program in the given folder: the program's own folder, as
+// in a build folder, or, for a program installed into a bin folder, the
+// installation's share folder (../share/vantrell) when that exists.
+QString filesFolderFor(const QString &programFolder);
+// A file the program ships with: its files folder, a separator and the name.
 QString besideProgram(const QString &name);
 
 // The application title: the product title cut to at most 40 characters at a

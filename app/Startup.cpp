@@ -8,6 +8,8 @@ namespace Startup {
 
 int run(QApplication &app)
 {
+    // Lets the desktop match the windows to the menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("vantrell"));
     WindowFlow flow;
     flow.start();
     return app.exec();

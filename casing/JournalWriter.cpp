@@ -108,7 +108,7 @@ JournalWriter::JournalWriter(JournalHeader header, QString folder)
     , m_folder(std::move(folder))
 {
     if (m_header.programVersion.isEmpty())
-        m_header.programVersion = QString::fromUtf8(BuildConfig::ProgramVersion);
+        m_header.programVersion = QString::fromUtf8(BuildConfig::Version);
     if (!m_header.time.isValid())
         m_header.time = QDateTime::currentDateTimeUtc();
 }

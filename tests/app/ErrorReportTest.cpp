@@ -5,6 +5,7 @@
 #include "support/RecordingMessageBoxes.h"
 #include "support/TestEnvironment.h"
 
+#include <QDir>
 #include <QTest>
 
 class ErrorReportTest : public QObject {
@@ -92,6 +93,37 @@ private slots:
         QVERIFY(!Main::FileExists(QString()));
         QVERIFY(!Main::FileExists("/no/such/folder/file"));
         QVERIFY(!Main::FileExists(QString::fromUtf8("bad\0path", 8)));
+    }
+
+    // Files the program ships with lie beside it in a build folder, and in
+    // share/vantrell when it is installed into a bin folder.
+    void filesFolderFollowsTheProgram_data()
+    {
+        QTest::addColumn<QStringList>("folders");
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("files");
+        QTest::newRow("build folder") << QStringList { "build" } << "build"
+                                      << "build";
+        QTest::newRow("installed") << QStringList { "usr/bin", "usr/share/vantrell" } << "usr/bin"
+                                   << "usr/share/vantrell";
+        QTest::newRow("bin folder, nothing installed") << QStringList { "opt/bin" } << "opt/bin"
+                                                       << "opt/bin";
+        QTest::newRow("share beside a build folder") << QStringList { "x/build", "x/share/vantrell" } << "x/build"
+                                                     << "x/build";
+    }
+
+    void filesFolderFollowsTheProgram()
+    {
+        QFETCH(QStringList, folders);
+        QFETCH(QString, program);
+        QFETCH(QString, files);
+        TestEnvironment env;
+        const QString root = env.programFolder();
+        for (const QString &folder : folders)
+            QVERIFY(QDir(root).mkpath(folder));
+        QCOMPARE(Main::filesFolderFor(root + "/" + program), root + "/" + files);
+        Main::setProgramFolder(root + "/" + program);
+        QCOMPARE(Main::besideProgram("x/o.cjs"), root + "/" + files + "/x/o.cjs");
     }
 
     void appTitle_data()
