@@ -473,8 +473,7 @@ void Run::dropUnrepresentable()
         for (qsizetype i = from; i < from + count; ++i)
             parameters << QString::number(i) << m_pending[i].change.newText;
         // Unused rows are padding, so the query has one shape.
-        while (parameters.size() < 2 * m_chunkCapacity)
-            parameters << QVariant();
+        parameters = m_dialect->chunkParameters(std::move(parameters), 2, m_chunkCapacity);
         const bool checked = send(BatchChange::statementLine(m_pending.first().mode), [&] {
             odbc::Statement &statement = prepared(m_representable, check);
             statement.execute(parameters);
@@ -519,8 +518,7 @@ void Run::sendByKey(Case::Mode mode)
     for (const Pending &pending : m_pending)
         parameters << pending.change.keyValues << pending.change.oldText << pending.change.newText;
     // Padding rows name no row, so every chunk has the one statement shape.
-    while (parameters.size() < perRecord * m_chunkCapacity)
-        parameters << QVariant();
+    parameters = m_dialect->chunkParameters(std::move(parameters), int(perRecord), m_chunkCapacity);
 
     std::optional<qint64> rows;
     send(
@@ -581,8 +579,7 @@ void Run::stagePairs(Case::Mode mode)
     for (const Pending &pending : m_pending)
         parameters << QString::number(pending.pair) << pending.change.oldText << pending.change.newText;
     // Padding rows have no pair number, so every chunk has the one statement shape.
-    while (parameters.size() < 3 * m_chunkCapacity)
-        parameters << QVariant();
+    parameters = m_dialect->chunkParameters(std::move(parameters), 3, m_chunkCapacity);
     const bool sent = send(BatchChange::executeLine(mode), [&] {
         if (!m_stagingMade) {
             for (const QString &statement : m_dialect->createStaging())

@@ -1,6 +1,7 @@
 #include "casing/JournalWriter.h"
 
 #include "app/BuildConfig.h"
+#include "platform/JsonText.h"
 #include "platform/PrivateFile.h"
 
 #include <QCoreApplication>
@@ -16,47 +17,18 @@
 
 namespace {
 
-// A JSON string that gives back every UTF-16 unit of the text: control
-// characters and lone surrogates escaped, everything else as UTF-8.
 QByteArray jsonString(const QString &text)
 {
     QByteArray json;
-    json.reserve(text.size() + 2);
-    json += '"';
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        const char16_t unit = c.unicode();
-        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            json += text.mid(i, 2).toUtf8();
-            ++i;
-        } else if (unit == u'"' || unit == u'\\') {
-            json += '\\';
-            json += char(unit);
-        } else if (unit == u'\n') {
-            json += "\\n";
-        } else if (unit == u'\r') {
-            json += "\\r";
-        } else if (unit == u'\t') {
-            json += "\\t";
-        } else if (unit < 0x20 || c.isSurrogate()) {
-            json += "\\u" + QByteArray::number(unit, 16).rightJustified(4, '0');
-        } else {
-            json += QString(c).toUtf8();
-        }
-    }
-    json += '"';
+    JsonText::appendString(json, text);
     return json;
 }
 
 QByteArray jsonArray(const QList<QVariant> &values)
 {
-    QByteArray json = "[";
-    for (qsizetype i = 0; i < values.size(); ++i) {
-        if (i > 0)
-            json += ',';
-        json += values.at(i).isValid() ? jsonString(values.at(i).toString()) : QByteArray("null");
-    }
-    return json + ']';
+    QByteArray json;
+    JsonText::appendArray(json, values);
+    return json;
 }
 
 QByteArray headerLine(const JournalHeader &header)
@@ -72,10 +44,15 @@ QByteArray headerLine(const JournalHeader &header)
         + "}\n";
 }
 
-QByteArray recordLine(const PlannedChange &record)
+void appendRecordLine(QByteArray &lines, const PlannedChange &record)
 {
-    return "{\"key\":" + jsonArray(record.keyValues) + ",\"old\":" + jsonString(record.oldText)
-        + ",\"new\":" + jsonString(record.newText) + "}\n";
+    lines += "{\"key\":";
+    JsonText::appendArray(lines, record.keyValues);
+    lines += ",\"old\":";
+    JsonText::appendString(lines, record.oldText);
+    lines += ",\"new\":";
+    JsonText::appendString(lines, record.newText);
+    lines += "}\n";
 }
 
 // A part of a file name: letters, digits, '-' and '.' kept, anything else '_'.
@@ -176,8 +153,9 @@ bool JournalWriter::append(const QList<PlannedChange> &records)
     if (!m_file)
         return fail(QStringLiteral("it is not open"));
     QByteArray lines;
+    lines.reserve(records.size() * 64);
     for (const PlannedChange &record : records)
-        lines += recordLine(record);
+        appendRecordLine(lines, record);
     if (m_file->write(lines) != lines.size() || !m_file->flush())
         return fail(m_file->errorString());
 #ifdef Q_OS_WIN

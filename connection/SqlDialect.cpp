@@ -1,5 +1,6 @@
 #include "connection/SqlDialect.h"
 
+#include "platform/JsonText.h"
 #include "platform/odbc/Connection.h"
 
 #include <QRegularExpression>
@@ -56,6 +57,14 @@ QList<QVariant> SqlDialect::updateParameters(
     for (int i = 0; i < oldValueBindings(); ++i)
         parameters << oldText;
     return parameters;
+}
+
+QList<QVariant> SqlDialect::chunkParameters(QList<QVariant> values, int columns, int capacity) const
+{
+    values.reserve(qsizetype(columns) * capacity);
+    while (values.size() < qsizetype(columns) * capacity)
+        values << QVariant();
+    return values;
 }
 
 QString SqlDialect::unrepresentable(const FieldFacts &, int) const
@@ -232,20 +241,40 @@ QString EmbeddedDialect::exactlyEquals(const QString &fieldRef, const QString &v
     return fieldRef + QStringLiteral(" = ") + value + QStringLiteral(" COLLATE BINARY");
 }
 
-QString EmbeddedDialect::updateChunkByKey(
-    const TableName &table, const QString &field, const QList<KeyColumn> &key, int records) const
+namespace {
+
+// The n-th value of the chunk row at hand.
+QString chunkValue(int n)
 {
-    // VALUES rows name their columns column1, column2 ...
+    return QStringLiteral("json_extract(j.value, '$[%1]')").arg(n);
+}
+
+} // namespace
+
+QList<QVariant> EmbeddedDialect::chunkParameters(QList<QVariant> values, int columns, int) const
+{
+    QByteArray json = "[";
+    json.reserve(values.size() * 24);
+    for (qsizetype row = 0; row * columns < values.size(); ++row) {
+        if (row > 0)
+            json += ',';
+        JsonText::appendArray(json, values.mid(row * columns, columns));
+    }
+    json += ']';
+    return { QString::fromUtf8(json) };
+}
+
+QString EmbeddedDialect::updateChunkByKey(
+    const TableName &table, const QString &field, const QList<KeyColumn> &key, int) const
+{
     const int columns = int(key.size()) + 2;
-    auto valueColumn = [](int n) { return QStringLiteral("v.column%1").arg(n); };
     QString conditions;
     for (int i = 0; i < key.size(); ++i)
-        conditions += keyCondition(key[i], QStringLiteral("t.") + quoteName(key[i].name), valueColumn(i + 1))
+        conditions += keyCondition(key[i], QStringLiteral("t.") + quoteName(key[i].name), chunkValue(i))
             + QStringLiteral(" AND ");
     return QStringLiteral("UPDATE ") + quoteTable(table) + QStringLiteral(" AS t SET ") + quoteName(field)
-        + QStringLiteral(" = ") + valueColumn(columns) + QStringLiteral(" FROM (VALUES ") + valueRows(records, columns)
-        + QStringLiteral(") AS v WHERE ") + conditions
-        + exactlyEquals(QStringLiteral("t.") + quoteName(field), valueColumn(columns - 1));
+        + QStringLiteral(" = ") + chunkValue(columns - 1) + QStringLiteral(" FROM json_each(?) AS j WHERE ")
+        + conditions + exactlyEquals(QStringLiteral("t.") + quoteName(field), chunkValue(columns - 2));
 }
 
 QStringList EmbeddedDialect::createStaging() const
@@ -254,10 +283,10 @@ QStringList EmbeddedDialect::createStaging() const
         QStringLiteral("CREATE INDEX temp.vantrell_pairs_o ON vantrell_pairs (o)") };
 }
 
-QString EmbeddedDialect::stageChunk(int pairs) const
+QString EmbeddedDialect::stageChunk(int) const
 {
-    return QStringLiteral("INSERT INTO temp.vantrell_pairs (i, o, n) SELECT column1, column2, column3 FROM (VALUES ")
-        + valueRows(pairs, 3) + QStringLiteral(") WHERE column1 IS NOT NULL");
+    return QStringLiteral("INSERT INTO temp.vantrell_pairs (i, o, n) SELECT ") + chunkValue(0) + QStringLiteral(", ")
+        + chunkValue(1) + QStringLiteral(", ") + chunkValue(2) + QStringLiteral(" FROM json_each(?) AS j");
 }
 
 QString EmbeddedDialect::countStaged(const TableName &table, const QString &field) const

@@ -115,6 +115,11 @@ public:
     virtual QString updateChunkByKey(
         const TableName &table, const QString &field, const QList<KeyColumn> &key, int records) const = 0;
 
+    // The parameters of a chunk statement made for `capacity` rows, from the
+    // values of its rows, `columns` values a row. By default one parameter a
+    // value, the unused rows padded with Nulls, so every chunk has one shape.
+    virtual QList<QVariant> chunkParameters(QList<QVariant> values, int columns, int capacity) const;
+
     // Without a key, (old text, new text) pairs are staged in a temporary table
     // of the session and applied with one join at the end.
     virtual QStringList createStaging() const = 0;
@@ -204,6 +209,9 @@ public:
 
     QString updateChunkByKey(
         const TableName &table, const QString &field, const QList<KeyColumn> &key, int records) const override;
+    // The engine's driver parses a statement again at every execution, so a
+    // chunk goes as one parameter: a JSON array of its rows.
+    QList<QVariant> chunkParameters(QList<QVariant> values, int columns, int capacity) const override;
     QStringList createStaging() const override;
     QString stageChunk(int pairs) const override;
     QString countStaged(const TableName &table, const QString &field) const override;

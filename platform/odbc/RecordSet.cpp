@@ -11,8 +11,10 @@ RecordSet RecordSet::fetch(Statement &statement, qsizetype maxRows)
     records.m_fieldNames = statement.columnNames();
     records.m_fieldCount = int(records.m_fieldNames.size());
     while ((maxRows < 0 || records.recordCount() < maxRows) && statement.fetch()) {
-        for (int column = 0; column < records.m_fieldCount; ++column)
-            records.m_cells.push_back(statement.text(column));
+        for (int column = 0; column < records.m_fieldCount; ++column) {
+            records.m_nulls.push_back(!statement.appendText(column, records.m_text));
+            records.m_ends.push_back(qsizetype(records.m_text.size()));
+        }
     }
     statement.closeCursor();
     return records;
@@ -33,8 +35,11 @@ QVariant RecordSet::value(int field) const
     if (field < 0 || field >= m_fieldCount)
         throw Failure(
             QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
-    const auto &cell = m_cells[size_t(m_position) * size_t(m_fieldCount) + size_t(field)];
-    return cell ? QVariant(*cell) : QVariant();
+    const size_t cell = size_t(m_position) * size_t(m_fieldCount) + size_t(field);
+    if (m_nulls[cell])
+        return QVariant();
+    const qsizetype begin = cell == 0 ? 0 : m_ends[cell - 1];
+    return QString::fromUtf16(m_text.data() + begin, m_ends[cell] - begin);
 }
 
 QVariant RecordSet::value(const QString &fieldName) const
@@ -46,8 +51,9 @@ void RecordSet::close()
 {
     m_fieldNames.clear();
     m_fieldCount = 0;
-    m_cells.clear();
-    m_cells.shrink_to_fit();
+    m_text = {};
+    m_ends = {};
+    m_nulls = {};
     m_position = 0;
 }
 

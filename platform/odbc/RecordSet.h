@@ -22,7 +22,7 @@ public:
     // (all rows when maxRows < 0). Throws odbc::Error.
     static RecordSet fetch(Statement &statement, qsizetype maxRows = -1);
 
-    qsizetype recordCount() const { return m_fieldCount ? qsizetype(m_cells.size()) / m_fieldCount : 0; }
+    qsizetype recordCount() const { return m_fieldCount ? qsizetype(m_ends.size()) / m_fieldCount : 0; }
     bool eof() const { return m_position >= recordCount(); }
     void moveNext() { ++m_position; }
     void moveFirst() { m_position = 0; }
@@ -43,7 +43,12 @@ public:
 private:
     QStringList m_fieldNames;
     int m_fieldCount = 0;
-    std::vector<std::optional<QString>> m_cells; // row-major
+    // Every cell's text one after another, row-major: a cell ends where
+    // m_ends says and begins where the one before it ends. Kept in one block,
+    // a snapshot of many rows costs little more than its text.
+    std::vector<char16_t> m_text;
+    std::vector<qsizetype> m_ends;
+    std::vector<bool> m_nulls;
     qsizetype m_position = 0;
 };
 

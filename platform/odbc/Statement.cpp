@@ -152,25 +152,34 @@ bool Statement::fetch()
 
 std::optional<QString> Statement::text(int column)
 {
+    std::vector<char16_t> text;
+    if (!appendText(column, text))
+        return std::nullopt;
+    return QString::fromUtf16(text.data(), qsizetype(text.size()));
+}
+
+bool Statement::appendText(int column, std::vector<char16_t> &out)
+{
     if (m_buffer.empty())
         m_buffer.resize(2048);
-    QString result;
+    const size_t start = out.size();
     for (;;) {
         SQLLEN indicator = 0;
         SQLRETURN rc = SQLGetData(handle(), SQLUSMALLINT(column + 1), SQL_C_WCHAR, m_buffer.data(),
             SQLLEN(m_buffer.size() * sizeof(SQLWCHAR)), &indicator);
         if (rc == SQL_NO_DATA)
-            return result;
+            return true;
         check(rc, SQL_HANDLE_STMT, handle(), "SQLGetData");
-        if (indicator == SQL_NULL_DATA)
-            return std::nullopt;
+        if (indicator == SQL_NULL_DATA) {
+            out.resize(start);
+            return false;
+        }
         const size_t room = m_buffer.size() - 1; // the driver always leaves room for a terminator
         const bool truncated = indicator == SQL_NO_TOTAL || size_t(indicator) / sizeof(SQLWCHAR) > room;
-        if (!truncated) {
-            result += fromWide(m_buffer.data(), size_t(indicator) / sizeof(SQLWCHAR));
-            return result;
-        }
-        result += fromWide(m_buffer.data(), room);
+        const size_t got = truncated ? room : size_t(indicator) / sizeof(SQLWCHAR);
+        out.insert(out.end(), m_buffer.begin(), m_buffer.begin() + std::ptrdiff_t(got));
+        if (!truncated)
+            return true;
         if (indicator != SQL_NO_TOTAL && m_buffer.size() < (1u << 20))
             m_buffer.resize(std::min<size_t>(size_t(indicator) / sizeof(SQLWCHAR) + 1, 1u << 20));
     }

@@ -43,6 +43,9 @@ public:
     bool fetch();
     // The text of a column of the current row; std::nullopt for Null.
     std::optional<QString> text(int column);
+    // The text of a column of the current row added to the end of `out`;
+    // false, and nothing added, for Null.
+    bool appendText(int column, std::vector<char16_t> &out);
     void closeCursor();
 
     SQLHSTMT handle() const { return m_handle.get(); }
