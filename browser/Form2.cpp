@@ -259,6 +259,12 @@ void Form2::PushButton1_Click()
 
 void Form2::PushButton5_Click()
 {
+    // "Next >" would refill the lists under a running change, whose end converts
+    // the preview of its own field.
+    if (isChangingCase()) {
+        Main::showMessage(this, QStringLiteral("Please wait until the case change is done."));
+        return;
+    }
     FailureTrap trap(ErrorReport::Form2_PushButton5_Click, this);
     trap.step(100, [&] {
         if (!m_showLoginWindow)
