@@ -1,8 +1,7 @@
 #include "app/WindowFlow.h"
 #include "app/BuildConfig.h"
-#include "app/ErrorReport.h"
 #include "app/HomePageVisit.h"
-#include "app/MainHelpers.h"
+#include "app/ProgramEnd.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
 #include "browser/Form2.h"
@@ -237,6 +236,27 @@ private slots:
         QCOMPARE(shown().size(), 0);
     }
 
+    void closingLoginWindowDuringNextShowsNothing()
+    {
+        TestDatabase db;
+        for (const char *table : { "Alpha", "Beta", "Gamma" })
+            fillSample(db, table, { "x" });
+        WindowFlow flow;
+        flow.start();
+        Form1 *login = flow.loginWindow();
+        enterLogin(login, db.fields());
+        // The user closes the login window at the listing's first yield.
+        QTimer::singleShot(0, login, [login] { login->close(); });
+        login->PushButton3_Click();
+        QVERIFY(ProgramEnd::requested());
+        Form2 *work = flow.changeOptionsWindow();
+        QVERIFY(!work->isVisible());
+        QVERIFY(!login->isVisible());
+        QCOMPARE(work->ListView1->topLevelItemCount(), 0);
+        QCOMPARE(work->ListView2->topLevelItemCount(), 0);
+        QCOMPARE(shown().size(), 0);
+    }
+
     void homePageDraw_data()
     {
         QTest::addColumn<double>("uniform");
@@ -311,8 +331,9 @@ private slots:
         WindowFlow flow;
         flow.start();
         QCOMPARE(shown().size(), 1);
-        QCOMPARE(shown()[0].title, ErrorReport::Title);
-        QVERIFY(shown()[0].text.contains(ErrorReport::Form1_Form_Load + QStringLiteral("at line %1\r\r").arg(line)));
+        QCOMPARE(shown()[0].title, QStringLiteral("Application Error"));
+        QVERIFY(shown()[0].text.contains(
+            QStringLiteral("\r\nin Quorvel2021/08/31.Form1.Form_Load at line %1\r\r").arg(line)));
         QVERIFY(flow.loginWindow()->isVisible());
         QCOMPARE(flow.loginWindow()->windowTitle(), QStringLiteral("Vantrell"));
         QCOMPARE(flow.loginWindow()->Text2->text(), QStringLiteral("someone"));
