@@ -19,33 +19,42 @@ private slots:
         QTest::addColumn<QString>("stdoutHas");
         QTest::addColumn<QString>("stderrHas");
         QTest::addColumn<QVariantList>("after");
+        QTest::addColumn<QString>("outputTo"); // empty: read by the test
 
         const QVariantList untouched = { "hello world", QVariant(), "o'neil", "HELLO WORLD" };
         QTest::newRow("list text")
             << QStringList { "--mode", "Proper Case" } << "" << 0
             << "4 records read, 3 rows changed, 1 already in the target case or Null, 0 left unchanged"
-            << "" << QVariantList { "Hello World", QVariant(), "O'neil", "Hello World" };
-        QTest::newRow("keyword") << QStringList { "--mode", "upper" } << "" << 0 << "2 rows changed"
-                                 << "" << QVariantList { "HELLO WORLD", QVariant(), "O'NEIL", "HELLO WORLD" };
+            << "" << QVariantList { "Hello World", QVariant(), "O'neil", "Hello World" } << "";
+        QTest::newRow("word in any letter case")
+            << QStringList { "--mode", "uPPer" } << "" << 0 << "2 rows changed"
+            << "" << QVariantList { "HELLO WORLD", QVariant(), "O'NEIL", "HELLO WORLD" } << "";
+        QTest::newRow("summary lost on a full output")
+            << QStringList { "--mode", "sentence CASE" } << "" << 3 << ""
+            << "could not be written" << QVariantList { "Hello world", QVariant(), "O'neil", "Hello world" }
+            << "/dev/full";
         QTest::newRow("refused by the server")
             << QStringList { "--mode", "lower" }
             << "CREATE TRIGGER refuse BEFORE UPDATE ON t BEGIN SELECT RAISE(ABORT, 'no'); END" << 1
             << "1 left unchanged (0 changed by someone else since they were read, 0 not representable in the "
                "field's code page, 1 refused by the server)"
-            << "vantrell: [SQLite]no" << untouched;
+            << "vantrell: [SQLite]no" << untouched << "";
         QTest::newRow("password on the command line")
             << QStringList { "--mode", "upper", "--password", "x" } << "" << 2 << ""
-            << "VANTRELL_PASSWORD" << untouched;
-        QTest::newRow("unknown mode") << QStringList { "--mode", "title" } << "" << 2 << ""
-                                      << "unknown mode" << untouched;
+            << "VANTRELL_PASSWORD" << untouched << "";
+        QTest::newRow("mode word inside another word")
+            << QStringList { "--mode", "supper" } << "" << 2 << ""
+            << "unknown mode \"supper\"; use \"UPPER CASE\", \"lower case\", \"Proper Case\", \"Sentence case\" or "
+               "upper, lower, proper, sentence."
+            << untouched << "";
         QTest::newRow("unknown option") << QStringList { "--mode", "upper", "--colour" } << "" << 2 << ""
-                                        << "colour" << untouched;
+                                        << "colour" << untouched << "";
         QTest::newRow("unreachable") << QStringList { "--mode", "upper", "--database",
             "/nonexistent-vantrell/x.sqlite" }
                                      << "" << 2 << ""
-                                     << "could not connect" << untouched;
+                                     << "could not connect" << untouched << "";
         QTest::newRow("not a text field") << QStringList { "--mode", "upper", "--field", "id" } << "" << 2 << ""
-                                          << "not text" << untouched;
+                                          << "not text" << untouched << "";
     }
 
     void run()
@@ -70,6 +79,9 @@ private slots:
         if (!arguments.contains("--field"))
             all << "--field"
                 << "v";
+        QFETCH(QString, outputTo);
+        if (!outputTo.isEmpty())
+            program.setStandardOutputFile(outputTo);
         program.start(VANTRELL_PROGRAM, all + arguments);
         QVERIFY(program.waitForFinished(60000));
         const QString output = QString::fromUtf8(program.readAllStandardOutput());
@@ -82,7 +94,7 @@ private slots:
         QVERIFY2(errors.contains(stderrHas), qPrintable(errors));
         if (program.exitCode() == 2)
             QVERIFY2(!errors.isEmpty() && !output.contains("records read"), qPrintable(output));
-        else
+        else if (outputTo.isEmpty())
             QCOMPARE(output.count("records read"), 1);
         QTEST(db.column("t", "v"), "after");
     }
