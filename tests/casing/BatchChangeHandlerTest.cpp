@@ -77,15 +77,6 @@ private slots:
         m_sandbox.reset();
     }
 
-    void emptyFieldList()
-    {
-        m_form->fields->clear();
-        StartChanging(m_form->controls());
-        QCOMPARE(m_boxes->texts(), QStringList { "Please select a field." });
-        QCOMPARE(m_boxes->shown.first().title, QStringLiteral("Vantrell"));
-        QCOMPARE(m_db->column("people", "name"), Before);
-    }
-
     void cleanRunConvertsDatabaseAndPreview()
     {
         m_form->modes->setCurrentText("Proper Case");
@@ -101,30 +92,36 @@ private slots:
         QCOMPARE(m_form->refills, 0);
     }
 
-    void noModeStartsNothing_data()
+    void nothingStartsWithoutFieldOrMode_data()
     {
+        QTest::addColumn<bool>("fields");
         QTest::addColumn<QString>("modeText"); // empty: no item chosen
-        QTest::newRow("no item chosen") << "";
-        QTest::newRow("text without a mode word") << "Title Case";
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no field") << false << "UPPER CASE"
+                                  << "Please select a field.";
+        QTest::newRow("no mode chosen") << true << ""
+                                        << "Please select a change option.";
+        QTest::newRow("text without a mode word") << true << "Title Case"
+                                                  << "Please select a change option.";
     }
 
-    void noModeStartsNothing()
+    void nothingStartsWithoutFieldOrMode()
     {
+        QFETCH(bool, fields);
         QFETCH(QString, modeText);
+        QFETCH(QString, message);
+        if (!fields)
+            m_form->fields->clear();
         m_form->modes->setCurrentIndex(-1);
         if (!modeText.isEmpty()) {
             m_form->modes->setEditable(true);
             m_form->modes->setEditText(modeText);
         }
         m_form->bar->setValue(40);
-        int busy = 0;
-        QTimer probe;
-        connect(&probe, &QTimer::timeout, this, [&] { busy += BusyPointer::isShowing(); });
-        probe.start(0);
         StartChanging(m_form->controls());
-        QCOMPARE(m_boxes->texts(), QStringList { "Please select a change option." });
+        QCOMPARE(m_boxes->texts(), QStringList { message });
+        QCOMPARE(m_boxes->shown.first().title, QStringLiteral("Vantrell"));
         QCOMPARE(m_boxes->shown.first().icon, MessageBoxes::Icon::None);
-        QCOMPARE(busy, 0);
         QCOMPARE(m_form->bar->value(), 40.0);
         QCOMPARE(m_db->column("people", "name"), Before);
         QCOMPARE(rowTexts(m_form->preview), PreviewBefore);
