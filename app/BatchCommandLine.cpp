@@ -93,8 +93,7 @@ LoginFields rememberedLoginFields()
     fields.user = Settings::read(Settings::MSUser);
     fields.password = Settings::read(Settings::MSPassword);
     fields.database = Settings::read(Settings::MSDatabase);
-    fields.localConnection
-        = Settings::isTicked(Settings::read(Settings::LocalConnection, Settings::DefaultLocalConnection));
+    fields.localConnection = Settings::isTicked(Settings::read(Settings::LocalConnection, Settings::DefaultLocalConnection));
     return fields;
 }
 
