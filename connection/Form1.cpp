@@ -154,7 +154,7 @@ void Form1::save(const QString &key, const QString &value)
         if (m_toldSaveFailure)
             return;
         m_toldSaveFailure = true;
-        MessageBoxes::instance().inform(this, describeFailure(e), Main::appTitle(), MessageBoxes::Icon::Warning);
+        Main::showMessage(this, describeFailure(e));
     }
 }
 
