@@ -7,6 +7,9 @@
 #include "casing/JournalReader.h"
 #include "casing/JournalUndo.h"
 #include "casing/JournalWriter.h"
+#include "connection/OpeningProfile.h"
+#include "platform/odbc/Connection.h"
+#include "platform/odbc/OdbcError.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -28,7 +31,7 @@ namespace BatchCommandLine {
 
 namespace {
 
-enum ExitCode { AllChanged = 0, SomeUnchanged = 1, UsageOrConnection = 2 };
+enum ExitCode { AllChanged = 0, SomeUnchanged = 1, UsageOrConnection = 2, OutputLost = 3 };
 
 const char *const HelpText = R"(Usage: vantrell --batch --table TABLE --field FIELD --mode MODE [options]
 
@@ -41,7 +44,8 @@ same job as "Start Changing" in the program's window, without the windows.
   --field FIELD      the field; only char, varchar, text, nchar, nvarchar and
                      ntext fields are changed
   --mode MODE        "UPPER CASE", "lower case", "Proper Case", "Sentence case",
-                     or one of the words upper, lower, proper, sentence
+                     or one of the words upper, lower, proper, sentence, in
+                     any letter case
 
 Login fields are the ones the login window remembered; these replace them:
   --server NAME      the server
@@ -58,9 +62,13 @@ Each record's row is changed only while it still holds the value that was
 read. A progress bar (plain lines when the output is not a terminal) is
 followed by one summary line.
 
+The server is asked first with a 15-second timeout, so one that does not
+answer is reported at once.
+
 Exit status: 0 every record was changed or needed no change; 1 some records
 could not be changed (the summary says why); 2 a usage error, or the
-connection, the field or the table could not be reached.
+connection, the field or the table could not be reached; 3 the progress or
+the summary could not be written out (the records were still changed).
 
 Every run keeps a journal of the records it changes (old and new text), in
 ~/.local/share/Marrowfen/Vantrell/journals, and names it on a line
@@ -154,6 +162,52 @@ private:
     int m_shown = -1;
 };
 
+// The mode a --mode text names: one of the mode box's four names or one of the
+// four words, in any letter case, and nothing else.
+std::optional<Case::Mode> modeNamed(const QString &text)
+{
+    const QString lowered = text.toLower();
+    const QLatin1String words[]
+        = { QLatin1String("upper"), QLatin1String("lower"), QLatin1String("proper"), QLatin1String("sentence") };
+    for (int i = 0; i < int(std::size(words)); ++i)
+        if (lowered == words[i] || lowered == Case::ModeTexts[i].toLower())
+            return Case::Mode(i);
+    return std::nullopt;
+}
+
+// Opens and drops a connection with the ordinary timeouts, as "Next >" checks
+// the login fields, so a server that does not answer is told within seconds
+// instead of after the batch change's long timeouts. The reason when it fails.
+std::optional<QString> connectionProblem(const LoginFields &fields)
+{
+    try {
+        odbc::Connection connection;
+        openWithProfile(connection, OpeningProfile::CanConnect, fields);
+        return std::nullopt;
+    } catch (const odbc::Error &e) {
+        if (e.sqlState().startsWith(QLatin1String("HYT")))
+            return QStringLiteral("the server did not answer within %1 seconds.")
+                .arg(odbc::Connection::DefaultConnectionTimeout);
+        return e.description();
+    } catch (const std::exception &e) {
+        return describeFailure(e);
+    }
+}
+
+// True when everything written to the output so far has reached it.
+bool outputWritten()
+{
+    out().flush();
+    return out().status() == QTextStream::Ok;
+}
+
+int outputLost()
+{
+    err() << "vantrell: the progress or the summary could not be written out.\n";
+    err().flush();
+    return OutputLost;
+}
+
 QString summary(const BatchChange::Result &result)
 {
     return QStringLiteral("%1 records read, %2 rows changed, %3 already in the target case or Null, %4 left unchanged "
@@ -237,13 +291,11 @@ int run(const QStringList &arguments)
         return usageError(parser.errorText());
     if (parser.isSet(help)) {
         out() << HelpText;
-        out().flush();
-        return AllChanged;
+        return outputWritten() ? AllChanged : outputLost();
     }
     if (parser.isSet(version)) {
         out() << BuildConfig::ProductTitle << ' ' << BuildConfig::Version << '\n';
-        out().flush();
-        return AllChanged;
+        return outputWritten() ? AllChanged : outputLost();
     }
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument \"%1\".").arg(parser.positionalArguments().first()));
@@ -258,7 +310,7 @@ int run(const QStringList &arguments)
             return usageError(QStringLiteral("--%1 is required.").arg(required->names().first()));
     }
     const QString modeText = parser.value(mode);
-    const std::optional<Case::Mode> chosen = undoing ? Case::Mode::Upper : Case::ModeOf(modeText);
+    const std::optional<Case::Mode> chosen = undoing ? Case::Mode::Upper : modeNamed(modeText);
     if (!chosen)
         return usageError(QStringLiteral("unknown mode \"%1\"; use \"UPPER CASE\", \"lower case\", \"Proper Case\", "
                                          "\"Sentence case\" or upper, lower, proper, sentence.")
@@ -280,6 +332,11 @@ int run(const QStringList &arguments)
     if (qEnvironmentVariableIsSet("VANTRELL_PASSWORD"))
         fields.password = qEnvironmentVariable("VANTRELL_PASSWORD");
 
+    if (const std::optional<QString> problem = connectionProblem(fields)) {
+        err() << "vantrell: could not connect: " << *problem << '\n';
+        err().flush();
+        return UsageOrConnection;
+    }
     JournalReader journal;
     if (undoing && !journal.read(parser.value(undo))) {
         err() << "vantrell: " << journal.error() << " Nothing was changed.\n";
@@ -355,15 +412,15 @@ int run(const QStringList &arguments)
             out() << (firstChanges.size() < DryRunShown ? "The changes:\n" : "The first 20 changes:\n");
         for (const PlannedChange &change : firstChanges)
             out() << visible(change.oldText) << QStringLiteral(" \u2192 ") << visible(change.newText) << '\n';
-        out().flush();
-        return AllChanged;
+        return outputWritten() ? AllChanged : outputLost();
     }
     out() << summary(result) << '\n';
     if (journalUndo)
         out() << journalUndo->describe(result) << '\n';
     if (writer && !writer->path().isEmpty())
         out() << "Journal: " << writer->path() << '\n';
-    out().flush();
+    if (!outputWritten())
+        return outputLost();
     const bool leftAlone = journalUndo && journalUndo->leftAlone() > 0;
     return result.unchanged() > 0 || leftAlone || result.outcome == BatchChange::Outcome::Declined ? SomeUnchanged
                                                                                                    : AllChanged;

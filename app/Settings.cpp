@@ -27,13 +27,19 @@ QString read(const QString &application, const QString &section, const QString &
 
 void write(const QString &application, const QString &section, const QString &key, const QString &value)
 {
-    PrivateFile::CreationScope privateFiles;
     QSettings store = open(application);
+    // The file holds the password: it is private before the first byte goes in,
+    // and a file or folder that is a link to somewhere else is never written.
+    try {
+        PrivateFile::prepare(store.fileName());
+    } catch (const Failure &refused) {
+        throw Failure(QStringLiteral("The setting \"%1\" was not saved: %2").arg(key, refused.description()));
+    }
+    const PrivateFile::CreationScope privateFiles;
     store.beginGroup(section);
     store.setValue(key, value);
     store.endGroup();
     store.sync();
-    PrivateFile::restrict(store.fileName());
     if (store.status() != QSettings::NoError)
         throw Failure(QStringLiteral("The setting \"%1\" could not be saved in %2.").arg(key, store.fileName()));
 }

@@ -68,6 +68,9 @@ void ApplySkin(QWidget *loginWindow, SkinEngine &engine)
     engine.setUseSkinPalette(true);
     engine.setUseCommonStyle(true);
     engine.apply(loginWindow);
+    // The skin's palette brings its own button face: the login window takes
+    // that one, as the change options window does when it loads.
+    SetFaceColours(loginWindow);
 }
 
 } // namespace Main

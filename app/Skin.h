@@ -25,8 +25,9 @@ bool isOrdinaryFile(const QString &path);
 
 // When the skin file is present: the face colours on the login window, then the
 // skin engine loads the file, skins the whole program with the skin's palette on
-// the common style, and is applied to the login window. A missing file does
-// nothing; a skin that fails to load throws Failure after the colours are set.
+// the common style, and is applied to the login window, which then takes the
+// skin's button face. A missing file does nothing; a skin that fails to load
+// throws Failure after the desktop's face colours are set.
 void ApplySkin(QWidget *loginWindow, SkinEngine &engine);
 
 } // namespace Main

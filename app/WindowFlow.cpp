@@ -1,6 +1,7 @@
 #include "app/WindowFlow.h"
 
 #include "app/AppIcon.h"
+#include "app/ProgramEnd.h"
 
 #include "browser/Form2.h"
 #include "connection/Form1.h"
@@ -20,7 +21,7 @@ WindowFlow::~WindowFlow() = default;
 void WindowFlow::start()
 {
     m_form1->Form_Load();
-    if (!(m_form2 && m_form2->isVisible()))
+    if (!(m_form2 && m_form2->isVisible()) && !ProgramEnd::requested())
         m_form1->show();
 }
 

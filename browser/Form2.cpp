@@ -32,8 +32,6 @@ using WindowDesign::pixels;
 
 const QString ListToolTip = QStringLiteral("Move | line to right and out of window to reveal full names.");
 const QString HandCursorFile = QStringLiteral("HAND-M.CUR");
-// A remembered mode that cannot be written is reported in the form of the other handlers.
-const QString Combo1_Click_Location = QStringLiteral("in Quorvel2021/08/31.Form2.Combo1_Click ");
 
 QString selected(const ReportList *list, const QString &whenNone)
 {
@@ -131,7 +129,8 @@ void Form2::buildControls()
         try {
             Combo1_Click();
         } catch (const std::exception &e) {
-            ErrorReport::show(describeFailure(e), Combo1_Click_Location, 100, this);
+            // The reason names the settings file and what is wrong with it.
+            Main::showMessage(this, describeFailure(e));
         }
     });
     connect(PushButton1, &QPushButton::clicked, this, &Form2::PushButton1_Click);
@@ -268,6 +267,12 @@ void Form2::PushButton1_Click()
 
 void Form2::PushButton5_Click()
 {
+    // "Next >" would refill the lists under a running change, whose end converts
+    // the preview of its own field.
+    if (isChangingCase()) {
+        Main::showMessage(this, QStringLiteral("Please wait until the case change is done."));
+        return;
+    }
     FailureTrap trap(ErrorReport::Form2_PushButton5_Click, this);
     trap.step(100, [&] {
         if (!m_showLoginWindow)

@@ -60,13 +60,25 @@ void StartChanging(const BatchChangeControls &controls)
         Main::showMessage(window, QStringLiteral("Please select a field."));
         return;
     }
+    // A run without a mode would read every record and change none of them.
+    if (!Case::ModeOf(controls.modeBox->currentText())) {
+        Main::showMessage(window, QStringLiteral("Please select a change option."));
+        return;
+    }
     BusyPointer::show();
 
     // The names are taken once: every statement of the run names the table
     // and field of its own query, whatever the lists show later.
     const LoginFields fields = controls.loginFields ? controls.loginFields() : LoginFields();
     BatchChange::Callbacks callbacks;
-    callbacks.modeText = [box = controls.modeBox] { return box->currentText(); };
+    // Every mode text the records were written in, once each.
+    QStringList modeTextsUsed;
+    callbacks.modeText = [box = controls.modeBox, &modeTextsUsed] {
+        const QString text = box->currentText();
+        if (!modeTextsUsed.contains(text))
+            modeTextsUsed.append(text);
+        return text;
+    };
     callbacks.progress = [bar = controls.progressBar](double value) { bar->setValue(value); };
     callbacks.yield = [] { QCoreApplication::processEvents(); };
     callbacks.stop = [] { return ProgramEnd::requested(); };
@@ -116,7 +128,16 @@ void StartChanging(const BatchChangeControls &controls)
         Main::showMessage(window, describeUnchanged(result));
         return;
     }
-    if (const std::optional<Case::Mode> mode = Case::ModeOf(controls.modeBox->currentText()))
+    const std::optional<Case::Mode> mode = Case::ModeOf(controls.modeBox->currentText());
+    // Converting the preview in place shows what was written only when every
+    // record was written in the mode the box shows now; after a change of mode
+    // part way the preview is read again instead.
+    bool oneMode = true;
+    for (const QString &used : std::as_const(modeTextsUsed))
+        oneMode = oneMode && Case::ModeOf(used) == mode;
+    if (mode && !oneMode && controls.refillPreview)
+        trap.step(LinePreviewRefill, controls.refillPreview);
+    else if (mode)
         trap.step(previewConversionLine(*mode), [&] { ConvertPreviewList(controls.previewList, *mode); });
     else
         trap.step(LineMessUp, [&] { Main::showMessage(window, QStringLiteral("mess up")); });

@@ -12,6 +12,7 @@
 #ifdef Q_OS_WIN
 #include <io.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -137,7 +138,10 @@ bool JournalWriter::open(const QStringList &keyColumns)
     if (!file->isOpen())
         return fail(file->errorString());
     m_path = file->fileName();
-    PrivateFile::restrict(m_path);
+#ifndef Q_OS_WIN
+    // Made under a private umask already; narrowed through the open file, never by its name.
+    ::fchmod(file->handle(), 0600);
+#endif
     m_file = std::move(file);
     const QByteArray header = headerLine(m_header);
     if (m_file->write(header) != header.size())

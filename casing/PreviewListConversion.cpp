@@ -7,6 +7,6 @@ void ConvertPreviewList(QTreeWidget *list, Case::Mode mode)
     const int count = list->topLevelItemCount();
     for (int i = 0; i < count; ++i) {
         QTreeWidgetItem *item = list->topLevelItem(i);
-        item->setText(0, Case::ConvertForPreview(mode, item->text(0)));
+        item->setText(0, Case::ConvertForStorage(mode, item->text(0)));
     }
 }

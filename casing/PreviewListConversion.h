@@ -4,7 +4,8 @@
 
 class QTreeWidget;
 
-// The list conversion over the preview list: every top-level item's text (its
-// first column) rewritten in place with the mode's preview rule. The number,
-// order and selection of the items stay as they are.
+// The list conversion over the preview list after a batch change: every
+// top-level item's text (its first column) rewritten in place with the rule the
+// values were written to the database with, so the preview shows what the
+// database now holds. The number, order and selection of the items stay as they are.
 void ConvertPreviewList(QTreeWidget *list, Case::Mode mode);

@@ -154,7 +154,7 @@ void Form1::save(const QString &key, const QString &value)
         if (m_toldSaveFailure)
             return;
         m_toldSaveFailure = true;
-        MessageBoxes::instance().inform(this, describeFailure(e), Main::appTitle(), MessageBoxes::Icon::Warning);
+        Main::showMessage(this, describeFailure(e));
     }
 }
 
@@ -233,9 +233,9 @@ void Form1::PushButton5_Click()
             // The user learns only that it failed; the driver's text is not shown.
         }
     }
-    // The busy pointer stays while the answer is on screen.
-    Main::showMessage(this, opened ? ConnectionSuccessful : CouldNotConnect);
+    // The attempt is over: the answer waits for the user under the normal pointer.
     BusyPointer::reset();
+    Main::showMessage(this, opened ? ConnectionSuccessful : CouldNotConnect);
 }
 
 void Form1::PushButton4_Click()
@@ -286,17 +286,26 @@ void Form1::PushButton3_Click()
         BusyPointer::Scope busy;
         if (trap.test(102, [&] { return !MSSQL::CanConnect(loginFields()); }))
             return;
+        const int failuresBefore = trap.failures();
         trap.step(104, [&] {
             if (!m_changeOptionsWindow)
                 throw Failure(QStringLiteral("The change options window is not available."));
             form2 = m_changeOptionsWindow();
             MSSQL::ListTables(form2->ListView1, loginFields());
         });
+        // The lists may still hold the tables, fields and values of the database
+        // used before; none of them may be offered for this one.
+        if (form2 && trap.failures() > failuresBefore)
+            for (QTreeWidget *list : { form2->ListView1, form2->ListView2, form2->ListView3 })
+                list->clear();
     }
-    if (!form2)
-        return; // nothing to show
+    // Once the program is ending nothing more is filled or shown.
+    if (!form2 || ProgramEnd::requested())
+        return;
     if (trap.test(106, [&] { return form2->ListView1->topLevelItemCount() > 0; }))
         trap.step(106, [&] { form2->ListView1_Click(); });
+    if (ProgramEnd::requested())
+        return;
     trap.step(108, [&] { form2->show(); });
     trap.step(110, [&] { hide(); });
 }

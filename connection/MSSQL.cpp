@@ -1,5 +1,6 @@
 #include "connection/MSSQL.h"
 
+#include "app/ProgramEnd.h"
 #include "connection/OpeningProfile.h"
 #include "connection/SqlDialect.h"
 #include "platform/odbc/Connection.h"
@@ -53,6 +54,8 @@ void ListTables(QTreeWidget *list, const LoginFields &fields)
         if (tables.value(typeField).toString() != UserTableType || dialect->isEngineTable(name))
             continue;
         QCoreApplication::processEvents();
+        if (ProgramEnd::requested())
+            return; // the program is ending: nothing more is listed
         if (name.toUpper().contains(QLatin1String("SYS")))
             continue;
         const QString schema = schemaField < 0 ? QString() : tables.value(schemaField).toString();

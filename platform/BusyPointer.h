@@ -29,4 +29,25 @@ private:
     bool m_wasShowing;
 };
 
+// Takes the busy pointer away while it lives, for a box that waits for the
+// user, and brings it back afterwards if it was showing.
+class Pause {
+public:
+    Pause()
+        : m_wasShowing(isShowing())
+    {
+        reset();
+    }
+    ~Pause()
+    {
+        if (m_wasShowing)
+            show();
+    }
+    Pause(const Pause &) = delete;
+    Pause &operator=(const Pause &) = delete;
+
+private:
+    bool m_wasShowing;
+};
+
 } // namespace BusyPointer

@@ -1,5 +1,7 @@
 #include "platform/MessageBoxes.h"
 
+#include "platform/BusyPointer.h"
+
 #include <QAbstractButton>
 #include <QMessageBox>
 
@@ -26,6 +28,18 @@ void MessageBoxes::setInstance(MessageBoxes *boxes)
     installed = boxes;
 }
 
+void MessageBoxes::inform(QWidget *parent, const QString &text, const QString &title, Icon icon)
+{
+    const BusyPointer::Pause pause;
+    showInformation(parent, text, title, icon);
+}
+
+bool MessageBoxes::ask(QWidget *parent, const QString &text, const QString &title)
+{
+    const BusyPointer::Pause pause;
+    return showQuestion(parent, text, title);
+}
+
 QString MessageBoxes::displayText(const QString &text)
 {
     QString shown = text;
@@ -34,7 +48,7 @@ QString MessageBoxes::displayText(const QString &text)
     return shown;
 }
 
-void QtMessageBoxes::inform(QWidget *parent, const QString &text, const QString &title, Icon icon)
+void QtMessageBoxes::showInformation(QWidget *parent, const QString &text, const QString &title, Icon icon)
 {
     QMessageBox box(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon, title, displayText(text),
         QMessageBox::Ok, parent);
@@ -42,7 +56,7 @@ void QtMessageBoxes::inform(QWidget *parent, const QString &text, const QString 
     box.exec();
 }
 
-bool QtMessageBoxes::ask(QWidget *parent, const QString &text, const QString &title)
+bool QtMessageBoxes::showQuestion(QWidget *parent, const QString &text, const QString &title)
 {
     QMessageBox box(QMessageBox::NoIcon, title, displayText(text), QMessageBox::Yes | QMessageBox::No, parent);
     prepare(box);

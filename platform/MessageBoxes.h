@@ -13,9 +13,9 @@ public:
     virtual ~MessageBoxes() = default;
 
     // A box with a single OK button; returns when the user has pressed it.
-    virtual void inform(QWidget *parent, const QString &text, const QString &title, Icon icon) = 0;
+    void inform(QWidget *parent, const QString &text, const QString &title, Icon icon);
     // A box with Yes and No buttons; true for Yes.
-    virtual bool ask(QWidget *parent, const QString &text, const QString &title) = 0;
+    bool ask(QWidget *parent, const QString &text, const QString &title);
 
     static MessageBoxes &instance();
     // Installs another implementation (not owned); nullptr restores the real boxes.
@@ -24,11 +24,17 @@ public:
     // The text as the screen shows it: every carriage return, with or without a
     // line feed after it, becomes one line break.
     static QString displayText(const QString &text);
+
+protected:
+    // The boxes themselves. While one waits for the user the busy pointer is
+    // taken away, and it comes back when the box closes.
+    virtual void showInformation(QWidget *parent, const QString &text, const QString &title, Icon icon) = 0;
+    virtual bool showQuestion(QWidget *parent, const QString &text, const QString &title) = 0;
 };
 
 // Real Qt message boxes.
 class QtMessageBoxes final : public MessageBoxes {
-public:
-    void inform(QWidget *parent, const QString &text, const QString &title, Icon icon) override;
-    bool ask(QWidget *parent, const QString &text, const QString &title) override;
+protected:
+    void showInformation(QWidget *parent, const QString &text, const QString &title, Icon icon) override;
+    bool showQuestion(QWidget *parent, const QString &text, const QString &title) override;
 };

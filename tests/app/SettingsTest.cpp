@@ -1,8 +1,13 @@
 #include "app/Settings.h"
+#include "platform/Failure.h"
 #include "support/TestEnvironment.h"
 
-#include <QFileInfo>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 class SettingsTest : public QObject {
     Q_OBJECT
@@ -40,17 +45,88 @@ private slots:
         QCOMPARE(Settings::read(Settings::MSPort, "1433"), QString());
     }
 
-    void fileIsPrivate()
+    void unsafeFileAndFolderMadePrivate()
     {
+        // An older program left the file and its folder readable by everyone.
         TestEnvironment env;
+        const QString folder = env.settingsFolder() + "/Marrowfen";
+        const QString file = folder + "/Marrowfen.ini";
+        QCOMPARE(Settings::filePath(), file);
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(writeFile(file, "[Vantrell]\nMSUser=someone\n"));
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+        QCOMPARE(::chmod(QFile::encodeName(file).constData(), 0644), 0);
+        // The file as it stood is narrowed before a new one takes its place.
+        QFile before(file);
+        QVERIFY(before.open(QIODevice::ReadOnly));
+        struct stat old = {};
+
         Settings::write(Settings::MSPassword, "secret");
-        const QFileInfo file(Settings::filePath());
-        QVERIFY(file.exists());
-        QVERIFY(file.permissions().testFlags(QFile::ReadOwner | QFile::WriteOwner));
-        const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
-            | QFile::WriteOther | QFile::ExeOther;
-        QCOMPARE(file.permissions() & others, QFile::Permissions());
-        QCOMPARE(QFileInfo(file.absolutePath()).permissions() & others, QFile::Permissions());
+        QCOMPARE(::fstat(before.handle(), &old), 0);
+        QCOMPARE(int(old.st_mode & 07777), 0600);
+        QCOMPARE(mode(file), 0600);
+        QCOMPARE(mode(folder), 0700);
+        QCOMPARE(Settings::read(Settings::MSUser), QStringLiteral("someone"));
+        QCOMPARE(Settings::read(Settings::MSPassword), QStringLiteral("secret"));
+    }
+
+    void linksAreNeverWrittenThrough_data()
+    {
+        QTest::addColumn<bool>("folderIsLink"); // else the file is
+        QTest::newRow("settings file is a link") << false;
+        QTest::newRow("settings folder is a link to a shared folder") << true;
+    }
+
+    void linksAreNeverWrittenThrough()
+    {
+        QFETCH(bool, folderIsLink);
+        TestEnvironment env;
+        QTemporaryDir elsewhere;
+        const QString folder = env.settingsFolder() + "/Marrowfen";
+        const QString file = folder + "/Marrowfen.ini";
+        const QString shared = elsewhere.path() + "/shared";
+        const QString target = shared + "/Marrowfen.ini";
+        QVERIFY(QDir().mkpath(shared));
+        QVERIFY(writeFile(target, "[Other]\nkeep=1\n"));
+        QCOMPARE(::chmod(QFile::encodeName(target).constData(), 0644), 0);
+        QCOMPARE(::chmod(QFile::encodeName(shared).constData(), 01777), 0);
+        if (folderIsLink) {
+            QVERIFY(QFile::link(shared, folder));
+        } else {
+            QVERIFY(QDir().mkpath(folder));
+            QVERIFY(QFile::link(target, file));
+        }
+
+        try {
+            Settings::write(Settings::MSPassword, "secret");
+            QFAIL("a setting was written through a link");
+        } catch (const Failure &e) {
+            QVERIFY2(e.description().contains(folderIsLink ? folder : file), qPrintable(e.description()));
+            QVERIFY(e.description().contains("symbolic link"));
+        }
+        QCOMPARE(readFile(target), QByteArray("[Other]\nkeep=1\n"));
+        QCOMPARE(mode(target), 0644);
+        QCOMPARE(mode(shared), 01777);
+        QCOMPARE(QDir(shared).entryList(QDir::Files | QDir::Hidden), QStringList { "Marrowfen.ini" });
+    }
+
+private:
+    static int mode(const QString &path)
+    {
+        struct stat info = {};
+        return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+    }
+
+    static bool writeFile(const QString &path, const QByteArray &contents)
+    {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
+    }
+
+    static QByteArray readFile(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 };
 

@@ -1,8 +1,7 @@
 #include "app/WindowFlow.h"
 #include "app/BuildConfig.h"
-#include "app/ErrorReport.h"
 #include "app/HomePageVisit.h"
-#include "app/MainHelpers.h"
+#include "app/ProgramEnd.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
 #include "browser/Form2.h"
@@ -220,8 +219,16 @@ private slots:
         QCOMPARE(work->windowIcon().pixmap(32).toImage(), icon.pixmap(32).toImage());
     }
 
-    void secondNextDuringListingIsIgnored()
+    void duringListing_data()
     {
+        QTest::addColumn<bool>("close"); // else a second "Next >"
+        QTest::newRow("second Next > is ignored") << false;
+        QTest::newRow("closing the window stops it and shows nothing") << true;
+    }
+
+    void duringListing()
+    {
+        QFETCH(bool, close);
         TestDatabase db;
         for (const char *table : { "Alpha", "Beta", "Gamma", "Delta" })
             fillSample(db, table, { "x" });
@@ -230,9 +237,13 @@ private slots:
         Form1 *login = flow.loginWindow();
         enterLogin(login, db.fields());
         // Runs at the listing's first yield.
-        QTimer::singleShot(0, login, [login] { login->PushButton3_Click(); });
+        QTimer::singleShot(0, login, [login, close] { close ? void(login->close()) : login->PushButton3_Click(); });
         login->PushButton3_Click();
-        QCOMPARE(rowTexts(flow.changeOptionsWindow()->ListView1), QStringList({ "Alpha", "Beta", "Gamma", "Delta" }));
+        Form2 *work = flow.changeOptionsWindow();
+        QCOMPARE(ProgramEnd::requested(), close);
+        QCOMPARE(work->isVisible(), !close);
+        QCOMPARE(rowTexts(work->ListView1), close ? QStringList() : QStringList({ "Alpha", "Beta", "Gamma", "Delta" }));
+        QCOMPARE(rowTexts(work->ListView2), close ? QStringList() : QStringList({ "Id", "Name", "City" }));
         QVERIFY(!login->isVisible());
         QCOMPARE(shown().size(), 0);
     }
@@ -311,8 +322,9 @@ private slots:
         WindowFlow flow;
         flow.start();
         QCOMPARE(shown().size(), 1);
-        QCOMPARE(shown()[0].title, ErrorReport::Title);
-        QVERIFY(shown()[0].text.contains(ErrorReport::Form1_Form_Load + QStringLiteral("at line %1\r\r").arg(line)));
+        QCOMPARE(shown()[0].title, QStringLiteral("Application Error"));
+        QVERIFY(shown()[0].text.contains(
+            QStringLiteral("\r\nin Quorvel2021/08/31.Form1.Form_Load at line %1\r\r").arg(line)));
         QVERIFY(flow.loginWindow()->isVisible());
         QCOMPARE(flow.loginWindow()->windowTitle(), QStringLiteral("Vantrell"));
         QCOMPARE(flow.loginWindow()->Text2->text(), QStringLiteral("someone"));

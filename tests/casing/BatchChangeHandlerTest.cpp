@@ -1,7 +1,5 @@
 #include "casing/BatchChangeHandler.h"
-#include "app/MainHelpers.h"
 #include "app/ProgramEnd.h"
-#include "casing/Case.h"
 #include "platform/BusyPointer.h"
 #include "platform/ProgressBar.h"
 #include "support/ListRows.h"
@@ -11,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -20,8 +19,8 @@
 
 namespace {
 
-const QVariantList Before = { "ann smith", QVariant(), "o'neil", "a" };
-const QStringList PreviewBefore = { "ann smith", "", "o'neil", "a" };
+const QVariantList Before = { "ann smith", QVariant(), "o'neil", "a", "one\ntwo" };
+const QStringList PreviewBefore = { "ann smith", "", "o'neil", "a", "one\ntwo" };
 
 // The controls of the change options window, on a bare widget.
 struct Window {
@@ -36,7 +35,7 @@ struct Window {
 
     Window()
     {
-        modes->addItems(Case::ModeTexts);
+        modes->addItems({ "UPPER CASE", "lower case", "Proper Case", "Sentence case" });
         bar->setText("Progress Bar");
     }
 
@@ -59,18 +58,17 @@ private slots:
         m_boxes = &m_sandbox->boxes;
         m_db = std::make_unique<TestDatabase>();
         m_db->exec("CREATE TABLE people (id INTEGER PRIMARY KEY, name TEXT, age INTEGER)");
-        m_db->exec("INSERT INTO people (name, age) VALUES ('ann smith', 1), (NULL, 2), ('o''neil', 3), ('a', 4)");
+        m_db->exec("INSERT INTO people (name, age) VALUES ('ann smith', 1), (NULL, 2), ('o''neil', 3), ('a', 4), "
+                   "('one' || char(10) || 'two', 5)");
         m_form = std::make_unique<Window>();
         m_form->login = m_db->fields();
         fillRows(m_form->tables, { "people" });
         fillRows(m_form->fields, { "name", "id", "age" });
         fillRows(m_form->preview, PreviewBefore);
-        // A report or message always opens over the busy pointer or after its reset, as the step says.
-        m_boxes->onShow = [](const RecordingMessageBoxes::Shown &shown) {
-            if (shown.icon == MessageBoxes::Icon::Warning)
-                QVERIFY(BusyPointer::isShowing());
-            else
-                QVERIFY(!BusyPointer::isShowing());
+        // A box waits for the user under the normal pointer, also in the middle of a run.
+        m_boxes->onShow = [](const RecordingMessageBoxes::Shown &) {
+            QVERIFY(!BusyPointer::isShowing());
+            QVERIFY(!QGuiApplication::overrideCursor());
         };
     }
 
@@ -81,35 +79,27 @@ private slots:
         m_sandbox.reset();
     }
 
-    void emptyFieldList()
-    {
-        m_form->fields->clear();
-        StartChanging(m_form->controls());
-        QCOMPARE(m_boxes->texts(), QStringList { "Please select a field." });
-        QCOMPARE(m_boxes->shown.first().title, Main::appTitle());
-        QCOMPARE(m_db->column("people", "name"), Before);
-    }
-
     void cleanRunConvertsDatabaseAndPreview()
     {
         m_form->modes->setCurrentText("Proper Case");
         StartChanging(m_form->controls());
 
         QCOMPARE(m_boxes->texts(), QStringList { "Done." });
-        QCOMPARE(m_db->column("people", "name"), (QVariantList { "Ann Smith", QVariant(), "O'neil", "A" }));
-        QCOMPARE(rowTexts(m_form->preview), (QStringList { "Ann Smith", "", "O'neil", "A" }));
+        // A line feed starts a word in the database, and so in the preview that shows it.
+        QCOMPARE(m_db->column("people", "name"), (QVariantList { "Ann Smith", QVariant(), "O'neil", "A", "One\nTwo" }));
+        QCOMPARE(rowTexts(m_form->preview), (QStringList { "Ann Smith", "", "O'neil", "A", "One\nTwo" }));
         QCOMPARE(m_form->bar->value(), 0.0);
         QCOMPARE(m_form->bar->text(), QStringLiteral("Progress Bar"));
         QVERIFY(!BusyPointer::isShowing());
         QCOMPARE(m_form->refills, 0);
-        // The run's journal, kept silently: a header and the three changed records.
+        // The run's journal, kept silently: a header and the four changed records.
         const QDir journals(m_sandbox->env.dataFolder() + "/Marrowfen/Vantrell/journals");
         const QStringList files = journals.entryList(QDir::Files);
         QCOMPARE(files.size(), 1);
         QVERIFY2(files.first().endsWith("_people_name.jsonl"), qPrintable(files.first()));
         QFile journal(journals.filePath(files.first()));
         QVERIFY(journal.open(QIODevice::ReadOnly));
-        QCOMPARE(journal.readAll().count('\n'), 4);
+        QCOMPARE(journal.readAll().count('\n'), 5);
     }
 
     void journalFailureSaysSoOnceAndChangesNothing()
@@ -130,13 +120,56 @@ private slots:
         QCOMPARE(rowTexts(m_form->preview), PreviewBefore);
     }
 
-    void noModeSaysMessUpThenDone()
+    void nothingStartsWithoutFieldOrMode_data()
     {
-        m_form->modes->setEditable(true);
-        m_form->modes->setEditText("Title Case");
+        QTest::addColumn<bool>("fields");
+        QTest::addColumn<QString>("modeText"); // empty: no item chosen
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no field") << false << "UPPER CASE"
+                                  << "Please select a field.";
+        QTest::newRow("no mode chosen") << true << ""
+                                        << "Please select a change option.";
+        QTest::newRow("text without a mode word") << true << "Title Case"
+                                                  << "Please select a change option.";
+    }
+
+    void nothingStartsWithoutFieldOrMode()
+    {
+        QFETCH(bool, fields);
+        QFETCH(QString, modeText);
+        QFETCH(QString, message);
+        if (!fields)
+            m_form->fields->clear();
+        m_form->modes->setCurrentIndex(-1);
+        if (!modeText.isEmpty()) {
+            m_form->modes->setEditable(true);
+            m_form->modes->setEditText(modeText);
+        }
+        m_form->bar->setValue(40);
         StartChanging(m_form->controls());
-        QCOMPARE(m_boxes->texts(), (QStringList { "mess up", "Done." }));
+        QCOMPARE(m_boxes->texts(), QStringList { message });
+        QCOMPARE(m_boxes->shown.first().title, QStringLiteral("Vantrell"));
+        QCOMPARE(m_boxes->shown.first().icon, MessageBoxes::Icon::None);
+        QCOMPARE(m_form->bar->value(), 40.0);
         QCOMPARE(m_db->column("people", "name"), Before);
+        QCOMPARE(rowTexts(m_form->preview), PreviewBefore);
+    }
+
+    void modeChangedDuringRunRereadsPreview()
+    {
+        m_form->modes->setCurrentText("UPPER CASE");
+        // From the second record on the user has chosen lower case.
+        QTimer probe;
+        connect(&probe, &QTimer::timeout, this, [&] {
+            if (m_form->bar->value() > 0)
+                m_form->modes->setCurrentText("lower case");
+        });
+        probe.start(0);
+        StartChanging(m_form->controls());
+        QCOMPARE(m_boxes->texts(), QStringList { "Done." });
+        QCOMPARE(m_db->column("people", "name"), (QVariantList { "ANN SMITH", QVariant(), "o'neil", "a", "one\ntwo" }));
+        // Neither mode's conversion would show that: the preview is read again.
+        QCOMPARE(m_form->refills, 1);
         QCOMPARE(rowTexts(m_form->preview), PreviewBefore);
     }
 
@@ -156,13 +189,36 @@ private slots:
 
     void rejectedStatementsEndWithTheCountAndARefill()
     {
-        m_db->exec("CREATE TRIGGER refuse BEFORE UPDATE ON people BEGIN SELECT RAISE(ABORT, 'no'); END");
+        // Two rows refused, each for a reason of its own: both reasons are reported.
+        m_db->exec("CREATE TRIGGER refuseAnn BEFORE UPDATE ON people WHEN old.id = 1 "
+                   "BEGIN SELECT RAISE(ABORT, 'ann is locked'); END");
+        m_db->exec("CREATE TRIGGER refuseNeil BEFORE UPDATE ON people WHEN old.id = 3 "
+                   "BEGIN SELECT RAISE(ABORT, 'neil is archived'); END");
+        // More rows than one chunk, so the run goes on after the first chunk's reports.
+        m_db->exec("INSERT INTO people (name, age) WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                   "WHERE i < 600) SELECT 'more', 6 FROM n");
         m_form->modes->setCurrentText("UPPER CASE");
+        // The busy pointer is back once a report is closed, while the run goes on.
+        QList<bool> busyAtYieldAfterReport;
+        QTimer probe;
+        connect(&probe, &QTimer::timeout, this, [&] {
+            if (!m_boxes->shown.isEmpty() && m_form->bar->value() > 0)
+                busyAtYieldAfterReport << BusyPointer::isShowing();
+        });
+        probe.start(0);
         StartChanging(m_form->controls());
-        QCOMPARE(m_boxes->shown.size(), 2);
-        QVERIFY(m_boxes->shown[0].text.contains("at line 150"));
+        QCOMPARE(m_boxes->shown.size(), 3);
+        QVERIFY(m_boxes->shown[0].text.startsWith("[SQLite]ann is locked"));
+        QVERIFY(m_boxes->shown[1].text.startsWith("[SQLite]neil is archived"));
+        for (int i : { 0, 1 })
+            QVERIFY(m_boxes->shown[i].text.contains("PushButton1_Click at line 150\r\r"));
         QCOMPARE(
-            m_boxes->shown[1].text, QStringLiteral("3 of 4 records could not be changed: 3 refused by the server."));
+            m_boxes->shown[2].text, QStringLiteral("2 of 605 records could not be changed: 2 refused by the server."));
+        QVERIFY(!busyAtYieldAfterReport.isEmpty());
+        QVERIFY(!busyAtYieldAfterReport.contains(false));
+        QCOMPARE(m_db->column("people", "name").first(5),
+            (QVariantList { "ann smith", QVariant(), "o'neil", "A", "ONE\nTWO" }));
+        QCOMPARE(m_db->column("people", "name").last(), QVariant("MORE"));
         QCOMPARE(m_form->refills, 1);
         QCOMPARE(rowTexts(m_form->preview), PreviewBefore);
     }
@@ -174,7 +230,7 @@ private slots:
         QCOMPARE(m_boxes->shown.size(), 1);
         QCOMPARE(m_boxes->shown.first().icon, MessageBoxes::Icon::None);
         QVERIFY(m_boxes->shown.first().text.contains("\"age\""));
-        QCOMPARE(m_db->column("people", "age"), (QVariantList { "1", "2", "3", "4" }));
+        QCOMPARE(m_db->column("people", "age"), (QVariantList { "1", "2", "3", "4", "5" }));
     }
 
     void secondPressDuringARunDoesNothing()
@@ -193,8 +249,8 @@ private slots:
         QVERIFY(wasRunning);
         QVERIFY(!isChangingCase());
         QCOMPARE(m_boxes->texts(), QStringList { "Done." });
-        QCOMPARE(m_db->column("people", "name"), (QVariantList { "ANN SMITH", QVariant(), "O'NEIL", "A" }));
-        QCOMPARE(m_db->query("SELECT count(*) FROM changes").value(0).toInt(), 3);
+        QCOMPARE(m_db->column("people", "name"), (QVariantList { "ANN SMITH", QVariant(), "O'NEIL", "A", "ONE\nTWO" }));
+        QCOMPARE(m_db->query("SELECT count(*) FROM changes").value(0).toInt(), 4);
     }
 
     void closingTheProgramStopsTheRun()

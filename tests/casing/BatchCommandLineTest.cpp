@@ -20,7 +20,8 @@ struct Ran {
 };
 
 // Runs the program with the environment's settings and data folders.
-Ran launch(const TestEnvironment &environment, const QStringList &arguments, const QString &dataHome = {})
+Ran launch(const TestEnvironment &environment, const QStringList &arguments, const QString &dataHome = {},
+    const QString &outputTo = {})
 {
     QProcess program;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -29,6 +30,8 @@ Ran launch(const TestEnvironment &environment, const QStringList &arguments, con
     env.insert("ODBCSYSINI", TEST_ODBC_DIR);
     env.remove("VANTRELL_PASSWORD");
     program.setProcessEnvironment(env);
+    if (!outputTo.isEmpty())
+        program.setStandardOutputFile(outputTo);
     program.start(VANTRELL_PROGRAM, arguments);
     Ran ran;
     const bool finished = program.waitForFinished(60000);
@@ -64,42 +67,51 @@ private slots:
         QTest::addColumn<QString>("stderrHas");
         QTest::addColumn<QVariantList>("after");
         QTest::addColumn<bool>("journalBlocked");
+        QTest::addColumn<QString>("outputTo"); // empty: read by the test
 
         const QVariantList untouched = { "hello world", QVariant(), "o'neil", "HELLO WORLD" };
         QTest::newRow("list text")
             << QStringList { "--mode", "Proper Case" } << "" << 0
             << "4 records read, 3 rows changed, 1 already in the target case or Null, 0 left unchanged"
-            << "" << QVariantList { "Hello World", QVariant(), "O'neil", "Hello World" } << false;
-        QTest::newRow("keyword") << QStringList { "--mode", "upper" } << "" << 0 << "2 rows changed"
-                                 << "" << QVariantList { "HELLO WORLD", QVariant(), "O'NEIL", "HELLO WORLD" } << false;
+            << "" << QVariantList { "Hello World", QVariant(), "O'neil", "Hello World" } << false << "";
+        QTest::newRow("word in any letter case")
+            << QStringList { "--mode", "uPPer" } << "" << 0 << "2 rows changed"
+            << "" << QVariantList { "HELLO WORLD", QVariant(), "O'NEIL", "HELLO WORLD" } << false << "";
+        QTest::newRow("summary lost on a full output")
+            << QStringList { "--mode", "sentence CASE" } << "" << 3 << ""
+            << "could not be written" << QVariantList { "Hello world", QVariant(), "O'neil", "Hello world" } << false
+            << "/dev/full";
         QTest::newRow("refused by the server")
             << QStringList { "--mode", "lower" }
             << "CREATE TRIGGER refuse BEFORE UPDATE ON t BEGIN SELECT RAISE(ABORT, 'no'); END" << 1
             << "1 left unchanged (0 changed by someone else since they were read, 0 not representable in the "
                "field's code page, 1 refused by the server, 0 not read exactly, 0 not reached)"
-            << "vantrell: [SQLite]no" << untouched << false;
+            << "vantrell: [SQLite]no" << untouched << false << "";
         QTest::newRow("password on the command line")
             << QStringList { "--mode", "upper", "--password", "x" } << "" << 2 << ""
-            << "VANTRELL_PASSWORD" << untouched << false;
-        QTest::newRow("unknown mode") << QStringList { "--mode", "title" } << "" << 2 << ""
-                                      << "unknown mode" << untouched << false;
+            << "VANTRELL_PASSWORD" << untouched << false << "";
+        QTest::newRow("mode word inside another word")
+            << QStringList { "--mode", "supper" } << "" << 2 << ""
+            << "unknown mode \"supper\"; use \"UPPER CASE\", \"lower case\", \"Proper Case\", \"Sentence case\" or "
+               "upper, lower, proper, sentence."
+            << untouched << false << "";
         QTest::newRow("unknown option") << QStringList { "--mode", "upper", "--colour" } << "" << 2 << ""
-                                        << "colour" << untouched << false;
+                                        << "colour" << untouched << false << "";
         QTest::newRow("unreachable") << QStringList { "--mode", "upper", "--database",
             "/nonexistent-vantrell/x.sqlite" }
                                      << "" << 2 << ""
-                                     << "could not connect" << untouched << false;
+                                     << "could not connect" << untouched << false << "";
         QTest::newRow("schema") << QStringList { "--mode", "upper", "--schema", "main" } << "" << 0 << "2 rows changed"
-                                << "" << QVariantList { "HELLO WORLD", QVariant(), "O'NEIL", "HELLO WORLD" } << false;
+                                << "" << QVariantList { "HELLO WORLD", QVariant(), "O'NEIL", "HELLO WORLD" } << false << "";
         QTest::newRow("no such schema") << QStringList { "--mode", "upper", "--schema", "nowhere" } << "" << 2 << ""
-                                        << "nowhere" << untouched << false;
+                                        << "nowhere" << untouched << false << "";
         QTest::newRow("not a text field") << QStringList { "--mode", "upper", "--field", "id" } << "" << 2 << ""
-                                          << "not text" << untouched << false;
+                                          << "not text" << untouched << false << "";
         QTest::newRow("no journal") << QStringList { "--mode", "upper", "--no-journal" } << "" << 0 << "2 rows changed"
                                     << "" << QVariantList { "HELLO WORLD", QVariant(), "O'NEIL", "HELLO WORLD" }
-                                    << false;
+                                    << false << "";
         QTest::newRow("journal cannot be written") << QStringList { "--mode", "upper" } << "" << 2 << ""
-                                                   << "journal could not be written" << untouched << true;
+                                                   << "journal could not be written" << untouched << true << "";
     }
 
     void run()
@@ -124,7 +136,8 @@ private slots:
         if (!arguments.contains("--field"))
             all << "--field"
                 << "v";
-        const Ran ran = launch(environment, all + arguments, journalBlocked ? blocked : QString());
+        QFETCH(QString, outputTo);
+        const Ran ran = launch(environment, all + arguments, journalBlocked ? blocked : QString(), outputTo);
         QVERIFY2(ran.exitCode >= 0, qPrintable(ran.errors));
         QTEST(ran.exitCode, "exitCode");
         QFETCH(QString, stdoutHas);
@@ -133,13 +146,13 @@ private slots:
         QVERIFY2(ran.errors.contains(stderrHas), qPrintable(ran.errors));
         if (ran.exitCode == 2)
             QVERIFY2(!ran.errors.isEmpty() && !ran.output.contains("records read"), qPrintable(ran.output));
-        else
+        else if (outputTo.isEmpty())
             QCOMPARE(ran.output.count("records read"), 1);
         QTEST(db.column("t", "v"), "after");
         // A journal is named on the summary's next line by every run that got to its records.
         const bool journalled = ran.exitCode != 2 && !arguments.contains("--no-journal");
-        QCOMPARE(!ran.journal.isEmpty(), journalled);
-        if (journalled)
+        QCOMPARE(!ran.journal.isEmpty(), journalled && outputTo.isEmpty());
+        if (!ran.journal.isEmpty())
             QVERIFY(ran.output.endsWith("\nJournal: " + ran.journal + "\n"));
         QCOMPARE(QDir(environment.dataFolder() + "/Marrowfen/Vantrell/journals").entryList(QDir::Files).size(),
             journalled ? 1 : 0);

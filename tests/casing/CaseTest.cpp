@@ -60,6 +60,8 @@ private slots:
 
         QTest::newRow("CR LF") << "first line\r\nsecond line" << "First Line\r\nsecond Line"
                                << "First Line\r\nSecond Line";
+        QTest::newRow("carriage return alone") << "one\rtwo three" << "One\rTwo Three" << "One\rTwo Three";
+        QTest::newRow("line feed alone") << "one\ntwo" << "One\ntwo" << "One\nTwo";
         QTest::newRow("tab") << "a\tb" << "A\tB" << "A\tB";
         QTest::newRow("vertical tab and form feed") << "a\vb\fc" << "A\vb\fc" << "A\vB\fC";
         QTest::newRow("NUL") << QString::fromUtf16(u"a\0b", 3) << QString::fromUtf16(u"A\0b", 3)
@@ -105,8 +107,10 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("expected"); // -1: no mode
 
-        for (int i = 0; i < ModeTexts.size(); ++i)
-            QTest::newRow(qPrintable(ModeTexts[i])) << ModeTexts[i] << i;
+        QTest::newRow("UPPER CASE") << "UPPER CASE" << 0;
+        QTest::newRow("lower case") << "lower case" << 1;
+        QTest::newRow("Proper Case") << "Proper Case" << 2;
+        QTest::newRow("Sentence case") << "Sentence case" << 3;
         QTest::newRow("empty") << "" << -1;
         QTest::newRow("nonsense") << "Title Case" << -1;
         QTest::newRow("lower and upper: upper wins") << "lower then UPPER" << int(Mode::Upper);

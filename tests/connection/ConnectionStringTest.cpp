@@ -56,8 +56,10 @@ private slots:
     {
         QTest::addColumn<OpeningProfile>("profile");
         QTest::addColumn<QList<int>>("settings"); // mode, cursor location, command and connection timeouts
-        const int cmd = odbc::Connection::DefaultCommandTimeout;
-        const int conn = odbc::Connection::DefaultConnectionTimeout;
+        // A profile that sets no timeout waits 15 seconds for the server to
+        // answer the login and 30 for a statement, never without end.
+        const int cmd = 30;
+        const int conn = 15;
         QTest::newRow("test connection") << OpeningProfile::TestConnection << QList { 0, 2, cmd, conn };
         QTest::newRow("can connect") << OpeningProfile::CanConnect << QList { 0, 2, cmd, conn };
         QTest::newRow("list tables") << OpeningProfile::ListTables << QList { 0, 2, cmd, conn };

@@ -19,21 +19,6 @@ public:
     RecordingMessageBoxes() { setInstance(this); }
     ~RecordingMessageBoxes() override { setInstance(nullptr); }
 
-    void inform(QWidget *, const QString &text, const QString &title, Icon icon) override
-    {
-        shown.append({ text, title, icon, false });
-        if (onShow)
-            onShow(shown.last());
-    }
-
-    bool ask(QWidget *, const QString &text, const QString &title) override
-    {
-        shown.append({ text, title, Icon::None, true });
-        if (onShow)
-            onShow(shown.last());
-        return answers.isEmpty() ? false : answers.takeFirst();
-    }
-
     QStringList texts() const
     {
         QStringList all;
@@ -45,4 +30,20 @@ public:
     QList<Shown> shown;
     QList<bool> answers;
     std::function<void(const Shown &)> onShow; // e.g. to look at the window while a box is "open"
+
+protected:
+    void showInformation(QWidget *, const QString &text, const QString &title, Icon icon) override
+    {
+        shown.append({ text, title, icon, false });
+        if (onShow)
+            onShow(shown.last());
+    }
+
+    bool showQuestion(QWidget *, const QString &text, const QString &title) override
+    {
+        shown.append({ text, title, Icon::None, true });
+        if (onShow)
+            onShow(shown.last());
+        return answers.isEmpty() ? false : answers.takeFirst();
+    }
 };
