@@ -7,44 +7,45 @@ void appendString(QByteArray &json, const QString &text)
     static constexpr char Hex[] = "0123456789abcdef";
     const auto *units = reinterpret_cast<const char16_t *>(text.utf16());
     const qsizetype size = text.size();
-    json += '"';
+    // At most six bytes a unit (an escape), written in place: a journal and a
+    // chunk of the embedded engine take every record of a run.
+    const qsizetype start = json.size();
+    json.resize(start + 6 * size + 2);
+    char *out = json.data() + start;
+    *out++ = '"';
     for (qsizetype i = 0; i < size; ++i) {
         const char16_t unit = units[i];
-        if (unit == u'"' || unit == u'\\') {
-            json += '\\';
-            json += char(unit);
-        } else if (unit == u'\n') {
-            json += "\\n";
-        } else if (unit == u'\r') {
-            json += "\\r";
-        } else if (unit == u'\t') {
-            json += "\\t";
+        if (unit >= 0x20 && unit < 0x80 && unit != u'"' && unit != u'\\') {
+            *out++ = char(unit);
+        } else if (unit == u'"' || unit == u'\\') {
+            *out++ = '\\';
+            *out++ = char(unit);
+        } else if (unit == u'\n' || unit == u'\r' || unit == u'\t') {
+            *out++ = '\\';
+            *out++ = unit == u'\n' ? 'n' : unit == u'\r' ? 'r' : 't';
         } else if (unit < 0x20) {
-            json += "\\u00";
-            json += Hex[unit >> 4];
-            json += Hex[unit & 0xf];
-        } else if (unit < 0x80) {
-            json += char(unit);
+            for (char c : { '\\', 'u', '0', '0', Hex[unit >> 4], Hex[unit & 0xf] })
+                *out++ = c;
         } else if (unit < 0x800) {
-            json += char(0xc0 | (unit >> 6));
-            json += char(0x80 | (unit & 0x3f));
+            *out++ = char(0xc0 | (unit >> 6));
+            *out++ = char(0x80 | (unit & 0x3f));
         } else if (QChar::isHighSurrogate(unit) && i + 1 < size && QChar::isLowSurrogate(units[i + 1])) {
             const char32_t point = QChar::surrogateToUcs4(unit, units[++i]);
-            json += char(0xf0 | (point >> 18));
-            json += char(0x80 | ((point >> 12) & 0x3f));
-            json += char(0x80 | ((point >> 6) & 0x3f));
-            json += char(0x80 | (point & 0x3f));
+            *out++ = char(0xf0 | (point >> 18));
+            *out++ = char(0x80 | ((point >> 12) & 0x3f));
+            *out++ = char(0x80 | ((point >> 6) & 0x3f));
+            *out++ = char(0x80 | (point & 0x3f));
         } else if (QChar::isSurrogate(unit)) {
-            json += "\\u";
-            for (int shift = 12; shift >= 0; shift -= 4)
-                json += Hex[(unit >> shift) & 0xf];
+            for (char c : { '\\', 'u', Hex[unit >> 12], Hex[(unit >> 8) & 0xf], Hex[(unit >> 4) & 0xf], Hex[unit & 0xf] })
+                *out++ = c;
         } else {
-            json += char(0xe0 | (unit >> 12));
-            json += char(0x80 | ((unit >> 6) & 0x3f));
-            json += char(0x80 | (unit & 0x3f));
+            *out++ = char(0xe0 | (unit >> 12));
+            *out++ = char(0x80 | ((unit >> 6) & 0x3f));
+            *out++ = char(0x80 | (unit & 0x3f));
         }
     }
-    json += '"';
+    *out++ = '"';
+    json.resize(out - json.data());
 }
 
 void appendArray(QByteArray &json, const QList<QVariant> &values)
