@@ -1,3 +1,5 @@
+#include "connection/OpeningProfile.h"
+#include "platform/odbc/Connection.h"
 #include "support/Login.h"
 #include "support/TestDatabase.h"
 #include "support/TestEnvironment.h"
@@ -289,6 +291,40 @@ private slots:
         QCOMPARE(ran.output.count("\u2192"), 20);
         QVERIFY(ran.journal.isEmpty());
         QVERIFY(!QDir(environment.dataFolder() + "/Marrowfen").exists());
+    }
+
+    // Progress lines reach a pipe as they happen: here the run waits on a lock
+    // another connection holds, after its records were visited, and its lines
+    // are already out.
+    void progressReachesAPipeAsItHappens()
+    {
+        TestEnvironment environment;
+        TestDatabase db;
+        db.table("t", "id INTEGER PRIMARY KEY, v TEXT", "v", { "one", "two" });
+        rememberLogin(db.fields());
+        auto holder = openConnection(OpeningProfile::CanConnect, db.fields());
+        holder->setAutoCommit(false);
+        holder->execute("UPDATE t SET v = v WHERE id = 1");
+
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", environment.settingsFolder());
+        env.insert("XDG_DATA_HOME", environment.dataFolder());
+        env.insert("ODBCSYSINI", TEST_ODBC_DIR);
+        program.setProcessEnvironment(env);
+        program.start(VANTRELL_PROGRAM, { "--batch", "--table", "t", "--field", "v", "--mode", "upper" });
+        QByteArray seen;
+        while (!seen.contains("Progress: 100%") && program.waitForReadyRead(30000))
+            seen += program.readAllStandardOutput();
+        QVERIFY2(seen.contains("Progress: 50%\nProgress: 100%\n"), seen.constData());
+        QVERIFY(!seen.contains("records read"));
+        QCOMPARE(program.state(), QProcess::Running);
+
+        holder->rollback();
+        holder.reset();
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.exitCode(), 0);
+        QCOMPARE(db.column("t", "v"), (QVariantList { "ONE", "TWO" }));
     }
 
     void helpExplains()
