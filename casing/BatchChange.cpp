@@ -609,12 +609,38 @@ void Run::applyStaged()
     }
     if (!m_stagingMade)
         return;
-    const Case::Mode mode = m_pairs.isEmpty() ? Case::Mode::Upper : m_pairs.first().mode;
-    QHash<int, qint64> counts;
+    const int line = BatchChange::executeLine(m_pairs.isEmpty() ? Case::Mode::Upper : m_pairs.first().mode);
+    // The index is made once all pairs are in: one build instead of one update per pair.
+    transaction(line, [&] {
+        m_connection->execute(m_dialect->indexStaging());
+        m_connection->commit();
+    });
+
+    // When exactly the rows the staged texts were read from change, every
+    // record of every pair was changed: one pass over the table.
     qint64 expected = 0;
+    for (const Pair &pair : std::as_const(m_pairs))
+        if (pair.staged)
+            expected += m_occurrences.value(pair.oldText);
     std::optional<qint64> rows;
-    const bool sent = send(
-        BatchChange::executeLine(mode),
+    bool sent = send(
+        line, [&] { rows = m_connection->execute(m_dialect->applyStaged(m_table, m_field)); }, Report::OnlyWhenEnding);
+    if (sent && rows && (*rows == expected || *rows < 0)) {
+        transaction(line, [&] { m_connection->commit(); });
+        for (const Pair &pair : std::as_const(m_pairs))
+            if (pair.staged && pair.records > 0)
+                countPair(pair, m_occurrences.value(pair.oldText));
+        return;
+    }
+    m_connection->rollback();
+
+    // Rows changed since they were read: the rows of each pair are counted,
+    // and kept locked, in the same transaction that changes them.
+    QHash<int, qint64> counts;
+    expected = 0;
+    rows.reset();
+    sent = send(
+        line,
         [&] {
             odbc::RecordSet found = m_connection->query(m_dialect->countStaged(m_table, m_field));
             for (; !found.eof(); found.moveNext()) {
@@ -626,7 +652,7 @@ void Run::applyStaged()
         },
         Report::OnlyWhenEnding);
     if (sent && rows && (*rows == expected || *rows < 0)) {
-        transaction(BatchChange::executeLine(mode), [&] { m_connection->commit(); });
+        transaction(line, [&] { m_connection->commit(); });
         for (int i = 0; i < m_pairs.size(); ++i)
             if (m_pairs[i].staged && m_pairs[i].records > 0)
                 countPair(m_pairs[i], counts.value(i, 0));

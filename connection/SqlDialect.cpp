@@ -279,8 +279,13 @@ QString EmbeddedDialect::updateChunkByKey(
 
 QStringList EmbeddedDialect::createStaging() const
 {
-    return { QStringLiteral("CREATE TEMP TABLE vantrell_pairs (i INTEGER PRIMARY KEY, o TEXT NOT NULL, n TEXT NOT NULL)"),
-        QStringLiteral("CREATE INDEX temp.vantrell_pairs_o ON vantrell_pairs (o)") };
+    return { dropStaging(),
+        QStringLiteral("CREATE TEMP TABLE vantrell_pairs (i INTEGER PRIMARY KEY, o TEXT NOT NULL, n TEXT NOT NULL)") };
+}
+
+QString EmbeddedDialect::indexStaging() const
+{
+    return QStringLiteral("CREATE INDEX temp.vantrell_pairs_o ON vantrell_pairs (o)");
 }
 
 QString EmbeddedDialect::stageChunk(int) const

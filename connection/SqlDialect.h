@@ -126,6 +126,8 @@ public:
     // Parameters, pair by pair: pair number, old text, new text; a pair whose
     // number is Null is padding.
     virtual QString stageChunk(int pairs) const = 0;
+    // The index that finds a staged pair by its old text, made once all are in.
+    virtual QString indexStaging() const = 0;
     // Per staged pair: its number and how many rows hold its old text exactly.
     virtual QString countStaged(const TableName &table, const QString &field) const = 0;
     // Rewrites every row that holds a staged old text exactly.
@@ -176,6 +178,7 @@ public:
         const TableName &table, const QString &field, const QList<KeyColumn> &key, int records) const override;
     QStringList createStaging() const override;
     QString stageChunk(int pairs) const override;
+    QString indexStaging() const override;
     QString countStaged(const TableName &table, const QString &field) const override;
     QString applyStaged(const TableName &table, const QString &field) const override;
     QString dropStaging() const override;
@@ -214,6 +217,7 @@ public:
     QList<QVariant> chunkParameters(QList<QVariant> values, int columns, int capacity) const override;
     QStringList createStaging() const override;
     QString stageChunk(int pairs) const override;
+    QString indexStaging() const override;
     QString countStaged(const TableName &table, const QString &field) const override;
     QString applyStaged(const TableName &table, const QString &field) const override;
     QString dropStaging() const override;

@@ -201,8 +201,12 @@ QStringList SqlServerDialect::createStaging() const
 {
     return { dropStaging(),
         QStringLiteral("CREATE TABLE #vantrell_pairs (i int NOT NULL PRIMARY KEY, k nvarchar(400)") + Binary
-            + QStringLiteral(" NOT NULL, o nvarchar(max)") + Binary + QStringLiteral(" NOT NULL, n nvarchar(max) NOT NULL)"),
-        QStringLiteral("CREATE INDEX k ON #vantrell_pairs (k)") };
+            + QStringLiteral(" NOT NULL, o nvarchar(max)") + Binary + QStringLiteral(" NOT NULL, n nvarchar(max) NOT NULL)") };
+}
+
+QString SqlServerDialect::indexStaging() const
+{
+    return QStringLiteral("CREATE INDEX k ON #vantrell_pairs (k)");
 }
 
 QString SqlServerDialect::stageChunk(int pairs) const
