@@ -79,23 +79,6 @@ bool SqlDialect::failureRepeats(const QString &sqlState, const QString &) const
         || sqlState == QLatin1String("HYT01") || sqlState == QLatin1String("HY008");
 }
 
-// "(?, ?, ?), (?, ?, ?), ..." : rows of markers for a VALUES list.
-QString SqlDialect::valueRows(int rows, int columns)
-{
-    QString row = QStringLiteral("(?");
-    for (int column = 1; column < columns; ++column)
-        row += QStringLiteral(", ?");
-    row += QLatin1Char(')');
-    QString list;
-    list.reserve(rows * (row.size() + 2));
-    for (int i = 0; i < rows; ++i) {
-        if (i > 0)
-            list += QStringLiteral(", ");
-        list += row;
-    }
-    return list;
-}
-
 // --- The embedded engine ---
 
 QString EmbeddedDialect::quoteName(const QString &name) const

@@ -156,8 +156,6 @@ protected:
     // The field as the program reads it, and its stored length.
     virtual QString readAsText(const QString &fieldRef) const = 0;
     virtual QString storedLengthOf(const QString &fieldRef) const = 0;
-
-    static QString valueRows(int rows, int columns);
 };
 
 class SqlServerDialect final : public SqlDialect {

@@ -131,6 +131,26 @@ bool isCollationName(const QString &name)
     return collationName.match(name).hasMatch();
 }
 
+// Rows of parameter markers for a VALUES list. Each value is cast to
+// nvarchar(max): a text longer than 4,000 characters is bound as long text,
+// which the driver may declare as ntext, a type a VALUES list cannot hold.
+QString valueRows(int rows, int columns)
+{
+    const QString marker = QStringLiteral("CAST(? AS nvarchar(max))");
+    QString row = QLatin1Char('(') + marker;
+    for (int column = 1; column < columns; ++column)
+        row += QStringLiteral(", ") + marker;
+    row += QLatin1Char(')');
+    QString list;
+    list.reserve(rows * (row.size() + 2));
+    for (int i = 0; i < rows; ++i) {
+        if (i > 0)
+            list += QStringLiteral(", ");
+        list += row;
+    }
+    return list;
+}
+
 // A staged pair is found by the first 400 characters of its old text, a key
 // short enough for an index and a hash join, then compared whole.
 QString matchesStaged(const QString &fieldRef, const QString &exact)
