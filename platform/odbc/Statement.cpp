@@ -37,20 +37,17 @@ void Statement::prepare(const QString &sql)
 
 void Statement::bind(const QList<QVariant> &parameters)
 {
-    bool needLong = m_boundLong;
-    for (const QVariant &value : parameters)
-        needLong = needLong || (value.isValid() && !value.isNull() && SQLULEN(value.toString().size()) > LongestShortText);
-    const bool rebindAll = !m_bound || m_parameters.size() != size_t(parameters.size()) || needLong != m_boundLong;
+    const bool rebindAll = !m_bound || m_parameters.size() != size_t(parameters.size());
     if (rebindAll) {
         SQLFreeStmt(handle(), SQL_RESET_PARAMS);
-        m_parameters.resize(size_t(parameters.size()));
-        m_boundLong = needLong;
+        m_parameters.assign(size_t(parameters.size()), Parameter());
         m_bound = true;
     }
     for (size_t i = 0; i < m_parameters.size(); ++i) {
         const QVariant &value = parameters[qsizetype(i)];
         Parameter &parameter = m_parameters[i];
         const SQLWCHAR *before = parameter.text.data();
+        bool widened = false;
         if (!value.isValid() || value.isNull()) {
             if (parameter.text.empty())
                 parameter.text.assign(1, 0);
@@ -63,9 +60,11 @@ void Statement::bind(const QList<QVariant> &parameters)
             std::copy(string.utf16(), string.utf16() + string.size(), parameter.text.begin());
             parameter.text[size_t(string.size())] = 0;
             parameter.length = SQLLEN(string.size() * qsizetype(sizeof(SQLWCHAR)));
+            widened = !parameter.isLong && SQLULEN(string.size()) > LongestShortText;
+            parameter.isLong = parameter.isLong || widened;
         }
-        // A buffer that had to grow has moved: only that parameter is bound again.
-        if (rebindAll || parameter.text.data() != before)
+        // Only a parameter whose buffer moved, or that now needs long text, is bound again.
+        if (rebindAll || widened || parameter.text.data() != before)
             bindOne(i);
     }
 }
@@ -73,10 +72,10 @@ void Statement::bind(const QList<QVariant> &parameters)
 void Statement::bindOne(size_t index)
 {
     Parameter &parameter = m_parameters[index];
-    // nvarchar(max) for long text is declared with the largest size the type has.
-    const SQLULEN size = m_boundLong ? SQLULEN(0x3FFFFFFF) : LongestShortText;
+    // Long text is declared with the largest size the type has.
+    const SQLULEN size = parameter.isLong ? SQLULEN(0x3FFFFFFF) : LongestShortText;
     check(SQLBindParameter(handle(), SQLUSMALLINT(index + 1), SQL_PARAM_INPUT, SQL_C_WCHAR,
-              m_boundLong ? SQL_WLONGVARCHAR : SQL_WVARCHAR, size, 0, parameter.text.data(),
+              parameter.isLong ? SQL_WLONGVARCHAR : SQL_WVARCHAR, size, 0, parameter.text.data(),
               SQLLEN(parameter.text.size() * sizeof(SQLWCHAR)), &parameter.length),
         SQL_HANDLE_STMT, handle(), "SQLBindParameter");
 }

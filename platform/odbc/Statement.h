@@ -18,8 +18,9 @@ class Connection;
 // text (an invalid QVariant binds Null), so no character is lost on the way.
 // They are bound once and their buffers reused: a statement run again with the
 // same number of parameters only copies the new values, so the driver sees the
-// same declared types and does not prepare the statement again. The declared
-// type widens once, for good, when a value first needs it.
+// same declared types and does not prepare the statement again. A parameter's
+// declared type widens once, for good, when its own value first needs it; the
+// others keep theirs (a key bound as long text could not be cast to a number).
 // Every call throws odbc::Error with the driver's message on failure.
 class Statement {
 public:
@@ -54,6 +55,7 @@ private:
     struct Parameter {
         std::vector<SQLWCHAR> text;
         SQLLEN length = SQL_NULL_DATA;
+        bool isLong = false; // declared as long text rather than nvarchar(4000), for good once needed
     };
 
     void bind(const QList<QVariant> &parameters);
@@ -64,7 +66,6 @@ private:
     StatementHandle m_handle;
     std::vector<Parameter> m_parameters;
     bool m_bound = false;
-    bool m_boundLong = false; // declared as long text (nvarchar(max)) rather than nvarchar(4000)
     std::vector<SQLWCHAR> m_buffer;
 };
 
