@@ -197,7 +197,23 @@ bool EmbeddedDialect::isKeyType(const KeyColumn &column) const
 
 qsizetype EmbeddedDialect::storedLength(const QString &text) const
 {
-    return text.toUtf8().size();
+    // The length of the text in UTF-8, counted without making it: a lone
+    // surrogate counts as the replacement character it would become.
+    qsizetype bytes = 0;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t unit = text.at(i).unicode();
+        if (unit < 0x80)
+            bytes += 1;
+        else if (unit < 0x800)
+            bytes += 2;
+        else if (QChar::isHighSurrogate(unit) && i + 1 < size && text.at(i + 1).isLowSurrogate()) {
+            bytes += 4;
+            ++i;
+        } else
+            bytes += 3;
+    }
+    return bytes;
 }
 
 QString EmbeddedDialect::readAsText(const QString &fieldRef) const
@@ -238,12 +254,14 @@ QList<QVariant> EmbeddedDialect::chunkParameters(QList<QVariant> values, int col
 {
     QByteArray json = "[";
     json.reserve(values.size() * 24);
-    for (qsizetype row = 0; row * columns < values.size(); ++row) {
-        if (row > 0)
-            json += ',';
-        JsonText::appendArray(json, values.mid(row * columns, columns));
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        json += i % columns == 0 ? (i == 0 ? "[" : "],[") : ",";
+        if (values.at(i).isValid())
+            JsonText::appendString(json, values.at(i).toString());
+        else
+            json += "null";
     }
-    json += ']';
+    json += values.isEmpty() ? "]" : "]]";
     return { QString::fromUtf8(json) };
 }
 
