@@ -131,6 +131,7 @@ private:
     void redoByKey();
     void stagePairs(Case::Mode mode);
     void applyStaged();
+    bool applyExpecting(int line, const QHash<int, qint64> &rowsOfPair);
     void redoByValue();
     void countPair(const Pair &pair, qint64 rows);
     odbc::Statement &prepared(std::unique_ptr<odbc::Statement> &statement, const QString &text);
@@ -595,7 +596,7 @@ void Run::stagePairs(Case::Mode mode)
 }
 
 // Without a key: one join changes every row that holds a staged old text, in
-// one transaction, after the rows' counts per pair were taken and locked.
+// one transaction.
 void Run::applyStaged()
 {
     if (m_dryRun) {
@@ -616,50 +617,50 @@ void Run::applyStaged()
         m_connection->commit();
     });
 
-    // When exactly the rows the staged texts were read from change, every
-    // record of every pair was changed: one pass over the table.
-    qint64 expected = 0;
-    for (const Pair &pair : std::as_const(m_pairs))
-        if (pair.staged)
-            expected += m_occurrences.value(pair.oldText);
-    std::optional<qint64> rows;
-    bool sent = send(
-        line, [&] { rows = m_connection->execute(m_dialect->applyStaged(m_table, m_field)); }, Report::OnlyWhenEnding);
-    if (sent && rows && (*rows == expected || *rows < 0)) {
-        transaction(line, [&] { m_connection->commit(); });
-        for (const Pair &pair : std::as_const(m_pairs))
-            if (pair.staged && pair.records > 0)
-                countPair(pair, m_occurrences.value(pair.oldText));
+    // Most often every row still holds the text it was read with: one pass.
+    QHash<int, qint64> rowsOfPair;
+    for (int i = 0; i < m_pairs.size(); ++i)
+        if (m_pairs[i].staged)
+            rowsOfPair.insert(i, m_occurrences.value(m_pairs[i].oldText));
+    if (applyExpecting(line, rowsOfPair))
         return;
-    }
-    m_connection->rollback();
 
     // Rows changed since they were read: the rows of each pair are counted,
     // and kept locked, in the same transaction that changes them.
-    QHash<int, qint64> counts;
-    expected = 0;
-    rows.reset();
-    sent = send(
+    rowsOfPair.clear();
+    const bool counted = send(
         line,
         [&] {
-            odbc::RecordSet found = m_connection->query(m_dialect->countStaged(m_table, m_field));
-            for (; !found.eof(); found.moveNext()) {
-                const qint64 count = found.value(1).toLongLong();
-                counts.insert(found.value(0).toInt(), count);
-                expected += count;
-            }
-            rows = m_connection->execute(m_dialect->applyStaged(m_table, m_field));
+            for (odbc::RecordSet found = m_connection->query(m_dialect->countStaged(m_table, m_field)); !found.eof();
+                 found.moveNext())
+                rowsOfPair.insert(found.value(0).toInt(), found.value(1).toLongLong());
         },
         Report::OnlyWhenEnding);
-    if (sent && rows && (*rows == expected || *rows < 0)) {
-        transaction(line, [&] { m_connection->commit(); });
-        for (int i = 0; i < m_pairs.size(); ++i)
-            if (m_pairs[i].staged && m_pairs[i].records > 0)
-                countPair(m_pairs[i], counts.value(i, 0));
+    if (counted && applyExpecting(line, rowsOfPair))
         return;
-    }
     m_connection->rollback();
     redoByValue();
+}
+
+// Runs the join, and commits it when it changed as many rows as the pairs are
+// expected to hold, counting each pair's records; otherwise rolls it back.
+bool Run::applyExpecting(int line, const QHash<int, qint64> &rowsOfPair)
+{
+    qint64 expected = 0;
+    for (const qint64 rows : rowsOfPair)
+        expected += rows;
+    std::optional<qint64> rows;
+    const bool sent = send(
+        line, [&] { rows = m_connection->execute(m_dialect->applyStaged(m_table, m_field)); }, Report::OnlyWhenEnding);
+    if (!sent || !rows || (*rows != expected && *rows >= 0)) {
+        m_connection->rollback();
+        return false;
+    }
+    transaction(line, [&] { m_connection->commit(); });
+    for (int i = 0; i < m_pairs.size(); ++i)
+        if (m_pairs[i].staged && m_pairs[i].records > 0)
+            countPair(m_pairs[i], rowsOfPair.value(i, 0));
+    return true;
 }
 
 void Run::redoByValue()

@@ -22,16 +22,22 @@ struct Ran {
 };
 
 // Runs the program with the environment's settings and data folders.
-Ran launch(const TestEnvironment &environment, const QStringList &arguments, const QString &dataHome = {},
-    const QString &outputTo = {})
+// The program's environment: private settings and data folders, the test drivers.
+QProcessEnvironment programEnvironment(const TestEnvironment &environment, const QString &dataHome = {})
 {
-    QProcess program;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_CONFIG_HOME", environment.settingsFolder());
     env.insert("XDG_DATA_HOME", dataHome.isEmpty() ? environment.dataFolder() : dataHome);
     env.insert("ODBCSYSINI", TEST_ODBC_DIR);
     env.remove("VANTRELL_PASSWORD");
-    program.setProcessEnvironment(env);
+    return env;
+}
+
+Ran launch(const TestEnvironment &environment, const QStringList &arguments, const QString &dataHome = {},
+    const QString &outputTo = {})
+{
+    QProcess program;
+    program.setProcessEnvironment(programEnvironment(environment, dataHome));
     if (!outputTo.isEmpty())
         program.setStandardOutputFile(outputTo);
     program.start(VANTRELL_PROGRAM, arguments);
@@ -307,11 +313,7 @@ private slots:
         holder->execute("UPDATE t SET v = v WHERE id = 1");
 
         QProcess program;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", environment.settingsFolder());
-        env.insert("XDG_DATA_HOME", environment.dataFolder());
-        env.insert("ODBCSYSINI", TEST_ODBC_DIR);
-        program.setProcessEnvironment(env);
+        program.setProcessEnvironment(programEnvironment(environment));
         program.start(VANTRELL_PROGRAM, { "--batch", "--table", "t", "--field", "v", "--mode", "upper" });
         QByteArray seen;
         while (!seen.contains("Progress: 100%") && program.waitForReadyRead(30000))
