@@ -28,18 +28,33 @@ int RecordSet::fieldIndex(const QString &name) const
     return -1;
 }
 
-QVariant RecordSet::value(int field) const
+size_t RecordSet::cell(int field) const
 {
     if (eof())
         throw Failure(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
     if (field < 0 || field >= m_fieldCount)
         throw Failure(
             QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
-    const size_t cell = size_t(m_position) * size_t(m_fieldCount) + size_t(field);
-    if (m_nulls[cell])
+    return size_t(m_position) * size_t(m_fieldCount) + size_t(field);
+}
+
+bool RecordSet::isNull(int field) const
+{
+    return m_nulls[cell(field)];
+}
+
+QStringView RecordSet::text(int field) const
+{
+    const size_t at = cell(field);
+    const qsizetype begin = at == 0 ? 0 : m_ends[at - 1];
+    return QStringView(m_text.data() + begin, m_ends[at] - begin);
+}
+
+QVariant RecordSet::value(int field) const
+{
+    if (isNull(field))
         return QVariant();
-    const qsizetype begin = cell == 0 ? 0 : m_ends[cell - 1];
-    return QString::fromUtf16(m_text.data() + begin, m_ends[cell] - begin);
+    return text(field).toString();
 }
 
 QVariant RecordSet::value(const QString &fieldName) const
@@ -51,9 +66,9 @@ void RecordSet::close()
 {
     m_fieldNames.clear();
     m_fieldCount = 0;
-    m_text = {};
-    m_ends = {};
-    m_nulls = {};
+    m_text.clear();
+    m_ends.clear();
+    m_nulls.clear();
     m_position = 0;
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/odbc/GrowingArray.h"
+
 #include <QString>
+#include <QStringView>
 #include <QStringList>
 #include <QVariant>
 
@@ -36,6 +39,11 @@ public:
     // The current record's value of a field. Throws Failure at EOF or for a bad field.
     QVariant value(int field) const;
     QVariant value(const QString &fieldName) const;
+    // The same without making a copy: Null is isNull(); text() is the empty
+    // view for Null and stays valid as long as the record set (moves included).
+    // Throw as value() does.
+    bool isNull(int field) const;
+    QStringView text(int field) const;
 
     // Drops the snapshot; a closed record set is at EOF with no fields.
     void close();
@@ -43,12 +51,15 @@ public:
 private:
     QStringList m_fieldNames;
     int m_fieldCount = 0;
+    size_t cell(int field) const; // the index of the current record's cell; throws as value() does
+
     // Every cell's text one after another, row-major: a cell ends where
     // m_ends says and begins where the one before it ends. Kept in one block,
-    // a snapshot of many rows costs little more than its text.
-    std::vector<char16_t> m_text;
-    std::vector<qsizetype> m_ends;
-    std::vector<bool> m_nulls;
+    // a snapshot of many rows costs little more than its text, and the driver
+    // writes each text straight into it.
+    GrowingArray<char16_t> m_text;
+    GrowingArray<qsizetype> m_ends;
+    GrowingArray<bool> m_nulls;
     qsizetype m_position = 0;
 };
 

@@ -151,21 +151,23 @@ bool Statement::fetch()
 
 std::optional<QString> Statement::text(int column)
 {
-    std::vector<char16_t> text;
+    GrowingArray<char16_t> text;
     if (!appendText(column, text))
         return std::nullopt;
     return QString::fromUtf16(text.data(), qsizetype(text.size()));
 }
 
-bool Statement::appendText(int column, std::vector<char16_t> &out)
+bool Statement::appendText(int column, GrowingArray<char16_t> &out)
 {
-    if (m_buffer.empty())
-        m_buffer.resize(2048);
+    static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
     const size_t start = out.size();
+    size_t wanted = 1024; // characters of room asked for, the terminator's included
     for (;;) {
+        SQLWCHAR *place = reinterpret_cast<SQLWCHAR *>(out.makeRoom(wanted));
+        const size_t room = out.room();
         SQLLEN indicator = 0;
-        SQLRETURN rc = SQLGetData(handle(), SQLUSMALLINT(column + 1), SQL_C_WCHAR, m_buffer.data(),
-            SQLLEN(m_buffer.size() * sizeof(SQLWCHAR)), &indicator);
+        SQLRETURN rc = SQLGetData(handle(), SQLUSMALLINT(column + 1), SQL_C_WCHAR, place,
+            SQLLEN(room * sizeof(SQLWCHAR)), &indicator);
         if (rc == SQL_NO_DATA)
             return true;
         check(rc, SQL_HANDLE_STMT, handle(), "SQLGetData");
@@ -173,14 +175,13 @@ bool Statement::appendText(int column, std::vector<char16_t> &out)
             out.resize(start);
             return false;
         }
-        const size_t room = m_buffer.size() - 1; // the driver always leaves room for a terminator
-        const bool truncated = indicator == SQL_NO_TOTAL || size_t(indicator) / sizeof(SQLWCHAR) > room;
-        const size_t got = truncated ? room : size_t(indicator) / sizeof(SQLWCHAR);
-        out.insert(out.end(), m_buffer.begin(), m_buffer.begin() + std::ptrdiff_t(got));
+        const size_t usable = room - 1; // the driver always leaves room for a terminator
+        const bool truncated = indicator == SQL_NO_TOTAL || size_t(indicator) / sizeof(SQLWCHAR) > usable;
+        out.grow(truncated ? usable : size_t(indicator) / sizeof(SQLWCHAR));
         if (!truncated)
             return true;
-        if (indicator != SQL_NO_TOTAL && m_buffer.size() < (1u << 20))
-            m_buffer.resize(std::min<size_t>(size_t(indicator) / sizeof(SQLWCHAR) + 1, 1u << 20));
+        // The rest, when the driver says how long it is; twice the room otherwise.
+        wanted = indicator == SQL_NO_TOTAL ? 2 * room : size_t(indicator) / sizeof(SQLWCHAR) - usable + 1;
     }
 }
 

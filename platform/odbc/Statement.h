@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/odbc/GrowingArray.h"
 #include "platform/odbc/Handle.h"
 
 #include <QList>
@@ -44,9 +45,9 @@ public:
     bool fetch();
     // The text of a column of the current row; std::nullopt for Null.
     std::optional<QString> text(int column);
-    // The text of a column of the current row added to the end of `out`;
-    // false, and nothing added, for Null.
-    bool appendText(int column, std::vector<char16_t> &out);
+    // The text of a column of the current row added to the end of `out`,
+    // read straight into its room; false, and nothing added, for Null.
+    bool appendText(int column, GrowingArray<char16_t> &out);
     void closeCursor();
 
     SQLHSTMT handle() const { return m_handle.get(); }
@@ -66,7 +67,6 @@ private:
     StatementHandle m_handle;
     std::vector<Parameter> m_parameters;
     bool m_bound = false;
-    std::vector<SQLWCHAR> m_buffer;
 };
 
 } // namespace odbc
