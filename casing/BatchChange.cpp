@@ -1,5 +1,6 @@
 #include "casing/BatchChange.h"
 
+#include "casing/BackgroundStep.h"
 #include "connection/OpeningProfile.h"
 #include "connection/SqlDialect.h"
 #include "platform/Failure.h"
@@ -12,8 +13,10 @@
 #include <QSet>
 
 #include <algorithm>
+#include <exception>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -39,6 +42,7 @@ struct Pair {
     QString newText;
     Case::Mode mode;
     qsizetype records = 0; // records visited that hold the old text
+    qsizetype rows = 0; // rows of the snapshot that hold it
     bool staged = false;
     bool unrepresentable = false; // the field cannot hold the new text
     bool refused = false; // the check of the new text failed: never sent
@@ -46,6 +50,16 @@ struct Pair {
 
 // A failure of a statement that has been reported already and ends the run.
 struct RunEnds {
+};
+
+// The chunk the server is working on while the records of the next one are visited.
+struct InFlight {
+    enum class Kind { None, ByKey, Staged };
+    Kind kind = Kind::None;
+    Case::Mode mode = Case::Mode::Upper;
+    QList<Pending> records; // by key: done again one at a time when the chunk falls short
+    std::optional<qint64> rows; // by key: the rows the statement changed, once it ran
+    std::exception_ptr failure; // the statement failed (and was rolled back)
 };
 
 class Run {
@@ -128,7 +142,9 @@ private:
     bool flush();
     void dropUnrepresentable();
     void sendByKey(Case::Mode mode);
-    void redoByKey();
+    void settle();
+    void settleQuietly();
+    void redoByKey(const QList<Pending> &records);
     void stagePairs(Case::Mode mode);
     void applyStaged();
     bool applyExpecting(int line, const QHash<int, qint64> &rowsOfPair);
@@ -158,11 +174,21 @@ private:
     std::unique_ptr<odbc::Statement> m_stage;
 
     QList<Pair> m_pairs;
-    QHash<QString, int> m_pairOf;
-    QHash<QString, qsizetype> m_occurrences; // without a key: rows per text in the snapshot
+    // Without a key: per text of the snapshot (a view of the snapshot's own
+    // copy), the rows that hold it and the pair it belongs to.
+    struct TextSlot {
+        qsizetype rows = 0;
+        int pair = -1;
+    };
+    QHash<QStringView, TextSlot> m_texts;
     bool m_stagingMade = false;
 
     QSet<QString> m_reported;
+
+    // The chunk sent last, and the thread that sends it; declared last, so a
+    // step under way ends before anything it uses goes.
+    InFlight m_inFlight;
+    BackgroundStep m_background;
 };
 
 BatchChange::Result Run::run()
@@ -204,10 +230,14 @@ BatchChange::Result Run::run()
                 break;
         }
         if (m_result.outcome == BatchChange::Outcome::Finished || m_result.outcome == BatchChange::Outcome::Stopped) {
-            if (flush() && m_key.isEmpty())
-                applyStaged();
+            if (flush()) {
+                settle();
+                if (m_key.isEmpty())
+                    applyStaged();
+            }
         }
     } catch (const RunEnds &) {
+        settleQuietly();
         m_connection->rollback();
         m_result.outcome = BatchChange::Outcome::EndedByFailure;
     }
@@ -270,9 +300,10 @@ bool Run::prepareSteps()
     if (!attempt(BatchChange::LineRecordCount, [&] {
             m_result.recordsRead = m_records.recordCount();
             if (m_key.isEmpty()) {
+                m_texts.reserve(m_result.recordsRead);
                 for (; !m_records.eof(); m_records.moveNext())
-                    if (const QVariant value = m_records.value(0); value.isValid())
-                        ++m_occurrences[value.toString()];
+                    if (!m_records.isNull(0))
+                        ++m_texts[m_records.text(0)].rows;
                 m_records.moveFirst();
             }
         }))
@@ -345,27 +376,29 @@ QList<KeyColumn> Run::findKey()
 
 void Run::visitRecord(Case::Mode mode)
 {
-    QVariant value;
-    QVariant stored;
+    bool isNull = false;
+    QStringView value;
+    qint64 stored = 0;
     if (!attempt(BatchChange::LineRecordValue, [&] {
-            value = m_records.value(0);
-            stored = m_records.value(1);
+            isNull = m_records.isNull(0);
+            value = m_records.text(0);
+            stored = m_records.text(1).toLongLong();
         })) {
         ++m_result.rejected;
         return;
     }
     // Null stays Null.
-    if (!value.isValid()) {
+    if (isNull) {
         ++m_result.alreadyInCase;
         return;
     }
-    const QString oldText = value.toString();
     // A value the driver could not hand over exactly (a NUL, bytes that are
     // not text) is never written back from its inexact copy.
-    if (stored.toLongLong() != m_dialect->storedLength(oldText)) {
+    if (stored != m_dialect->storedLength(value)) {
         ++m_result.unreadable;
         return;
     }
+    const QString oldText = value.toString();
     QList<QVariant> keyValues;
     keyValues.reserve(m_key.size());
     for (int column = 0; column < m_key.size(); ++column)
@@ -389,17 +422,17 @@ void Run::visitRecord(Case::Mode mode)
 
     Pending pending { mode, { keyValues, oldText, newText } };
     if (m_key.isEmpty()) {
-        if (const auto found = m_pairOf.constFind(oldText); found != m_pairOf.constEnd()) {
-            Pair &pair = m_pairs[*found];
+        TextSlot &slot = m_texts[value];
+        if (slot.pair >= 0) {
+            Pair &pair = m_pairs[slot.pair];
             if (pair.unrepresentable || pair.refused)
                 ++(pair.unrepresentable ? m_result.notRepresentable : m_result.rejected);
             else
                 ++pair.records;
             return;
         }
-        pending.pair = int(m_pairs.size());
-        m_pairOf.insert(oldText, pending.pair);
-        m_pairs.append(Pair { oldText, newText, mode, 1 });
+        pending.pair = slot.pair = int(m_pairs.size());
+        m_pairs.append(Pair { oldText, newText, mode, 1, slot.rows });
     }
     if (m_pending.isEmpty())
         m_chunkAge.start();
@@ -425,12 +458,13 @@ bool Run::flush()
         QList<BatchChange::PlannedChange> changes;
         changes.reserve(m_pending.size());
         for (const Pending &pending : m_pending) {
-            const qsizetype rows = pending.pair < 0 ? 1 : m_occurrences.value(pending.change.oldText, 1);
+            const qsizetype rows = pending.pair < 0 ? 1 : m_pairs[pending.pair].rows;
             for (qsizetype row = 0; row < rows; ++row)
                 changes << pending.change;
         }
         if (!m_callbacks.beforeSend(changes)) {
             m_pending.clear();
+            settle();
             m_result.outcome = BatchChange::Outcome::Declined;
             return false;
         }
@@ -464,6 +498,7 @@ void Run::dropUnrepresentable()
     const QString check = m_dialect->unrepresentable(m_facts, m_chunkCapacity);
     if (check.isEmpty())
         return;
+    settle(); // the check needs the connection
     enum class Verdict { Fits, Unfit, Unchecked };
     QList<Verdict> verdicts(m_pending.size(), Verdict::Fits);
     bool allFit = true;
@@ -511,6 +546,7 @@ void Run::dropUnrepresentable()
     m_pending = std::move(kept);
 }
 
+// Sends the chunk on the background thread, once the chunk before it is settled.
 void Run::sendByKey(Case::Mode mode)
 {
     QList<QVariant> parameters;
@@ -521,34 +557,71 @@ void Run::sendByKey(Case::Mode mode)
     // Padding rows name no row, so every chunk has the one statement shape.
     parameters = m_dialect->chunkParameters(std::move(parameters), int(perRecord), m_chunkCapacity);
 
-    std::optional<qint64> rows;
-    send(
-        BatchChange::executeLine(mode),
-        [&] {
+    settle();
+    m_inFlight = InFlight { InFlight::Kind::ByKey, mode, std::move(m_pending), std::nullopt, nullptr };
+    m_background.start([this, parameters = std::move(parameters)] {
+        InFlight &flight = m_inFlight;
+        try {
             odbc::Statement &statement
                 = prepared(m_chunkUpdate, m_dialect->updateChunkByKey(m_table, m_field, m_key, m_chunkCapacity));
             statement.execute(parameters);
-            rows = statement.rowCount();
-        },
-        Report::OnlyWhenEnding);
-    if (rows && (*rows == m_pending.size() || *rows < 0)) {
-        transaction(BatchChange::executeLine(mode), [&] { m_connection->commit(); });
-        m_result.recordsChanged += m_pending.size();
-        m_result.rowsChanged += m_pending.size();
-        return;
-    }
-    // Some row was changed since it was read, or the server refused the
-    // chunk: only a record at a time tells which.
-    m_connection->rollback();
-    redoByKey();
+            flight.rows = statement.rowCount();
+        } catch (...) {
+            flight.failure = std::current_exception();
+        }
+        // A failed commit comes out of the wait for this step and ends the run.
+        if (flight.rows && (*flight.rows == flight.records.size() || *flight.rows < 0))
+            m_connection->commit();
+        else
+            m_connection->rollback();
+    });
 }
 
-void Run::redoByKey()
+// Waits for the chunk sent last and counts its records. A chunk with a key
+// that fell short (some row was changed since it was read, or the server
+// refused the chunk) was rolled back: only a record at a time tells which.
+void Run::settle()
 {
-    const int line = BatchChange::executeLine(m_pending.first().mode);
+    if (m_inFlight.kind == InFlight::Kind::None)
+        return;
+    const int line = BatchChange::executeLine(m_inFlight.mode);
+    transaction(line, [&] { m_background.wait(); });
+    const InFlight flight = std::exchange(m_inFlight, InFlight());
+    const auto rethrow = [&] {
+        if (flight.failure)
+            std::rethrow_exception(flight.failure);
+    };
+    if (flight.kind == InFlight::Kind::Staged) {
+        // The staging table is the program's own: a failure there will come back.
+        transaction(line, rethrow);
+        return;
+    }
+    if (flight.rows && (*flight.rows == flight.records.size() || *flight.rows < 0)) {
+        m_result.recordsChanged += flight.records.size();
+        m_result.rowsChanged += flight.records.size();
+        return;
+    }
+    send(line, rethrow, Report::OnlyWhenEnding);
+    redoByKey(flight.records);
+}
+
+// Waits for the chunk sent last when the run ends early; what it did is left
+// uncounted, as the records not reached.
+void Run::settleQuietly()
+{
+    try {
+        m_background.wait();
+    } catch (const std::exception &) {
+        // The run already ends on a failure of its own.
+    }
+    m_inFlight = InFlight();
+}
+
+void Run::redoByKey(const QList<Pending> &records)
+{
+    const int line = BatchChange::executeLine(records.first().mode);
     transaction(line, [&] { m_connection->setAutoCommit(true); });
-    for (const Pending &pending : m_pending) {
-        std::optional<qint64> rows;
+    for (const Pending &pending : records) {        std::optional<qint64> rows;
         const bool sent = send(BatchChange::executeLine(pending.mode), [&] {
             odbc::Statement &statement
                 = prepared(m_singleUpdate, m_dialect->updateByKey(m_table, m_field, m_key));
@@ -581,18 +654,21 @@ void Run::stagePairs(Case::Mode mode)
         parameters << QString::number(pending.pair) << pending.change.oldText << pending.change.newText;
     // Padding rows have no pair number, so every chunk has the one statement shape.
     parameters = m_dialect->chunkParameters(std::move(parameters), 3, m_chunkCapacity);
-    const bool sent = send(BatchChange::executeLine(mode), [&] {
-        if (!m_stagingMade) {
-            for (const QString &statement : m_dialect->createStaging())
-                m_connection->execute(statement);
-            m_stagingMade = true;
+    settle();
+    m_inFlight = InFlight { InFlight::Kind::Staged, mode, {}, std::nullopt, nullptr };
+    m_background.start([this, parameters = std::move(parameters)] {
+        try {
+            if (!m_stagingMade) {
+                for (const QString &statement : m_dialect->createStaging())
+                    m_connection->execute(statement);
+                m_stagingMade = true;
+            }
+            prepared(m_stage, m_dialect->stageChunk(m_chunkCapacity)).execute(parameters);
+            m_connection->commit();
+        } catch (...) {
+            m_inFlight.failure = std::current_exception();
         }
-        prepared(m_stage, m_dialect->stageChunk(m_chunkCapacity)).execute(parameters);
-        m_connection->commit();
     });
-    // The staging table is the program's own: a failure there will come back.
-    if (!sent)
-        throw RunEnds();
 }
 
 // Without a key: one join changes every row that holds a staged old text, in
@@ -621,7 +697,7 @@ void Run::applyStaged()
     QHash<int, qint64> rowsOfPair;
     for (int i = 0; i < m_pairs.size(); ++i)
         if (m_pairs[i].staged)
-            rowsOfPair.insert(i, m_occurrences.value(m_pairs[i].oldText));
+            rowsOfPair.insert(i, m_pairs[i].rows);
     if (applyExpecting(line, rowsOfPair))
         return;
 

@@ -195,7 +195,7 @@ bool EmbeddedDialect::isKeyType(const KeyColumn &column) const
     return affinity == Affinity::Integer || affinity == Affinity::Text;
 }
 
-qsizetype EmbeddedDialect::storedLength(const QString &text) const
+qsizetype EmbeddedDialect::storedLength(QStringView text) const
 {
     // The length of the text in UTF-8, counted without making it: a lone
     // surrogate counts as the replacement character it would become.

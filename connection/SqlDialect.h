@@ -96,7 +96,7 @@ public:
     // storedLength), then the key columns.
     QString selectForChange(const TableName &table, const QString &field, const QList<KeyColumn> &key) const;
     // The length selectForChange reports for a value that was read exactly.
-    virtual qsizetype storedLength(const QString &text) const = 0;
+    virtual qsizetype storedLength(QStringView text) const = 0;
 
     // Rewrites one row, named by its key, when its field still holds the old
     // value exactly. Parameters: see updateParameters.
@@ -170,7 +170,7 @@ public:
     bool isTextType(const QString &type) const override;
     SqlQuery keyLookup(const TableName &table) const override;
     bool isKeyType(const KeyColumn &column) const override;
-    qsizetype storedLength(const QString &text) const override;
+    qsizetype storedLength(QStringView text) const override;
 
     QString updateChunkByKey(
         const TableName &table, const QString &field, const QList<KeyColumn> &key, int records) const override;
@@ -206,7 +206,7 @@ public:
     SqlQuery keyLookup(const TableName &table) const override;
     // Integer or text affinity.
     bool isKeyType(const KeyColumn &column) const override;
-    qsizetype storedLength(const QString &text) const override;
+    qsizetype storedLength(QStringView text) const override;
 
     QString updateChunkByKey(
         const TableName &table, const QString &field, const QList<KeyColumn> &key, int records) const override;

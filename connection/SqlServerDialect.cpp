@@ -194,7 +194,7 @@ QString SqlServerDialect::storedLengthOf(const QString &fieldRef) const
     return QStringLiteral("DATALENGTH(") + asUnicode(fieldRef) + QLatin1Char(')');
 }
 
-qsizetype SqlServerDialect::storedLength(const QString &text) const
+qsizetype SqlServerDialect::storedLength(QStringView text) const
 {
     return text.size() * 2;
 }

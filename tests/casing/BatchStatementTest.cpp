@@ -107,7 +107,7 @@ private slots:
                      .startsWith("SELECT CAST([Ci]]ty] AS nvarchar(max)), DATALENGTH(CAST([Ci]]ty] AS nvarchar(max))), "
                                  "[Id], [Region] FROM "),
             qPrintable(dialect.selectForChange(table, "Ci]ty", key)));
-        QCOMPARE(dialect.storedLength("ab\u00e9"), 6);
+        QCOMPARE(dialect.storedLength(u"ab\u00e9"), 6);
     }
 
     // Without a key, pairs are staged in a temporary table of the session and

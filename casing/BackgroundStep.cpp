@@ -1,0 +1,66 @@
+#include "casing/BackgroundStep.h"
+
+#include <utility>
+
+BackgroundStep::~BackgroundStep()
+{
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return !m_step && !m_running; });
+        m_ending = true;
+    }
+    m_changed.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void BackgroundStep::start(std::function<void()> step)
+{
+    wait();
+    {
+        std::lock_guard lock(m_mutex);
+        m_step = std::move(step);
+        if (!m_thread.joinable())
+            m_thread = std::thread([this] { work(); });
+    }
+    m_changed.notify_all();
+}
+
+void BackgroundStep::wait()
+{
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return !m_step && !m_running; });
+    if (m_failure)
+        std::rethrow_exception(std::exchange(m_failure, nullptr));
+}
+
+bool BackgroundStep::idle() const
+{
+    std::lock_guard lock(m_mutex);
+    return !m_step && !m_running;
+}
+
+void BackgroundStep::work()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [this] { return m_step || m_ending; });
+        if (!m_step)
+            return;
+        std::function<void()> step = std::move(m_step);
+        m_step = nullptr;
+        m_running = true;
+        lock.unlock();
+        std::exception_ptr failure;
+        try {
+            step();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        step = nullptr; // what it holds goes on this thread, before the caller goes on
+        lock.lock();
+        m_failure = failure;
+        m_running = false;
+        m_changed.notify_all();
+    }
+}

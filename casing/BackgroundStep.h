@@ -1,0 +1,39 @@
+#pragma once
+
+#include <condition_variable>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+// One step at a time on a thread of its own: the batch change visits the
+// records of its next chunk while the server works on the last one. The
+// caller starts a step, goes on, and waits for it before it touches what
+// the step uses (the connection) again. The step's failure is thrown again
+// to the caller by wait().
+class BackgroundStep {
+public:
+    BackgroundStep() = default;
+    BackgroundStep(const BackgroundStep &) = delete;
+    BackgroundStep &operator=(const BackgroundStep &) = delete;
+    // Waits for a step under way; its failure is dropped.
+    ~BackgroundStep();
+
+    // Runs the step on the thread; waits first for the one before (whose
+    // failure is then thrown here, and this step not started).
+    void start(std::function<void()> step);
+    // Waits until no step is under way; throws what the last step threw.
+    void wait();
+    bool idle() const;
+
+private:
+    void work();
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::function<void()> m_step; // the step to run; empty when none waits
+    bool m_running = false;
+    bool m_ending = false;
+    std::exception_ptr m_failure;
+    std::thread m_thread; // started with the first step
+};
