@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -147,7 +148,7 @@ private:
     void redoByKey(const QList<Pending> &records);
     void stagePairs(Case::Mode mode);
     void applyStaged();
-    bool applyExpecting(int line, const QHash<int, qint64> &rowsOfPair);
+    bool applyExpecting(int line, const QList<qint64> &rowsOfPair);
     void redoByValue();
     void countPair(const Pair &pair, qint64 rows);
     odbc::Statement &prepared(std::unique_ptr<odbc::Statement> &statement, const QString &text);
@@ -174,13 +175,14 @@ private:
     std::unique_ptr<odbc::Statement> m_stage;
 
     QList<Pair> m_pairs;
-    // Without a key: per text of the snapshot (a view of the snapshot's own
-    // copy), the rows that hold it and the pair it belongs to.
+    // Without a key: per distinct text of the snapshot, the rows that hold it
+    // and the pair it belongs to; per record, its text's slot (-1 for Null).
     struct TextSlot {
         qsizetype rows = 0;
         int pair = -1;
     };
-    QHash<QStringView, TextSlot> m_texts;
+    QList<TextSlot> m_slots;
+    std::vector<int> m_slotOfRecord;
     bool m_stagingMade = false;
 
     QSet<QString> m_reported;
@@ -300,10 +302,21 @@ bool Run::prepareSteps()
     if (!attempt(BatchChange::LineRecordCount, [&] {
             m_result.recordsRead = m_records.recordCount();
             if (m_key.isEmpty()) {
-                m_texts.reserve(m_result.recordsRead);
-                for (; !m_records.eof(); m_records.moveNext())
-                    if (!m_records.isNull(0))
-                        ++m_texts[m_records.text(0)].rows;
+                // Texts are told apart by views of the snapshot's own copy.
+                QHash<QStringView, int> slotOf;
+                slotOf.reserve(m_result.recordsRead);
+                m_slotOfRecord.assign(size_t(m_result.recordsRead), -1);
+                for (; !m_records.eof(); m_records.moveNext()) {
+                    if (m_records.isNull(0))
+                        continue;
+                    int &number = slotOf[m_records.text(0)]; // one more than the slot; 0 for a new text
+                    if (number == 0) {
+                        m_slots.append(TextSlot());
+                        number = int(m_slots.size());
+                    }
+                    ++m_slots[number - 1].rows;
+                    m_slotOfRecord[size_t(m_records.position())] = number - 1;
+                }
                 m_records.moveFirst();
             }
         }))
@@ -422,7 +435,7 @@ void Run::visitRecord(Case::Mode mode)
 
     Pending pending { mode, { keyValues, oldText, newText } };
     if (m_key.isEmpty()) {
-        TextSlot &slot = m_texts[value];
+        TextSlot &slot = m_slots[m_slotOfRecord[size_t(m_records.position())]];
         if (slot.pair >= 0) {
             Pair &pair = m_pairs[slot.pair];
             if (pair.unrepresentable || pair.refused)
@@ -688,28 +701,32 @@ void Run::applyStaged()
         return;
     const int line = BatchChange::executeLine(m_pairs.isEmpty() ? Case::Mode::Upper : m_pairs.first().mode);
     // The index is made once all pairs are in: one build instead of one update per pair.
-    transaction(line, [&] {
-        m_connection->execute(m_dialect->indexStaging());
-        m_connection->commit();
-    });
+    if (const QString index = m_dialect->indexStaging(); !index.isEmpty()) {
+        transaction(line, [&] {
+            m_connection->execute(index);
+            m_connection->commit();
+        });
+    }
 
     // Most often every row still holds the text it was read with: one pass.
-    QHash<int, qint64> rowsOfPair;
+    // Rows per pair, by pair number; a pair not staged holds none.
+    QList<qint64> rowsOfPair(m_pairs.size(), 0);
     for (int i = 0; i < m_pairs.size(); ++i)
         if (m_pairs[i].staged)
-            rowsOfPair.insert(i, m_pairs[i].rows);
+            rowsOfPair[i] = m_pairs[i].rows;
     if (applyExpecting(line, rowsOfPair))
         return;
 
     // Rows changed since they were read: the rows of each pair are counted,
     // and kept locked, in the same transaction that changes them.
-    rowsOfPair.clear();
+    rowsOfPair.fill(0);
     const bool counted = send(
         line,
         [&] {
             for (odbc::RecordSet found = m_connection->query(m_dialect->countStaged(m_table, m_field)); !found.eof();
                  found.moveNext())
-                rowsOfPair.insert(found.value(0).toInt(), found.value(1).toLongLong());
+                if (const qsizetype pair = found.value(0).toLongLong(); pair >= 0 && pair < rowsOfPair.size())
+                    rowsOfPair[pair] = found.value(1).toLongLong();
         },
         Report::OnlyWhenEnding);
     if (counted && applyExpecting(line, rowsOfPair))
@@ -720,7 +737,7 @@ void Run::applyStaged()
 
 // Runs the join, and commits it when it changed as many rows as the pairs are
 // expected to hold, counting each pair's records; otherwise rolls it back.
-bool Run::applyExpecting(int line, const QHash<int, qint64> &rowsOfPair)
+bool Run::applyExpecting(int line, const QList<qint64> &rowsOfPair)
 {
     qint64 expected = 0;
     for (const qint64 rows : rowsOfPair)
@@ -735,7 +752,7 @@ bool Run::applyExpecting(int line, const QHash<int, qint64> &rowsOfPair)
     transaction(line, [&] { m_connection->commit(); });
     for (int i = 0; i < m_pairs.size(); ++i)
         if (m_pairs[i].staged && m_pairs[i].records > 0)
-            countPair(m_pairs[i], rowsOfPair.value(i, 0));
+            countPair(m_pairs[i], rowsOfPair[i]);
     return true;
 }
 
