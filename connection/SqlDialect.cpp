@@ -242,26 +242,45 @@ QString EmbeddedDialect::exactlyEquals(const QString &fieldRef, const QString &v
 
 namespace {
 
-// The n-th value of the chunk row at hand.
-QString chunkValue(int n)
+// A chunk of rows of three values (one key column, or a pair number; then
+// the old and the new text) is an object: each row's first value, never Null
+// and never twice in a chunk, names a member that holds the other two, so
+// the engine reads the first value as the member's name rather than taking
+// it out of an array. Wider rows are arrays.
+constexpr int NamedRowValues = 3;
+
+// The n-th value of the chunk row at hand, in a chunk of rows of `values` values.
+QString chunkValue(int n, int values)
 {
-    return QStringLiteral("json_extract(j.value, '$[%1]')").arg(n);
+    if (values != NamedRowValues)
+        return QStringLiteral("json_extract(j.value, '$[%1]')").arg(n);
+    return n == 0 ? QStringLiteral("j.key") : QStringLiteral("json_extract(j.value, '$[%1]')").arg(n - 1);
 }
 
 } // namespace
 
 QList<QVariant> EmbeddedDialect::chunkParameters(QList<QVariant> values, int columns, int) const
 {
-    QByteArray json = "[";
+    const bool named = columns == NamedRowValues;
+    QByteArray json = named ? "{" : "[";
     json.reserve(values.size() * 24);
     for (qsizetype i = 0; i < values.size(); ++i) {
-        json += i % columns == 0 ? (i == 0 ? "[" : "],[") : ",";
+        const qsizetype column = i % columns;
+        if (column == 0)
+            json += i == 0 ? "" : "],";
+        if (column == 0 && named) {
+            JsonText::appendString(json, values.at(i).toString());
+            json += ":[";
+            continue;
+        }
+        json += column == 0 ? "[" : column == 1 && named ? "" : ",";
         if (values.at(i).isValid())
             JsonText::appendString(json, values.at(i).toString());
         else
             json += "null";
     }
-    json += values.isEmpty() ? "]" : "]]";
+    json += values.isEmpty() ? "" : "]";
+    json += named ? "}" : "]";
     return { QString::fromUtf8(json) };
 }
 
@@ -271,11 +290,11 @@ QString EmbeddedDialect::updateChunkByKey(
     const int columns = int(key.size()) + 2;
     QString conditions;
     for (int i = 0; i < key.size(); ++i)
-        conditions += keyCondition(key[i], QStringLiteral("t.") + quoteName(key[i].name), chunkValue(i))
+        conditions += keyCondition(key[i], QStringLiteral("t.") + quoteName(key[i].name), chunkValue(i, columns))
             + QStringLiteral(" AND ");
     return QStringLiteral("UPDATE ") + quoteTable(table) + QStringLiteral(" AS t SET ") + quoteName(field)
-        + QStringLiteral(" = ") + chunkValue(columns - 1) + QStringLiteral(" FROM json_each(?) AS j WHERE ")
-        + conditions + exactlyEquals(QStringLiteral("t.") + quoteName(field), chunkValue(columns - 2));
+        + QStringLiteral(" = ") + chunkValue(columns - 1, columns) + QStringLiteral(" FROM json_each(?) AS j WHERE ")
+        + conditions + exactlyEquals(QStringLiteral("t.") + quoteName(field), chunkValue(columns - 2, columns));
 }
 
 QStringList EmbeddedDialect::createStaging() const
@@ -294,8 +313,9 @@ QString EmbeddedDialect::indexStaging() const
 
 QString EmbeddedDialect::stageChunk(int) const
 {
-    return QStringLiteral("INSERT INTO temp.vantrell_pairs (i, o, n) SELECT ") + chunkValue(0) + QStringLiteral(", ")
-        + chunkValue(1) + QStringLiteral(", ") + chunkValue(2) + QStringLiteral(" FROM json_each(?) AS j");
+    return QStringLiteral("INSERT INTO temp.vantrell_pairs (i, o, n) SELECT ") + chunkValue(0, 3)
+        + QStringLiteral(", ") + chunkValue(1, 3) + QStringLiteral(", ") + chunkValue(2, 3)
+        + QStringLiteral(" FROM json_each(?) AS j");
 }
 
 QString EmbeddedDialect::countStaged(const TableName &table, const QString &field) const

@@ -1,4 +1,5 @@
 #include "casing/BatchChange.h"
+#include "platform/odbc/Counters.h"
 #include "support/TestDatabase.h"
 
 #include <QTest>
@@ -122,13 +123,18 @@ private slots:
     void chunkBoundaries_data()
     {
         QTest::addColumn<QString>("columns");
-        QTest::newRow("by key") << Keyed;
-        QTest::newRow("by value") << "v TEXT";
+        QTest::addColumn<QString>("keys"); // run once the rows are in
+        QTest::newRow("by key") << Keyed << QString();
+        // Key texts that JSON must escape, and one beyond ASCII.
+        QTest::newRow("by a text key") << "k TEXT NOT NULL PRIMARY KEY DEFAULT (random()), v TEXT"
+                                       << "UPDATE t SET k = 'key \"' || rowid || '\\ \u00e9'";
+        QTest::newRow("by value") << "v TEXT" << QString();
     }
 
     void chunkBoundaries()
     {
         QFETCH(QString, columns);
+        QFETCH(QString, keys);
         // A text longer than 4,000 characters goes as long text, beside short keys.
         QVariantList values { QVariant(), "ALREADY", QString(5000, 'x') };
         QVariantList expected { QVariant(), "ALREADY", QString(5000, 'X') };
@@ -138,10 +144,17 @@ private slots:
         }
         TestDatabase db;
         db.table("t", columns, "v", values);
+        if (!keys.isEmpty())
+            db.exec(keys);
 
         Recorder recorder { "UPPER CASE" };
+        const std::uint64_t statementsBefore = odbc::counters().statements;
         const BatchChange::Result result = recorder.run(db.fields());
         QVERIFY(recorder.failures.isEmpty());
+        QCOMPARE(result.byKey, !columns.startsWith("v "));
+        // Every chunk went whole: a chunk done again record by record would
+        // send hundreds of statements.
+        QVERIFY(odbc::counters().statements - statementsBefore < 50);
         QCOMPARE(db.column("t", "v"), expected);
         QCOMPARE(result.recordsChanged, 1201);
         QCOMPARE(result.rowsChanged, 1201);
