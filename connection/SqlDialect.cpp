@@ -90,7 +90,10 @@ QString EmbeddedDialect::quoteName(const QString &name) const
 
 QStringList EmbeddedDialect::sessionSetup() const
 {
-    return {};
+    // The session's temporary tables (the staged pairs of a change without a
+    // key) are kept in memory rather than in a file the engine writes at
+    // every commit; they hold no more than the snapshot the program holds anyway.
+    return { QStringLiteral("PRAGMA temp_store = MEMORY") };
 }
 
 bool EmbeddedDialect::isEngineTable(const QString &name) const
