@@ -316,9 +316,10 @@ QString EmbeddedDialect::indexStaging() const
 
 QString EmbeddedDialect::stageChunk(int) const
 {
-    return QStringLiteral("INSERT INTO temp.vantrell_pairs (i, o, n) SELECT ") + chunkValue(0, 3)
-        + QStringLiteral(", ") + chunkValue(1, 3) + QStringLiteral(", ") + chunkValue(2, 3)
-        + QStringLiteral(" FROM json_each(?) AS j");
+    // A staged pair's row: its number, the old and the new text.
+    return QStringLiteral("INSERT INTO temp.vantrell_pairs (i, o, n) SELECT ") + chunkValue(0, NamedRowValues)
+        + QStringLiteral(", ") + chunkValue(1, NamedRowValues) + QStringLiteral(", ")
+        + chunkValue(2, NamedRowValues) + QStringLiteral(" FROM json_each(?) AS j");
 }
 
 QString EmbeddedDialect::countStaged(const TableName &table, const QString &field) const

@@ -212,7 +212,8 @@ public:
     QString updateChunkByKey(
         const TableName &table, const QString &field, const QList<KeyColumn> &key, int records) const override;
     // The engine's driver parses a statement again at every execution, so a
-    // chunk goes as one parameter: a JSON array of its rows.
+    // chunk goes as one parameter of JSON: an object named by each row's first
+    // value for rows of three values, an array of rows otherwise.
     QList<QVariant> chunkParameters(QList<QVariant> values, int columns, int capacity) const override;
     QStringList createStaging() const override;
     QString stageChunk(int pairs) const override;
