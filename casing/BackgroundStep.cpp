@@ -1,6 +1,20 @@
 #include "casing/BackgroundStep.h"
 
+#include <chrono>
 #include <utility>
+
+namespace {
+
+// Waits until done() says so or the moment is over, without sleeping.
+template <typename Done>
+void watchFor(std::chrono::microseconds moment, Done done)
+{
+    const auto until = std::chrono::steady_clock::now() + moment;
+    while (!done() && std::chrono::steady_clock::now() < until)
+        std::this_thread::yield();
+}
+
+} // namespace
 
 BackgroundStep::~BackgroundStep()
 {
@@ -20,6 +34,7 @@ void BackgroundStep::start(std::function<void()> step)
     {
         std::lock_guard lock(m_mutex);
         m_step = std::move(step);
+        m_busy = true;
         if (!m_thread.joinable())
             m_thread = std::thread([this] { work(); });
     }
@@ -28,6 +43,7 @@ void BackgroundStep::start(std::function<void()> step)
 
 void BackgroundStep::wait()
 {
+    watchFor(std::chrono::microseconds(1000), [this] { return !m_busy; });
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [this] { return !m_step && !m_running; });
     if (m_failure)
@@ -44,6 +60,11 @@ void BackgroundStep::work()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
+        if (!m_step && !m_ending) {
+            lock.unlock();
+            watchFor(std::chrono::microseconds(200), [this] { return m_busy.load(); });
+            lock.lock();
+        }
         m_changed.wait(lock, [this] { return m_step || m_ending; });
         if (!m_step)
             return;
@@ -61,6 +82,7 @@ void BackgroundStep::work()
         lock.lock();
         m_failure = failure;
         m_running = false;
+        m_busy = false;
         m_changed.notify_all();
     }
 }
