@@ -634,7 +634,8 @@ void Run::redoByKey(const QList<Pending> &records)
 {
     const int line = BatchChange::executeLine(records.first().mode);
     transaction(line, [&] { m_connection->setAutoCommit(true); });
-    for (const Pending &pending : records) {        std::optional<qint64> rows;
+    for (const Pending &pending : records) {
+        std::optional<qint64> rows;
         const bool sent = send(BatchChange::executeLine(pending.mode), [&] {
             odbc::Statement &statement
                 = prepared(m_singleUpdate, m_dialect->updateByKey(m_table, m_field, m_key));
@@ -701,12 +702,10 @@ void Run::applyStaged()
         return;
     const int line = BatchChange::executeLine(m_pairs.isEmpty() ? Case::Mode::Upper : m_pairs.first().mode);
     // The index is made once all pairs are in: one build instead of one update per pair.
-    if (const QString index = m_dialect->indexStaging(); !index.isEmpty()) {
-        transaction(line, [&] {
-            m_connection->execute(index);
-            m_connection->commit();
-        });
-    }
+    transaction(line, [&] {
+        m_connection->execute(m_dialect->indexStaging());
+        m_connection->commit();
+    });
 
     // Most often every row still holds the text it was read with: one pass.
     // Rows per pair, by pair number; a pair not staged holds none.

@@ -302,16 +302,13 @@ QString EmbeddedDialect::updateChunkByKey(
 
 QStringList EmbeddedDialect::createStaging() const
 {
-    // The index is kept up as pairs come in: its upkeep goes with each chunk,
-    // while the next chunk's records are visited, rather than after them all.
     return { dropStaging(),
-        QStringLiteral("CREATE TEMP TABLE vantrell_pairs (i INTEGER PRIMARY KEY, o TEXT NOT NULL, n TEXT NOT NULL)"),
-        QStringLiteral("CREATE INDEX temp.vantrell_pairs_o ON vantrell_pairs (o)") };
+        QStringLiteral("CREATE TEMP TABLE vantrell_pairs (i INTEGER PRIMARY KEY, o TEXT NOT NULL, n TEXT NOT NULL)") };
 }
 
 QString EmbeddedDialect::indexStaging() const
 {
-    return {};
+    return QStringLiteral("CREATE INDEX temp.vantrell_pairs_o ON vantrell_pairs (o)");
 }
 
 QString EmbeddedDialect::stageChunk(int) const

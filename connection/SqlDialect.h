@@ -126,8 +126,8 @@ public:
     // Parameters, pair by pair: pair number, old text, new text; a pair whose
     // number is Null is padding.
     virtual QString stageChunk(int pairs) const = 0;
-    // The index that finds a staged pair by its old text, made once all are in;
-    // empty when createStaging made it.
+    // The index that finds a staged pair by its old text, made once all are
+    // in: one sort of the pairs costs less than keeping it up pair by pair.
     virtual QString indexStaging() const = 0;
     // Per staged pair: its number and how many rows hold its old text exactly.
     virtual QString countStaged(const TableName &table, const QString &field) const = 0;
