@@ -5,6 +5,10 @@
 
 namespace {
 
+// How long the caller watches for a step to end, and the thread for the next step.
+constexpr std::chrono::microseconds CallerWatch(2000);
+constexpr std::chrono::microseconds ThreadWatch(200);
+
 // Waits until done() says so or the moment is over, without sleeping.
 template <typename Done>
 void watchFor(std::chrono::microseconds moment, Done done)
@@ -43,7 +47,9 @@ void BackgroundStep::start(std::function<void()> step)
 
 void BackgroundStep::wait()
 {
-    watchFor(std::chrono::microseconds(1000), [this] { return !m_busy; });
+    // Steps that take longer (a server across a network) are slept through.
+    if (m_quickSteps)
+        watchFor(CallerWatch, [this] { return !m_busy; });
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [this] { return !m_step && !m_running; });
     if (m_failure)
@@ -62,7 +68,7 @@ void BackgroundStep::work()
     for (;;) {
         if (!m_step && !m_ending) {
             lock.unlock();
-            watchFor(std::chrono::microseconds(200), [this] { return m_busy.load(); });
+            watchFor(ThreadWatch, [this] { return m_busy.load(); });
             lock.lock();
         }
         m_changed.wait(lock, [this] { return m_step || m_ending; });
@@ -73,11 +79,13 @@ void BackgroundStep::work()
         m_running = true;
         lock.unlock();
         std::exception_ptr failure;
+        const auto began = std::chrono::steady_clock::now();
         try {
             step();
         } catch (...) {
             failure = std::current_exception();
         }
+        m_quickSteps = std::chrono::steady_clock::now() - began < CallerWatch;
         step = nullptr; // what it holds goes on this thread, before the caller goes on
         lock.lock();
         m_failure = failure;

@@ -15,8 +15,9 @@
 //
 // On a fast engine a chunk's statement takes well under a millisecond, about
 // as long as waking a sleeping thread: each side therefore watches for the
-// other for a moment (the caller up to a millisecond for the step to end, the
-// thread a fifth of that for the next step) before it sleeps.
+// other for a moment before it sleeps. The thread watches a fifth of a
+// millisecond for the next step; the caller up to two milliseconds for the
+// step to end, as long as the last step took less than that.
 class BackgroundStep {
 public:
     BackgroundStep() = default;
@@ -42,5 +43,6 @@ private:
     bool m_ending = false;
     std::exception_ptr m_failure;
     std::atomic<bool> m_busy { false }; // a step waits or runs: what the watching looks at
+    std::atomic<bool> m_quickSteps { true }; // the last step ended within the caller's watch
     std::thread m_thread; // started with the first step
 };
