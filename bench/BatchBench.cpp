@@ -28,7 +28,7 @@ enum class Shape { Keyed, Distinct, Repeated };
 
 // Runs per figure, the best kept: a shared machine's pauses only ever add time.
 // Every size has as many, so the ratio of two sizes compares like with like.
-constexpr int Runs = 5;
+constexpr int Runs = 7;
 
 const char *nameOf(Shape shape)
 {
