@@ -1,3 +1,4 @@
+#include "casing/BatchChange.h"
 #include "connection/SqlDialect.h"
 
 #include <QRegularExpression>
@@ -128,6 +129,34 @@ private slots:
                 qPrintable(statement));
         }
         QVERIFY(dialect.countStaged(table, "F").contains("WITH (UPDLOCK, HOLDLOCK)"));
+    }
+
+    // A chunk is one statement, and SQL Server takes at most 2,100 parameters
+    // in one: whatever the key, a whole chunk fits, checked on the statements'
+    // own markers; a chunk of a narrow key still carries hundreds of rows.
+    void chunksFitOneStatement_data()
+    {
+        QTest::addColumn<int>("keyColumns");
+        for (int columns : { 0, 1, 2, 5 })
+            QTest::addRow("%d key columns", columns) << columns;
+    }
+
+    void chunksFitOneStatement()
+    {
+        QFETCH(int, keyColumns);
+        const int records = BatchChange::chunkRecords(keyColumns);
+        SqlServerDialect dialect;
+        QList<KeyColumn> key;
+        for (int i = 0; i < keyColumns; ++i)
+            key << KeyColumn { QStringLiteral("K%1").arg(i), "int", 4, 10, 0, "" };
+        const QString chunk
+            = keyColumns == 0 ? dialect.stageChunk(records) : dialect.updateChunkByKey({ {}, "T" }, "F", key, records);
+        QVERIFY2(chunk.count('?') <= 2100, qPrintable(QString::number(chunk.count('?'))));
+        const QString check
+            = dialect.unrepresentable({ "varchar", false, 1252, "SQL_Latin1_General_CP1_CI_AS", 20 }, records);
+        QVERIFY2(check.count('?') <= 2100, qPrintable(QString::number(check.count('?'))));
+        if (keyColumns <= 2)
+            QVERIFY(records >= 300);
     }
 
     // Whether a new text fits a code-page field is the server's own word: the
