@@ -21,13 +21,9 @@
 
 namespace {
 
-// A chunk ends when one statement's parameters are full, or this long after
-// its first record, whichever comes first: progress shows and locks are let go
-// several times a second, while one statement still carries hundreds of rows.
-// SQL Server takes at most 2,100 parameters in one statement; a chunk takes up
-// to 2,000, so 666 records with a one-column key (or staged pairs), fewer with
-// a wider key. The fewer chunks, the fewer commits, each a flush of the log.
-constexpr int ChunkParameters = 2000;
+// A chunk ends when it holds as many records as one statement carries (the
+// dialect says how many), or this long after its first record, whichever
+// comes first: progress shows and locks are let go several times a second.
 constexpr qint64 ChunkMilliseconds = 250;
 
 // A record waiting in the current chunk.
@@ -166,7 +162,7 @@ private:
     FieldFacts m_facts;
     QList<KeyColumn> m_key;
     odbc::RecordSet m_records;
-    int m_chunkCapacity = BatchChange::chunkRecords(0);
+    int m_chunkCapacity = 1; // records per chunk, once the dialect and the key are known
 
     QList<Pending> m_pending;
     QElapsedTimer m_chunkAge;
@@ -296,7 +292,7 @@ bool Run::prepareSteps()
         }))
         return false;
     m_result.byKey = !m_key.isEmpty();
-    m_chunkCapacity = BatchChange::chunkRecords(int(m_key.size()));
+    m_chunkCapacity = m_dialect->chunkRecords(int(m_key.size()));
 
     if (!attempt(BatchChange::LineRecordCount, [&] {
             m_result.recordsRead = m_records.recordCount();
@@ -783,13 +779,6 @@ void Run::countPair(const Pair &pair, qint64 rows)
 }
 
 } // namespace
-
-int BatchChange::chunkRecords(int keyColumns)
-{
-    // Key values, the old and the new text per record; a pair number, the old
-    // and the new text per staged pair.
-    return ChunkParameters / (keyColumns == 0 ? 3 : keyColumns + 2);
-}
 
 BatchChange::BatchChange(LoginFields fields, TableName table, QString field, Callbacks callbacks)
     : m_fields(std::move(fields))

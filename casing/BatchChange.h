@@ -98,10 +98,6 @@ public:
     static int statementLine(Case::Mode mode) { return 148 + 8 * int(mode); }
     static int executeLine(Case::Mode mode) { return 150 + 8 * int(mode); }
 
-    // Records per chunk when the key has this many columns (none: the pairs
-    // are staged), so that one statement carries a whole chunk.
-    static int chunkRecords(int keyColumns);
-
     BatchChange(LoginFields fields, TableName table, QString field, Callbacks callbacks);
 
     // Reads, converts and checks as a real run, hands the records to

@@ -1,4 +1,3 @@
-#include "casing/BatchChange.h"
 #include "connection/SqlDialect.h"
 
 #include <QRegularExpression>
@@ -144,8 +143,8 @@ private slots:
     void chunksFitOneStatement()
     {
         QFETCH(int, keyColumns);
-        const int records = BatchChange::chunkRecords(keyColumns);
         SqlServerDialect dialect;
+        const int records = dialect.chunkRecords(keyColumns);
         QList<KeyColumn> key;
         for (int i = 0; i < keyColumns; ++i)
             key << KeyColumn { QStringLiteral("K%1").arg(i), "int", 4, 10, 0, "" };
