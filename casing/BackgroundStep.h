@@ -13,8 +13,8 @@
 // the step uses (the connection) again. The step's failure is thrown again
 // to the caller by wait().
 //
-// On a fast engine a chunk's statement takes well under a millisecond, about
-// as long as waking a sleeping thread: each side therefore watches for the
+// On a fast engine a chunk's statement takes a millisecond or two, not much
+// longer than waking a sleeping thread: each side therefore watches for the
 // other for a moment before it sleeps. The thread watches a fifth of a
 // millisecond for the next step; the caller up to two milliseconds for the
 // step to end, as long as the last step took less than that.
