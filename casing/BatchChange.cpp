@@ -134,6 +134,9 @@ private:
     bool prepareSteps();
     FieldFacts lookUpField();
     QList<KeyColumn> findKey();
+    bool readAlongside(const QString &select);
+    void readMoreRecords();
+    void closeSnapshot();
     void visitRecord(Case::Mode mode);
     bool chunkIsDue() const;
     // Sends the records waiting in the chunk; false when the run must end.
@@ -162,6 +165,10 @@ private:
     FieldFacts m_facts;
     QList<KeyColumn> m_key;
     odbc::RecordSet m_records;
+    qsizetype m_recordsToRead = 0;
+    // A snapshot read alongside the writes: its own connection and query.
+    std::unique_ptr<odbc::Connection> m_snapshotConnection;
+    std::unique_ptr<odbc::Statement> m_snapshotQuery;
     int m_chunkCapacity = 1; // records per chunk, once the dialect and the key are known
 
     QList<Pending> m_pending;
@@ -212,6 +219,8 @@ BatchChange::Result Run::run()
                 m_result.outcome = BatchChange::Outcome::Stopped;
                 break;
             }
+            if (m_snapshotQuery && m_records.eof())
+                readMoreRecords();
             if (m_callbacks.progress)
                 m_callbacks.progress(double(position + 1) / double(count) * 100.0);
             const QString modeText = m_callbacks.modeText ? m_callbacks.modeText() : QString();
@@ -240,6 +249,7 @@ BatchChange::Result Run::run()
         m_connection->rollback();
         m_result.outcome = BatchChange::Outcome::EndedByFailure;
     }
+    closeSnapshot();
     if (m_result.outcome == BatchChange::Outcome::EndedByFailure || m_result.outcome == BatchChange::Outcome::Declined) {
         // Every record not accounted for stays as it was.
         const qsizetype accounted = m_result.recordsChanged + m_result.alreadyInCase + m_result.withoutMode
@@ -288,14 +298,18 @@ bool Run::prepareSteps()
 
     if (!attempt(BatchChange::LineQuery, [&] {
             m_key = findKey();
-            m_records = m_connection->query(m_dialect->selectForChange(m_table, m_field, m_key));
+            const QString select = m_dialect->selectForChange(m_table, m_field, m_key);
+            if (!readAlongside(select)) {
+                m_records = m_connection->query(select);
+                m_recordsToRead = m_records.recordCount();
+            }
         }))
         return false;
     m_result.byKey = !m_key.isEmpty();
     m_chunkCapacity = m_dialect->chunkRecords(int(m_key.size()));
 
     if (!attempt(BatchChange::LineRecordCount, [&] {
-            m_result.recordsRead = m_records.recordCount();
+            m_result.recordsRead = m_recordsToRead;
             if (m_key.isEmpty()) {
                 // Texts are told apart by views of the snapshot's own copy.
                 QHash<QStringView, int> slotOf;
@@ -333,6 +347,56 @@ bool Run::prepareSteps()
             return false;
     }
     return true;
+}
+
+// With a key, on a driver that holds the whole result once the query has run,
+// the snapshot is read on a connection of its own as the records are visited,
+// while the run's connection writes the chunks before them: reading and
+// writing take the two cores at once. Every row is taken when the query runs,
+// so the writes cannot change what is read. The text comes as the stored
+// UTF-8: the driver's own conversion would draw on the engine's allocator,
+// which the writing thread holds much of the time. False when the snapshot
+// cannot be read so: it is then read whole on the run's connection.
+bool Run::readAlongside(const QString &select)
+{
+    if (m_key.isEmpty() || !m_dialect->readsSnapshotAlongside())
+        return false;
+    try {
+        m_snapshotConnection = openConnection(OpeningProfile::Batch, m_fields);
+        for (const QString &statement : m_dialect->sessionSetup())
+            m_snapshotConnection->execute(statement);
+        m_snapshotQuery = std::make_unique<odbc::Statement>(*m_snapshotConnection);
+        m_snapshotQuery->executeDirect(select);
+        // A driver that cannot count the rows it holds is reading them as they
+        // are fetched, and would keep the table locked while the chunks wait.
+        m_recordsToRead = m_snapshotQuery->cursorRowCount();
+        if (m_recordsToRead < 0)
+            throw Failure(QStringLiteral("The driver reads the rows as they are fetched."));
+        m_records = odbc::RecordSet::begin(*m_snapshotQuery, odbc::TextTransfer::StoredUtf8);
+        return true;
+    } catch (const std::exception &) {
+        closeSnapshot();
+        return false;
+    }
+}
+
+// The next rows of a snapshot read alongside the writes. A failure ends the run.
+void Run::readMoreRecords()
+{
+    transaction(BatchChange::LineRecordValue, [&] {
+        if (!m_records.fetchMore(*m_snapshotQuery, m_chunkCapacity) && m_records.eof())
+            throw Failure(
+                QStringLiteral("The table held fewer rows than the %1 its query counted.").arg(m_recordsToRead));
+    });
+}
+
+// Lets the driver's copy of a snapshot read alongside go. Done once the last
+// chunk is settled: freeing it while a chunk runs would slow both, as they
+// share the engine's allocator.
+void Run::closeSnapshot()
+{
+    m_snapshotQuery.reset();
+    m_snapshotConnection.reset();
 }
 
 FieldFacts Run::lookUpField()
@@ -632,10 +696,9 @@ void Run::redoByKey(const QList<Pending> &records)
     for (const Pending &pending : records) {
         std::optional<qint64> rows;
         const bool sent = send(BatchChange::executeLine(pending.mode), [&] {
-            odbc::Statement &statement
-                = prepared(m_singleUpdate, m_dialect->updateByKey(m_table, m_field, m_key));
-            statement.execute(m_dialect->updateParameters(
-                pending.change.newText, pending.change.keyValues, pending.change.oldText));
+            odbc::Statement &statement = prepared(m_singleUpdate, m_dialect->updateByKey(m_table, m_field, m_key));
+            statement.execute(
+                m_dialect->updateParameters(pending.change.newText, pending.change.keyValues, pending.change.oldText));
             rows = statement.rowCount();
         });
         if (!sent) {

@@ -227,6 +227,15 @@ qsizetype EmbeddedDialect::storedLength(QStringView text) const
     return bytes;
 }
 
+bool EmbeddedDialect::readsSnapshotAlongside() const
+{
+#ifdef Q_OS_WIN
+    return false;
+#else
+    return true;
+#endif
+}
+
 QString EmbeddedDialect::readAsText(const QString &fieldRef) const
 {
     return fieldRef;

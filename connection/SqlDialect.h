@@ -97,6 +97,12 @@ public:
     QString selectForChange(const TableName &table, const QString &field, const QList<KeyColumn> &key) const;
     // The length selectForChange reports for a value that was read exactly.
     virtual qsizetype storedLength(QStringView text) const = 0;
+    // True when the driver holds a query's whole result once the query has
+    // run, and hands text over as the UTF-8 the engine stores: a run with a
+    // key may then read its snapshot on a connection of its own, record by
+    // record, while the run's connection writes. A driver that streams rows
+    // from the server has the whole snapshot read before the first write.
+    virtual bool readsSnapshotAlongside() const { return false; }
 
     // Rewrites one row, named by its key, when its field still holds the old
     // value exactly. Parameters: see updateParameters.
@@ -214,6 +220,8 @@ public:
     // Integer or text affinity.
     bool isKeyType(const KeyColumn &column) const override;
     qsizetype storedLength(QStringView text) const override;
+    // Its Windows build hands narrow text over in the system's code page.
+    bool readsSnapshotAlongside() const override;
 
     QString updateChunkByKey(
         const TableName &table, const QString &field, const QList<KeyColumn> &key, int records) const override;

@@ -7,17 +7,33 @@ namespace odbc {
 
 RecordSet RecordSet::fetch(Statement &statement, qsizetype maxRows)
 {
+    RecordSet records = begin(statement);
+    if (maxRows != 0)
+        records.fetchMore(statement, maxRows);
+    statement.closeCursor();
+    return records;
+}
+
+RecordSet RecordSet::begin(Statement &statement, TextTransfer transfer)
+{
     RecordSet records;
     records.m_fieldNames = statement.columnNames();
     records.m_fieldCount = int(records.m_fieldNames.size());
-    while ((maxRows < 0 || records.recordCount() < maxRows) && statement.fetch()) {
-        for (int column = 0; column < records.m_fieldCount; ++column) {
-            records.m_nulls.push_back(!statement.appendText(column, records.m_text));
-            records.m_ends.push_back(qsizetype(records.m_text.size()));
+    records.m_transfer = transfer;
+    return records;
+}
+
+bool RecordSet::fetchMore(Statement &statement, qsizetype rows)
+{
+    for (qsizetype row = 0; rows < 0 || row < rows; ++row) {
+        if (!statement.fetch())
+            return false;
+        for (int column = 0; column < m_fieldCount; ++column) {
+            m_nulls.push_back(!statement.appendText(column, m_text, m_transfer));
+            m_ends.push_back(qsizetype(m_text.size()));
         }
     }
-    statement.closeCursor();
-    return records;
+    return true;
 }
 
 int RecordSet::fieldIndex(const QString &name) const

@@ -1,18 +1,17 @@
 #pragma once
 
 #include "platform/odbc/GrowingArray.h"
+#include "platform/odbc/Statement.h"
 
 #include <QString>
-#include <QStringView>
 #include <QStringList>
+#include <QStringView>
 #include <QVariant>
 
 #include <optional>
 #include <vector>
 
 namespace odbc {
-
-class Statement;
 
 // A client-side snapshot of a result: every row is fetched when it is made, so
 // the connection is free for other statements right after. Values are text; a
@@ -22,8 +21,14 @@ public:
     RecordSet() = default;
 
     // Reads the columns of an executed statement and at most maxRows rows
-    // (all rows when maxRows < 0). Throws odbc::Error.
+    // (all rows when maxRows < 0), then closes its cursor. Throws odbc::Error.
     static RecordSet fetch(Statement &statement, qsizetype maxRows = -1);
+    // Reads the columns only: the rows come by fetchMore() as they are
+    // wanted, and the statement's cursor stays open meanwhile. Throws odbc::Error.
+    static RecordSet begin(Statement &statement, TextTransfer transfer = TextTransfer::Utf16);
+    // Adds at most `rows` more rows of the statement begin() was given; false
+    // once the result has no more. Throws odbc::Error.
+    bool fetchMore(Statement &statement, qsizetype rows);
 
     qsizetype recordCount() const { return m_fieldCount ? qsizetype(m_ends.size()) / m_fieldCount : 0; }
     bool eof() const { return m_position >= recordCount(); }
@@ -40,8 +45,8 @@ public:
     QVariant value(int field) const;
     QVariant value(const QString &fieldName) const;
     // The same without making a copy: Null is isNull(); text() is the empty
-    // view for Null and stays valid as long as the record set (moves included).
-    // Throw as value() does.
+    // view for Null and stays valid as long as the record set (moves
+    // included), until fetchMore() adds rows. Throw as value() does.
     bool isNull(int field) const;
     QStringView text(int field) const;
 
@@ -51,6 +56,7 @@ public:
 private:
     QStringList m_fieldNames;
     int m_fieldCount = 0;
+    TextTransfer m_transfer = TextTransfer::Utf16;
     size_t cell(int field) const; // the index of the current record's cell; throws as value() does
 
     // Every cell's text one after another, row-major: a cell ends where

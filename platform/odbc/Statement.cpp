@@ -5,6 +5,8 @@
 #include "platform/odbc/OdbcError.h"
 #include "platform/odbc/WideText.h"
 
+#include <QStringDecoder>
+
 #include <algorithm>
 
 namespace odbc {
@@ -120,6 +122,13 @@ qint64 Statement::rowCount()
     return qint64(count);
 }
 
+qint64 Statement::cursorRowCount()
+{
+    SQLLEN count = -1;
+    const SQLRETURN rc = SQLGetDiagFieldW(SQL_HANDLE_STMT, handle(), 0, SQL_DIAG_CURSOR_ROW_COUNT, &count, 0, nullptr);
+    return SQL_SUCCEEDED(rc) ? qint64(count) : -1;
+}
+
 QStringList Statement::columnNames()
 {
     SQLSMALLINT count = 0;
@@ -157,7 +166,12 @@ std::optional<QString> Statement::text(int column)
     return QString::fromUtf16(text.data(), qsizetype(text.size()));
 }
 
-bool Statement::appendText(int column, GrowingArray<char16_t> &out)
+bool Statement::appendText(int column, GrowingArray<char16_t> &out, TextTransfer transfer)
+{
+    return transfer == TextTransfer::StoredUtf8 ? appendStoredUtf8(column, out) : appendUtf16(column, out);
+}
+
+bool Statement::appendUtf16(int column, GrowingArray<char16_t> &out)
 {
     static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
     const size_t start = out.size();
@@ -183,6 +197,42 @@ bool Statement::appendText(int column, GrowingArray<char16_t> &out)
         // The rest, when the driver says how long it is; twice the room otherwise.
         wanted = indicator == SQL_NO_TOTAL ? 2 * room : size_t(indicator) / sizeof(SQLWCHAR) - usable + 1;
     }
+}
+
+bool Statement::appendStoredUtf8(int column, GrowingArray<char16_t> &out)
+{
+    // The whole text is read before it is decoded, so that no character is
+    // split between two parts.
+    if (m_bytes.size() < 1024)
+        m_bytes.resize(1024);
+    size_t length = 0;
+    for (;;) {
+        const size_t room = m_bytes.size() - length;
+        SQLLEN indicator = 0;
+        const SQLRETURN rc = SQLGetData(
+            handle(), SQLUSMALLINT(column + 1), SQL_C_CHAR, m_bytes.data() + length, SQLLEN(room), &indicator);
+        if (rc == SQL_NO_DATA)
+            break;
+        check(rc, SQL_HANDLE_STMT, handle(), "SQLGetData");
+        if (indicator == SQL_NULL_DATA)
+            return false;
+        const size_t usable = room - 1; // the driver always leaves room for a terminator
+        const bool truncated = indicator == SQL_NO_TOTAL || size_t(indicator) > usable;
+        length += truncated ? usable : size_t(indicator);
+        if (!truncated)
+            break;
+        // Room for the rest, when the driver says how long it is; twice the room otherwise.
+        m_bytes.resize(indicator == SQL_NO_TOTAL ? 2 * m_bytes.size() : length + size_t(indicator) - usable + 1);
+    }
+    // UTF-16 never takes more code units than UTF-8 takes bytes. Bytes that
+    // are not UTF-8 become replacement characters, and a leading byte order
+    // mark stays a character of the text.
+    QStringDecoder decoder(
+        QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QChar *const begin = reinterpret_cast<QChar *>(out.makeRoom(length));
+    const QChar *const end = decoder.appendToBuffer(begin, QByteArrayView(m_bytes.data(), qsizetype(length)));
+    out.grow(size_t(end - begin));
+    return true;
 }
 
 void Statement::closeCursor()

@@ -15,6 +15,11 @@ namespace odbc {
 
 class Connection;
 
+// How a column's text comes from the driver: as UTF-16, converted by the
+// driver (the way with every driver), or as the UTF-8 the engine stores,
+// converted here (only for a driver whose narrow text is that UTF-8).
+enum class TextTransfer { Utf16, StoredUtf8 };
+
 // One ODBC statement on an open connection. Parameters are bound as Unicode
 // text (an invalid QVariant binds Null), so no character is lost on the way.
 // They are bound once and their buffers reused: a statement run again with the
@@ -40,6 +45,8 @@ public:
 
     // Rows changed by the last INSERT, UPDATE or DELETE; -1 when the driver cannot tell.
     qint64 rowCount();
+    // Rows of the open result when the driver holds it whole and says so; -1 otherwise.
+    qint64 cursorRowCount();
 
     QStringList columnNames();
     bool fetch();
@@ -47,7 +54,7 @@ public:
     std::optional<QString> text(int column);
     // The text of a column of the current row added to the end of `out`,
     // read straight into its room; false, and nothing added, for Null.
-    bool appendText(int column, GrowingArray<char16_t> &out);
+    bool appendText(int column, GrowingArray<char16_t> &out, TextTransfer transfer = TextTransfer::Utf16);
     void closeCursor();
 
     SQLHSTMT handle() const { return m_handle.get(); }
@@ -59,6 +66,8 @@ private:
         bool isLong = false; // declared as long text rather than nvarchar(4000), for good once needed
     };
 
+    bool appendUtf16(int column, GrowingArray<char16_t> &out);
+    bool appendStoredUtf8(int column, GrowingArray<char16_t> &out);
     void bind(const QList<QVariant> &parameters);
     void count();
     void bindOne(size_t index);
@@ -67,6 +76,7 @@ private:
     StatementHandle m_handle;
     std::vector<Parameter> m_parameters;
     bool m_bound = false;
+    std::vector<char> m_bytes; // a text read as UTF-8, before it is decoded
 };
 
 } // namespace odbc
