@@ -527,13 +527,15 @@ bool Run::flush()
         return true;
     if (m_callbacks.beforeSend) {
         // Without a key a pair changes every row of its old text: one record per row.
+        const auto rowsOf
+            = [&](const Pending &pending) { return pending.pair < 0 ? qsizetype(1) : m_pairs[pending.pair].rows; };
+        qsizetype records = 0;
+        for (const Pending &pending : m_pending)
+            records += rowsOf(pending);
         QList<BatchChange::PlannedChange> changes;
-        changes.reserve(m_pending.size());
-        for (const Pending &pending : m_pending) {
-            const qsizetype rows = pending.pair < 0 ? 1 : m_pairs[pending.pair].rows;
-            for (qsizetype row = 0; row < rows; ++row)
-                changes << pending.change;
-        }
+        changes.reserve(records);
+        for (const Pending &pending : m_pending)
+            changes.insert(changes.size(), rowsOf(pending), pending.change);
         if (!m_callbacks.beforeSend(changes)) {
             m_pending.clear();
             settle();

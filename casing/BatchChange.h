@@ -18,6 +18,7 @@ struct PlannedChange {
     QString oldText;
     QString newText;
 };
+Q_DECLARE_TYPEINFO(PlannedChange, Q_RELOCATABLE_TYPE);
 
 // The batch case change of one field of one table, without any window: one
 // query reads the field (and the row key) into a snapshot, then every record's

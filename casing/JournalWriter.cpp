@@ -156,11 +156,32 @@ bool JournalWriter::append(const QList<PlannedChange> &records)
 {
     if (!m_file)
         return fail(QStringLiteral("it is not open"));
+    // The lines go to the file a block at a time, so a chunk of many records
+    // never has all its lines in memory at once.
+    constexpr qsizetype BlockBytes = 64 * 1024;
     QByteArray lines;
-    lines.reserve(records.size() * 64);
-    for (const PlannedChange &record : records)
-        appendRecordLine(lines, record);
-    if (m_file->write(lines) != lines.size() || !m_file->flush())
+    lines.reserve(BlockBytes + 1024);
+    const auto writeLines = [&] {
+        const bool written = m_file->write(lines) == lines.size();
+        lines.resize(0);
+        return written;
+    };
+    // Without a key, the records of one old text come together and are
+    // alike: their line is made once.
+    QByteArray line;
+    const PlannedChange *made = nullptr;
+    for (const PlannedChange &record : records) {
+        if (!made || record.oldText != made->oldText || record.newText != made->newText
+            || record.keyValues != made->keyValues) {
+            line.resize(0);
+            appendRecordLine(line, record);
+            made = &record;
+        }
+        lines += line;
+        if (lines.size() >= BlockBytes && !writeLines())
+            return fail(m_file->errorString());
+    }
+    if (!writeLines() || !m_file->flush())
         return fail(m_file->errorString());
 #ifdef Q_OS_WIN
     const bool synced = ::_commit(m_file->handle()) == 0;

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -90,7 +91,13 @@ private slots:
         for (qsizetype i = 0; i < key.size(); ++i)
             keyColumns << QStringLiteral("k%1").arg(i);
         QVERIFY(writer.open(keyColumns));
-        QVERIFY(writer.append({ PlannedChange { key, oldText, newText }, PlannedChange { key, "", "" } }));
+        // Runs of alike records among others, over more than one block of the file.
+        QList<PlannedChange> records;
+        for (int i = 0; i < 1000; ++i)
+            records << PlannedChange { key, oldText, newText } << PlannedChange { key, oldText, newText }
+                    << PlannedChange { key, "", "" } << PlannedChange { key, oldText + QString::number(i), newText };
+        QVERIFY(writer.append(records));
+        QVERIFY(QFileInfo(writer.path()).size() > 64 * 1024);
 
         JournalReader reader;
         QVERIFY2(reader.read(writer.path()), qPrintable(reader.error()));
@@ -98,7 +105,7 @@ private slots:
         QCOMPARE(reader.header().schema, QString());
         QCOMPARE(reader.header().keyColumns, keyColumns);
         QCOMPARE(reader.header().programVersion, QStringLiteral("1.0"));
-        QCOMPARE(reader.records().size(), 2);
+        QCOMPARE(reader.records().size(), 4000);
         const PlannedChange &record = reader.records().first();
         QCOMPARE(record.keyValues.size(), key.size());
         for (qsizetype i = 0; i < key.size(); ++i) {
@@ -107,9 +114,12 @@ private slots:
         }
         QCOMPARE(record.oldText, oldText);
         QCOMPARE(record.newText, newText);
-        QCOMPARE(reader.records().last().oldText, QStringLiteral(""));
+        for (qsizetype i = 0; i < records.size(); ++i) {
+            QCOMPARE(reader.records()[i].oldText, records[i].oldText);
+            QCOMPARE(reader.records()[i].newText, records[i].newText);
+        }
         // One line per object, whatever the texts hold.
-        QCOMPARE(contents(writer.path()).count('\n'), 3);
+        QCOMPARE(contents(writer.path()).count('\n'), 4001);
     }
 
     void refusesWhatIsNotAWholeJournal_data()
