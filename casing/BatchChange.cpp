@@ -374,6 +374,13 @@ bool Run::readAlongside(const QString &select)
             throw Failure(QStringLiteral("The driver reads the rows as they are fetched."));
         m_records = odbc::RecordSet::begin(*m_snapshotQuery, odbc::TextTransfer::StoredUtf8);
         return true;
+    } catch (const odbc::Error &e) {
+        closeSnapshot();
+        // The run's connection would only meet it again (a lock held past the
+        // timeout, a lost server), after waiting as long.
+        if (m_dialect->failureRepeats(e.sqlState(), e.description()))
+            throw;
+        return false;
     } catch (const std::exception &) {
         closeSnapshot();
         return false;
