@@ -705,9 +705,10 @@ void Run::redoByKey(const QList<Pending> &records)
     for (const Pending &pending : records) {
         std::optional<qint64> rows;
         const bool sent = send(BatchChange::executeLine(pending.mode), [&] {
-            odbc::Statement &statement = prepared(m_singleUpdate, m_dialect->updateByKey(m_table, m_field, m_key));
-            statement.execute(
-                m_dialect->updateParameters(pending.change.newText, pending.change.keyValues, pending.change.oldText));
+            odbc::Statement &statement
+                = prepared(m_singleUpdate, m_dialect->updateByKey(m_table, m_field, m_key));
+            statement.execute(m_dialect->updateParameters(
+                pending.change.newText, pending.change.keyValues, pending.change.oldText));
             rows = statement.rowCount();
         });
         if (!sent) {
