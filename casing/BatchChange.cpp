@@ -387,11 +387,12 @@ bool Run::readAlongside(const QString &select)
     }
 }
 
-// The next rows of a snapshot read alongside the writes. A failure ends the run.
+// The next rows of a snapshot read alongside the writes, in place of the rows
+// visited already: their texts went into the chunks as copies. A failure ends the run.
 void Run::readMoreRecords()
 {
     transaction(BatchChange::LineRecordValue, [&] {
-        if (!m_records.fetchMore(*m_snapshotQuery, m_chunkCapacity) && m_records.eof())
+        if (!m_records.fetchNext(*m_snapshotQuery, m_chunkCapacity) && m_records.eof())
             throw Failure(
                 QStringLiteral("The table held fewer rows than the %1 its query counted.").arg(m_recordsToRead));
     });

@@ -36,6 +36,15 @@ bool RecordSet::fetchMore(Statement &statement, qsizetype rows)
     return true;
 }
 
+bool RecordSet::fetchNext(Statement &statement, qsizetype rows)
+{
+    m_text.resize(0);
+    m_ends.resize(0);
+    m_nulls.resize(0);
+    m_position = 0;
+    return fetchMore(statement, rows);
+}
+
 int RecordSet::fieldIndex(const QString &name) const
 {
     for (int i = 0; i < m_fieldCount; ++i)

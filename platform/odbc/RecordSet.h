@@ -29,6 +29,11 @@ public:
     // Adds at most `rows` more rows of the statement begin() was given; false
     // once the result has no more. Throws odbc::Error.
     bool fetchMore(Statement &statement, qsizetype rows);
+    // Replaces the rows held with at most `rows` more rows of that statement,
+    // the first of them current, and keeps the room they took: a long result
+    // is read a block at a time in the same memory. False once the result has
+    // no more. Throws odbc::Error.
+    bool fetchNext(Statement &statement, qsizetype rows);
 
     qsizetype recordCount() const { return m_fieldCount ? qsizetype(m_ends.size()) / m_fieldCount : 0; }
     bool eof() const { return m_position >= recordCount(); }
@@ -46,7 +51,7 @@ public:
     QVariant value(const QString &fieldName) const;
     // The same without making a copy: Null is isNull(); text() is the empty
     // view for Null and stays valid as long as the record set (moves
-    // included), until fetchMore() adds rows. Throw as value() does.
+    // included), until fetchMore() or fetchNext() reads rows. Throw as value() does.
     bool isNull(int field) const;
     QStringView text(int field) const;
 
