@@ -23,16 +23,13 @@ public:
     // Reads the columns of an executed statement and at most maxRows rows
     // (all rows when maxRows < 0), then closes its cursor. Throws odbc::Error.
     static RecordSet fetch(Statement &statement, qsizetype maxRows = -1);
-    // Reads the columns only: the rows come by fetchMore() as they are
+    // Reads the columns only: the rows come by fetchNext() as they are
     // wanted, and the statement's cursor stays open meanwhile. Throws odbc::Error.
     static RecordSet begin(Statement &statement, TextTransfer transfer = TextTransfer::Utf16);
-    // Adds at most `rows` more rows of the statement begin() was given; false
+    // Replaces the rows held with at most `rows` more rows of the statement
+    // begin() was given, the first of them current, and keeps the room they
+    // took: a long result is read a block at a time in the same memory. False
     // once the result has no more. Throws odbc::Error.
-    bool fetchMore(Statement &statement, qsizetype rows);
-    // Replaces the rows held with at most `rows` more rows of that statement,
-    // the first of them current, and keeps the room they took: a long result
-    // is read a block at a time in the same memory. False once the result has
-    // no more. Throws odbc::Error.
     bool fetchNext(Statement &statement, qsizetype rows);
 
     qsizetype recordCount() const { return m_fieldCount ? qsizetype(m_ends.size()) / m_fieldCount : 0; }
@@ -51,7 +48,7 @@ public:
     QVariant value(const QString &fieldName) const;
     // The same without making a copy: Null is isNull(); text() is the empty
     // view for Null and stays valid as long as the record set (moves
-    // included), until fetchMore() or fetchNext() reads rows. Throw as value() does.
+    // included), until fetchNext() reads rows. Throw as value() does.
     bool isNull(int field) const;
     QStringView text(int field) const;
 
@@ -59,6 +56,10 @@ public:
     void close();
 
 private:
+    // Adds at most `rows` more rows (all when `rows` < 0); false once the
+    // result has no more.
+    bool fetchMore(Statement &statement, qsizetype rows);
+
     QStringList m_fieldNames;
     int m_fieldCount = 0;
     TextTransfer m_transfer = TextTransfer::Utf16;
