@@ -4,7 +4,9 @@ namespace Case {
 
 namespace {
 
-enum class Mapping { Upper, Lower };
+// Capital is the upper case of the character's lower case: the rules lower
+// the whole text first and then raise the starts.
+enum class Mapping { Upper, Lower, Capital };
 
 bool isSeparator(char32_t c, Separators separators)
 {
@@ -19,6 +21,8 @@ bool isSeparator(char32_t c, Separators separators)
 
 char32_t mapped(char32_t c, Mapping mapping)
 {
+    if (mapping == Mapping::Capital)
+        return mapped(mapped(c, Mapping::Lower), Mapping::Upper);
     const char32_t result = mapping == Mapping::Upper ? QChar::toUpper(c) : QChar::toLower(c);
     // A partner that would need another number of code units would change the
     // text's length: keep the character as it is.
@@ -83,7 +87,7 @@ QString ProperCase(const QString &text, Separators separators)
 {
     bool capitalise = true;
     return transform(text, [&](char32_t c, qsizetype) {
-        const Mapping mapping = capitalise ? Mapping::Upper : Mapping::Lower;
+        const Mapping mapping = capitalise ? Mapping::Capital : Mapping::Lower;
         capitalise = isSeparator(c, separators);
         return std::optional(mapping);
     });
@@ -92,7 +96,7 @@ QString ProperCase(const QString &text, Separators separators)
 QString SentenceCase(const QString &text)
 {
     return transform(
-        text, [](char32_t, qsizetype index) { return std::optional(index == 0 ? Mapping::Upper : Mapping::Lower); });
+        text, [](char32_t, qsizetype index) { return std::optional(index == 0 ? Mapping::Capital : Mapping::Lower); });
 }
 
 QString ConvertForStorage(Mode mode, const QString &text)

@@ -35,6 +35,12 @@ private slots:
                                          << QStringLiteral("Москва Сити");
         QTest::newRow("sharp s stays one character") << Mode::Upper << QStringLiteral("straße")
                                                      << QStringLiteral("STRAßE");
+        // The start of a word is raised from the lowered text: upper(lower(c)), not upper(c).
+        QTest::newRow("proper raises the lowered start") << Mode::Proper
+                                                         << QStringLiteral("\u212Aelvin \u2126m \u1E9Ea")
+                                                         << QStringLiteral("Kelvin \u03A9m \u00DFa");
+        QTest::newRow("sentence raises the lowered start") << Mode::Sentence << QStringLiteral("\u212A \u212A")
+                                                           << QStringLiteral("K k");
         QTest::newRow("non-letters") << Mode::Upper << "12-34 !?" << "12-34 !?";
         // U+10428 DESERET SMALL LETTER LONG I <-> U+10400 DESERET CAPITAL LETTER LONG I
         QTest::newRow("outside the BMP") << Mode::Upper << QString::fromUcs4(U"a\U00010428b")
