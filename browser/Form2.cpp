@@ -196,6 +196,7 @@ void Form2::ListView1_Click()
         line = 106;
         m_fields->clear();
         m_preview->clear();
+        m_fieldsOf = table;
         for (const QString &field : fields) {
             QCoreApplication::processEvents();
             if (fill != m_fieldFill || ProgramEnd::requested())
@@ -203,6 +204,11 @@ void Form2::ListView1_Click()
             m_fields->addRow(field);
         }
     } catch (const std::exception &e) {
+        // The fields and values of another table chosen before are not this table's.
+        if (fill == m_fieldFill && MSSQL::TableOfRow(m_tables->currentItem()) != m_fieldsOf) {
+            m_fields->clear();
+            m_preview->clear();
+        }
         ErrorReport::show(describeFailure(e), ErrorReport::Form2_ListView1_Click, line, this);
         return;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "connection/LoginFields.h"
+#include "connection/TableName.h"
 
 #include <QCursor>
 #include <QWidget>
@@ -72,5 +73,6 @@ private:
     // one it interrupted sees its number outdated and stops without touching the lists.
     int m_fieldFill = 0;
     int m_previewFill = 0;
+    TableName m_fieldsOf; // the table whose fields the field list holds
     bool m_loading = false; // the load sets the mode box; that is no choice of the user's
 };

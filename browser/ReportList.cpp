@@ -17,8 +17,10 @@ ReportList::ReportList(QWidget *parent)
     // The column keeps the width it is given; the user drags its edge to see long names.
     header()->setStretchLastSection(false);
     header()->setSectionsMovable(false);
+    // A click that moved the selection has sent chosen() already; one on the
+    // row that was selected chooses it again.
     connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex &index) {
-        if (index.isValid())
+        if (index.isValid() && m_selectedAtPress.isValid() && currentIndex() == m_selectedAtPress)
             emit chosen();
     });
 }
@@ -43,10 +45,32 @@ std::optional<QString> ReportList::selectedText() const
     return std::nullopt;
 }
 
+template <typename Handle>
+void ReportList::following(Handle &&handle)
+{
+    const QPersistentModelIndex before = currentIndex();
+    handle();
+    if (currentIndex().isValid() && currentIndex() != before)
+        emit chosen();
+}
+
+void ReportList::mousePressEvent(QMouseEvent *event)
+{
+    m_selectedAtPress = currentIndex();
+    following([&] { QTreeWidget::mousePressEvent(event); });
+}
+
+void ReportList::mouseMoveEvent(QMouseEvent *event)
+{
+    following([&] { QTreeWidget::mouseMoveEvent(event); });
+}
+
+void ReportList::mouseReleaseEvent(QMouseEvent *event)
+{
+    following([&] { QTreeWidget::mouseReleaseEvent(event); });
+}
+
 void ReportList::keyPressEvent(QKeyEvent *event)
 {
-    const QTreeWidgetItem *before = currentItem();
-    QTreeWidget::keyPressEvent(event);
-    if (currentItem() && currentItem() != before)
-        emit chosen();
+    following([&] { QTreeWidget::keyPressEvent(event); });
 }

@@ -24,9 +24,21 @@ public:
     std::optional<QString> selectedText() const;
 
 signals:
-    // The user chose a row: a click on a row, or a move to another row with the keyboard.
+    // The user chose a row: the selected row moved by any mouse gesture (a
+    // press, a drag, a right click) or key, or a click on the selected row.
+    // Rows chosen in code send nothing.
     void chosen();
 
 protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    // Runs the list's own handling of an event and sends chosen() when it moved the selected row.
+    template <typename Handle>
+    void following(Handle &&handle);
+
+    QPersistentModelIndex m_selectedAtPress; // the row selected when the mouse button went down
 };

@@ -338,6 +338,23 @@ private slots:
         QVERIFY(!QGuiApplication::overrideCursor());
     }
 
+    void failedFieldListOfAnotherTableEmptiesLists()
+    {
+        // The fields of the table chosen before are never offered for another one.
+        db->exec("CREATE TABLE t (a TEXT)");
+        db->exec("INSERT INTO t VALUES ('one')");
+        db->exec("CREATE TABLE u (a TEXT)");
+        makeFormWithTables();
+        form->ListView1_Click();
+        QCOMPARE(rowTexts(form->ListView2), QStringList({ "a" }));
+        db->exec("DROP TABLE u");
+        QVERIFY(selectRow(form->ListView1, "u"));
+        form->ListView1_Click();
+        QCOMPARE(boxes->shown.size(), 1);
+        QCOMPARE(form->ListView2->topLevelItemCount(), 0);
+        QCOMPARE(form->ListView3->topLevelItemCount(), 0);
+    }
+
     void newChoiceDuringFillWins()
     {
         // A table chosen while the fill of another still yields: the lists end up
@@ -391,6 +408,25 @@ private slots:
         QCOMPARE(rowTexts(fields), QStringList({ "a" }));
         QCOMPARE(currentRowText(fields), QStringLiteral("a"));
         QCOMPARE(rowTexts(form->ListView3), QStringList());
+
+        // A press on one row dragged to another, and a right click, move the
+        // selection too: the lists below follow the row the selection ends on.
+        const QPoint onFirst = form->ListView1->visualItemRect(form->ListView1->topLevelItem(0)).center();
+        const QPoint onSecond = form->ListView1->visualItemRect(form->ListView1->topLevelItem(1)).center();
+        QWidget *tablesArea = form->ListView1->viewport();
+        QTest::mousePress(tablesArea, Qt::LeftButton, {}, onFirst);
+        QMouseEvent drag(QEvent::MouseMove, onSecond, tablesArea->mapToGlobal(onSecond), Qt::NoButton,
+            Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(tablesArea, &drag);
+        QTest::mouseRelease(tablesArea, Qt::LeftButton, {}, onSecond);
+        QCOMPARE(currentRowText(form->ListView1), QStringLiteral("second"));
+        QCOMPARE(rowTexts(fields), QStringList({ "b", "c" }));
+        QCOMPARE(rowTexts(form->ListView3), QStringList({ "b1" }));
+        QTest::mouseClick(fields->viewport(), Qt::RightButton, {}, fields->visualItemRect(fields->topLevelItem(1)).center());
+        QCOMPARE(currentRowText(fields), QStringLiteral("c"));
+        QCOMPARE(rowTexts(form->ListView3), QStringList({ "c1" }));
+        QTest::mouseClick(tablesArea, Qt::RightButton, {}, onFirst);
+        QCOMPARE(rowTexts(fields), QStringList({ "a" }));
         QVERIFY(boxes->shown.isEmpty());
     }
 
