@@ -294,10 +294,15 @@ void Form1::PushButton3_Click()
             MSSQL::ListTables(form2->ListView1, loginFields());
         });
         // The lists may still hold the tables, fields and values of the database
-        // used before; none of them may be offered for this one.
-        if (form2 && trap.failures() > failuresBefore)
-            for (QTreeWidget *list : { form2->ListView1, form2->ListView2, form2->ListView3 })
-                list->clear();
+        // used before; none of them may be offered for this one. The fields and
+        // values go whenever the tables are listed again (a database without
+        // tables fills no fields), the tables too when the listing failed.
+        if (form2) {
+            if (trap.failures() > failuresBefore)
+                form2->ListView1->clear();
+            form2->ListView2->clear();
+            form2->ListView3->clear();
+        }
     }
     // Once the program is ending nothing more is filled or shown.
     if (!form2 || ProgramEnd::requested())

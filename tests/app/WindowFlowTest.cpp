@@ -197,6 +197,15 @@ private slots:
         QCOMPARE(rowTexts(work->ListView2), QStringList({ "Id", "Name", "City" }));
         QCOMPARE(work->Combo1->currentText(), QStringLiteral("Sentence case"));
         QCOMPARE(Settings::read(Settings::MSDatabase), second.path());
+
+        // A database without tables offers none of the fields or values shown before.
+        TestDatabase empty;
+        QTest::mouseClick(work->PushButton5, Qt::LeftButton);
+        login->Text4->setText(empty.path());
+        QTest::mouseClick(login->PushButton3, Qt::LeftButton);
+        QVERIFY(work->isVisible());
+        for (QTreeWidget *list : { work->ListView1, work->ListView2, work->ListView3 })
+            QCOMPARE(list->topLevelItemCount(), 0);
     }
 
     void nextByHandToDatabaseWithoutTables()
