@@ -7,6 +7,7 @@
 #include "casing/JournalReader.h"
 #include "casing/JournalUndo.h"
 #include "casing/JournalWriter.h"
+#include "connection/MSSQL.h"
 #include "connection/OpeningProfile.h"
 #include "platform/odbc/Connection.h"
 #include "platform/odbc/OdbcError.h"
@@ -175,25 +176,6 @@ std::optional<Case::Mode> modeNamed(const QString &text)
     return std::nullopt;
 }
 
-// Opens and drops a connection with the ordinary timeouts, as "Next >" checks
-// the login fields, so a server that does not answer is told within seconds
-// instead of after the batch change's long timeouts. The reason when it fails.
-std::optional<QString> connectionProblem(const LoginFields &fields)
-{
-    try {
-        odbc::Connection connection;
-        openWithProfile(connection, OpeningProfile::CanConnect, fields);
-        return std::nullopt;
-    } catch (const odbc::Error &e) {
-        if (e.sqlState().startsWith(QLatin1String("HYT")))
-            return QStringLiteral("the server did not answer within %1 seconds.")
-                .arg(odbc::Connection::DefaultConnectionTimeout);
-        return e.description();
-    } catch (const std::exception &e) {
-        return describeFailure(e);
-    }
-}
-
 // True when everything written to the output so far has reached it.
 bool outputWritten()
 {
@@ -332,7 +314,7 @@ int run(const QStringList &arguments)
     if (qEnvironmentVariableIsSet("VANTRELL_PASSWORD"))
         fields.password = qEnvironmentVariable("VANTRELL_PASSWORD");
 
-    if (const std::optional<QString> problem = connectionProblem(fields)) {
+    if (const std::optional<QString> problem = MSSQL::ConnectionProblem(fields)) {
         err() << "vantrell: could not connect: " << *problem << '\n';
         err().flush();
         return UsageOrConnection;

@@ -10,6 +10,7 @@
 #include "connection/MSSQL.h"
 #include "platform/BusyPointer.h"
 #include "platform/ProgressBar.h"
+#include "platform/odbc/Connection.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -70,6 +71,16 @@ void StartChanging(const BatchChangeControls &controls)
     // The names are taken once: every statement of the run names the table
     // and field of its own query, whatever the lists show later.
     const LoginFields fields = controls.loginFields ? controls.loginFields() : LoginFields();
+    // The run's own connection waits as long as a big change may take; a
+    // server that does not answer at all is told by the ordinary timeout first.
+    // Any other failure is the run's opening to report.
+    if (bool noAnswer = false; MSSQL::ConnectionProblem(fields, &noAnswer) && noAnswer) {
+        BusyPointer::reset();
+        Main::showMessage(window,
+            QStringLiteral("The server did not answer within %1 seconds. Nothing was changed.")
+                .arg(odbc::Connection::DefaultConnectionTimeout));
+        return;
+    }
     BatchChange::Callbacks callbacks;
     // Every mode text the records were written in, once each.
     QStringList modeTextsUsed;

@@ -3,7 +3,9 @@
 #include "app/ProgramEnd.h"
 #include "connection/OpeningProfile.h"
 #include "connection/SqlDialect.h"
+#include "platform/Failure.h"
 #include "platform/odbc/Connection.h"
+#include "platform/odbc/OdbcError.h"
 
 #include <QCoreApplication>
 #include <QTreeWidget>
@@ -28,6 +30,27 @@ bool CanConnect(const LoginFields &fields)
         return true;
     } catch (const std::exception &) {
         return false;
+    }
+}
+
+std::optional<QString> ConnectionProblem(const LoginFields &fields, bool *noAnswer)
+{
+    if (noAnswer)
+        *noAnswer = false;
+    try {
+        odbc::Connection connection;
+        openWithProfile(connection, OpeningProfile::CanConnect, fields);
+        return std::nullopt;
+    } catch (const odbc::Error &e) {
+        if (e.sqlState().startsWith(QLatin1String("HYT"))) {
+            if (noAnswer)
+                *noAnswer = true;
+            return QStringLiteral("the server did not answer within %1 seconds.")
+                .arg(odbc::Connection::DefaultConnectionTimeout);
+        }
+        return e.description();
+    } catch (const std::exception &e) {
+        return describeFailure(e);
     }
 }
 

@@ -3,6 +3,10 @@
 #include "connection/LoginFields.h"
 #include "connection/TableName.h"
 
+#include <QString>
+
+#include <optional>
+
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -12,6 +16,12 @@ namespace MSSQL {
 // True when a fresh connection opened from the login fields succeeds; any
 // failure gives false and shows nothing.
 bool CanConnect(const LoginFields &fields);
+
+// Opens and drops a connection with the ordinary timeouts, as CanConnect does,
+// so a server that does not answer is told within seconds instead of after a
+// batch change's long timeouts. Empty when it opened; otherwise the reason, and
+// noAnswer (when given) says whether the server did not answer in time.
+std::optional<QString> ConnectionProblem(const LoginFields &fields, bool *noAnswer = nullptr);
 
 // Fills the list with the database's user tables, one row per table in the
 // order the driver's catalogue gives them: only rows whose type is exactly
