@@ -423,7 +423,10 @@ FieldFacts Run::lookUpField()
 }
 
 // The first key (primary key first) whose columns are all never Null and of
-// types whose text form names the same value again; none when there is none.
+// types whose text form names the same value again, and that does not hold
+// the field: the run changes the field, so a key over it would name a row by
+// a value the row no longer has, and its journal could not be undone. None
+// when there is none.
 QList<KeyColumn> Run::findKey()
 {
     const SqlQuery lookup = m_dialect->keyLookup(m_table);
@@ -448,7 +451,8 @@ QList<KeyColumn> Run::findKey()
         column.scale = rows.value(5).toInt();
         column.collation = rows.value(7).toString();
         const bool nullable = rows.value(6).toInt() != 0;
-        usable = usable && !column.name.isEmpty() && !nullable && m_dialect->isKeyType(column);
+        usable = usable && !column.name.isEmpty() && !nullable && m_dialect->isKeyType(column)
+            && column.name.compare(m_field, Qt::CaseInsensitive) != 0;
         key << column;
     }
     return usable ? key : QList<KeyColumn>();

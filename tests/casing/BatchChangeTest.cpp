@@ -200,6 +200,12 @@ private slots:
             << "CREATE TABLE t (n INT NOT NULL, r REAL NOT NULL, v TEXT);CREATE UNIQUE INDEX t_nr ON t (n, r)" << false
             << false;
         QTest::newRow("plain index") << notNull + "CREATE INDEX t_n ON t (n)" << false << false;
+        // A key over the field names a row by a value the run changes.
+        QTest::newRow("the field is the primary key")
+            << "CREATE TABLE t (v TEXT NOT NULL PRIMARY KEY)" << false << false;
+        QTest::newRow("the field in the primary key, a later unique index without it")
+            << "CREATE TABLE t (n INT NOT NULL, v TEXT NOT NULL, PRIMARY KEY (v, n));CREATE UNIQUE INDEX t_n ON t (n)"
+            << true << false;
     }
 
     void keyChoice()

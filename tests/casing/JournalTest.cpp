@@ -209,6 +209,45 @@ private slots:
 #endif
     }
 
+    // A run over a field that is (part of) a key names its rows another way,
+    // and its journal puts every row back.
+    void runOverItsOwnKeyIsUndone_data()
+    {
+        QTest::addColumn<QString>("schema");
+        QTest::newRow("the field is the key") << "CREATE TABLE t (v TEXT NOT NULL PRIMARY KEY)";
+        QTest::newRow("the field in a two-column key")
+            << "CREATE TABLE t (n INTEGER NOT NULL, v TEXT NOT NULL, PRIMARY KEY (v, n))";
+    }
+
+    void runOverItsOwnKeyIsUndone()
+    {
+        QFETCH(QString, schema);
+        TestDatabase db;
+        db.exec(schema);
+        const QVariantList original = { "ann", "bob", "cy" };
+        for (int row = 0; row < original.size(); ++row)
+            db.exec(QStringLiteral("INSERT INTO t (%1) VALUES (%2)")
+                        .arg(schema.contains("(v, n)") ? "v, n" : "v",
+                            schema.contains("(v, n)") ? QStringLiteral("?, %1").arg(row) : "?"),
+                { original[row] });
+        QTemporaryDir folder;
+        JournalWriter writer(header(), folder.path());
+        BatchChange::Callbacks callbacks;
+        callbacks.modeText = [] { return QStringLiteral("UPPER CASE"); };
+        writer.attach(callbacks);
+        QCOMPARE(BatchChange(db.fields(), TableName { {}, "t" }, "v", callbacks).run().recordsChanged, 3);
+        QCOMPARE(db.column("t", "v"), (QVariantList { "ANN", "BOB", "CY" }));
+
+        JournalReader journal;
+        QVERIFY2(journal.read(writer.path()), qPrintable(journal.error()));
+        JournalUndo undo(journal, db.fields());
+        BatchChange::Callbacks undoing;
+        undo.attach(undoing);
+        QCOMPARE(BatchChange(db.fields(), TableName { {}, "t" }, "v", undoing).run().recordsChanged, 3);
+        QCOMPARE(db.column("t", "v"), original);
+        QCOMPARE(undo.leftAlone(), 0);
+    }
+
     // A run stopped part way has journalled exactly what it sent; undoing it
     // puts those rows back and touches no other.
     void stoppedRunUndoesExactlyWhatWasWritten_data()
