@@ -148,6 +148,7 @@ private:
     void redoByKey(const QList<Pending> &records);
     void stagePairs(Case::Mode mode);
     void applyStaged();
+    bool applyCounted(int line);
     bool applyExpecting(int line, const QList<qint64> &rowsOfPair);
     void redoByValue();
     void countPair(const Pair &pair, qint64 rows);
@@ -175,6 +176,7 @@ private:
     QElapsedTimer m_chunkAge;
     std::unique_ptr<odbc::Statement> m_chunkUpdate;
     std::unique_ptr<odbc::Statement> m_singleUpdate;
+    std::unique_ptr<odbc::Statement> m_countByValue;
     std::unique_ptr<odbc::Statement> m_representable;
     std::unique_ptr<odbc::Statement> m_stage;
 
@@ -283,6 +285,12 @@ bool Run::prepareSteps()
 
     if (!attempt(BatchChange::LineQuery, [&] { m_facts = lookUpField(); }))
         return false;
+    if (!m_facts.userTable) {
+        m_result.refusal = QStringLiteral("\"%1\" is not a table but a view or another kind of object, so its "
+                                          "values are not changed. Nothing was changed.")
+                               .arg(m_table.shownText());
+        return false;
+    }
     if (m_facts.computed) {
         m_result.refusal = QStringLiteral("The field \"%1\" is computed from other values, so its values cannot be "
                                           "changed. Nothing was changed.")
@@ -419,6 +427,8 @@ FieldFacts Run::lookUpField()
     facts.codePage = rows.value(2).toUInt();
     facts.collation = rows.value(3).toString();
     facts.maxLength = rows.value(4).toInt();
+    facts.userTable = rows.value(5).toInt() != 0;
+    facts.updateTriggers = rows.value(6).toInt() != 0;
     return facts;
 }
 
@@ -561,7 +571,12 @@ bool Run::flush()
         m_result.recordsChanged += m_pending.size();
         m_result.rowsChanged += m_pending.size();
     }
-    else
+    else if (m_facts.updateTriggers) {
+        // A trigger may change other rows of the table as each row is changed:
+        // only a statement per record checks each row after the triggers before it.
+        settle();
+        redoByKey(m_pending);
+    } else
         sendByKey(mode);
     m_pending.clear();
     return true;
@@ -779,19 +794,21 @@ void Run::applyStaged()
         m_connection->execute(m_dialect->indexStaging());
         m_connection->commit();
     });
-
-    // Most often every row still holds the text it was read with: one pass.
-    // Rows per pair, by pair number; a pair not staged holds none.
-    QList<qint64> rowsOfPair(m_pairs.size(), 0);
-    for (int i = 0; i < m_pairs.size(); ++i)
-        if (m_pairs[i].staged)
-            rowsOfPair[i] = m_pairs[i].rows;
-    if (applyExpecting(line, rowsOfPair))
+    // A trigger may change other rows as each row is changed: a statement per
+    // text then checks the rows after the triggers of the texts before it.
+    if (!m_facts.updateTriggers && applyCounted(line))
         return;
+    m_connection->rollback();
+    redoByValue();
+}
 
-    // Rows changed since they were read: the rows of each pair are counted,
-    // and kept locked, in the same transaction that changes them.
-    rowsOfPair.fill(0);
+// In one transaction: the rows of each pair are counted, and kept locked; a
+// pair whose old text no longer lies in as many rows as the snapshot held (a
+// row changed, added or taken away since) is taken out and left alone, so no
+// row changes that the journal does not cover; one join changes the rest.
+bool Run::applyCounted(int line)
+{
+    QList<qint64> rowsOfPair(m_pairs.size(), 0);
     const bool counted = send(
         line,
         [&] {
@@ -801,10 +818,21 @@ void Run::applyStaged()
                     rowsOfPair[pair] = found.value(1).toLongLong();
         },
         Report::OnlyWhenEnding);
-    if (counted && applyExpecting(line, rowsOfPair))
-        return;
-    m_connection->rollback();
-    redoByValue();
+    if (!counted)
+        return false;
+    QList<int> moved;
+    for (int i = 0; i < m_pairs.size(); ++i) {
+        if (m_pairs[i].staged && rowsOfPair[i] != m_pairs[i].rows) {
+            moved << i;
+            rowsOfPair[i] = 0; // counted with no row changed
+        }
+    }
+    const bool takenOut = moved.isEmpty() || send(line, [&] {
+        std::unique_ptr<odbc::Statement> unstage;
+        for (const int pair : std::as_const(moved))
+            prepared(unstage, m_dialect->unstagePair()).execute({ QString::number(pair) });
+    }, Report::OnlyWhenEnding);
+    return takenOut && applyExpecting(line, rowsOfPair);
 }
 
 // Runs the join, and commits it when it changed as many rows as the pairs are
@@ -828,22 +856,36 @@ bool Run::applyExpecting(int line, const QList<qint64> &rowsOfPair)
     return true;
 }
 
+// A transaction per pair: its rows are counted, and kept locked, and changed
+// only while exactly as many hold the old text as the snapshot held.
 void Run::redoByValue()
 {
-    transaction(BatchChange::executeLine(m_pairs.first().mode), [&] { m_connection->setAutoCommit(true); });
     for (const Pair &pair : std::as_const(m_pairs)) {
         if (!pair.staged || pair.records == 0)
             continue;
-        std::optional<qint64> rows;
-        const bool sent = send(BatchChange::executeLine(pair.mode), [&] {
+        const int line = BatchChange::executeLine(pair.mode);
+        std::optional<qint64> holding;
+        std::optional<qint64> changed;
+        const bool sent = send(line, [&] {
+            odbc::Statement &count = prepared(m_countByValue, m_dialect->countByValue(m_table, m_field));
+            count.execute(m_dialect->oldValueParameters(pair.oldText));
+            holding = odbc::RecordSet::fetch(count).value(0).toLongLong();
+            if (*holding != pair.rows)
+                return;
             odbc::Statement &statement = prepared(m_singleUpdate, m_dialect->updateByValue(m_table, m_field));
             statement.execute(m_dialect->updateParameters(pair.newText, {}, pair.oldText));
-            rows = statement.rowCount();
+            changed = statement.rowCount();
         });
-        if (sent)
-            countPair(pair, *rows < 0 ? pair.records : *rows);
-        else
-            m_result.rejected += pair.records;
+        if (!sent || !changed || (*changed != *holding && *changed >= 0)) {
+            m_connection->rollback();
+            if (sent)
+                countPair(pair, 0);
+            else
+                m_result.rejected += pair.records;
+            continue;
+        }
+        transaction(line, [&] { m_connection->commit(); });
+        countPair(pair, *holding);
     }
 }
 

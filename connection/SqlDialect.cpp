@@ -48,6 +48,11 @@ QString SqlDialect::updateByValue(const TableName &table, const QString &field) 
         + QStringLiteral(" = ? WHERE ") + exactlyEquals(quoteName(field), QStringLiteral("?"));
 }
 
+QList<QVariant> SqlDialect::oldValueParameters(const QString &oldText) const
+{
+    return QList<QVariant>(oldValueBindings(), oldText);
+}
+
 QList<QVariant> SqlDialect::updateParameters(
     const QString &newText, const QList<QVariant> &keyValues, const QString &oldText) const
 {
@@ -164,9 +169,20 @@ SqlQuery withTableArguments(const QString &text, const TableName &table)
 SqlQuery EmbeddedDialect::fieldLookup(const TableName &table, const QString &field) const
 {
     // hidden: 2 and 3 are generated columns, 1 a hidden column of a virtual table.
-    SqlQuery lookup = withTableArguments(QStringLiteral("SELECT type, hidden <> 0, 0, '', -1 "
-                                                        "FROM pragma_table_xinfo({table}) WHERE name = ? COLLATE NOCASE"),
+    // A trigger is taken to fire on an update when its text names one; a
+    // trigger whose body merely updates is counted too, which costs only speed.
+    const QString schemaPrefix = table.schema.isEmpty() ? QString() : quoteName(table.schema) + QLatin1Char('.');
+    SqlQuery lookup = withTableArguments(
+        QStringLiteral("SELECT type, hidden <> 0, 0, '', -1, "
+                       "coalesce((SELECT type = 'table' FROM %1sqlite_master WHERE name = ? COLLATE NOCASE "
+                       "AND type IN ('table', 'view')), 0), "
+                       "EXISTS (SELECT 1 FROM %1sqlite_master WHERE type = 'trigger' AND tbl_name = ? COLLATE NOCASE "
+                       "AND upper(sql) LIKE '%UPDATE%') "
+                       "FROM pragma_table_xinfo({table}) WHERE name = ? COLLATE NOCASE")
+            .arg(schemaPrefix),
         table);
+    // The kind's and the trigger look-up's table names come first.
+    lookup.parameters.insert(0, 2, table.name);
     lookup.parameters << field;
     return lookup;
 }
@@ -348,6 +364,18 @@ QString EmbeddedDialect::countStaged(const TableName &table, const QString &fiel
     return QStringLiteral("SELECT p.i, count(*) FROM ") + quoteTable(table) + QStringLiteral(
                " AS t JOIN temp.vantrell_pairs AS p ON ")
         + exactlyEquals(QStringLiteral("t.") + quoteName(field), QStringLiteral("p.o")) + QStringLiteral(" GROUP BY p.i");
+}
+
+QString EmbeddedDialect::unstagePair() const
+{
+    return QStringLiteral("DELETE FROM temp.vantrell_pairs WHERE i = ?");
+}
+
+QString EmbeddedDialect::countByValue(const TableName &table, const QString &field) const
+{
+    // The transaction's first read holds the database against other writers until it ends.
+    return QStringLiteral("SELECT count(*) FROM ") + quoteTable(table) + QStringLiteral(" AS t WHERE ")
+        + exactlyEquals(QStringLiteral("t.") + quoteName(field), QStringLiteral("?"));
 }
 
 QString EmbeddedDialect::applyStaged(const TableName &table, const QString &field) const

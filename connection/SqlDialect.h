@@ -26,6 +26,8 @@ struct FieldFacts {
     unsigned codePage = 0; // of a single-byte text type; 0 when the type stores Unicode
     QString collation;
     int maxLength = -1; // in bytes; -1 for max
+    bool userTable = true; // false for a view or any other object that is not a table of the user's
+    bool updateTriggers = false; // the table has triggers that fire on an update
 };
 
 // One column of a key that names a single row, as the key look-up describes it.
@@ -75,7 +77,9 @@ public:
 
     // At most one row for the field: its type name, 1 when it is computed
     // (generated) else 0, the code page of a single-byte text type (0 when the
-    // type stores Unicode), its collation and its length in bytes (-1 for max).
+    // type stores Unicode), its collation, its length in bytes (-1 for max),
+    // 1 when the object is a user table (not a view) else 0, and 1 when the
+    // table has a trigger that fires on an update else 0.
     virtual SqlQuery fieldLookup(const TableName &table, const QString &field) const = 0;
     // True when a field of the type holds text that the batch change rewrites.
     virtual bool isTextType(const QString &type) const = 0;
@@ -114,6 +118,9 @@ public:
     QList<QVariant> updateParameters(
         const QString &newText, const QList<QVariant> &keyValues, const QString &oldText) const;
 
+    // The parameters of countByValue.
+    QList<QVariant> oldValueParameters(const QString &oldText) const;
+
     // Records per chunk when the key has this many columns (none: the pairs
     // are staged), so that one statement carries a whole chunk. By default
     // 2,000 parameters, under SQL Server's 2,100: 666 records with a
@@ -142,7 +149,13 @@ public:
     // in: one sort of the pairs costs less than keeping it up pair by pair.
     virtual QString indexStaging() const = 0;
     // Per staged pair: its number and how many rows hold its old text exactly.
+    // The rows counted stay locked until the transaction ends.
     virtual QString countStaged(const TableName &table, const QString &field) const = 0;
+    // Takes the pair of the number out of the staging table.
+    virtual QString unstagePair() const = 0;
+    // How many rows hold exactly the old text (one parameter), locking them
+    // until the transaction ends.
+    virtual QString countByValue(const TableName &table, const QString &field) const = 0;
     // Rewrites every row that holds a staged old text exactly.
     virtual QString applyStaged(const TableName &table, const QString &field) const = 0;
     virtual QString dropStaging() const = 0;
@@ -191,6 +204,8 @@ public:
     QString stageChunk(int pairs) const override;
     QString indexStaging() const override;
     QString countStaged(const TableName &table, const QString &field) const override;
+    QString unstagePair() const override;
+    QString countByValue(const TableName &table, const QString &field) const override;
     QString applyStaged(const TableName &table, const QString &field) const override;
     QString dropStaging() const override;
     QString unrepresentable(const FieldFacts &facts, int records) const override;
@@ -236,6 +251,8 @@ public:
     QString stageChunk(int pairs) const override;
     QString indexStaging() const override;
     QString countStaged(const TableName &table, const QString &field) const override;
+    QString unstagePair() const override;
+    QString countByValue(const TableName &table, const QString &field) const override;
     QString applyStaged(const TableName &table, const QString &field) const override;
     QString dropStaging() const override;
     bool failureRepeats(const QString &sqlState, const QString &message) const override;

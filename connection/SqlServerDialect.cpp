@@ -44,8 +44,12 @@ SqlQuery SqlServerDialect::fieldLookup(const TableName &table, const QString &fi
             + QStringLiteral(", CAST(c.is_computed AS int), "
                              "CASE WHEN b.name IN ('char', 'varchar', 'text') "
                              "THEN CAST(COLLATIONPROPERTY(c.collation_name, 'CodePage') AS int) ELSE 0 END, "
-                             "c.collation_name, CAST(c.max_length AS int) "
-                             "FROM sys.columns AS c ")
+                             "c.collation_name, CAST(c.max_length AS int), "
+                             "CASE WHEN o.type = 'U' THEN 1 ELSE 0 END, "
+                             "CASE WHEN EXISTS (SELECT 1 FROM sys.triggers AS r "
+                             "JOIN sys.trigger_events AS e ON e.object_id = r.object_id "
+                             "WHERE r.parent_id = c.object_id AND e.type_desc = 'UPDATE') THEN 1 ELSE 0 END "
+                             "FROM sys.columns AS c JOIN sys.objects AS o ON o.object_id = c.object_id ")
             + ColumnTypes + QStringLiteral("WHERE c.object_id = OBJECT_ID(?) AND c.name = ?"),
         { quoteTable(table), field } };
 }
@@ -244,6 +248,18 @@ QString SqlServerDialect::countStaged(const TableName &table, const QString &fie
     return QStringLiteral("SELECT p.i, COUNT_BIG(*) FROM ") + quoteTable(table)
         + QStringLiteral(" AS t WITH (UPDLOCK, HOLDLOCK) JOIN #vantrell_pairs AS p ON ")
         + matchesStaged(fieldRef, exactlyEquals(fieldRef, QStringLiteral("p.o"))) + QStringLiteral(" GROUP BY p.i");
+}
+
+QString SqlServerDialect::unstagePair() const
+{
+    return QStringLiteral("DELETE FROM #vantrell_pairs WHERE i = ?");
+}
+
+QString SqlServerDialect::countByValue(const TableName &table, const QString &field) const
+{
+    const QString fieldRef = QStringLiteral("t.") + quoteName(field);
+    return QStringLiteral("SELECT COUNT_BIG(*) FROM ") + quoteTable(table)
+        + QStringLiteral(" AS t WITH (UPDLOCK, HOLDLOCK) WHERE ") + exactlyEquals(fieldRef, QStringLiteral("?"));
 }
 
 QString SqlServerDialect::applyStaged(const TableName &table, const QString &field) const
