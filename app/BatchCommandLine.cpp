@@ -14,8 +14,10 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTextStream>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -66,6 +68,8 @@ followed by one summary line.
 The server is asked first with a 15-second timeout, so one that does not
 answer is reported at once.
 
+Options take two dashes, and each at most once.
+
 Exit status: 0 every record was changed or needed no change; 1 some records
 could not be changed (the summary says why); 2 a usage error, or the
 connection, the field or the table could not be reached; 3 the progress or
@@ -84,6 +88,9 @@ Every run keeps a journal of the records it changes (old and new text), in
                      Table and field come from the journal, the login fields
                      as above. The undo keeps no journal of its own; undoing
                      twice changes nothing more.
+  --any-database     with --undo: undo the journal in the database the login
+                     fields name even when the journal is of another database
+                     or server (refused otherwise: exit status 2)
   --help             this text
   --version          the program's version
 )";
@@ -227,29 +234,83 @@ QString visible(const QString &text)
 
 constexpr qsizetype DryRunShown = 20;
 
+// Two names of one database: alike in any letter case, or, for a database
+// that is a file, the same file.
+bool sameDatabase(const QString &a, const QString &b)
+{
+    if (a.compare(b, Qt::CaseInsensitive) == 0)
+        return true;
+    const QString file = QFileInfo(a).canonicalFilePath();
+    return !file.isEmpty() && file == QFileInfo(b).canonicalFilePath();
+}
+
+// Why the journal is not of the database the login fields reach; empty when it is.
+QString journalElsewhere(const JournalHeader &header, const LoginFields &fields)
+{
+    if (!sameDatabase(header.database, fields.database))
+        return QStringLiteral("the journal is of the database \"%1\", not \"%2\".").arg(header.database, fields.database);
+    if (!header.server.isEmpty() && !fields.server.isEmpty()
+        && header.server.compare(fields.server, Qt::CaseInsensitive) != 0)
+        return QStringLiteral("the journal is of the server \"%1\", not \"%2\".").arg(header.server, fields.server);
+    return {};
+}
+
+} // namespace
+
+namespace {
+
+// The command line's own options, without their dashes.
+const char *const OptionNames[] = { "batch", "help", "version", "undo", "table", "schema", "field", "mode", "server",
+    "port", "user", "database", "local", "no-local", "dry-run", "no-journal", "any-database", "password" };
+
+// The name of one of the command line's options that the argument gives,
+// with one dash or two and with or without "=value"; empty for any other.
+QByteArray optionOf(const char *argument)
+{
+    if (argument[0] != '-')
+        return {};
+    const char *name = argument[1] == '-' ? argument + 2 : argument + 1;
+    QByteArray word(name);
+    if (const qsizetype equals = word.indexOf('='); equals >= 0)
+        word.truncate(equals);
+    for (const char *option : OptionNames)
+        if (word == option)
+            return word;
+    return {};
+}
+
 } // namespace
 
 bool isRequested(int argc, char *argv[])
 {
+    // Any of its options, even misspelt with one dash, asks for the command
+    // line, which then says what is wrong rather than opening the window.
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--batch") == 0 || std::strcmp(argv[i], "--help") == 0
-            || std::strcmp(argv[i], "--version") == 0)
-            return true;
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--undo") == 0 || std::strncmp(argv[i], "--undo=", 7) == 0)
+        if (!optionOf(argv[i]).isEmpty())
             return true;
     return false;
 }
 
 int run(const QStringList &arguments)
 {
-    for (const QString &argument : arguments.mid(1))
-        if (argument == QLatin1String("--password") || argument.startsWith(QLatin1String("--password=")))
+#ifndef _WIN32
+    // A reader that goes away (vantrell --batch ... | head -1) ends the
+    // output, not the run: the records are still changed, and the exit
+    // status says the output was lost.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+    for (const QString &argument : arguments.mid(1)) {
+        const QByteArray option = optionOf(argument.toLocal8Bit().constData());
+        if (option == "password")
             return usageError(QStringLiteral("the password is not taken from the command line; set "
                                              "VANTRELL_PASSWORD or let the login window remember it."));
+        if (!option.isEmpty() && !argument.startsWith(QLatin1String("--")))
+            return usageError(QStringLiteral("options take two dashes: --%1.").arg(QString::fromLatin1(option)));
+    }
 
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     const QCommandLineOption batch(QStringLiteral("batch"));
     const QCommandLineOption help(QStringLiteral("help"));
     const QCommandLineOption version(QStringLiteral("version"));
@@ -267,7 +328,8 @@ int run(const QStringList &arguments)
     const QCommandLineOption undo(QStringLiteral("undo"), QString(), QStringLiteral("journal"));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"));
     const QCommandLineOption noJournal(QStringLiteral("no-journal"));
-    parser.addOptions({ undo, dryRun, noJournal });
+    const QCommandLineOption anyDatabase(QStringLiteral("any-database"));
+    parser.addOptions({ undo, dryRun, noJournal, anyDatabase });
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -281,7 +343,17 @@ int run(const QStringList &arguments)
     }
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument \"%1\".").arg(parser.positionalArguments().first()));
+    // An option given twice would leave one of its values unused.
+    for (const QString &name : parser.optionNames())
+        if (parser.optionNames().count(name) > 1)
+            return usageError(QStringLiteral("--%1 is given more than once.").arg(name));
     const bool undoing = parser.isSet(undo);
+    if (!undoing && !parser.isSet(batch))
+        return usageError(QStringLiteral("--batch (or --undo) is required for the command line."));
+    if (undoing && parser.isSet(batch))
+        return usageError(QStringLiteral("--batch and --undo cannot both be given."));
+    if (!undoing && parser.isSet(anyDatabase))
+        return usageError(QStringLiteral("--any-database goes with --undo."));
     if (undoing && parser.isSet(schema))
         return usageError(QStringLiteral("--schema cannot be given with --undo: the journal names it."));
     for (const QCommandLineOption *required : { &table, &field, &mode }) {
@@ -314,14 +386,23 @@ int run(const QStringList &arguments)
     if (qEnvironmentVariableIsSet("VANTRELL_PASSWORD"))
         fields.password = qEnvironmentVariable("VANTRELL_PASSWORD");
 
-    if (const std::optional<QString> problem = MSSQL::ConnectionProblem(fields)) {
-        err() << "vantrell: could not connect: " << *problem << '\n';
-        err().flush();
-        return UsageOrConnection;
-    }
+    // The journal is checked before anything is asked of the server.
     JournalReader journal;
     if (undoing && !journal.read(parser.value(undo))) {
         err() << "vantrell: " << journal.error() << " Nothing was changed.\n";
+        err().flush();
+        return UsageOrConnection;
+    }
+    if (undoing && !parser.isSet(anyDatabase)) {
+        if (const QString elsewhere = journalElsewhere(journal.header(), fields); !elsewhere.isEmpty()) {
+            err() << "vantrell: " << elsewhere << " To undo it there all the same, add --any-database. Nothing was "
+                  << "changed.\n";
+            err().flush();
+            return UsageOrConnection;
+        }
+    }
+    if (const std::optional<QString> problem = MSSQL::ConnectionProblem(fields)) {
+        err() << "vantrell: could not connect: " << *problem << '\n';
         err().flush();
         return UsageOrConnection;
     }

@@ -114,6 +114,25 @@ QString ConvertForStorage(Mode mode, const QString &text)
     return text;
 }
 
+bool SameLetters(const QString &a, const QString &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size();) {
+        const bool pair = a.at(i).isHighSurrogate() && i + 1 < a.size() && a.at(i + 1).isLowSurrogate();
+        const bool pairToo = b.at(i).isHighSurrogate() && i + 1 < b.size() && b.at(i + 1).isLowSurrogate();
+        if (pair != pairToo)
+            return false;
+        const char32_t x = pair ? QChar::surrogateToUcs4(a.at(i), a.at(i + 1)) : a.at(i).unicode();
+        const char32_t y = pair ? QChar::surrogateToUcs4(b.at(i), b.at(i + 1)) : b.at(i).unicode();
+        if (x != y && QChar::toUpper(x) != QChar::toUpper(y) && QChar::toLower(x) != QChar::toLower(y)
+            && QChar::toCaseFolded(x) != QChar::toCaseFolded(y))
+            return false;
+        i += pair ? 2 : 1;
+    }
+    return true;
+}
+
 QString ConvertForPreview(Mode mode, const QString &text)
 {
     if (mode == Mode::Proper)

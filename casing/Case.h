@@ -33,6 +33,9 @@ QString SentenceCase(const QString &text);
 
 // The rule for values written to the database.
 QString ConvertForStorage(Mode mode, const QString &text);
+// True when the two texts differ at most in the letter case of their
+// characters, character for character, as a conversion by any mode leaves them.
+bool SameLetters(const QString &a, const QString &b);
 // The rule for the preview list.
 QString ConvertForPreview(Mode mode, const QString &text);
 

@@ -1,10 +1,20 @@
 #include "casing/JournalReader.h"
 
+#include "casing/Case.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -14,6 +24,84 @@ bool allStrings(const QJsonObject &object, std::initializer_list<const char *> n
         if (!object.value(QLatin1String(name)).isString())
             return false;
     return true;
+}
+
+// The members of the JSON object a line holds, as written: a member named
+// twice counts twice (the parser keeps only the last).
+int membersWritten(const QByteArray &line)
+{
+    int members = 0;
+    int depth = 0;
+    bool inString = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char c = line.at(i);
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '{' || c == '[') {
+            ++depth;
+        } else if (c == '}' || c == ']') {
+            --depth;
+        } else if (c == ':' && depth == 1) {
+            ++members;
+        }
+    }
+    return members;
+}
+
+// A text an engine stores as it is: no NUL, no lone surrogate.
+bool storable(const QString &text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isNull())
+            return false;
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            return false;
+    }
+    return true;
+}
+
+// Opens the path only when it is a regular file: a pipe, a device or a
+// folder is never read (a pipe would wait for ever, a device never end).
+bool openRegular(QFile &file, QString &reason)
+{
+#ifndef Q_OS_WIN
+    const int fd = ::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        reason = qt_error_string(errno);
+        return false;
+    }
+    struct stat info = {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        reason = QStringLiteral("it is not a regular file");
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        reason = file.errorString();
+        return false;
+    }
+    return true;
+#else
+    if (!QFileInfo(file.fileName()).isFile()) {
+        reason = QStringLiteral("it is not a regular file");
+        return false;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        reason = file.errorString();
+        return false;
+    }
+    return true;
+#endif
 }
 
 } // namespace
@@ -28,26 +116,52 @@ bool JournalReader::fail(const QString &path, const QString &reason)
 bool JournalReader::read(const QString &path)
 {
     m_records.clear();
+    m_refused = 0;
+    m_cutShort = false;
     m_error.clear();
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_error = QStringLiteral("The journal %1 cannot be read: %2.")
-                      .arg(QDir::toNativeSeparators(path), file.errorString());
+    QString reason;
+    if (!openRegular(file, reason)) {
+        m_error = QStringLiteral("The journal %1 cannot be read: %2.").arg(QDir::toNativeSeparators(path), reason);
         return false;
     }
-    const QByteArray contents = file.readAll();
-    if (contents.isEmpty())
+    // Read as a stream, a line at a time.
+    QByteArray line = file.readLine();
+    if (line.isEmpty())
         return fail(path, QStringLiteral("the file is empty"));
-    if (!contents.endsWith('\n'))
-        return fail(path, QStringLiteral("its last line is cut short"));
+    if (!line.endsWith('\n'))
+        return fail(path, QStringLiteral("its first line is cut short"));
+    line.chop(1);
+    if (!readHeader(line))
+        return fail(path, QStringLiteral("its first line is not a journal header"));
+    for (qsizetype number = 2; !file.atEnd(); ++number) {
+        line = file.readLine();
+        if (!line.endsWith('\n')) {
+            m_cutShort = true;
+            break;
+        }
+        line.chop(1);
+        if (!readRecord(line))
+            return fail(path, QStringLiteral("line %1 is not a journal record").arg(number));
+    }
+    if (file.error() != QFileDevice::NoError) {
+        m_error = QStringLiteral("The journal %1 cannot be read: %2.")
+                      .arg(QDir::toNativeSeparators(path), file.errorString());
+        m_records.clear();
+        return false;
+    }
+    refuseRepeatedKeys();
+    return true;
+}
 
-    const QList<QByteArray> lines = contents.chopped(1).split('\n');
-    const QJsonObject header = QJsonDocument::fromJson(lines.first()).object();
+bool JournalReader::readHeader(const QByteArray &line)
+{
+    const QJsonObject header = QJsonDocument::fromJson(line).object();
     if (header.value(QLatin1String("format")).toString() != QLatin1String("Vantrell journal")
         || header.value(QLatin1String("formatVersion")).toInt() != 1
         || !allStrings(header, { "table", "schema", "field", "server", "database", "mode", "time", "programVersion" })
-        || !header.value(QLatin1String("keyColumns")).isArray())
-        return fail(path, QStringLiteral("its first line is not a journal header"));
+        || !header.value(QLatin1String("keyColumns")).isArray() || membersWritten(line) != header.size())
+        return false;
     m_header.table = header.value(QLatin1String("table")).toString();
     m_header.schema = header.value(QLatin1String("schema")).toString();
     m_header.field = header.value(QLatin1String("field")).toString();
@@ -59,29 +173,56 @@ bool JournalReader::read(const QString &path)
     m_header.keyColumns.clear();
     for (const QJsonValue column : header.value(QLatin1String("keyColumns")).toArray()) {
         if (!column.isString())
-            return fail(path, QStringLiteral("its first line is not a journal header"));
+            return false;
         m_header.keyColumns << column.toString();
     }
+    return !m_header.table.isEmpty() && !m_header.field.isEmpty();
+}
 
-    m_records.reserve(lines.size() - 1);
-    for (qsizetype number = 1; number < lines.size(); ++number) {
-        QJsonParseError error;
-        const QJsonDocument document = QJsonDocument::fromJson(lines.at(number), &error);
-        const QJsonObject object = document.object();
-        const QJsonArray key = object.value(QLatin1String("key")).toArray();
-        bool valid = error.error == QJsonParseError::NoError && document.isObject()
-            && allStrings(object, { "old", "new" }) && object.value(QLatin1String("key")).isArray()
-            && key.size() == m_header.keyColumns.size();
-        PlannedChange record;
-        for (const QJsonValue value : key) {
-            valid = valid && (value.isString() || value.isNull());
-            record.keyValues << (value.isString() ? QVariant(value.toString()) : QVariant());
-        }
-        if (!valid)
-            return fail(path, QStringLiteral("line %1 is not a journal record").arg(number + 1));
-        record.oldText = object.value(QLatin1String("old")).toString();
-        record.newText = object.value(QLatin1String("new")).toString();
-        m_records << record;
+bool JournalReader::readRecord(const QByteArray &line)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+    const QJsonObject object = document.object();
+    const QJsonArray key = object.value(QLatin1String("key")).toArray();
+    bool valid = error.error == QJsonParseError::NoError && document.isObject()
+        && allStrings(object, { "old", "new" }) && object.value(QLatin1String("key")).isArray()
+        && key.size() == m_header.keyColumns.size();
+    PlannedChange record;
+    for (const QJsonValue value : key) {
+        valid = valid && (value.isString() || value.isNull());
+        record.keyValues << (value.isString() ? QVariant(value.toString()) : QVariant());
     }
+    if (!valid)
+        return false;
+    record.oldText = object.value(QLatin1String("old")).toString();
+    record.newText = object.value(QLatin1String("new")).toString();
+    if (membersWritten(line) != 3 || object.size() != 3 || !storable(record.oldText) || !storable(record.newText)
+        || !Case::SameLetters(record.oldText, record.newText))
+        ++m_refused;
+    else
+        m_records << record;
     return true;
+}
+
+// With a key, a run writes one record per row: a key named twice names no
+// row that either record can be trusted for.
+void JournalReader::refuseRepeatedKeys()
+{
+    if (m_header.keyColumns.isEmpty())
+        return;
+    // Null and the empty text are two values.
+    const auto keyOf = [](const PlannedChange &record) {
+        QStringList key;
+        for (const QVariant &value : record.keyValues)
+            key << (value.isNull() ? QStringLiteral("n") : QLatin1Char('t') + value.toString());
+        return key;
+    };
+    QHash<QStringList, int> named;
+    named.reserve(m_records.size());
+    for (const PlannedChange &record : std::as_const(m_records))
+        ++named[keyOf(record)];
+    const qsizetype before = m_records.size();
+    m_records.removeIf([&](const PlannedChange &record) { return named.value(keyOf(record)) > 1; });
+    m_refused += before - m_records.size();
 }

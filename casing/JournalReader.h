@@ -5,9 +5,10 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
-// Reads a whole journal. The format, JSON Lines in UTF-8, each line ending in
-// a line feed:
+// Reads a journal. The format, JSON Lines in UTF-8, each line ending in a
+// line feed:
 //   {"format":"Vantrell journal","formatVersion":1,"table":"...","schema":"...",
 //    "field":"...","server":"...","database":"...","mode":"UPPER CASE",
 //    "time":"2026-01-31T12:00:00.000Z","programVersion":"1.0","keyColumns":["id"]}
@@ -18,20 +19,39 @@
 // by value, and then one object per row of the value), its old text and its
 // new text. Null values are never changed, so texts are always strings; every
 // UTF-16 unit is kept (control characters and lone surrogates as \u escapes).
+//
+// A run writes each line whole before the records it holds are sent, so a
+// last line cut short (the run was killed, or the disk was full) held records
+// that were never sent: it is left out, and cutShort() says so.
 class JournalReader {
 public:
     // False, with error() saying why, when the file cannot be read or is not a
-    // whole journal (cut short, or not a journal at all).
+    // journal: not a regular file, no whole header, or a line before the last
+    // that is not a journal record.
     bool read(const QString &path);
 
     const JournalHeader &header() const { return m_header; }
+    // The records that can be put back.
     const QList<PlannedChange> &records() const { return m_records; }
+    // Records of the file that no run of the program writes, and are never put
+    // back: old and new text that differ in more than letter case, a text with
+    // a NUL or a lone surrogate (no engine stores it as it is), a key named
+    // twice, an object with a member twice.
+    qsizetype refusedRecords() const { return m_refused; }
+    // True when the file's last line was cut short and left out.
+    bool cutShort() const { return m_cutShort; }
     QString error() const { return m_error; }
 
 private:
     bool fail(const QString &path, const QString &reason);
+    bool readHeader(const QByteArray &line);
+    // Adds the record of a line; false when the line is not a journal record.
+    bool readRecord(const QByteArray &line);
+    void refuseRepeatedKeys();
 
     JournalHeader m_header;
     QList<PlannedChange> m_records;
+    qsizetype m_refused = 0;
+    bool m_cutShort = false;
     QString m_error;
 };

@@ -8,7 +8,9 @@
 JournalUndo::JournalUndo(const JournalReader &journal, LoginFields fields)
     : m_header(journal.header())
     , m_fields(std::move(fields))
-    , m_journalRecords(journal.records().size())
+    , m_journalRecords(journal.records().size() + journal.refusedRecords())
+    , m_refused(journal.refusedRecords())
+    , m_cutShort(journal.cutShort())
 {
     for (const PlannedChange &record : journal.records()) {
         if (!m_header.keyColumns.isEmpty()) {
@@ -106,7 +108,7 @@ qsizetype JournalUndo::ambiguous(bool held) const
 
 qsizetype JournalUndo::leftAlone() const
 {
-    return m_changedSince + gone() + ambiguous(true);
+    return m_changedSince + gone() + ambiguous(true) + m_refused;
 }
 
 QString JournalUndo::describe(const BatchChange::Result &result) const
@@ -124,11 +126,18 @@ QString JournalUndo::describe(const BatchChange::Result &result) const
             reasons << QStringLiteral("%1 changed since the run").arg(m_changedSince);
         if (gone())
             reasons << QStringLiteral("%1 no longer there or Null").arg(gone());
+        if (m_refused)
+            reasons << QStringLiteral("%1 that no run writes (not a change of letter case, a text with a NUL or a "
+                                      "lone surrogate, a row or a member named twice)")
+                           .arg(m_refused);
         if (ambiguous(true))
             reasons << QStringLiteral("%1 whose new text other rows held before the run or got since, or that came "
                                       "from different old texts, so the rows the run changed cannot be told apart")
                            .arg(ambiguous(true));
         text += QStringLiteral("; %1 left alone: %2").arg(leftAlone()).arg(reasons.join(QStringLiteral("; ")));
     }
+    if (m_cutShort)
+        text += QStringLiteral("; the journal's last line was cut short, and its records, which were never sent, "
+                               "were left out");
     return text + QLatin1Char('.');
 }

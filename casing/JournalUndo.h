@@ -47,6 +47,8 @@ private:
     JournalHeader m_header;
     LoginFields m_fields;
     qsizetype m_journalRecords = 0;
+    qsizetype m_refused = 0; // records of the file that no run writes: never put back
+    bool m_cutShort = false; // the file's last line was cut short and left out
     QHash<QStringList, Entry> m_byKey;
     QHash<QString, QString> m_restorable; // new text -> old text, without a key
     QHash<QString, QSet<QString>> m_oldTexts; // new text -> the old texts it came from, without a key

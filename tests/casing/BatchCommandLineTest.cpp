@@ -231,7 +231,11 @@ private slots:
         QTest::addColumn<QByteArray>("from");
         QTest::addColumn<QByteArray>("to");
         QTest::addColumn<QString>("says");
-        QTest::newRow("cut short") << QByteArray("\"}\n") << QByteArray("\"") << "its last line is cut short";
+        // A journal names the database and the server it was written for.
+        QTest::newRow("another database") << QByteArray("\"database\":\"") << QByteArray("\"database\":\"/elsewhere")
+                                          << "the journal is of the database";
+        QTest::newRow("another server") << QByteArray("\"server\":\"localhost\"")
+                                        << QByteArray("\"server\":\"db2\"") << "the journal is of the server \"db2\"";
         QTest::newRow("not a journal") << QByteArray("\"format\":\"Vantrell journal\"") << QByteArray("\"x\":1")
                                        << "its first line is not a journal header";
         QTest::newRow("a schema not there") << QByteArray("\"schema\":\"\"") << QByteArray("\"schema\":\"sales\"")
@@ -272,6 +276,95 @@ private slots:
         QVERIFY2(!undo.output.contains("records read"), qPrintable(undo.output));
         QCOMPARE(db.query("SELECT count(*) FROM changes").value(0).toInt(), 0);
         QCOMPARE(db.column("t", "v"), (QVariantList { "ONE", "TWO" }));
+    }
+
+    // Every whole line of a journal whose last line is cut short is undone.
+    void cutJournalUndoesItsWholeLines()
+    {
+        TestEnvironment environment;
+        TestDatabase db;
+        db.table("t", Keyed, "v", { "one", "two", "three" });
+        rememberLogin(db.fields());
+        const Ran run = launch(environment, { "--batch", "--table", "t", "--field", "v", "--mode", "upper" });
+        QCOMPARE(run.exitCode, 0);
+        QByteArray journal = contents(run.journal);
+        journal.chop(5);
+        const QString cut = environment.dataFolder() + "/cut.jsonl";
+        QFile file(cut);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(journal) == journal.size());
+        file.close();
+
+        const Ran undo = launch(environment, { "--undo=" + cut });
+        QCOMPARE(undo.exitCode, 0);
+        QVERIFY2(undo.output.contains("2 of 2 records of the journal put back; the journal's last line was cut short"),
+            qPrintable(undo.output));
+        QCOMPARE(db.column("t", "v"), (QVariantList { "one", "two", "THREE" }));
+    }
+
+    // Arguments the command line cannot take as they stand are refused, and
+    // neither the window nor the database is touched.
+    void argumentsThatAreRefused_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("says");
+        const QStringList change { "--table", "t", "--field", "v", "--mode", "upper" };
+        QTest::newRow("one dash") << QStringList { "-batch" } + change + QStringList { "-dry-run" }
+                                  << "options take two dashes: --batch.";
+        QTest::newRow("one dash for the password") << QStringList { "-password=x" } << "VANTRELL_PASSWORD";
+        QTest::newRow("without --batch") << change << "--batch (or --undo) is required";
+        QTest::newRow("a table twice") << QStringList { "--batch", "--table", "u" } + change
+                                       << "--table is given more than once.";
+        QTest::newRow("a mode twice") << QStringList { "--batch" } + change + QStringList { "--mode=lower" }
+                                      << "--mode is given more than once.";
+        QTest::newRow("no display") << QStringList {} << "no display";
+    }
+
+    void argumentsThatAreRefused()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, says);
+        TestEnvironment environment;
+        TestDatabase db;
+        db.table("t", Keyed, "v", { "one" });
+        rememberLogin(db.fields());
+        QProcess program;
+        QProcessEnvironment env = programEnvironment(environment);
+        if (arguments.isEmpty())
+            for (const char *variable : { "QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY" })
+                env.remove(variable);
+        program.setProcessEnvironment(env);
+        program.start(VANTRELL_PROGRAM, arguments);
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 2);
+        const QString errors = QString::fromUtf8(program.readAllStandardError());
+        QVERIFY2(errors.contains(says), qPrintable(errors));
+        QCOMPARE(db.column("t", "v"), (QVariantList { "one" }));
+    }
+
+    // A reader that quits the pipe ends the output, not the run.
+    void runOutlivesAReaderThatQuits()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("POSIX pipes");
+#else
+        TestEnvironment environment;
+        TestDatabase db;
+        QVariantList values;
+        for (int i = 0; i < 20000; ++i)
+            values << QStringLiteral("row %1").arg(i);
+        db.table("t", Keyed, "v", values);
+        rememberLogin(db.fields());
+        QProcess shell;
+        shell.setProcessEnvironment(programEnvironment(environment));
+        // The reader closes its end at once; the program's status goes to the error output.
+        shell.start("/bin/bash", { "-c", "{ \"$0\" \"$@\"; echo \"status $?\" >&2; } | (exec 0<&-; sleep 1)",
+            VANTRELL_PROGRAM, "--batch", "--table", "t", "--field", "v", "--mode", "upper" });
+        QVERIFY(shell.waitForFinished(60000));
+        const QString errors = QString::fromUtf8(shell.readAllStandardError());
+        QVERIFY2(errors.contains("status 3"), qPrintable(errors));
+        QCOMPARE(db.query("SELECT count(*) FROM t WHERE v = upper(v)").value(0).toInt(), 20000);
+#endif
     }
 
     void dryRunChangesNothing()

@@ -59,25 +59,32 @@ class JournalTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Every character goes to the file; the reader gives back each record a
+    // run can write, and refuses texts that no engine stores as they are.
     void keepsEveryCharacter_data()
     {
         QTest::addColumn<QVariantList>("key");
         QTest::addColumn<QString>("oldText");
         QTest::addColumn<QString>("newText");
-        QTest::newRow("plain") << QVariantList { "17" } << "new york"
-                               << "NEW YORK";
-        QTest::newRow("empty and Null keys") << QVariantList { "", QVariant() } << " a"
-                                             << " A";
-        QTest::newRow("line breaks and tabs") << QVariantList { "1" } << "a\r\nb\n\tc"
-                                              << "A\r\nB\n\tC";
-        QTest::newRow("NUL and other controls")
-            << QVariantList { "1" } << QString::fromUtf8("a\0b\x01\x1f\x7f", 7) << "x";
+        QTest::addColumn<QByteArray>("written"); // as the file holds the old text
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("plain") << QVariantList { "17" } << "new york" << "NEW YORK" << QByteArray("\"new york") << true;
+        QTest::newRow("empty and Null keys") << QVariantList { "", QVariant() } << " a" << " A"
+                                             << QByteArray("\" a") << true;
+        QTest::newRow("line breaks and tabs") << QVariantList { "1" } << "a\r\nb\n\tc" << "A\r\nB\n\tC"
+                                              << QByteArray("\"a\\r\\nb\\n\\tc") << true;
+        QTest::newRow("other controls") << QVariantList { "1" } << QString::fromUtf8("a\x01\x1f\x7f" "b", 5)
+                                        << QString::fromUtf8("A\x01\x1f\x7f" "B", 5)
+                                        << QByteArray("\"a\\u0001\\u001f\x7f") << true;
         QTest::newRow("quotes and backslashes") << QVariantList { "o'k\"\\" } << "o'neil \"q\" \\n"
-                                                << "O'NEIL \"Q\" \\N";
-        QTest::newRow("beyond the BMP") << QVariantList { "𝒜" } << "𝒜bc straße 😀"
-                                        << "𝒜BC STRASSE 😀";
+                                                << "O'NEIL \"Q\" \\N" << QByteArray("\"o'neil \\\"q\\\"") << true;
+        QTest::newRow("beyond the BMP") << QVariantList { "𝒜" } << "𝒜bc straße 😀" << "𝒜BC STRAßE 😀"
+                                        << QString("\"𝒜bc straße 😀").toUtf8() << true;
+        QTest::newRow("NUL") << QVariantList { "1" } << QString::fromUtf8("a\0b", 3) << QString::fromUtf8("A\0B", 3)
+                             << QByteArray("\"a\\u0000b") << false;
         QTest::newRow("lone surrogates") << QVariantList {} << QString(QChar(0xd800)) + "a" + QChar(0xdc00)
-                                         << QString(QChar(0xdfff)) + "\u2028";
+                                         << QString(QChar(0xd800)) + "A" + QChar(0xdc00)
+                                         << QByteArray("\"\\ud800a\\udc00") << false;
     }
 
     void keepsEveryCharacter()
@@ -85,19 +92,31 @@ private slots:
         QFETCH(QVariantList, key);
         QFETCH(QString, oldText);
         QFETCH(QString, newText);
+        QFETCH(QByteArray, written);
+        QFETCH(bool, kept);
         QTemporaryDir folder;
         JournalWriter writer(header("ta\tble \"x\" 𝒜"), folder.path());
+        // A last key column numbers the records, so each names a row of its own.
         QStringList keyColumns;
-        for (qsizetype i = 0; i < key.size(); ++i)
+        for (qsizetype i = 0; i <= key.size(); ++i)
             keyColumns << QStringLiteral("k%1").arg(i);
+        if (key.isEmpty())
+            keyColumns.clear();
         QVERIFY(writer.open(keyColumns));
         // Runs of alike records among others, over more than one block of the file.
         QList<PlannedChange> records;
-        for (int i = 0; i < 1000; ++i)
-            records << PlannedChange { key, oldText, newText } << PlannedChange { key, oldText, newText }
-                    << PlannedChange { key, "", "" } << PlannedChange { key, oldText + QString::number(i), newText };
+        for (int i = 0; i < 4000; ++i) {
+            const QVariantList rowKey = key.isEmpty() ? key : key + QVariantList { QString::number(i) };
+            records << (i % 4 == 3 ? PlannedChange { rowKey, oldText + QString::number(i), newText + QString::number(i) }
+                                   : PlannedChange { rowKey, i % 4 == 2 ? QString() : oldText,
+                                         i % 4 == 2 ? QString() : newText });
+        }
         QVERIFY(writer.append(records));
         QVERIFY(QFileInfo(writer.path()).size() > 64 * 1024);
+        // One line per object, whatever the texts hold.
+        const QByteArray file = contents(writer.path());
+        QCOMPARE(file.count('\n'), 4001);
+        QVERIFY2(file.contains(written), file.left(400).constData());
 
         JournalReader reader;
         QVERIFY2(reader.read(writer.path()), qPrintable(reader.error()));
@@ -105,21 +124,25 @@ private slots:
         QCOMPARE(reader.header().schema, QString());
         QCOMPARE(reader.header().keyColumns, keyColumns);
         QCOMPARE(reader.header().programVersion, QStringLiteral("1.0"));
+        QVERIFY(!reader.cutShort());
+        if (!kept) {
+            // The empty texts alone come back.
+            QCOMPARE(reader.records().size(), 1000);
+            QCOMPARE(reader.refusedRecords(), 3000);
+            return;
+        }
         QCOMPARE(reader.records().size(), 4000);
+        QCOMPARE(reader.refusedRecords(), 0);
         const PlannedChange &record = reader.records().first();
-        QCOMPARE(record.keyValues.size(), key.size());
+        QCOMPARE(record.keyValues.size(), keyColumns.size());
         for (qsizetype i = 0; i < key.size(); ++i) {
             QCOMPARE(record.keyValues[i].isValid(), key[i].isValid());
             QCOMPARE(record.keyValues[i].toString(), key[i].toString());
         }
-        QCOMPARE(record.oldText, oldText);
-        QCOMPARE(record.newText, newText);
         for (qsizetype i = 0; i < records.size(); ++i) {
             QCOMPARE(reader.records()[i].oldText, records[i].oldText);
             QCOMPARE(reader.records()[i].newText, records[i].newText);
         }
-        // One line per object, whatever the texts hold.
-        QCOMPARE(contents(writer.path()).count('\n'), 4001);
     }
 
     void refusesWhatIsNotAWholeJournal_data()
@@ -133,8 +156,14 @@ private slots:
         QTest::addColumn<QString>("reason");
         QTest::newRow("whole") << head + record << "";
         QTest::newRow("empty") << QByteArray() << "the file is empty";
-        QTest::newRow("cut in the last record") << head + record.left(20) << "its last line is cut short";
-        QTest::newRow("cut in the header") << head.left(40) << "its last line is cut short";
+        // The records of a line cut short were never sent; the whole lines before it are read.
+        QTest::newRow("cut in the last record") << head + record + record.left(20) << "";
+        QTest::newRow("cut in the header") << head.left(40) << "its first line is cut short";
+        QTest::newRow("a line before the last cut") << head + record.left(20) + "\n" + record
+                                                    << "line 2 is not a journal record";
+        QTest::newRow("a header member twice")
+            << QByteArray(head).replace("\"table\":\"t\"", "\"table\":\"t\",\"table\":\"u\"") + record
+            << "its first line is not a journal header";
         QTest::newRow("other JSON") << QByteArray("{\"name\":\"x\"}\n") << "its first line is not a journal header";
         QTest::newRow("another format version") << QByteArray(head).replace("\"formatVersion\":1",
             "\"formatVersion\":2") << "its first line is not a journal header";
@@ -156,6 +185,41 @@ private slots:
         QVERIFY2(reader.error().contains(reason), qPrintable(reader.error()));
         if (!reason.isEmpty())
             QVERIFY(reader.records().isEmpty());
+        else
+            QCOMPARE(reader.records().size(), 1);
+        QCOMPARE(reader.cutShort(), QByteArray(QTest::currentDataTag()).startsWith("cut in the last"));
+    }
+
+    // Records a run never writes are refused one by one; the others are read.
+    void refusesRecordsNoRunWrites_data()
+    {
+        QTest::addColumn<QByteArray>("records");
+        QTest::addColumn<int>("kept");
+        const QByteArray good = "{\"key\":[\"1\"],\"old\":\"a\",\"new\":\"A\"}\n";
+        QTest::newRow("not a change of case") << good + "{\"key\":[\"2\"],\"old\":\"a\",\"new\":\"b\"}\n" << 1;
+        QTest::newRow("another length") << good + "{\"key\":[\"2\"],\"old\":\"a\",\"new\":\"AA\"}\n" << 1;
+        QTest::newRow("a NUL") << good + "{\"key\":[\"2\"],\"old\":\"a\\u0000\",\"new\":\"A\\u0000\"}\n" << 1;
+        QTest::newRow("a lone surrogate") << good + "{\"key\":[\"2\"],\"old\":\"\\ud800\",\"new\":\"\\ud800\"}\n" << 1;
+        QTest::newRow("a member twice")
+            << good + "{\"key\":[\"2\"],\"old\":\"x\",\"old\":\"a\",\"new\":\"A\"}\n" << 1;
+        // Two records of one row: neither can be trusted.
+        QTest::newRow("a key twice") << good + good + "{\"key\":[\"3\"],\"old\":\"b\",\"new\":\"B\"}\n" << 1;
+        QTest::newRow("turkish and long s") << QByteArray("{\"key\":[\"1\"],\"old\":\"\u0131\u017f\u212a\",\"new\":\"ISK\"}\n") << 1;
+    }
+
+    void refusesRecordsNoRunWrites()
+    {
+        QFETCH(QByteArray, records);
+        QFETCH(int, kept);
+        const QByteArray head
+            = "{\"format\":\"Vantrell journal\",\"formatVersion\":1,\"table\":\"t\",\"schema\":\"\","
+              "\"field\":\"v\",\"server\":\"s\",\"database\":\"d\",\"mode\":\"UPPER CASE\","
+              "\"time\":\"2026-01-31T12:00:00.000Z\",\"programVersion\":\"1.0\",\"keyColumns\":[\"id\"]}\n";
+        QTemporaryDir folder;
+        JournalReader reader;
+        QVERIFY2(reader.read(write(folder.filePath("j.jsonl"), head + records)), qPrintable(reader.error()));
+        QCOMPARE(reader.records().size(), kept);
+        QCOMPARE(reader.refusedRecords(), records.count('\n') - kept);
     }
 
     // The folder and the file are the user's alone, whatever stood there before.
