@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <cerrno>
+
 #ifdef Q_OS_WIN
 #include <io.h>
 #else
@@ -54,6 +56,13 @@ void appendRecordLine(QByteArray &lines, const PlannedChange &record)
     lines += ",\"new\":";
     JsonText::appendString(lines, record.newText);
     lines += "}\n";
+}
+
+// Why a write to the file failed, in the system's words: the file's own
+// account of it is often only "Unknown error".
+QString writeFailure(const QFile &file)
+{
+    return errno != 0 ? qt_error_string(errno) : file.errorString();
 }
 
 // A part of a file name: letters, digits, '-' and '.' kept, anything else '_'.
@@ -105,6 +114,15 @@ bool JournalWriter::fail(const QString &reason)
               .arg(QDir::toNativeSeparators(m_path), reason)
         : QStringLiteral("The journal could not be written in %1: %2. Nothing was changed.")
               .arg(QDir::toNativeSeparators(m_folder), reason);
+    // Only whole lines stay: a line cut by the failure is taken back, so the
+    // file still ends where its last whole record ends.
+    if (m_file && !m_recording) {
+        // Without its header it is no journal: nothing of the run was sent.
+        m_file->remove();
+        m_path.clear();
+    } else if (m_file && m_file->size() > m_whole) {
+        m_file->resize(m_whole);
+    }
     m_file.reset();
     return false;
 }
@@ -133,7 +151,8 @@ bool JournalWriter::open(const QStringList &keyColumns)
     for (int attempt = 1; attempt <= 100 && !file->isOpen(); ++attempt) {
         file->setFileName(m_folder + QLatin1Char('/') + stem
             + (attempt > 1 ? QStringLiteral("_%1").arg(attempt) : QString()) + QStringLiteral(".jsonl"));
-        file->open(QIODevice::WriteOnly | QIODevice::NewOnly);
+        // Unbuffered: a write that fails says why at once, in the system's words.
+        file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered);
     }
     if (!file->isOpen())
         return fail(file->errorString());
@@ -144,8 +163,9 @@ bool JournalWriter::open(const QStringList &keyColumns)
 #endif
     m_file = std::move(file);
     const QByteArray header = headerLine(m_header);
+    errno = 0;
     if (m_file->write(header) != header.size())
-        return fail(m_file->errorString());
+        return fail(writeFailure(*m_file));
     if (!append({}))
         return false;
     m_recording = true;
@@ -161,6 +181,7 @@ bool JournalWriter::append(const QList<PlannedChange> &records)
     constexpr qsizetype BlockBytes = 64 * 1024;
     QByteArray lines;
     lines.reserve(BlockBytes + 1024);
+    errno = 0;
     const auto writeLines = [&] {
         const bool written = m_file->write(lines) == lines.size();
         lines.resize(0);
@@ -179,16 +200,17 @@ bool JournalWriter::append(const QList<PlannedChange> &records)
         }
         lines += line;
         if (lines.size() >= BlockBytes && !writeLines())
-            return fail(m_file->errorString());
+            return fail(writeFailure(*m_file));
     }
     if (!writeLines() || !m_file->flush())
-        return fail(m_file->errorString());
+        return fail(writeFailure(*m_file));
 #ifdef Q_OS_WIN
     const bool synced = ::_commit(m_file->handle()) == 0;
 #else
     const bool synced = ::fsync(m_file->handle()) == 0;
 #endif
     if (!synced)
-        return fail(QStringLiteral("the disk did not take it"));
+        return fail(qt_error_string(errno));
+    m_whole = m_file->size();
     return true;
 }

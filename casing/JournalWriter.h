@@ -41,4 +41,5 @@ private:
     QString m_error;
     std::unique_ptr<QFile> m_file;
     bool m_recording = false; // the header is on the disk
+    qint64 m_whole = 0; // the bytes of the file's whole lines, on the disk
 };

@@ -11,6 +11,8 @@
 #include <QTest>
 
 #ifndef Q_OS_WIN
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #endif
 
@@ -220,6 +222,41 @@ private slots:
         QVERIFY2(reader.read(write(folder.filePath("j.jsonl"), head + records)), qPrintable(reader.error()));
         QCOMPARE(reader.records().size(), kept);
         QCOMPARE(reader.refusedRecords(), records.count('\n') - kept);
+    }
+
+    // A write that fails (here the file may grow no further) leaves the file
+    // ending at its last whole line, and says why in the system's words.
+    void failedWriteKeepsWholeLines()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("POSIX file size limit");
+#else
+        QTemporaryDir folder;
+        JournalWriter writer(header(), folder.path());
+        QVERIFY(writer.open({ "id" }));
+        QVERIFY(writer.append({ { { "1" }, "one", "ONE" } }));
+        const qint64 whole = QFileInfo(writer.path()).size();
+        QList<PlannedChange> many;
+        for (int i = 0; i < 20000; ++i)
+            many << PlannedChange { { QString::number(i + 2) }, "some text", "SOME TEXT" };
+        struct rlimit before = {};
+        ::getrlimit(RLIMIT_FSIZE, &before);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limited = before;
+        limited.rlim_cur = 200 * 1024;
+        ::setrlimit(RLIMIT_FSIZE, &limited);
+        const bool appended = writer.append(many);
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, previousHandler);
+        QVERIFY(!appended);
+        QVERIFY2(writer.error().contains(qt_error_string(EFBIG)), qPrintable(writer.error()));
+        QVERIFY(writer.error().contains("The run stopped before changing the records it could not record."));
+        QCOMPARE(QFileInfo(writer.path()).size(), whole);
+        JournalReader reader;
+        QVERIFY(reader.read(writer.path()));
+        QVERIFY(!reader.cutShort());
+        QCOMPARE(reader.records().size(), 1);
+#endif
     }
 
     // The folder and the file are the user's alone, whatever stood there before.
