@@ -132,16 +132,29 @@ bool JournalWriter::open(const QStringList &keyColumns)
     m_header.keyColumns = keyColumns;
     // Everything created here is private from the start.
     PrivateFile::CreationScope privateFiles;
+    // The folder and the two above it are the program's own ("Marrowfen/
+    // Vantrell/journals"): a link among them leads where journals do not belong.
+    QString place = QDir::cleanPath(QFileInfo(m_folder).absoluteFilePath());
+    for (int level = 0; level < 3 && !QDir(place).isRoot(); ++level) {
+        if (QFileInfo(place).isSymLink())
+            return fail(QStringLiteral("%1 is a symbolic link").arg(QDir::toNativeSeparators(place)));
+        place = QFileInfo(place).absolutePath();
+    }
     if (!QDir().mkpath(m_folder))
         return fail(QStringLiteral("the folder cannot be made"));
     const QFileInfo folder(m_folder);
-    if (folder.isSymLink() || !folder.isDir())
-        return fail(QStringLiteral("it is a symbolic link or not a folder"));
+    if (!folder.isDir())
+        return fail(QStringLiteral("it is not a folder"));
 #ifndef Q_OS_WIN
     if (folder.ownerId() != ::getuid())
         return fail(QStringLiteral("the folder belongs to another user"));
+    // A folder the user closed to writing stays closed; one open to others is narrowed.
+    constexpr QFileDevice::Permissions Own
+        = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+    if ((folder.permissions() & Own) != Own)
+        return fail(QStringLiteral("the folder is not open to writing"));
+    QFile::setPermissions(m_folder, Own);
 #endif
-    QFile::setPermissions(m_folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
     const QString stem = m_header.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")) + QLatin1Char('_')
         + namePart(m_header.database.section(QLatin1Char('/'), -1).section(QLatin1Char('\\'), -1)) + QLatin1Char('_')

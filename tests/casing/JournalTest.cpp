@@ -268,6 +268,8 @@ private slots:
         QTest::newRow("folder open to all") << "open folder" << true;
         QTest::newRow("link planted at the file's name") << "link at the name" << true;
         QTest::newRow("folder is a link") << "linked folder" << false;
+        QTest::newRow("a link above the folder") << "linked parent" << false;
+        QTest::newRow("folder closed to writing") << "read-only folder" << false;
     }
 
     void privateFromAnUnsafeStart()
@@ -290,6 +292,11 @@ private slots:
         } else if (unsafe == "linked folder") {
             QDir().mkpath(base.filePath("data"));
             QFile::link(elsewhere, folder);
+        } else if (unsafe == "linked parent") {
+            QFile::link(elsewhere, base.filePath("data"));
+        } else if (unsafe == "read-only folder") {
+            QDir().mkpath(folder);
+            ::chmod(QFile::encodeName(folder).constData(), 0500);
         } else if (unsafe == "link at the name") {
             QDir().mkpath(folder);
             const QString name = h.time.toLocalTime().toString("yyyy-MM-dd_HH-mm-ss") + "_sales_t_v.jsonl";
@@ -302,6 +309,8 @@ private slots:
         QVERIFY(QDir(elsewhere).isEmpty());
         if (!written) {
             QVERIFY2(writer.error().endsWith("Nothing was changed."), qPrintable(writer.error()));
+            if (unsafe == "read-only folder")
+                QCOMPARE(permissions(folder), 0500);
             return;
         }
         QCOMPARE(permissions(folder), 0700);
