@@ -3,6 +3,7 @@
 #include "platform/Failure.h"
 #include "platform/PrivateFile.h"
 
+#include <QFileInfo>
 #include <QSettings>
 
 namespace Settings {
@@ -16,10 +17,20 @@ QSettings open(const QString &application)
     return QSettings(QSettings::IniFormat, QSettings::UserScope, application, application);
 }
 
+// True when the file is missing or a regular file: a pipe or a device in its
+// place would hold the program up for ever, or never end.
+bool readable(const QString &path)
+{
+    const QFileInfo file(path);
+    return !file.exists() || file.isFile();
+}
+
 } // namespace
 
 QString read(const QString &application, const QString &section, const QString &key, const QString &defaultValue)
 {
+    if (!readable(filePath(application)))
+        return defaultValue;
     QSettings store = open(application);
     store.beginGroup(section);
     return store.value(key, defaultValue).toString();
@@ -27,14 +38,22 @@ QString read(const QString &application, const QString &section, const QString &
 
 void write(const QString &application, const QString &section, const QString &key, const QString &value)
 {
-    QSettings store = open(application);
     // The file holds the password: it is private before the first byte goes in,
-    // and a file or folder that is a link to somewhere else is never written.
+    // and a file or folder that is a link to somewhere else, or a file that is
+    // not a regular one, is never written.
     try {
-        PrivateFile::prepare(store.fileName());
+        PrivateFile::prepare(filePath(application));
     } catch (const Failure &refused) {
         throw Failure(QStringLiteral("The setting \"%1\" was not saved: %2").arg(key, refused.description()));
     }
+    QSettings store = open(application);
+    // A file with a line it cannot read would be written anew without that
+    // line: it is left as it is instead.
+    store.childGroups();
+    if (store.status() == QSettings::FormatError)
+        throw Failure(QStringLiteral("The setting \"%1\" was not saved: %2 has a line that cannot be read, so the "
+                                     "file was left as it is.")
+                          .arg(key, store.fileName()));
     const PrivateFile::CreationScope privateFiles;
     store.beginGroup(section);
     store.setValue(key, value);
@@ -56,7 +75,13 @@ void write(const QString &key, const QString &value)
 
 QString filePath(const QString &application)
 {
-    return open(application).fileName();
+    // Opening a store reads its file at once; the file's place is learnt from
+    // a store of a name no file has, in the same folder of stores.
+    static const QString Probe = QStringLiteral("vantrell-settings-place");
+    const QString probed = QSettings(QSettings::IniFormat, QSettings::UserScope, Probe, Probe).fileName();
+    QString folder = QFileInfo(probed).absolutePath();
+    folder.chop(Probe.size());
+    return folder + application + QLatin1Char('/') + application + QStringLiteral(".ini");
 }
 
 } // namespace Settings

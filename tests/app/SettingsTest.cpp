@@ -110,6 +110,41 @@ private slots:
         QCOMPARE(QDir(shared).entryList(QDir::Files | QDir::Hidden), QStringList { "Marrowfen.ini" });
     }
 
+    // A file the store cannot read whole is never written anew without what it
+    // cannot read; a pipe in its place holds nothing up.
+    void unreadableFileIsLeftAsItIs()
+    {
+        TestEnvironment env;
+        const QString folder = env.settingsFolder() + "/Marrowfen";
+        const QString file = folder + "/Marrowfen.ini";
+        QVERIFY(QDir().mkpath(folder));
+        const QByteArray contents = "[Vantrell]\nMSUser=someone\na line of someone's own\n";
+        QVERIFY(writeFile(file, contents));
+        try {
+            Settings::write(Settings::MSPassword, "secret");
+            QFAIL("a file with an unreadable line was written anew");
+        } catch (const Failure &e) {
+            QVERIFY2(e.description().contains("left as it is"), qPrintable(e.description()));
+        }
+        QCOMPARE(readFile(file), contents);
+
+        QVERIFY(QFile::remove(file));
+        QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        QCOMPARE(Settings::read(Settings::MSUser, "nobody"), QStringLiteral("nobody"));
+        QVERIFY_THROWS_EXCEPTION(Failure, Settings::write(Settings::MSUser, "x"));
+    }
+
+    // The file is private however it comes to be made.
+    void madePrivateUnderAnOpenUmask()
+    {
+        TestEnvironment env;
+        const mode_t previous = ::umask(0);
+        Settings::write(Settings::MSPassword, "secret");
+        ::umask(previous);
+        QCOMPARE(mode(Settings::filePath()), 0600);
+        QCOMPARE(mode(QFileInfo(Settings::filePath()).absolutePath()), 0700);
+    }
+
 private:
     static int mode(const QString &path)
     {
