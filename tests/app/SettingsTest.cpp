@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 class SettingsTest : public QObject {
     Q_OBJECT
@@ -132,6 +133,27 @@ private slots:
         QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
         QCOMPARE(Settings::read(Settings::MSUser, "nobody"), QStringLiteral("nobody"));
         QVERIFY_THROWS_EXCEPTION(Failure, Settings::write(Settings::MSUser, "x"));
+    }
+
+    // A settings file of another user's is not the program's to write.
+    void anotherUsersFileIsNotWritten()
+    {
+        if (::geteuid() != 0)
+            QSKIP("only the system's administrator can give a file to another user");
+        TestEnvironment env;
+        const QString folder = env.settingsFolder() + "/Marrowfen";
+        const QString file = folder + "/Marrowfen.ini";
+        QVERIFY(QDir().mkpath(folder));
+        const QByteArray contents = "[Vantrell]\nMSUser=someone\n";
+        QVERIFY(writeFile(file, contents));
+        QCOMPARE(::chown(QFile::encodeName(file).constData(), 65534, 65534), 0);
+        try {
+            Settings::write(Settings::MSPassword, "secret");
+            QFAIL("another user's file was written");
+        } catch (const Failure &e) {
+            QVERIFY2(e.description().contains("belongs to another user"), qPrintable(e.description()));
+        }
+        QCOMPARE(readFile(file), contents);
     }
 
     // The file is private however it comes to be made.

@@ -27,6 +27,21 @@
 
 namespace {
 
+// The windows shown and hidden, in order.
+class ShowsAndHides : public QObject {
+public:
+    QStringList seen;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show || event->type() == QEvent::Hide)
+            seen << watched->metaObject()->className()
+                    + QString(event->type() == QEvent::Show ? " shown" : " hidden");
+        return false;
+    }
+};
+
 void fillSample(TestDatabase &db, const QString &table, const QVariantList &names)
 {
     db.table(table, "Id INTEGER PRIMARY KEY, Name TEXT, City TEXT", "Name", names);
@@ -189,7 +204,14 @@ private slots:
         QCOMPARE(login->Text4->text(), first.path());
 
         login->Text4->setText(second.path());
+        // "Next >" shows the change options window first, then hides the login window.
+        ShowsAndHides order;
+        login->installEventFilter(&order);
+        work->installEventFilter(&order);
         QTest::mouseClick(login->PushButton3, Qt::LeftButton);
+        QCOMPARE(order.seen, QStringList({ "Form2 shown", "Form1 hidden" }));
+        login->removeEventFilter(&order);
+        work->removeEventFilter(&order);
         QCOMPARE(flow.changeOptionsWindow(), work); // the same window, not a new one
         QVERIFY(work->isVisible());
         QVERIFY(!login->isVisible());

@@ -4,6 +4,7 @@
 #include "support/TestDatabase.h"
 
 #include <QTest>
+#include <QThread>
 
 namespace {
 
@@ -23,6 +24,7 @@ struct Recorder {
     QList<double> progress;
     std::function<void(int)> onYield; // gets the record position
     int stopAt = -1; // the record position before which the run is told to stop
+    QList<qsizetype> chunks; // the records of each chunk, as it is about to be sent
 
     BatchChange::Result run(const LoginFields &fields, const TableName &table = { {}, "t" }, const QString &field = "v")
     {
@@ -43,6 +45,10 @@ struct Recorder {
         };
         callbacks.stop = [this] { return position - 1 == stopAt; };
         callbacks.failure = [this](int line, const QString &description) { failures << Failed { line, description }; };
+        callbacks.beforeSend = [this](const QList<PlannedChange> &records) {
+            chunks << records.size();
+            return true;
+        };
         return callbacks;
     }
 };
@@ -156,10 +162,20 @@ private slots:
             db.exec(keys);
 
         Recorder recorder { "UPPER CASE" };
+        // A record that takes long ends its chunk a quarter of a second after the chunk's first record.
+        recorder.onYield = [](int position) {
+            if (position == 10)
+                QThread::msleep(300);
+        };
         const std::uint64_t statementsBefore = odbc::counters().statements;
         const BatchChange::Result result = recorder.run(db.fields());
         QVERIFY(recorder.failures.isEmpty());
         QCOMPARE(result.byKey, !columns.startsWith("v "));
+        QVERIFY2(!recorder.chunks.isEmpty() && recorder.chunks.first() <= 2 * 11, qPrintable(QString::number(recorder.chunks.value(0))));
+        // No chunk holds more records than one statement carries.
+        if (result.byKey)
+            for (const qsizetype records : std::as_const(recorder.chunks))
+                QVERIFY(records <= chunk);
         // Every chunk went whole: a chunk done again record by record would
         // send hundreds of statements.
         QVERIFY(odbc::counters().statements - statementsBefore < 50);
@@ -340,15 +356,26 @@ private slots:
     {
         QFETCH(QString, columns);
         TestDatabase db;
-        db.table("t", columns, "v", { "abc", "def", "ghi", "jkl", "def" });
+        // One refused row in the first chunk, and two in a later one: each
+        // chunk that falls short is done again record by record.
+        const int chunk = EmbeddedDialect().chunkRecords(1);
+        QVariantList values { "abc", "def", "ghi" };
+        QVariantList after { "ABC", "def", "GHI" };
+        for (int i = 0; i < chunk; ++i) {
+            values << QStringLiteral("f%1").arg(i);
+            after << QStringLiteral("F%1").arg(i);
+        }
+        values << "jkl" << "def";
+        after << "jkl" << "def";
+        db.table("t", columns, "v", values);
         db.exec("CREATE TRIGGER no_def BEFORE UPDATE ON t WHEN old.v = 'def' BEGIN SELECT RAISE(ABORT, 'no def'); END");
         db.exec("CREATE TRIGGER no_jkl BEFORE UPDATE ON t WHEN old.v = 'jkl' BEGIN SELECT RAISE(ABORT, 'no jkl'); END");
 
         Recorder recorder { "UPPER CASE" };
         const BatchChange::Result result = recorder.run(db.fields());
         QCOMPARE(result.outcome, BatchChange::Outcome::Finished);
-        QCOMPARE(db.column("t", "v"), (QVariantList { "ABC", "def", "GHI", "jkl", "def" }));
-        QCOMPARE(result.recordsChanged, 2);
+        QCOMPARE(db.column("t", "v"), after);
+        QCOMPARE(result.recordsChanged, chunk + 2);
         QCOMPARE(result.rejected, 3);
         QCOMPARE(recorder.failures.size(), 2);
         QStringList descriptions;
@@ -358,7 +385,8 @@ private slots:
         }
         QVERIFY2(descriptions.filter("no def").size() == 1 && descriptions.filter("no jkl").size() == 1,
             qPrintable(descriptions.join(" | ")));
-        QVERIFY(describeUnchanged(result).startsWith("3 of 5 records could not be changed: 3 refused by the server"));
+        QVERIFY(describeUnchanged(result).startsWith(
+            QStringLiteral("3 of %1 records could not be changed: 3 refused by the server").arg(chunk + 5)));
     }
 
     // A failure that comes back for every statement (here the engine's own
@@ -378,6 +406,20 @@ private slots:
         QCOMPARE(result.recordsChanged + result.rejected, 0);
         QCOMPARE(db.column("t", "v"), (QVariantList { "one", "two", "three", "four", "five" }));
         QVERIFY(describeUnchanged(result).contains("5 not reached"));
+
+        // Records changed and refused before the failure that ends the run are
+        // counted as such; only the rest were not reached.
+        db.exec("DROP TRIGGER held");
+        db.exec("CREATE TRIGGER held BEFORE UPDATE ON t WHEN old.id >= 4 BEGIN SELECT RAISE(ABORT, 'database is locked'); END");
+        db.exec("CREATE TRIGGER no_two BEFORE UPDATE ON t WHEN old.id = 2 BEGIN SELECT RAISE(ABORT, 'no two'); END");
+        Recorder again { "UPPER CASE" };
+        const BatchChange::Result ended = again.run(db.fields());
+        QCOMPARE(ended.outcome, BatchChange::Outcome::EndedByFailure);
+        QCOMPARE(ended.recordsChanged, 2);
+        QCOMPARE(ended.rejected, 1);
+        QCOMPARE(ended.notReached, 2);
+        QCOMPARE(again.failures.size(), 2);
+        QCOMPARE(db.column("t", "v"), (QVariantList { "ONE", "two", "THREE", "four", "five" }));
     }
 
     // A NUL inside a value, or bytes that are not UTF-8, cannot be read back
@@ -412,6 +454,13 @@ private slots:
         const QVariantList editedThree { "ONE", "TWO", "three, edited" };
         QTest::newRow("by key") << Keyed << "" << editThree << editedThree << 1;
         QTest::newRow("by value") << "v TEXT" << "" << editThree << editedThree << 1;
+        // A collation that ignores case or trailing blanks does not hide a change.
+        QTest::newRow("by key, case ignored") << "id INTEGER PRIMARY KEY, v TEXT COLLATE NOCASE" << ""
+                                              << "UPDATE t SET v = 'Three' WHERE id = 3"
+                                              << QVariantList { "ONE", "TWO", "Three" } << 1;
+        QTest::newRow("by value, trailing blanks ignored") << "v TEXT COLLATE RTRIM" << ""
+                                                           << "UPDATE t SET v = 'three  ' WHERE v = 'three'"
+                                                           << QVariantList { "ONE", "TWO", "three  " } << 1;
         QTest::newRow("by value, rows of a text added")
             << "v TEXT" << "" << "INSERT INTO t (v) VALUES ('one'), ('one')"
             << QVariantList { "one", "TWO", "THREE", "one", "one" } << 1;

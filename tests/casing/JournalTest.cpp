@@ -126,6 +126,8 @@ private slots:
         QCOMPARE(reader.header().schema, QString());
         QCOMPARE(reader.header().keyColumns, keyColumns);
         QCOMPARE(reader.header().programVersion, QStringLiteral("1.0"));
+        QCOMPARE(reader.header().server, QStringLiteral("localhost"));
+        QCOMPARE(reader.header().database, QStringLiteral("sales"));
         QVERIFY(!reader.cutShort());
         if (!kept) {
             // The empty texts alone come back.

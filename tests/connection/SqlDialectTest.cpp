@@ -87,6 +87,34 @@ private slots:
         QVERIFY(dialect.keyLookup(table).text.contains("OBJECT_ID(?)"));
     }
 
+    // A failure that will come back for every statement ends a run; any other
+    // is one record's own.
+    void failuresThatRepeat_data()
+    {
+        QTest::addColumn<QString>("sqlState");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("sqlServer");
+        QTest::addColumn<bool>("embedded");
+        QTest::newRow("link lost") << "08S01" << "Communication link failure" << true << true;
+        QTest::newRow("connection gone") << "08003" << "" << true << true;
+        QTest::newRow("timeout") << "HYT00" << "Timeout expired" << true << true;
+        QTest::newRow("connection timeout") << "HYT01" << "" << true << true;
+        QTest::newRow("cancelled") << "HY008" << "Operation canceled" << true << true;
+        QTest::newRow("refused by a trigger") << "42000" << "no def" << false << false;
+        QTest::newRow("a key twice") << "23000" << "Violation of UNIQUE KEY constraint" << false << false;
+        // The embedded engine names a lock in its message alone.
+        QTest::newRow("embedded lock") << "HY000" << "[SQLite]database is locked (5)" << false << true;
+        QTest::newRow("embedded table lock") << "HY000" << "database table is locked" << false << true;
+    }
+
+    void failuresThatRepeat()
+    {
+        QFETCH(QString, sqlState);
+        QFETCH(QString, message);
+        QTEST(SqlServerDialect().failureRepeats(sqlState, message), "sqlServer");
+        QTEST(EmbeddedDialect().failureRepeats(sqlState, message), "embedded");
+    }
+
     void sqlServerSession()
     {
         SqlServerDialect dialect;
