@@ -361,9 +361,19 @@ QString EmbeddedDialect::stageChunk(int) const
 
 QString EmbeddedDialect::countStaged(const TableName &table, const QString &field) const
 {
+    // The table outside, the pairs found by their index: the engine would
+    // otherwise build an index of the table's texts for the grouping's order.
     return QStringLiteral("SELECT p.i, count(*) FROM ") + quoteTable(table) + QStringLiteral(
-               " AS t JOIN temp.vantrell_pairs AS p ON ")
+               " AS t CROSS JOIN temp.vantrell_pairs AS p ON ")
         + exactlyEquals(QStringLiteral("t.") + quoteName(field), QStringLiteral("p.o")) + QStringLiteral(" GROUP BY p.i");
+}
+
+QString EmbeddedDialect::changeCounter(const TableName &table) const
+{
+    // The read of the table takes the database's shared lock, which a writer
+    // must wait for before it commits.
+    return QStringLiteral("SELECT data_version, EXISTS (SELECT 1 FROM ") + quoteTable(table)
+        + QStringLiteral(") FROM pragma_data_version");
 }
 
 QString EmbeddedDialect::unstagePair() const

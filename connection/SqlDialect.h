@@ -151,6 +151,13 @@ public:
     // Per staged pair: its number and how many rows hold its old text exactly.
     // The rows counted stay locked until the transaction ends.
     virtual QString countStaged(const TableName &table, const QString &field) const = 0;
+    // A query whose one value changes whenever another connection commits a
+    // change to the table's database, and which, run first in a transaction,
+    // holds the database against other writers until the transaction ends;
+    // empty when the engine has none. Without a key, when the value is the
+    // same in the changing transaction as before the snapshot was read, the
+    // snapshot's rows still hold every text, and need not be counted again.
+    virtual QString changeCounter(const TableName &) const { return {}; }
     // Takes the pair of the number out of the staging table.
     virtual QString unstagePair() const = 0;
     // How many rows hold exactly the old text (one parameter), locking them
@@ -251,6 +258,7 @@ public:
     QString stageChunk(int pairs) const override;
     QString indexStaging() const override;
     QString countStaged(const TableName &table, const QString &field) const override;
+    QString changeCounter(const TableName &table) const override;
     QString unstagePair() const override;
     QString countByValue(const TableName &table, const QString &field) const override;
     QString applyStaged(const TableName &table, const QString &field) const override;
