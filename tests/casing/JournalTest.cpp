@@ -321,6 +321,52 @@ private slots:
 #endif
     }
 
+    // Only a regular file is read: a pipe would wait for ever, a device never end.
+    void readsRegularFilesOnly()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("POSIX pipes and devices");
+#else
+        QTemporaryDir folder;
+        const QString pipe = folder.filePath("pipe.jsonl");
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        for (const QString &path : { pipe, QStringLiteral("/dev/zero"), folder.path() }) {
+            JournalReader reader;
+            QVERIFY(!reader.read(path));
+            QVERIFY2(reader.error().contains("not a regular file"), qPrintable(reader.error()));
+        }
+#endif
+    }
+
+    // Without a key, rows that get a run's new text while its undo runs keep
+    // it: the undo changes no more rows than the run changed.
+    void undoChangesNoRowsAddedMeanwhile()
+    {
+        TestDatabase db;
+        db.table("t", "v TEXT", "v", { "one", "one", "two" });
+        QTemporaryDir folder;
+        JournalWriter writer(header(), folder.path());
+        BatchChange::Callbacks callbacks;
+        callbacks.modeText = [] { return QStringLiteral("UPPER CASE"); };
+        writer.attach(callbacks);
+        QCOMPARE(BatchChange(db.fields(), TableName { {}, "t" }, "v", callbacks).run().recordsChanged, 3);
+
+        JournalReader journal;
+        QVERIFY2(journal.read(writer.path()), qPrintable(journal.error()));
+        JournalUndo undo(journal, db.fields());
+        BatchChange::Callbacks undoing;
+        undo.attach(undoing);
+        bool added = false;
+        undoing.yield = [&] {
+            if (!std::exchange(added, true))
+                db.exec("INSERT INTO t (v) VALUES ('ONE')");
+        };
+        const BatchChange::Result result = BatchChange(db.fields(), TableName { {}, "t" }, "v", undoing).run();
+        QCOMPARE(result.recordsChanged, 1);
+        QCOMPARE(result.changedSinceRead, 2);
+        QCOMPARE(db.column("t", "v"), (QVariantList { "ONE", "ONE", "two", "ONE" }));
+    }
+
     // A run over a field that is (part of) a key names its rows another way,
     // and its journal puts every row back.
     void runOverItsOwnKeyIsUndone_data()
