@@ -1,6 +1,7 @@
 #include "app/BatchCommandLine.h"
 
 #include "app/BuildConfig.h"
+#include "app/MainHelpers.h"
 #include "app/Settings.h"
 #include "casing/BatchChange.h"
 #include "casing/Case.h"
@@ -14,7 +15,6 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QTextStream>
 
 #include <csignal>
@@ -197,63 +197,7 @@ int outputLost()
     return OutputLost;
 }
 
-QString summary(const BatchChange::Result &result)
-{
-    return QStringLiteral("%1 records read, %2 rows changed, %3 already in the target case or Null, %4 left unchanged "
-                          "(%5 changed by someone else since they were read, %6 not representable in the field's "
-                          "code page, %7 refused by the server, %8 not read exactly, %9 not reached).")
-        .arg(result.recordsRead)
-        .arg(result.rowsChanged)
-        .arg(result.alreadyInCase)
-        .arg(result.unchanged())
-        .arg(result.changedSinceRead)
-        .arg(result.notRepresentable)
-        .arg(result.rejected)
-        .arg(result.unreadable)
-        .arg(result.notReached);
-}
-
-// A text on one line: control characters as their visible pictures (U+2400 on).
-QString visible(const QString &text)
-{
-    QString shown;
-    shown.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t unit = c.unicode();
-        if (unit < 0x20)
-            shown += QChar(0x2400 + unit);
-        else if (unit == 0x7f)
-            shown += QChar(0x2421);
-        else if ((unit >= 0x80 && unit < 0xa0) || unit == 0x2028 || unit == 0x2029)
-            shown += QStringLiteral("<U+%1>").arg(int(unit), 4, 16, QLatin1Char('0')).toUpper();
-        else
-            shown += c;
-    }
-    return shown;
-}
-
 constexpr qsizetype DryRunShown = 20;
-
-// Two names of one database: alike in any letter case, or, for a database
-// that is a file, the same file.
-bool sameDatabase(const QString &a, const QString &b)
-{
-    if (a.compare(b, Qt::CaseInsensitive) == 0)
-        return true;
-    const QString file = QFileInfo(a).canonicalFilePath();
-    return !file.isEmpty() && file == QFileInfo(b).canonicalFilePath();
-}
-
-// Why the journal is not of the database the login fields reach; empty when it is.
-QString journalElsewhere(const JournalHeader &header, const LoginFields &fields)
-{
-    if (!sameDatabase(header.database, fields.database))
-        return QStringLiteral("the journal is of the database \"%1\", not \"%2\".").arg(header.database, fields.database);
-    if (!header.server.isEmpty() && !fields.server.isEmpty()
-        && header.server.compare(fields.server, Qt::CaseInsensitive) != 0)
-        return QStringLiteral("the journal is of the server \"%1\", not \"%2\".").arg(header.server, fields.server);
-    return {};
-}
 
 } // namespace
 
@@ -394,7 +338,7 @@ int run(const QStringList &arguments)
         return UsageOrConnection;
     }
     if (undoing && !parser.isSet(anyDatabase)) {
-        if (const QString elsewhere = journalElsewhere(journal.header(), fields); !elsewhere.isEmpty()) {
+        if (const QString elsewhere = JournalUndo::elsewhere(journal.header(), fields); !elsewhere.isEmpty()) {
             err() << "vantrell: " << elsewhere << " To undo it there all the same, add --any-database. Nothing was "
                   << "changed.\n";
             err().flush();
@@ -470,14 +414,14 @@ int run(const QStringList &arguments)
         break;
     }
     if (parser.isSet(dryRun)) {
-        out() << "Dry run: nothing was changed. A real run would report:\n" << summary(result) << '\n';
+        out() << "Dry run: nothing was changed. A real run would report:\n" << describeCounts(result) << '\n';
         if (!firstChanges.isEmpty())
             out() << (firstChanges.size() < DryRunShown ? "The changes:\n" : "The first 20 changes:\n");
         for (const PlannedChange &change : firstChanges)
-            out() << visible(change.oldText) << QStringLiteral(" \u2192 ") << visible(change.newText) << '\n';
+            out() << Main::visibleText(change.oldText) << QStringLiteral(" \u2192 ") << Main::visibleText(change.newText) << '\n';
         return outputWritten() ? AllChanged : outputLost();
     }
-    out() << summary(result) << '\n';
+    out() << describeCounts(result) << '\n';
     if (journalUndo)
         out() << journalUndo->describe(result) << '\n';
     if (writer && !writer->path().isEmpty())

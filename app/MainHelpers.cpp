@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QAbstractButton>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QWidget>
 
@@ -83,9 +85,55 @@ QString appTitle()
     return applicationTitle.isEmpty() ? QString::fromUtf8(BuildConfig::ProductTitle) : applicationTitle;
 }
 
-void showMessage(QWidget *parent, const QString &text)
+void showMessage(QWidget *parent, const QString &text, const QString &details)
 {
-    MessageBoxes::instance().inform(parent, text, appTitle(), MessageBoxes::Icon::None);
+    MessageBoxes::instance().inform(parent, text, appTitle(), MessageBoxes::Icon::None, details);
+}
+
+QString visibleText(const QString &text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t unit = c.unicode();
+        if (unit < 0x20)
+            shown += QChar(0x2400 + unit);
+        else if (unit == 0x7f)
+            shown += QChar(0x2421);
+        else if ((unit >= 0x80 && unit < 0xa0) || unit == 0x2028 || unit == 0x2029)
+            shown += QStringLiteral("<U+%1>").arg(int(unit), 4, 16, QLatin1Char('0')).toUpper();
+        else
+            shown += c;
+    }
+    return shown;
+}
+
+namespace {
+
+class EnterClicks final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (auto *button = qobject_cast<QAbstractButton *>(watched);
+                button && (key == Qt::Key_Return || key == Qt::Key_Enter) && button->isEnabled()) {
+                button->click();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
+
+void clickOnEnter(QAbstractButton *button)
+{
+    button->installEventFilter(new EnterClicks(button));
 }
 
 void centreOnScreen(QWidget *window)

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QVariant>
 
+class QAbstractButton;
 class QWidget;
 
 // Helpers the windows share.
@@ -33,8 +34,16 @@ void SetAppTitle();
 QString titleFor(const QString &productTitle);
 QString appTitle();
 
-// A plain message: OK only, no icon, the application title as its caption.
-void showMessage(QWidget *parent, const QString &text);
+// A plain message: OK only, no icon, the application title as its caption;
+// details, when given, behind "Show Details...".
+void showMessage(QWidget *parent, const QString &text, const QString &details = {});
+
+// A text on one line: control characters as their visible pictures (U+2400
+// on), other invisible separators as <U+XXXX>.
+QString visibleText(const QString &text);
+
+// Enter and Return click the button while it has the focus, as on Windows.
+void clickOnEnter(QAbstractButton *button);
 
 // Places a window in the middle of the primary screen.
 void centreOnScreen(QWidget *window);

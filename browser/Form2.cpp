@@ -9,7 +9,11 @@
 #include "app/Settings.h"
 #include "app/Skin.h"
 #include "app/WindowDesign.h"
+#include "browser/ChangePreviewWindow.h"
+#include "browser/HistoryWindow.h"
 #include "browser/ReportList.h"
+#include "casing/JournalCatalogue.h"
+#include "casing/JournalWriter.h"
 #include "casing/BatchChangeHandler.h"
 #include "connection/MSSQL.h"
 #include "connection/OpeningProfile.h"
@@ -17,13 +21,16 @@
 #include "platform/BusyPointer.h"
 #include "platform/Failure.h"
 #include "platform/HandCursor.h"
+#include "platform/MessageBoxes.h"
 #include "platform/ProgressBar.h"
 #include "platform/odbc/Connection.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
+#include <QLocale>
 #include <QPushButton>
 
 namespace {
@@ -72,11 +79,33 @@ Form2::Form2(LoginFieldsSource loginFields, QWidget *parent)
     , m_endProgram([] { ProgramEnd::request(); })
 {
     buildControls();
+    addShortcuts();
     Main::centreOnScreen(this);
+}
+
+void Form2::addShortcuts()
+{
+    m_journalsFolder = JournalWriter::defaultFolder();
+    const auto action = [this](QWidget *owner, const QString &text, const QKeySequence &keys, void (Form2::*handler)()) {
+        auto *made = new QAction(text, owner);
+        made->setShortcut(keys);
+        made->setShortcutContext(Qt::WindowShortcut);
+        connect(made, &QAction::triggered, this, handler);
+        owner->addAction(made);
+        return made;
+    };
+    action(this, QStringLiteral("Undo Last Change"), QKeySequence(Qt::CTRL | Qt::Key_Z), &Form2::undoLastChange);
+    action(this, QStringLiteral("Change History\u2026"), QKeySequence(Qt::CTRL | Qt::Key_H), &Form2::showHistory);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    action(m_preview, QStringLiteral("Preview Change\u2026"), QKeySequence(Qt::CTRL | Qt::Key_D), &Form2::previewChange);
+    m_preview->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void Form2::buildControls()
 {
+    // A fixed-size window: close and minimise, no maximise.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+        | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
     setFixedSize(pixels(7680), pixels(8100));
     setFont(WindowDesign::textFont());
 
@@ -112,6 +141,7 @@ void Form2::buildControls()
         button->setGeometry(pixels(120), pixels(top), pixels(7440), pixels(405));
         button->setFont(WindowDesign::buttonFont());
         button->setAutoDefault(false);
+        Main::clickOnEnter(button);
         return button;
     };
     PushButton1 = makeButton("PushButton1", QStringLiteral("Start Changing"), 6555);
@@ -252,23 +282,102 @@ void Form2::ListView2_Click()
     }
 }
 
-void Form2::PushButton1_Click()
+BatchChangeControls Form2::changeControls()
 {
-    // The change yields while it works; a table or field chosen meanwhile would
+    return { this, m_loginFields, ListView1, ListView2, ListView3, Combo1, ProgressBar1, [this] { ListView2_Click(); } };
+}
+
+template <typename Step>
+void Form2::withListsHeld(Step &&step)
+{
+    // A run yields while it works; a table or field chosen meanwhile would
     // leave the preview it converts at its end showing another field.
-    if (isChangingCase())
-        return; // a press while a change runs does nothing
     const QList<QWidget *> lists { ListView1, ListView2, ListView3 };
     for (QWidget *list : lists)
         list->setEnabled(false);
     try {
-        StartChanging({ this, m_loginFields, ListView1, ListView2, ListView3, Combo1, ProgressBar1,
-            [this] { ListView2_Click(); } });
+        step();
     } catch (const std::exception &e) {
         ErrorReport::show(describeFailure(e), ErrorReport::Form2_PushButton1_Click, 100, this);
     }
     for (QWidget *list : lists)
         list->setEnabled(true);
+}
+
+void Form2::PushButton1_Click()
+{
+    if (isChangingCase())
+        return; // a press while a change runs does nothing
+    withListsHeld([this] { StartChanging(changeControls()); });
+}
+
+void Form2::undoLastChange()
+{
+    if (isChangingCase()) {
+        Main::showMessage(this, QStringLiteral("Please wait until the case change is done."));
+        return;
+    }
+    if (m_fields->topLevelItemCount() == 0 || !m_fields->currentItem()) {
+        Main::showMessage(this, QStringLiteral("Please select a field."));
+        return;
+    }
+    const LoginFields login = m_loginFields ? m_loginFields() : LoginFields();
+    const TableName table = MSSQL::TableOfRow(m_tables->currentItem());
+    const QString field = m_fields->currentItem()->text(0);
+    const std::optional<JournalCatalogue::Entry> newest
+        = JournalCatalogue::newestFor(m_journalsFolder, login.server, login.database, table.schema, table.name, field);
+    if (!newest) {
+        Main::showMessage(this, QStringLiteral("No change of the field \"%1\" of \"%2\" in this database was made "
+                                               "on this computer, so there is none to undo.")
+                                    .arg(field, table.shownText()));
+        return;
+    }
+    const JournalHeader &h = newest->header;
+    QString question = QStringLiteral("Undo the change of %1: the field \"%2\" of \"%3\" to %4, %5 records?\r\r"
+                                      "Each row gets its old text back only while it still holds the text the change "
+                                      "wrote.")
+                           .arg(QLocale::system().toString(h.time.toLocalTime(), QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                               h.field, table.shownText(), h.mode)
+                           .arg(newest->records);
+    if (newest->undoneAt)
+        question += QStringLiteral(" It was undone once already; undoing it again changes only rows that hold its "
+                                   "new text again.");
+    if (!MessageBoxes::instance().ask(this, question, Main::appTitle()))
+        return;
+    withListsHeld([&] { UndoChange(changeControls(), newest->path); });
+    if (m_history)
+        m_history->refresh();
+}
+
+void Form2::showHistory()
+{
+    if (!m_history)
+        m_history = new HistoryWindow(m_journalsFolder, m_loginFields, [this](const QString &path) {
+            bool whole = false;
+            if (!isChangingCase())
+                withListsHeld([&] { whole = UndoChange(changeControls(), path); });
+            return whole;
+        }, this);
+    else
+        m_history->refresh();
+    m_history->show();
+    m_history->raise();
+    m_history->activateWindow();
+}
+
+void Form2::previewChange()
+{
+    if (isChangingCase()) {
+        Main::showMessage(this, QStringLiteral("Please wait until the case change is done."));
+        return;
+    }
+    std::optional<QString> text;
+    withListsHeld([&] { text = PreviewChange(changeControls()); });
+    if (!text)
+        return;
+    if (!m_changePreview)
+        m_changePreview = new ChangePreviewWindow(this);
+    m_changePreview->showText(*text);
 }
 
 void Form2::PushButton5_Click()

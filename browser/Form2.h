@@ -9,6 +9,8 @@
 #include <functional>
 #include <optional>
 
+class ChangePreviewWindow;
+class HistoryWindow;
 class QComboBox;
 class QGroupBox;
 class QPushButton;
@@ -32,6 +34,16 @@ public:
     void Combo1_Click(); // remembers the chosen mode
     void PushButton1_Click(); // "Start Changing"
     void PushButton5_Click(); // "Switch SQL Server Database"
+
+    // Beyond the window's own controls, by shortcut and context menu:
+    void undoLastChange(); // Ctrl+Z: the newest run on the selected field, undone after a question
+    void showHistory(); // Ctrl+H: "Change History"
+    void previewChange(); // Ctrl+D, and the preview list's menu: a dry run of the selected field
+
+    // The journals' folder the history and the undo read.
+    void setJournalsFolder(const QString &folder) { m_journalsFolder = folder; }
+    HistoryWindow *historyWindow() const { return m_history; }
+    ChangePreviewWindow *changePreviewWindow() const { return m_changePreview; }
 
     // What "Switch SQL Server Database" calls to show the login window.
     void setShowLoginWindow(std::function<void()> show) { m_showLoginWindow = std::move(show); }
@@ -58,7 +70,12 @@ protected:
 
 private:
     void buildControls();
+    void addShortcuts();
     void restoreMode();
+    struct BatchChangeControls changeControls();
+    // Runs a step that yields with the lists held still, as "Start Changing" does.
+    template <typename Step>
+    void withListsHeld(Step &&step);
 
     LoginFieldsSource m_loginFields;
     std::function<void()> m_showLoginWindow;
@@ -73,6 +90,9 @@ private:
     // one it interrupted sees its number outdated and stops without touching the lists.
     int m_fieldFill = 0;
     int m_previewFill = 0;
+    QString m_journalsFolder;
+    HistoryWindow *m_history = nullptr;
+    ChangePreviewWindow *m_changePreview = nullptr;
     TableName m_fieldsOf; // the table whose fields the field list holds
     bool m_loading = false; // the load sets the mode box; that is no choice of the user's
 };

@@ -959,3 +959,19 @@ QString describeUnchanged(const BatchChange::Result &result)
         .arg(result.recordsRead == 1 ? QStringLiteral("record") : QStringLiteral("records"))
         .arg(reasons.join(QStringLiteral("; ")));
 }
+
+QString describeCounts(const BatchChange::Result &result)
+{
+    return QStringLiteral("%1 records read, %2 rows changed, %3 already in the target case or Null, %4 left unchanged "
+                          "(%5 changed by someone else since they were read, %6 not representable in the field's "
+                          "code page, %7 refused by the server, %8 not read exactly, %9 not reached).")
+        .arg(result.recordsRead)
+        .arg(result.rowsChanged)
+        .arg(result.alreadyInCase)
+        .arg(result.unchanged())
+        .arg(result.changedSinceRead)
+        .arg(result.notRepresentable)
+        .arg(result.rejected)
+        .arg(result.unreadable)
+        .arg(result.notReached);
+}

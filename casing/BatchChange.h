@@ -118,3 +118,6 @@ private:
 
 // One line that says how many records could not be changed and why.
 QString describeUnchanged(const BatchChange::Result &result);
+// One line of every count of a run: records read, rows changed, already in
+// case, and those left unchanged by reason.
+QString describeCounts(const BatchChange::Result &result);

@@ -2,7 +2,10 @@
 
 #include "connection/LoginFields.h"
 
+#include <QString>
+
 #include <functional>
+#include <optional>
 
 class QComboBox;
 class QTreeWidget;
@@ -25,6 +28,18 @@ struct BatchChangeControls {
 // the window's progress bar, busy pointer, error reports and messages. A press
 // while a run is under way (the run yields to the window system) does nothing.
 void StartChanging(const BatchChangeControls &controls);
+
+// Puts back the old texts of a run from its journal, as "Start Changing"
+// runs a change: busy pointer, progress bar, a yield per record, each failure
+// reported once, then a message of what went back and what was left alone. A
+// journal of another database than the login fields reach is refused.
+// Returns true when the undo ran to its end.
+bool UndoChange(const BatchChangeControls &controls, const QString &journalPath);
+
+// Reads and converts the selected field in the mode shown, as a run would,
+// and changes nothing: the counts a run would report and its first changes,
+// `old → new` a line. Empty when it did not run (a message said why).
+std::optional<QString> PreviewChange(const BatchChangeControls &controls, qsizetype shownChanges = 100);
 
 // True while a run is under way.
 bool isChangingCase();

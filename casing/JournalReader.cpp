@@ -3,6 +3,8 @@
 #include "casing/Case.h"
 
 #include <QDir>
+
+#include <algorithm>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -113,13 +115,14 @@ bool JournalReader::fail(const QString &path, const QString &reason)
     return false;
 }
 
-bool JournalReader::read(const QString &path)
+bool JournalReader::openAndReadHeader(QFile &file)
 {
+    const QString path = file.fileName();
     m_records.clear();
     m_refused = 0;
+    m_recordLines = 0;
     m_cutShort = false;
     m_error.clear();
-    QFile file(path);
     QString reason;
     if (!openRegular(file, reason)) {
         m_error = QStringLiteral("The journal %1 cannot be read: %2.").arg(QDir::toNativeSeparators(path), reason);
@@ -134,6 +137,26 @@ bool JournalReader::read(const QString &path)
     line.chop(1);
     if (!readHeader(line))
         return fail(path, QStringLiteral("its first line is not a journal header"));
+    return true;
+}
+
+bool JournalReader::readSummary(const QString &path)
+{
+    QFile file(path);
+    if (!openAndReadHeader(file))
+        return false;
+    char block[64 * 1024];
+    for (qint64 read; (read = file.read(block, sizeof block)) > 0;)
+        m_recordLines += std::count(block, block + read, '\n');
+    return true;
+}
+
+bool JournalReader::read(const QString &path)
+{
+    QFile file(path);
+    if (!openAndReadHeader(file))
+        return false;
+    QByteArray line;
     for (qsizetype number = 2; !file.atEnd(); ++number) {
         line = file.readLine();
         if (!line.endsWith('\n')) {

@@ -3,6 +3,7 @@
 #include "casing/BatchChange.h"
 #include "casing/JournalHeader.h"
 
+#include <QFile>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -30,6 +31,12 @@ public:
     // that is not a journal record.
     bool read(const QString &path);
 
+    // Reads the header alone and counts the whole lines after it, without
+    // reading the records: what a list of journals shows. False as read().
+    bool readSummary(const QString &path);
+    // After readSummary(): the whole record lines the file holds.
+    qsizetype recordLines() const { return m_recordLines; }
+
     const JournalHeader &header() const { return m_header; }
     // The records that can be put back.
     const QList<PlannedChange> &records() const { return m_records; }
@@ -44,6 +51,8 @@ public:
 
 private:
     bool fail(const QString &path, const QString &reason);
+    // Opens the file and reads its header; false as read().
+    bool openAndReadHeader(QFile &file);
     bool readHeader(const QByteArray &line);
     // Adds the record of a line; false when the line is not a journal record.
     bool readRecord(const QByteArray &line);
@@ -53,5 +62,6 @@ private:
     QList<PlannedChange> m_records;
     qsizetype m_refused = 0;
     bool m_cutShort = false;
+    qsizetype m_recordLines = 0;
     QString m_error;
 };

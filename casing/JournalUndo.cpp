@@ -5,6 +5,32 @@
 #include "connection/SqlDialect.h"
 #include "platform/odbc/Connection.h"
 
+#include <QFileInfo>
+
+namespace {
+
+// Two names of one database: alike in any letter case, or, for a database
+// that is a file, the same file.
+bool sameDatabase(const QString &a, const QString &b)
+{
+    if (a.compare(b, Qt::CaseInsensitive) == 0)
+        return true;
+    const QString file = QFileInfo(a).canonicalFilePath();
+    return !file.isEmpty() && file == QFileInfo(b).canonicalFilePath();
+}
+
+} // namespace
+
+QString JournalUndo::elsewhere(const JournalHeader &header, const LoginFields &fields)
+{
+    if (!sameDatabase(header.database, fields.database))
+        return QStringLiteral("the journal is of the database \"%1\", not \"%2\".").arg(header.database, fields.database);
+    if (!header.server.isEmpty() && !fields.server.isEmpty()
+        && header.server.compare(fields.server, Qt::CaseInsensitive) != 0)
+        return QStringLiteral("the journal is of the server \"%1\", not \"%2\".").arg(header.server, fields.server);
+    return {};
+}
+
 JournalUndo::JournalUndo(const JournalReader &journal, LoginFields fields)
     : m_header(journal.header())
     , m_fields(std::move(fields))

@@ -22,6 +22,10 @@ public:
     // Sets started() and rewrite() of the callbacks; the mode text is the journal's.
     void attach(BatchChange::Callbacks &callbacks);
 
+    // Why the journal is not of the database the login fields reach (another
+    // database, or another server where both are known); empty when it is.
+    static QString elsewhere(const JournalHeader &header, const LoginFields &fields);
+
     // Why started() ended the run; empty when it did not.
     QString refusal() const { return m_refusal; }
     // Records of the journal that were left alone (changed since the run,

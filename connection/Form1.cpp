@@ -22,6 +22,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -66,6 +67,7 @@ QPushButton *makeButton(QWidget *parent, const QString &name, const QString &cap
     button->setGeometry(geometry);
     button->setFont(WindowDesign::buttonFont());
     button->setAutoDefault(false);
+    Main::clickOnEnter(button);
     return button;
 }
 
@@ -225,17 +227,19 @@ void Form1::PushButton5_Click()
     }
     BusyPointer::show();
     bool opened = false;
+    QString reason;
     if (connection) {
         try {
             openWithProfile(*connection, OpeningProfile::TestConnection, loginFields());
             opened = true;
-        } catch (const std::exception &) {
-            // The user learns only that it failed; the driver's text is not shown.
+        } catch (const std::exception &e) {
+            // The message keeps its text; the driver's says why, behind "Show Details...".
+            reason = describeFailure(e);
         }
     }
     // The attempt is over: the answer waits for the user under the normal pointer.
     BusyPointer::reset();
-    Main::showMessage(this, opened ? ConnectionSuccessful : CouldNotConnect);
+    Main::showMessage(this, opened ? ConnectionSuccessful : CouldNotConnect, reason);
 }
 
 void Form1::PushButton4_Click()
@@ -267,7 +271,19 @@ void Form1::PushButton4_Click()
     });
     trap.step(114, [&] { Main::showMessage(this, text); });
     if (trap.test(116, [&] { return MessageBoxes::instance().ask(this, HelpQuestion, Main::appTitle()); }))
-        trap.step(118, [&] { Shell::instance().open(Main::besideProgram(LocalConnectionPicture)); });
+        trap.step(118, [&] {
+            const QString picture = Main::besideProgram(LocalConnectionPicture);
+            try {
+                Shell::instance().open(picture);
+            } catch (const Failure &e) {
+                // No program to open it with: a plain word, not an error report.
+                Main::showMessage(this,
+                    QStringLiteral("The picture could not be shown: no program to open it was found on this "
+                                   "computer. It is the file %1.")
+                        .arg(QDir::toNativeSeparators(picture)),
+                    e.description());
+            }
+        });
 }
 
 void Form1::PushButton3_Click()

@@ -28,10 +28,10 @@ void MessageBoxes::setInstance(MessageBoxes *boxes)
     installed = boxes;
 }
 
-void MessageBoxes::inform(QWidget *parent, const QString &text, const QString &title, Icon icon)
+void MessageBoxes::inform(QWidget *parent, const QString &text, const QString &title, Icon icon, const QString &details)
 {
     const BusyPointer::Pause pause;
-    showInformation(parent, text, title, icon);
+    showInformation(parent, text, title, icon, details);
 }
 
 bool MessageBoxes::ask(QWidget *parent, const QString &text, const QString &title)
@@ -48,10 +48,13 @@ QString MessageBoxes::displayText(const QString &text)
     return shown;
 }
 
-void QtMessageBoxes::showInformation(QWidget *parent, const QString &text, const QString &title, Icon icon)
+void QtMessageBoxes::showInformation(
+    QWidget *parent, const QString &text, const QString &title, Icon icon, const QString &details)
 {
     QMessageBox box(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon, title, displayText(text),
         QMessageBox::Ok, parent);
+    if (!details.isEmpty())
+        box.setDetailedText(details);
     prepare(box);
     box.exec();
 }

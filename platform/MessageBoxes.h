@@ -13,7 +13,8 @@ public:
     virtual ~MessageBoxes() = default;
 
     // A box with a single OK button; returns when the user has pressed it.
-    void inform(QWidget *parent, const QString &text, const QString &title, Icon icon);
+    // Details, when given, wait behind a "Show Details..." button.
+    void inform(QWidget *parent, const QString &text, const QString &title, Icon icon, const QString &details = {});
     // A box with Yes and No buttons; true for Yes.
     bool ask(QWidget *parent, const QString &text, const QString &title);
 
@@ -28,13 +29,15 @@ public:
 protected:
     // The boxes themselves. While one waits for the user the busy pointer is
     // taken away, and it comes back when the box closes.
-    virtual void showInformation(QWidget *parent, const QString &text, const QString &title, Icon icon) = 0;
+    virtual void showInformation(
+        QWidget *parent, const QString &text, const QString &title, Icon icon, const QString &details) = 0;
     virtual bool showQuestion(QWidget *parent, const QString &text, const QString &title) = 0;
 };
 
 // Real Qt message boxes.
 class QtMessageBoxes final : public MessageBoxes {
 protected:
-    void showInformation(QWidget *parent, const QString &text, const QString &title, Icon icon) override;
+    void showInformation(
+        QWidget *parent, const QString &text, const QString &title, Icon icon, const QString &details) override;
     bool showQuestion(QWidget *parent, const QString &text, const QString &title) override;
 };

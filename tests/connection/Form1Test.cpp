@@ -231,7 +231,8 @@ private slots:
         QCOMPARE(sandbox->shell.opened, yes ? QStringList { picture } : QStringList {});
     }
 
-    void helpReportsShellFailure()
+    // No program to open the picture with: a plain message, not an error report.
+    void helpSaysWhenNothingOpensThePicture()
     {
         class FailingShell final : public Shell {
         public:
@@ -242,9 +243,11 @@ private slots:
         form->PushButton4_Click();
         Shell::setInstance(&sandbox->shell);
         QCOMPARE(shown().size(), 3);
-        QVERIFY2(
-            shown()[2].text.startsWith("No desktop.\r\nin Quorvel2021/08/31.Form1.PushButton4_Click at line 118\r\r"),
+        QVERIFY2(shown()[2].text.startsWith("The picture could not be shown: no program to open it was found"),
             qPrintable(shown()[2].text));
+        QVERIFY(shown()[2].text.contains("local-connection-example.jpg"));
+        QCOMPARE(shown()[2].title, QStringLiteral("Vantrell"));
+        QCOMPARE(shown()[2].details, QStringLiteral("No desktop."));
     }
 
     void failedListingOffersNoTableOfTheOldDatabase()

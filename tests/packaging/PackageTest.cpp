@@ -84,14 +84,16 @@ private slots:
         QCOMPARE(QFileInfo(m_package).fileName(),
             QStringLiteral("vantrell_%1_%2.deb").arg(PROJECT_VERSION_TEXT, arch.output.trimmed()));
 
-        const Run fields = runProgram("dpkg-deb", { "-f", m_package, "Package", "Version", "Depends" });
+        const Run fields = runProgram("dpkg-deb", { "-f", m_package, "Package", "Version", "Recommends", "Depends" });
         QVERIFY2(fields.output.contains("Package: vantrell\n"), qPrintable(fields.output));
         QVERIFY2(fields.output.contains(QStringLiteral("Version: %1\n").arg(PROJECT_VERSION_TEXT)),
             qPrintable(fields.output));
+        QVERIFY2(fields.output.contains("Recommends: xdg-utils\n"), qPrintable(fields.output));
         // Named outright, and found by dpkg-shlibdeps from the libraries the program links.
         const QString depends = fields.output.section("Depends: ", 1);
         for (const char *needed :
-            { "unixodbc", "odbcinst", "tdsodbc", "libqt6widgets6", "libqt6core6", "libodbc2", "libc6" })
+            { "unixodbc", "odbcinst", "tdsodbc", "fonts-liberation", "libqt6widgets6", "libqt6core6", "libodbc2",
+                "libc6" })
             QVERIFY2(depends.contains(QRegularExpression(QStringLiteral("(^|, )%1( |,|$)").arg(needed))),
                 qPrintable(depends));
     }

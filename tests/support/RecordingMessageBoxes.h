@@ -14,6 +14,7 @@ public:
         QString title;
         Icon icon = Icon::None;
         bool question = false;
+        QString details; // behind "Show Details..."
     };
 
     RecordingMessageBoxes() { setInstance(this); }
@@ -32,16 +33,16 @@ public:
     std::function<void(const Shown &)> onShow; // e.g. to look at the window while a box is "open"
 
 protected:
-    void showInformation(QWidget *, const QString &text, const QString &title, Icon icon) override
+    void showInformation(QWidget *, const QString &text, const QString &title, Icon icon, const QString &details) override
     {
-        shown.append({ text, title, icon, false });
+        shown.append({ text, title, icon, false, details });
         if (onShow)
             onShow(shown.last());
     }
 
     bool showQuestion(QWidget *, const QString &text, const QString &title) override
     {
-        shown.append({ text, title, Icon::None, true });
+        shown.append({ text, title, Icon::None, true, QString() });
         if (onShow)
             onShow(shown.last());
         return answers.isEmpty() ? false : answers.takeFirst();
