@@ -309,6 +309,8 @@ void Form2::PushButton1_Click()
     if (isChangingCase())
         return; // a press while a change runs does nothing
     withListsHeld([this] { StartChanging(changeControls()); });
+    if (m_history && m_history->isVisible())
+        m_history->refresh();
 }
 
 void Form2::undoLastChange()

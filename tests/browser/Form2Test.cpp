@@ -1,4 +1,6 @@
 #include "browser/Form2.h"
+#include "browser/ChangePreviewWindow.h"
+#include "browser/HistoryWindow.h"
 #include "app/Settings.h"
 #include "casing/BatchChangeHandler.h"
 #include "connection/MSSQL.h"
@@ -9,10 +11,14 @@
 #include "support/WindowSandbox.h"
 #include "support/YieldCounter.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -53,6 +59,8 @@ private slots:
         QCOMPARE(form->Combo1->parentWidget(), form->Frame1);
         QCOMPARE(form->Combo1->geometry().topLeft(), QPoint(16, 20));
         QVERIFY(!form->Combo1->isEditable());
+        QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(form->windowFlags() & Qt::WindowMinimizeButtonHint);
         QCOMPARE(form->windowTitle(), QStringLiteral("Vantrell"));
         QCOMPARE(QStringList({ form->Frame1->title(), form->PushButton1->text(), form->PushButton5->text() }),
             QStringList({ "Change Options", "Start Changing", "Switch SQL Server Database" }));
@@ -428,6 +436,106 @@ private slots:
         QTest::mouseClick(tablesArea, Qt::RightButton, {}, onFirst);
         QCOMPARE(rowTexts(fields), QStringList({ "a" }));
         QVERIFY(boxes->shown.isEmpty());
+    }
+
+    // The journal in the window: Ctrl+Z undoes the newest run of the selected
+    // field after a question, Ctrl+H lists the runs, Ctrl+D looks before a change.
+    void undoHistoryAndPreviewFromTheKeyboard()
+    {
+        db->exec("CREATE TABLE people (id INTEGER PRIMARY KEY, name TEXT)");
+        db->exec("INSERT INTO people (name) VALUES ('ada lovelace'), ('alan turing'), (NULL)");
+        makeFormWithTables();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        form->ListView1_Click();
+        QVERIFY(selectRow(form->ListView2, "name"));
+        form->ListView2_Click();
+        form->Combo1->setCurrentIndex(2);
+        // Keys go where the focus is, here the table list.
+        form->ListView1->setFocus();
+        const auto keys = [](Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key, Qt::ControlModifier); };
+
+        // Nothing to undo yet.
+        keys(Qt::Key_Z);
+        QCOMPARE(boxes->shown.size(), 1);
+        QVERIFY2(boxes->shown[0].text.startsWith("No change of the field \"name\" of \"people\""),
+            qPrintable(boxes->shown[0].text));
+
+        // A look before the change changes nothing, and lists what would change.
+        QVERIFY(form->ListView3->actions().size() == 1 && form->ListView3->actions()[0]->text() == "Preview Change\u2026");
+        keys(Qt::Key_D);
+        QVERIFY(form->changePreviewWindow() && form->changePreviewWindow()->isVisible());
+        const QString preview = form->changePreviewWindow()->Text->toPlainText();
+        QVERIFY2(preview.contains("In Proper Case, a run would report:\n3 records read, 2 rows changed"), qPrintable(preview));
+        QVERIFY2(preview.contains("ada lovelace \u2192 Ada Lovelace\nalan turing \u2192 Alan Turing\n"), qPrintable(preview));
+        QCOMPARE(db->column("people", "name"), (QVariantList { "ada lovelace", "alan turing", QVariant() }));
+        form->changePreviewWindow()->close();
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        form->ListView1->setFocus();
+
+        QTest::mouseClick(form->PushButton1, Qt::LeftButton);
+        QCOMPARE(boxes->texts().last(), QStringLiteral("Done."));
+        QCOMPARE(db->column("people", "name"), (QVariantList { "Ada Lovelace", "Alan Turing", QVariant() }));
+
+        // The question names the run; No leaves it be, Yes puts it back.
+        boxes->shown.clear();
+        boxes->answers = { false };
+        keys(Qt::Key_Z);
+        QCOMPARE(boxes->shown.size(), 1);
+        QVERIFY(boxes->shown[0].question);
+        QVERIFY2(boxes->shown[0].text.contains("the field \"name\" of \"people\" to Proper Case, 2 records?"),
+            qPrintable(boxes->shown[0].text));
+        QCOMPARE(db->column("people", "name"), (QVariantList { "Ada Lovelace", "Alan Turing", QVariant() }));
+        boxes->answers = { true };
+        keys(Qt::Key_Z);
+        QCOMPARE(boxes->shown.size(), 3);
+        QCOMPARE(boxes->shown[2].text, QStringLiteral("Undo: 2 of 2 records of the journal put back."));
+        QCOMPARE(db->column("people", "name"), (QVariantList { "ada lovelace", "alan turing", QVariant() }));
+        QCOMPARE(rowTexts(form->ListView3), QStringList({ "ada lovelace", "alan turing", "" }));
+
+        // The history shows the run as undone; its journal can be deleted.
+        keys(Qt::Key_H);
+        HistoryWindow *history = form->historyWindow();
+        QVERIFY(history && history->isVisible());
+        QCOMPARE(history->List->topLevelItemCount(), 1);
+        const QTreeWidgetItem *run = history->List->topLevelItem(0);
+        QCOMPARE(run->text(3), QStringLiteral("people"));
+        QCOMPARE(run->text(4), QStringLiteral("name"));
+        QCOMPARE(run->text(5), QStringLiteral("Proper Case"));
+        QCOMPARE(run->text(6), QStringLiteral("2"));
+        QVERIFY(run->text(7).startsWith("yes, "));
+        QVERIFY(history->UndoButton->isEnabled());
+        QVERIFY(history->DiskUsage->text().startsWith("The journals take "));
+        QTest::mouseClick(history->OpenFolderButton, Qt::LeftButton);
+        QCOMPARE(sandbox->shell.opened.size(), 1);
+        QVERIFY(sandbox->shell.opened[0].endsWith("Marrowfen/Vantrell/journals"));
+        // Logged in to another database, the run is not undone from here.
+        const LoginFields ours = login;
+        login.database = "/elsewhere/other.sqlite";
+        history->refresh();
+        QVERIFY(!history->UndoButton->isEnabled());
+        login = ours;
+        history->refresh();
+        // A second run, newest first, undone by the window's button.
+        form->Combo1->setCurrentIndex(0);
+        QTest::mouseClick(form->PushButton1, Qt::LeftButton);
+        QCOMPARE(db->column("people", "name"), (QVariantList { "ADA LOVELACE", "ALAN TURING", QVariant() }));
+        history->refresh();
+        QCOMPARE(history->List->topLevelItemCount(), 2);
+        QCOMPARE(history->List->topLevelItem(0)->text(5), QStringLiteral("UPPER CASE"));
+        QVERIFY(history->List->topLevelItem(0)->text(7).isEmpty());
+        QTest::mouseClick(history->UndoButton, Qt::LeftButton);
+        QCOMPARE(boxes->texts().last(), QStringLiteral("Undo: 2 of 2 records of the journal put back."));
+        QCOMPARE(db->column("people", "name"), (QVariantList { "ada lovelace", "alan turing", QVariant() }));
+        QVERIFY(history->List->topLevelItem(0)->text(7).startsWith("yes, "));
+        boxes->answers = { true, true };
+        QTest::mouseClick(history->DeleteButton, Qt::LeftButton);
+        QTest::mouseClick(history->DeleteButton, Qt::LeftButton);
+        QVERIFY(boxes->shown.last().question);
+        QCOMPARE(history->List->topLevelItemCount(), 0);
+        QVERIFY(QDir(sandbox->shell.opened[0]).entryList(QDir::Files).isEmpty());
+        history->close();
     }
 
     void startChangingHoldsListsStill()

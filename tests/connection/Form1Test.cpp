@@ -188,6 +188,16 @@ private slots:
         }
         QCOMPARE(busyWhileShown, QList<bool>({ false, false }));
         QVERIFY(!BusyPointer::isShowing());
+        // The driver's reason waits behind "Show Details...".
+        QVERIFY2(shown()[0].details.contains("[SQLite]"), qPrintable(shown()[0].details));
+        QVERIFY(shown()[1].details.isEmpty());
+
+        // Enter presses the focused button, as on Windows; the window offers no maximise.
+        form->PushButton5->setFocus();
+        QTest::keyClick(form->PushButton5, Qt::Key_Return);
+        QCOMPARE(sandbox->boxes.texts().size(), 3);
+        QCOMPARE(sandbox->boxes.texts().last(), QStringLiteral("Connection successful."));
+        QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(!QGuiApplication::overrideCursor());
     }
 
