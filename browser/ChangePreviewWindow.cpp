@@ -14,7 +14,7 @@ ChangePreviewWindow::ChangePreviewWindow(QWidget *parent)
     Text = new QPlainTextEdit(this);
     Text->setObjectName(QStringLiteral("Text"));
     Text->setReadOnly(true);
-    Text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Text->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     CloseButton = new QPushButton(QStringLiteral("Close"), this);
     CloseButton->setObjectName(QStringLiteral("CloseButton"));
     auto *buttons = new QHBoxLayout;

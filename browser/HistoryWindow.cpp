@@ -37,7 +37,7 @@ HistoryWindow::HistoryWindow(
 {
     setObjectName(QStringLiteral("HistoryWindow"));
     setWindowTitle(QStringLiteral("Change History"));
-    resize(760, 380);
+    resize(960, 380);
 
     List = new QTreeWidget(this);
     List->setObjectName(QStringLiteral("List"));
