@@ -4,6 +4,7 @@
 #include <QStyleOption>
 
 #include <algorithm>
+#include <cmath>
 
 ProgressBar::ProgressBar(QWidget *parent)
     : QWidget(parent)
@@ -11,17 +12,41 @@ ProgressBar::ProgressBar(QWidget *parent)
     setAttribute(Qt::WA_OpaquePaintEvent, false);
 }
 
+namespace {
+
+// The frame, and the filled part's place inside it.
+QRectF frameOf(const QRect &rect)
+{
+    return QRectF(rect).adjusted(0.5, 0.5, -0.5, -0.5);
+}
+
+QRectF insideOf(const QRectF &frame)
+{
+    return frame.adjusted(2, 2, -2, -2);
+}
+
+} // namespace
+
+int ProgressBar::filledPixels(double value) const
+{
+    return int(std::lround(insideOf(frameOf(rect())).width() * devicePixelRatioF() * value / 100.0));
+}
+
 void ProgressBar::setValue(double value)
 {
     const double clamped = std::clamp(value, 0.0, 100.0);
     if (clamped == m_value)
         return;
+    const bool redraw = filledPixels(clamped) != filledPixels(m_value);
     m_value = clamped;
-    update();
+    if (redraw)
+        update();
 }
 
 void ProgressBar::setText(const QString &text)
 {
+    if (text == m_text)
+        return;
     m_text = text;
     update();
 }
@@ -35,16 +60,16 @@ void ProgressBar::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF frame = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    const QRectF frame = frameOf(rect());
     const QPalette pal = palette();
 
     painter.setPen(pal.color(QPalette::Mid));
     painter.setBrush(pal.color(QPalette::Base));
     painter.drawRoundedRect(frame, 3, 3);
 
-    if (m_value > 0) {
-        QRectF filled = frame.adjusted(2, 2, -2, -2);
-        filled.setWidth(filled.width() * m_value / 100.0);
+    if (const int pixels = filledPixels(m_value); pixels > 0) {
+        QRectF filled = insideOf(frame);
+        filled.setWidth(pixels / devicePixelRatioF());
         painter.setPen(Qt::NoPen);
         painter.setBrush(pal.color(QPalette::Highlight));
         painter.drawRoundedRect(filled, 2, 2);

@@ -228,6 +228,31 @@ private slots:
         QCOMPARE(rowTexts(m_form->preview), PreviewBefore);
     }
 
+    // The bar gets a value for every record, but repaints only when what it
+    // draws changes: once per pixel it grows, not once per record.
+    void barRepaintsOnlyAsItGrows()
+    {
+        QVariantList many;
+        for (int i = 0; i < 5000; ++i)
+            many << QStringLiteral("row %1").arg(i);
+        m_db->insert("people", "name", many);
+        m_form->bar->setGeometry(0, 0, 200, 20);
+        m_form->window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&m_form->window));
+        struct PaintCounter : QObject {
+            int paints = 0;
+            bool eventFilter(QObject *, QEvent *event) override
+            {
+                paints += event->type() == QEvent::Paint ? 1 : 0;
+                return false;
+            }
+        } counter;
+        m_form->bar->installEventFilter(&counter);
+        StartChanging(m_form->controls());
+        QCOMPARE(m_boxes->texts(), QStringList { "Done." });
+        QVERIFY2(counter.paints > 10 && counter.paints <= 2 * 200 + 10, qPrintable(QString::number(counter.paints)));
+    }
+
     void notTextFieldSaysWhy()
     {
         m_form->fields->setCurrentItem(m_form->fields->topLevelItem(2));
