@@ -1,5 +1,5 @@
 // Every statement text that only SQL Server runs stands in this file.
-#include "connection/SqlDialect.h"
+#include "connection/SqlServerDialect.h"
 
 #include <QRegularExpression>
 

@@ -1,5 +1,6 @@
 #include "casing/BatchChangeHandler.h"
 #include "app/ProgramEnd.h"
+#include "connection/EmbeddedDialect.h"
 #include "connection/SqlDialect.h"
 #include "platform/BusyPointer.h"
 #include "platform/ProgressBar.h"

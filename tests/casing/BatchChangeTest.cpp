@@ -1,4 +1,5 @@
 #include "casing/BatchChange.h"
+#include "connection/EmbeddedDialect.h"
 #include "connection/SqlDialect.h"
 #include "platform/odbc/Counters.h"
 #include "support/TestDatabase.h"

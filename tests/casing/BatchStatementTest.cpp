@@ -1,3 +1,5 @@
+#include "connection/EmbeddedDialect.h"
+#include "connection/SqlServerDialect.h"
 #include "connection/SqlDialect.h"
 
 #include <QRegularExpression>

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "connection/SqlDialect.h"
+
+// The embedded engine (SQLite) behind the same ODBC path, used by the tests and the demo.
+class EmbeddedDialect final : public SqlDialect {
+public:
+    // "name" with every '"' doubled.
+    QString quoteName(const QString &name) const override;
+    QStringList sessionSetup() const override;
+    // The engine's bookkeeping tables: sqlite_sequence, sqlite_stat1 ...
+    bool isEngineTable(const QString &name) const override;
+    QString selectNoRows(const TableName &table) const override;
+
+    // A table with a schema is looked up in that attached database.
+    SqlQuery fieldLookup(const TableName &table, const QString &field) const override;
+    // Text affinity: the declared type holds CHAR, CLOB or TEXT (and not INT).
+    bool isTextType(const QString &type) const override;
+    SqlQuery keyLookup(const TableName &table) const override;
+    // Integer or text affinity.
+    bool isKeyType(const KeyColumn &column) const override;
+    qsizetype storedLength(QStringView text) const override;
+    // Its Windows build hands narrow text over in the system's code page.
+    bool readsSnapshotAlongside() const override;
+
+    QString updateChunkByKey(
+        const TableName &table, const QString &field, const QList<KeyColumn> &key, int records) const override;
+    // The engine's driver parses a statement again at every execution, so a
+    // chunk goes as one parameter of JSON: an object named by each row's first
+    // value for rows of three values, an array of rows otherwise.
+    QList<QVariant> chunkParameters(QList<QVariant> values, int columns, int capacity) const override;
+    // One parameter carries a chunk of any size, so a chunk is sized by its
+    // commit instead: 2,000 records, whatever the key.
+    int chunkRecords(int keyColumns) const override;
+    QStringList createStaging() const override;
+    QString stageChunk(int pairs) const override;
+    QString indexStaging() const override;
+    QString countStaged(const TableName &table, const QString &field) const override;
+    QString changeCounter(const TableName &table) const override;
+    QString unstagePair() const override;
+    QString countByValue(const TableName &table, const QString &field) const override;
+    QString applyStaged(const TableName &table, const QString &field) const override;
+    QString dropStaging() const override;
+    bool failureRepeats(const QString &sqlState, const QString &message) const override;
+
+protected:
+    QString keyCondition(const KeyColumn &column, const QString &columnRef, const QString &value) const override;
+    QString exactlyEquals(const QString &fieldRef, const QString &value) const override;
+    int oldValueBindings() const override { return 1; }
+    QString readAsText(const QString &fieldRef) const override;
+    QString storedLengthOf(const QString &fieldRef) const override;
+};
