@@ -17,6 +17,7 @@
 #include "casing/BatchChangeHandler.h"
 #include "connection/MSSQL.h"
 #include "connection/OpeningProfile.h"
+#include "connection/Session.h"
 #include "connection/SqlDialect.h"
 #include "platform/BusyPointer.h"
 #include "platform/Failure.h"
@@ -254,10 +255,9 @@ void Form2::ListView2_Click()
     int line = 100;
     try {
         BusyPointer::Scope busy;
-        auto connection = openConnection(OpeningProfile::Preview, m_loginFields());
-        const auto dialect = SqlDialect::forConnection(*connection);
-        for (const QString &statement : dialect->sessionSetup())
-            connection->execute(statement);
+        Session session = openSession(OpeningProfile::Preview, m_loginFields());
+        auto &connection = session.connection;
+        const auto &dialect = session.dialect;
         line = 102;
         const QString field = selected(m_fields, QStringLiteral("No field is selected."));
         const TableName table = selectedTable(m_tables);

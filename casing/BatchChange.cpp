@@ -2,6 +2,7 @@
 
 #include "casing/BackgroundStep.h"
 #include "connection/OpeningProfile.h"
+#include "connection/Session.h"
 #include "connection/SqlDialect.h"
 #include "platform/Failure.h"
 #include "platform/odbc/Connection.h"
@@ -277,10 +278,9 @@ bool Run::prepareSteps()
 {
     const int openLine = m_fields.localConnection ? BatchChange::LineOpenLocal : BatchChange::LineOpenWithPort;
     if (!attempt(openLine, [&] {
-            m_connection = openConnection(OpeningProfile::Batch, m_fields);
-            m_dialect = SqlDialect::forConnection(*m_connection);
-            for (const QString &statement : m_dialect->sessionSetup())
-                m_connection->execute(statement);
+            Session session = openSession(OpeningProfile::Batch, m_fields);
+            m_connection = std::move(session.connection);
+            m_dialect = std::move(session.dialect);
         }))
         return false;
 
@@ -373,9 +373,7 @@ bool Run::readAlongside(const QString &select)
     if (m_key.isEmpty() || !m_dialect->readsSnapshotAlongside())
         return false;
     try {
-        m_snapshotConnection = openConnection(OpeningProfile::Batch, m_fields);
-        for (const QString &statement : m_dialect->sessionSetup())
-            m_snapshotConnection->execute(statement);
+        m_snapshotConnection = openSession(OpeningProfile::Batch, m_fields).connection;
         m_snapshotQuery = std::make_unique<odbc::Statement>(*m_snapshotConnection);
         m_snapshotQuery->executeDirect(select);
         // A driver that cannot count the rows it holds is reading them as they

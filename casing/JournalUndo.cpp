@@ -1,7 +1,7 @@
 #include "casing/JournalUndo.h"
 
 #include "casing/Case.h"
-#include "connection/OpeningProfile.h"
+#include "connection/Session.h"
 #include "connection/SqlDialect.h"
 #include "platform/odbc/Connection.h"
 
@@ -78,12 +78,9 @@ bool JournalUndo::start(const QStringList &keyColumns)
         return false;
     }
     // Without a key, count the rows that hold each new text now.
-    auto connection = openConnection(OpeningProfile::Batch, m_fields);
-    auto dialect = SqlDialect::forConnection(*connection);
-    for (const QString &statement : dialect->sessionSetup())
-        connection->execute(statement);
-    for (odbc::RecordSet rows = connection->query(
-             dialect->selectForChange({ m_header.schema, m_header.table }, m_header.field, {})); !rows.eof();
+    const Session session = openSession(OpeningProfile::Batch, m_fields);
+    for (odbc::RecordSet rows = session.connection->query(
+             session.dialect->selectForChange({ m_header.schema, m_header.table }, m_header.field, {})); !rows.eof();
          rows.moveNext())
         if (const QVariant value = rows.value(0); value.isValid() && m_recorded.contains(value.toString()))
             ++m_holding[value.toString()];

@@ -1,0 +1,11 @@
+#include "connection/Session.h"
+
+Session openSession(OpeningProfile profile, const LoginFields &fields)
+{
+    Session session;
+    session.connection = openConnection(profile, fields);
+    session.dialect = SqlDialect::forConnection(*session.connection);
+    for (const QString &statement : session.dialect->sessionSetup())
+        session.connection->execute(statement);
+    return session;
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "connection/LoginFields.h"
+#include "connection/OpeningProfile.h"
+#include "connection/SqlDialect.h"
+#include "platform/odbc/Connection.h"
+
+#include <memory>
+
+// A connection opened by a profile, the dialect of the engine it reached, and
+// that dialect's set-up already run on it.
+struct Session {
+    std::unique_ptr<odbc::Connection> connection;
+    std::unique_ptr<SqlDialect> dialect;
+};
+
+// Opens, picks the dialect and runs the set-up. Throws odbc::Error as openConnection does.
+Session openSession(OpeningProfile profile, const LoginFields &fields);
