@@ -1,6 +1,7 @@
 #include "app/WindowFlow.h"
 
 #include "app/AppIcon.h"
+#include "app/ChangeOptionsHandOver.h"
 #include "app/ProgramEnd.h"
 
 #include "browser/Form2.h"
@@ -25,12 +26,13 @@ void WindowFlow::start()
         m_form1->show();
 }
 
-Form2 *WindowFlow::useChangeOptionsWindow()
+ChangeOptionsSide *WindowFlow::useChangeOptionsWindow()
 {
     if (!m_form2) {
         m_form2 = std::make_unique<Form2>(m_form1->loginFieldsSource());
         m_form2->setShowLoginWindow([this] { m_form1->show(); });
         m_form2->Form_Load();
+        m_handOver = std::make_unique<ChangeOptionsHandOver>(m_form2.get());
     }
-    return m_form2.get();
+    return m_handOver.get();
 }

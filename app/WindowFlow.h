@@ -2,6 +2,8 @@
 
 #include <memory>
 
+class ChangeOptionsHandOver;
+class ChangeOptionsSide;
 class Form1;
 class Form2;
 
@@ -26,8 +28,9 @@ public:
     Form2 *changeOptionsWindow() const { return m_form2.get(); }
 
 private:
-    Form2 *useChangeOptionsWindow();
+    ChangeOptionsSide *useChangeOptionsWindow();
 
     std::unique_ptr<Form1> m_form1;
     std::unique_ptr<Form2> m_form2; // goes first: it reads the login window's fields
+    std::unique_ptr<ChangeOptionsHandOver> m_handOver; // "Next >" into m_form2
 };

@@ -10,7 +10,7 @@
 #include "app/Settings.h"
 #include "app/Skin.h"
 #include "app/WindowDesign.h"
-#include "browser/Form2.h"
+#include "connection/ChangeOptionsSide.h"
 #include "connection/MSSQL.h"
 #include "connection/OpeningProfile.h"
 #include "platform/BusyPointer.h"
@@ -296,7 +296,7 @@ void Form1::PushButton3_Click()
     FailureTrap trap(ErrorReport::Form1_PushButton3_Click, this);
     if (trap.test(100, [&] { return Text1->text().isEmpty(); }))
         return;
-    Form2 *form2 = nullptr;
+    ChangeOptionsSide *next = nullptr;
     {
         // The checks and the table listing can wait for the driver's timeout.
         BusyPointer::Scope busy;
@@ -306,28 +306,26 @@ void Form1::PushButton3_Click()
         trap.step(104, [&] {
             if (!m_changeOptionsWindow)
                 throw Failure(QStringLiteral("The change options window is not available."));
-            form2 = m_changeOptionsWindow();
-            MSSQL::ListTables(form2->ListView1, loginFields());
+            next = m_changeOptionsWindow();
+            if (!next)
+                throw Failure(QStringLiteral("The change options window is not available."));
+            next->listTables(loginFields());
         });
         // The lists may still hold the tables, fields and values of the database
         // used before; none of them may be offered for this one. The fields and
         // values go whenever the tables are listed again (a database without
         // tables fills no fields), the tables too when the listing failed.
-        if (form2) {
-            if (trap.failures() > failuresBefore)
-                form2->ListView1->clear();
-            form2->ListView2->clear();
-            form2->ListView3->clear();
-        }
+        if (next)
+            next->emptyLists(trap.failures() > failuresBefore);
     }
     // Once the program is ending nothing more is filled or shown.
-    if (!form2 || ProgramEnd::requested())
+    if (!next || ProgramEnd::requested())
         return;
-    if (trap.test(106, [&] { return form2->ListView1->topLevelItemCount() > 0; }))
-        trap.step(106, [&] { form2->ListView1_Click(); });
+    if (trap.test(106, [&] { return next->hasTables(); }))
+        trap.step(106, [&] { next->fillFields(); });
     if (ProgramEnd::requested())
         return;
-    trap.step(108, [&] { form2->show(); });
+    trap.step(108, [&] { next->showWindow(); });
     trap.step(110, [&] { hide(); });
 }
 

@@ -8,7 +8,7 @@
 
 #include <functional>
 
-class Form2;
+class ChangeOptionsSide;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -35,7 +35,10 @@ public:
 
     // How "Next >" reaches the change options window: the function creates and
     // loads it at its first use and gives the same window afterwards.
-    void setChangeOptionsWindow(std::function<Form2 *()> window) { m_changeOptionsWindow = std::move(window); }
+    void setChangeOptionsWindow(std::function<ChangeOptionsSide *()> window)
+    {
+        m_changeOptionsWindow = std::move(window);
+    }
     // What closing the window calls to end the program (by default the event loop ends at once).
     void setEndProgram(std::function<void()> end) { m_endProgram = std::move(end); }
 
@@ -82,7 +85,7 @@ private:
     void save(const QString &key, const QString &value);
     void setButtonPointer(const QCursor &pointer);
 
-    std::function<Form2 *()> m_changeOptionsWindow;
+    std::function<ChangeOptionsSide *()> m_changeOptionsWindow;
     std::function<void()> m_endProgram;
     QCursor m_buttonPointer;
     bool m_restoring = false;

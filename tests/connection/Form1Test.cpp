@@ -2,6 +2,7 @@
 #include "app/BuildConfig.h"
 #include "app/MainHelpers.h"
 #include "app/Settings.h"
+#include "app/ChangeOptionsHandOver.h"
 #include "browser/Form2.h"
 #include "platform/BusyPointer.h"
 #include "platform/Failure.h"
@@ -271,9 +272,10 @@ private slots:
         fillRows(work.ListView2, { "Name" });
         fillRows(work.ListView3, { "ann" });
         // The database is switched for one that cannot be listed after the check passed.
+        ChangeOptionsHandOver handOver(&work);
         form->setChangeOptionsWindow([&] {
             form->Text4->setText(TestDatabase::unreachable().database);
-            return &work;
+            return &handOver;
         });
         form->show();
         form->PushButton3_Click();
@@ -305,7 +307,7 @@ private slots:
         fields.server.clear();
         enterLogin(form, fields);
         int asked = 0;
-        form->setChangeOptionsWindow([&]() -> Form2 * {
+        form->setChangeOptionsWindow([&]() -> ChangeOptionsSide * {
             ++asked;
             return nullptr;
         });
