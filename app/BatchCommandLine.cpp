@@ -5,9 +5,9 @@
 #include "app/Settings.h"
 #include "casing/BatchChange.h"
 #include "casing/Case.h"
-#include "casing/JournalReader.h"
-#include "casing/JournalUndo.h"
-#include "casing/JournalWriter.h"
+#include "journal/JournalReader.h"
+#include "journal/JournalUndo.h"
+#include "journal/JournalWriter.h"
 #include "connection/MSSQL.h"
 #include "connection/OpeningProfile.h"
 #include "platform/odbc/Connection.h"
@@ -365,14 +365,7 @@ int run(const QStringList &arguments)
         journalUndo.emplace(journal, fields);
         journalUndo->attach(callbacks);
     } else if (!parser.isSet(dryRun) && !parser.isSet(noJournal)) {
-        JournalHeader header;
-        header.table = tableName.name;
-        header.schema = tableName.schema;
-        header.field = fieldName;
-        header.server = fields.server;
-        header.database = fields.database;
-        header.mode = listText;
-        writer.emplace(header);
+        writer.emplace(JournalHeader::forRun(fields, tableName, fieldName, listText));
         writer->attach(callbacks);
     }
     if (parser.isSet(dryRun))

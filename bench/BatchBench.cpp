@@ -5,7 +5,7 @@
 // peak memory of a run over a million rows.
 #include "browser/Form2.h"
 #include "casing/BatchChange.h"
-#include "casing/JournalWriter.h"
+#include "journal/JournalWriter.h"
 #include "connection/MSSQL.h"
 #include "platform/MessageBoxes.h"
 #include "connection/OpeningProfile.h"

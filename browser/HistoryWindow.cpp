@@ -2,7 +2,7 @@
 
 #include "app/MainHelpers.h"
 #include "casing/BatchChangeHandler.h"
-#include "casing/JournalUndo.h"
+#include "journal/JournalUndo.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Failure.h"
 #include "platform/Shell.h"

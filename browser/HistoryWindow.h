@@ -1,6 +1,6 @@
 #pragma once
 
-#include "casing/JournalCatalogue.h"
+#include "journal/JournalCatalogue.h"
 #include "connection/LoginFields.h"
 
 #include <QWidget>

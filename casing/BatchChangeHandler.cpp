@@ -5,10 +5,10 @@
 #include "app/MainHelpers.h"
 #include "app/ProgramEnd.h"
 #include "casing/BatchChange.h"
-#include "casing/JournalCatalogue.h"
-#include "casing/JournalReader.h"
-#include "casing/JournalUndo.h"
-#include "casing/JournalWriter.h"
+#include "journal/JournalCatalogue.h"
+#include "journal/JournalReader.h"
+#include "journal/JournalUndo.h"
+#include "journal/JournalWriter.h"
 #include "casing/PreviewListConversion.h"
 #include "connection/MSSQL.h"
 #include "platform/BusyPointer.h"
@@ -226,13 +226,8 @@ void StartChanging(const BatchChangeControls &controls)
     attachWindow(callbacks, controls);
     // Every run keeps its journal, silently.
     const TableName table = MSSQL::TableOfRow(controls.tableList->currentItem());
-    JournalHeader header;
-    header.table = table.name;
-    header.schema = table.schema;
-    header.field = selectedText(controls.fieldList);
-    header.server = fields.server;
-    header.database = fields.database;
-    header.mode = controls.modeBox->currentText();
+    const JournalHeader header
+        = JournalHeader::forRun(fields, table, selectedText(controls.fieldList), controls.modeBox->currentText());
     JournalWriter journal(header);
     journal.attach(callbacks);
     BatchChange change(fields, table, header.field, callbacks);

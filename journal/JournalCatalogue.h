@@ -1,6 +1,6 @@
 #pragma once
 
-#include "casing/JournalHeader.h"
+#include "journal/JournalHeader.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,7 +1,7 @@
 #include "casing/BatchChange.h"
-#include "casing/JournalReader.h"
-#include "casing/JournalUndo.h"
-#include "casing/JournalWriter.h"
+#include "journal/JournalReader.h"
+#include "journal/JournalUndo.h"
+#include "journal/JournalWriter.h"
 #include "support/TestDatabase.h"
 
 #include <QDir>

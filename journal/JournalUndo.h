@@ -1,7 +1,7 @@
 #pragma once
 
 #include "casing/BatchChange.h"
-#include "casing/JournalReader.h"
+#include "journal/JournalReader.h"
 #include "connection/LoginFields.h"
 
 #include <QHash>

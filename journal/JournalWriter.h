@@ -1,7 +1,7 @@
 #pragma once
 
 #include "casing/BatchChange.h"
-#include "casing/JournalHeader.h"
+#include "journal/JournalHeader.h"
 
 #include <QFile>
 #include <QString>

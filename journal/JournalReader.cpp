@@ -1,4 +1,4 @@
-#include "casing/JournalReader.h"
+#include "journal/JournalReader.h"
 
 #include "casing/Case.h"
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "connection/LoginFields.h"
+#include "connection/TableName.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -15,4 +18,10 @@ struct JournalHeader {
     QDateTime time; // the start of the run, in UTC
     QString programVersion;
     QStringList keyColumns; // the key that named the rows; empty when rows were named by value
+
+    // The header of a run of the field of the table, from the login fields
+    // it connects with and the mode text it starts in; the time, the
+    // program's version and the key are filled in by the writer.
+    static JournalHeader forRun(const LoginFields &fields, const TableName &table, const QString &field,
+        const QString &mode);
 };

@@ -1,6 +1,6 @@
-#include "casing/JournalCatalogue.h"
+#include "journal/JournalCatalogue.h"
 
-#include "casing/JournalReader.h"
+#include "journal/JournalReader.h"
 #include "platform/PrivateFile.h"
 
 #include <QDir>

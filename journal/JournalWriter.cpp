@@ -1,4 +1,4 @@
-#include "casing/JournalWriter.h"
+#include "journal/JournalWriter.h"
 
 #include "app/BuildConfig.h"
 #include "platform/JsonText.h"

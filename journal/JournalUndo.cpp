@@ -1,4 +1,4 @@
-#include "casing/JournalUndo.h"
+#include "journal/JournalUndo.h"
 
 #include "casing/Case.h"
 #include "connection/Session.h"
