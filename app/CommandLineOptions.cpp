@@ -1,0 +1,267 @@
+#include "app/CommandLineOptions.h"
+
+#include "app/Settings.h"
+
+#include <QCommandLineParser>
+
+#include <cstring>
+#include <optional>
+
+namespace {
+
+enum class Group { Change, Login, Journal, Program };
+
+// Every option, with what --help says of it.
+struct Spec {
+    const char *name;
+    const char *value; // nullptr for a flag
+    Group group;
+    const char *description;
+};
+
+const Spec Specs[] = {
+    { "batch", nullptr, Group::Program, "change the field's case without the windows" },
+    { "table", "TABLE", Group::Change, "the table, as the database spells it" },
+    { "schema", "NAME", Group::Change,
+        "the schema that holds the table; without it the table is looked up in the user's default schema" },
+    { "field", "FIELD", Group::Change,
+        "the field; only char, varchar, text, nchar, nvarchar and ntext fields are changed" },
+    { "mode", "MODE", Group::Change,
+        "\"UPPER CASE\", \"lower case\", \"Proper Case\", \"Sentence case\", or one of the words upper, lower, "
+        "proper, sentence, in any letter case" },
+    { "server", "NAME", Group::Login, "the server" },
+    { "port", "PORT", Group::Login, "the port (not used for a local connection)" },
+    { "user", "NAME", Group::Login, "the user name" },
+    { "database", "NAME", Group::Login, "the database" },
+    { "local", nullptr, Group::Login, "a local connection (no port)" },
+    { "no-local", nullptr, Group::Login, "not a local connection" },
+    { "no-journal", nullptr, Group::Journal, "keep no journal of this run" },
+    { "dry-run", nullptr, Group::Journal,
+        "read and convert as a real run would and change nothing: the counts a real run would report and the "
+        "first 20 changes (exit status 0)" },
+    { "undo", "JOURNAL", Group::Journal,
+        "put back the old texts of a run instead of --batch: a row gets its old text back only while it still "
+        "holds the text the run wrote (exit status 1 when some were left alone). Table and field come from the "
+        "journal, the login fields as above. The undo keeps no journal of its own; undoing twice changes nothing "
+        "more." },
+    { "any-database", nullptr, Group::Journal,
+        "with --undo: undo the journal in the database the login fields name even when the journal is of another "
+        "database or server (refused otherwise: exit status 2)" },
+    { "help", nullptr, Group::Program, "this text" },
+    { "version", nullptr, Group::Program, "the program's version" },
+};
+
+// Never an option: the password is not taken from the command line.
+constexpr const char *Password = "password";
+
+const char *const Usage = "Usage: vantrell --batch --table TABLE --field FIELD --mode MODE [options]\n\n"
+                          "Changes the letter case of every value of one text field of one table, the\n"
+                          "same job as \"Start Changing\" in the program's window, without the windows.\n";
+
+// What stands before each group's options, and after them all.
+QString heading(Group group)
+{
+    switch (group) {
+    case Group::Change:
+        return {};
+    case Group::Login:
+        return QStringLiteral("Login fields are the ones the login window remembered; these replace them:\n");
+    case Group::Journal:
+        return QStringLiteral(
+            "The password is never taken from the command line: it is the remembered one,\n"
+            "or the environment variable VANTRELL_PASSWORD when that is set.\n\n"
+            "Each record's row is changed only while it still holds the value that was\n"
+            "read. A progress bar (plain lines when the output is not a terminal) is\n"
+            "followed by one summary line.\n\n"
+            "The server is asked first with a 15-second timeout, so one that does not\n"
+            "answer is reported at once.\n\n"
+            "Options take two dashes, and each at most once.\n\n"
+            "Exit status: 0 every record was changed or needed no change; 1 some records\n"
+            "could not be changed (the summary says why); 2 a usage error, or the\n"
+            "connection, the field or the table could not be reached; 3 the progress or\n"
+            "the summary could not be written out (the records were still changed).\n\n"
+            "Every run keeps a journal of the records it changes (old and new text), in\n"
+            "~/.local/share/Marrowfen/Vantrell/journals, and names it on a line\n"
+            "\"Journal: PATH\" after the summary.\n");
+    case Group::Program:
+        return {};
+    }
+    return {};
+}
+
+// "  --name VALUE" and the description beside it, wrapped at 79 columns.
+QString optionLines(const Spec &spec)
+{
+    constexpr int DescriptionColumn = 21;
+    constexpr int Width = 79;
+    QString lines = QStringLiteral("  --") + QLatin1String(spec.name);
+    if (spec.value)
+        lines += QLatin1Char(' ') + QLatin1String(spec.value);
+    lines = lines.leftJustified(DescriptionColumn - 1) + QLatin1Char(' ');
+    int column = DescriptionColumn;
+    bool first = true;
+    for (const QString &word : QString::fromUtf8(spec.description).split(QLatin1Char(' '))) {
+        if (!first && column + 1 + word.size() > Width) {
+            lines += QLatin1Char('\n') + QString(DescriptionColumn, QLatin1Char(' '));
+            column = DescriptionColumn;
+            first = true;
+        }
+        if (!first) {
+            lines += QLatin1Char(' ');
+            ++column;
+        }
+        lines += word;
+        column += int(word.size());
+        first = false;
+    }
+    return lines + QLatin1Char('\n');
+}
+
+// The mode a --mode text names: one of the mode box's four names or one of the
+// four words, in any letter case, and nothing else.
+std::optional<Case::Mode> modeNamed(const QString &text)
+{
+    const QString lowered = text.toLower();
+    const QLatin1String words[]
+        = { QLatin1String("upper"), QLatin1String("lower"), QLatin1String("proper"), QLatin1String("sentence") };
+    for (int i = 0; i < int(std::size(words)); ++i)
+        if (lowered == words[i] || lowered == Case::ModeTexts[i].toLower())
+            return Case::Mode(i);
+    return std::nullopt;
+}
+
+LoginFields rememberedLoginFields()
+{
+    LoginFields fields;
+    fields.server = Settings::read(Settings::MSServer);
+    fields.port = Settings::read(Settings::MSPort, Settings::DefaultPort);
+    fields.user = Settings::read(Settings::MSUser);
+    fields.password = Settings::read(Settings::MSPassword);
+    fields.database = Settings::read(Settings::MSDatabase);
+    fields.localConnection
+        = Settings::isTicked(Settings::read(Settings::LocalConnection, Settings::DefaultLocalConnection));
+    return fields;
+}
+
+// The option the argument names, with one dash or two; empty for any other.
+QByteArray optionNamed(const char *argument)
+{
+    if (argument[0] != '-')
+        return {};
+    QByteArray word(argument[1] == '-' ? argument + 2 : argument + 1);
+    if (const qsizetype equals = word.indexOf('='); equals >= 0)
+        word.truncate(equals);
+    if (word == Password)
+        return word;
+    for (const Spec &spec : Specs)
+        if (word == spec.name)
+            return word;
+    return {};
+}
+
+} // namespace
+
+bool CommandLineOptions::isOption(const char *argument)
+{
+    return !optionNamed(argument).isEmpty();
+}
+
+QString CommandLineOptions::help()
+{
+    QString text = QString::fromUtf8(Usage);
+    for (const Group group : { Group::Change, Group::Login, Group::Journal, Group::Program }) {
+        text += QLatin1Char('\n') + heading(group);
+        for (const Spec &spec : Specs)
+            if (spec.group == group && std::strcmp(spec.name, "batch") != 0)
+                text += optionLines(spec);
+    }
+    return text;
+}
+
+std::variant<CommandLineOptions, QString> CommandLineOptions::parse(const QStringList &arguments)
+{
+    for (const QString &argument : arguments.mid(1)) {
+        const QByteArray option = optionNamed(argument.toLocal8Bit().constData());
+        if (option == Password)
+            return QStringLiteral("the password is not taken from the command line; set VANTRELL_PASSWORD or let "
+                                  "the login window remember it.");
+        if (!option.isEmpty() && !argument.startsWith(QLatin1String("--")))
+            return QStringLiteral("options take two dashes: --%1.").arg(QString::fromLatin1(option));
+    }
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    for (const Spec &spec : Specs)
+        parser.addOption(spec.value ? QCommandLineOption(QLatin1String(spec.name), QString::fromUtf8(spec.description),
+                                          QString::fromLatin1(spec.value))
+                                    : QCommandLineOption(QLatin1String(spec.name), QString::fromUtf8(spec.description)));
+    if (!parser.parse(arguments))
+        return parser.errorText();
+    const auto isSet = [&](const char *name) { return parser.isSet(QLatin1String(name)); };
+    const auto value = [&](const char *name) { return parser.value(QLatin1String(name)); };
+
+    CommandLineOptions options;
+    if (isSet("help")) {
+        options.job = Job::Help;
+        return options;
+    }
+    if (isSet("version")) {
+        options.job = Job::Version;
+        return options;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return QStringLiteral("unexpected argument \"%1\".").arg(parser.positionalArguments().first());
+    // An option given twice would leave one of its values unused.
+    for (const QString &name : parser.optionNames())
+        if (parser.optionNames().count(name) > 1)
+            return QStringLiteral("--%1 is given more than once.").arg(name);
+    const bool undoing = isSet("undo");
+    if (!undoing && !isSet("batch"))
+        return QStringLiteral("--batch (or --undo) is required for the command line.");
+    if (undoing && isSet("batch"))
+        return QStringLiteral("--batch and --undo cannot both be given.");
+    if (!undoing && isSet("any-database"))
+        return QStringLiteral("--any-database goes with --undo.");
+    if (undoing && isSet("schema"))
+        return QStringLiteral("--schema cannot be given with --undo: the journal names it.");
+    for (const char *required : { "table", "field", "mode" }) {
+        if (undoing && isSet(required))
+            return QStringLiteral("--%1 cannot be given with --undo: the journal names it.").arg(QLatin1String(required));
+        if (!undoing && (!isSet(required) || value(required).isEmpty()))
+            return QStringLiteral("--%1 is required.").arg(QLatin1String(required));
+    }
+    if (!undoing) {
+        const std::optional<Case::Mode> mode = modeNamed(value("mode"));
+        if (!mode)
+            return QStringLiteral("unknown mode \"%1\"; use \"UPPER CASE\", \"lower case\", \"Proper Case\", "
+                                  "\"Sentence case\" or upper, lower, proper, sentence.")
+                .arg(value("mode"));
+        options.mode = *mode;
+    }
+    if (isSet("local") && isSet("no-local"))
+        return QStringLiteral("--local and --no-local cannot both be given.");
+
+    options.job = undoing ? Job::Undo : Job::Change;
+    options.table = { value("schema"), value("table") };
+    options.field = value("field");
+    options.dryRun = isSet("dry-run");
+    options.journal = !isSet("no-journal");
+    options.undoJournal = value("undo");
+    options.anyDatabase = isSet("any-database");
+    LoginFields &fields = options.fields;
+    fields = rememberedLoginFields();
+    if (isSet("server"))
+        fields.server = value("server");
+    if (isSet("port"))
+        fields.port = value("port");
+    if (isSet("user"))
+        fields.user = value("user");
+    if (isSet("database"))
+        fields.database = value("database");
+    if (isSet("local") || isSet("no-local"))
+        fields.localConnection = isSet("local");
+    if (qEnvironmentVariableIsSet("VANTRELL_PASSWORD"))
+        fields.password = qEnvironmentVariable("VANTRELL_PASSWORD");
+    return options;
+}
