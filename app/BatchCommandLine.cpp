@@ -215,8 +215,8 @@ int runUndo(const CommandLineOptions &options)
         return refused(journal.error() + QStringLiteral(" Nothing was changed."));
     if (!options.anyDatabase) {
         if (const QString elsewhere = JournalUndo::elsewhere(journal.header(), options.fields); !elsewhere.isEmpty())
-            return refused(elsewhere
-                + QStringLiteral(" To undo it there all the same, add --any-database. Nothing was changed."));
+            return refused(
+                elsewhere + QStringLiteral(" To undo it there all the same, add --any-database. Nothing was changed."));
     }
     if (const std::optional<int> exitCode = unreachable(options.fields))
         return *exitCode;

@@ -67,22 +67,21 @@ QString heading(Group group)
     case Group::Login:
         return QStringLiteral("Login fields are the ones the login window remembered; these replace them:\n");
     case Group::Journal:
-        return QStringLiteral(
-            "The password is never taken from the command line: it is the remembered one,\n"
-            "or the environment variable VANTRELL_PASSWORD when that is set.\n\n"
-            "Each record's row is changed only while it still holds the value that was\n"
-            "read. A progress bar (plain lines when the output is not a terminal) is\n"
-            "followed by one summary line.\n\n"
-            "The server is asked first with a 15-second timeout, so one that does not\n"
-            "answer is reported at once.\n\n"
-            "Options take two dashes, and each at most once.\n\n"
-            "Exit status: 0 every record was changed or needed no change; 1 some records\n"
-            "could not be changed (the summary says why); 2 a usage error, or the\n"
-            "connection, the field or the table could not be reached; 3 the progress or\n"
-            "the summary could not be written out (the records were still changed).\n\n"
-            "Every run keeps a journal of the records it changes (old and new text), in\n"
-            "~/.local/share/Marrowfen/Vantrell/journals, and names it on a line\n"
-            "\"Journal: PATH\" after the summary.\n");
+        return QStringLiteral("The password is never taken from the command line: it is the remembered one,\n"
+                              "or the environment variable VANTRELL_PASSWORD when that is set.\n\n"
+                              "Each record's row is changed only while it still holds the value that was\n"
+                              "read. A progress bar (plain lines when the output is not a terminal) is\n"
+                              "followed by one summary line.\n\n"
+                              "The server is asked first with a 15-second timeout, so one that does not\n"
+                              "answer is reported at once.\n\n"
+                              "Options take two dashes, and each at most once.\n\n"
+                              "Exit status: 0 every record was changed or needed no change; 1 some records\n"
+                              "could not be changed (the summary says why); 2 a usage error, or the\n"
+                              "connection, the field or the table could not be reached; 3 the progress or\n"
+                              "the summary could not be written out (the records were still changed).\n\n"
+                              "Every run keeps a journal of the records it changes (old and new text), in\n"
+                              "~/.local/share/Marrowfen/Vantrell/journals, and names it on a line\n"
+                              "\"Journal: PATH\" after the summary.\n");
     case Group::Program:
         return {};
     }
@@ -193,9 +192,10 @@ std::variant<CommandLineOptions, QString> CommandLineOptions::parse(const QStrin
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     for (const Spec &spec : Specs)
-        parser.addOption(spec.value ? QCommandLineOption(QLatin1String(spec.name), QString::fromUtf8(spec.description),
-                                          QString::fromLatin1(spec.value))
-                                    : QCommandLineOption(QLatin1String(spec.name), QString::fromUtf8(spec.description)));
+        parser.addOption(spec.value
+                ? QCommandLineOption(
+                    QLatin1String(spec.name), QString::fromUtf8(spec.description), QString::fromLatin1(spec.value))
+                : QCommandLineOption(QLatin1String(spec.name), QString::fromUtf8(spec.description)));
     if (!parser.parse(arguments))
         return parser.errorText();
     const auto isSet = [&](const char *name) { return parser.isSet(QLatin1String(name)); };
@@ -227,7 +227,8 @@ std::variant<CommandLineOptions, QString> CommandLineOptions::parse(const QStrin
         return QStringLiteral("--schema cannot be given with --undo: the journal names it.");
     for (const char *required : { "table", "field", "mode" }) {
         if (undoing && isSet(required))
-            return QStringLiteral("--%1 cannot be given with --undo: the journal names it.").arg(QLatin1String(required));
+            return QStringLiteral("--%1 cannot be given with --undo: the journal names it.")
+                .arg(QLatin1String(required));
         if (!undoing && (!isSet(required) || value(required).isEmpty()))
             return QStringLiteral("--%1 is required.").arg(QLatin1String(required));
     }

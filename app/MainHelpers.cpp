@@ -3,12 +3,12 @@
 #include "app/BuildConfig.h"
 #include "platform/MessageBoxes.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QAbstractButton>
 #include <QKeyEvent>
 #include <QScreen>
 #include <QWidget>

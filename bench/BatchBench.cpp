@@ -1,26 +1,26 @@
 // Speed of the batch case change on the embedded engine: the batch change
 // (in this process, and through the command line) against one set-based
-// UPDATE of the same rows (the physical limit of the job), on tables with and without a key, in memory-backed files and on the
-// ordinary disk; the statements and commits it sends per record; and the
-// peak memory of a run over a million rows.
+// UPDATE of the same rows (the physical limit of the job), on tables with and without a key, in memory-backed files and
+// on the ordinary disk; the statements and commits it sends per record; and the peak memory of a run over a million
+// rows.
 #include "browser/Form2.h"
 #include "casing/BatchChange.h"
-#include "journal/JournalWriter.h"
 #include "connection/MSSQL.h"
-#include "platform/MessageBoxes.h"
 #include "connection/OpeningProfile.h"
+#include "journal/JournalWriter.h"
+#include "platform/MessageBoxes.h"
 #include "platform/odbc/Connection.h"
 #include "platform/odbc/Counters.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QTreeWidget>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 
 #include <sys/resource.h>
 
@@ -65,7 +65,7 @@ void makeTable(const QString &path, int rows, Shape shape, bool wide = false)
     auto connection = openConnection(OpeningProfile::CanConnect, fieldsFor(path));
     connection->execute(shape == Shape::Keyed ? QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)")
                                               : QStringLiteral("CREATE TABLE t (id INTEGER, v TEXT)"));
-    const QString text = wide ? QStringLiteral("substr('value ' || i || ' of THE mixed set and more text', 1, 40)")
+    const QString text = wide      ? QStringLiteral("substr('value ' || i || ' of THE mixed set and more text', 1, 40)")
         : shape == Shape::Repeated ? QStringLiteral("'value ' || (i % 100) || ' of THE mixed set'")
                                    : QStringLiteral("'value ' || i || ' of THE mixed set'");
     connection->execute(QStringLiteral("INSERT INTO t (id, v) "
@@ -86,8 +86,9 @@ double secondsOfCommandLine(const QString &path, const QString &dataFolder)
     program.setProcessEnvironment(env);
     QElapsedTimer timer;
     timer.start();
-    program.start(QStringLiteral(VANTRELL_PROGRAM), { "--batch", "--table", "t", "--field", "v", "--mode",
-                                                        "UPPER CASE", "--server", "localhost", "--database", path });
+    program.start(QStringLiteral(VANTRELL_PROGRAM),
+        { "--batch", "--table", "t", "--field", "v", "--mode", "UPPER CASE", "--server", "localhost", "--database",
+            path });
     program.waitForFinished(-1);
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
     if (program.exitCode() != 0) {
@@ -281,7 +282,8 @@ int main(int argc, char *argv[])
         // The path users take: the window, best of three runs.
         QApplication app(argc, argv);
         const int rows = argc > 2 ? QByteArray(argv[2]).toInt() : 200000;
-        std::printf("\"Start Changing\" in the window (%s), best of 3 runs:\n", qPrintable(QGuiApplication::platformName()));
+        std::printf(
+            "\"Start Changing\" in the window (%s), best of 3 runs:\n", qPrintable(QGuiApplication::platformName()));
         printWindow(qEnvironmentVariable("BENCH_MEMORY_DIR", QStringLiteral("/dev/shm")), rows);
         return 0;
     }
@@ -295,8 +297,8 @@ int main(int argc, char *argv[])
         const int rows = QByteArray(argv[2]).toInt();
         const QByteArray shapeName = argc > 3 ? QByteArray(argv[3]) : QByteArray("keyed");
         const Shape shape = shapeName == "distinct" ? Shape::Distinct
-            : shapeName == "repeated"              ? Shape::Repeated
-                                                   : Shape::Keyed;
+            : shapeName == "repeated"               ? Shape::Repeated
+                                                    : Shape::Keyed;
         QTemporaryDir dir(memory + QStringLiteral("/repeat-XXXXXX"));
         const QString original = dir.path() + QStringLiteral("/original.sqlite");
         makeTable(original, rows, shape);
@@ -315,10 +317,11 @@ int main(int argc, char *argv[])
     }
     const int sizes[] = { 10000, 40000, 160000 };
 
-    std::printf("Batch case change (UPPER CASE) on the embedded engine, journal included, against one set-based\n"
-                "UPDATE t SET v = upper(v) of the same rows; every tenth value is Null. \"program\" is the batch change\n"
-                "as the command line runs it, in this process; \"command line\" is the program run whole, the start\n"
-                "of its process included. Each figure is the best of %d runs.\n\n",
+    std::printf(
+        "Batch case change (UPPER CASE) on the embedded engine, journal included, against one set-based\n"
+        "UPDATE t SET v = upper(v) of the same rows; every tenth value is Null. \"program\" is the batch change\n"
+        "as the command line runs it, in this process; \"command line\" is the program run whole, the start\n"
+        "of its process included. Each figure is the best of %d runs.\n\n",
         Runs);
     if (!quick) {
         std::printf("Memory (%s):\n", qPrintable(memory));
@@ -329,8 +332,7 @@ int main(int argc, char *argv[])
         printCounts(memory, shape);
 
     for (const QString &folder : { memory, disk }) {
-        std::printf("\n%s (%s):\n", folder == memory ? "Memory" : "Ordinary disk",
-            qPrintable(folder));
+        std::printf("\n%s (%s):\n", folder == memory ? "Memory" : "Ordinary disk", qPrintable(folder));
         for (Shape shape : { Shape::Keyed, Shape::Distinct, Shape::Repeated }) {
             Figures figures[3];
             for (int i = 0; i < (quick ? 2 : 3); ++i) {

@@ -12,13 +12,13 @@
 #include "browser/ChangePreviewWindow.h"
 #include "browser/HistoryWindow.h"
 #include "browser/ReportList.h"
-#include "journal/JournalCatalogue.h"
-#include "journal/JournalWriter.h"
 #include "casing/BatchChangeHandler.h"
 #include "connection/MSSQL.h"
 #include "connection/OpeningProfile.h"
 #include "connection/Session.h"
 #include "connection/SqlDialect.h"
+#include "journal/JournalCatalogue.h"
+#include "journal/JournalWriter.h"
 #include "platform/BusyPointer.h"
 #include "platform/Failure.h"
 #include "platform/HandCursor.h"
@@ -87,18 +87,20 @@ Form2::Form2(LoginFieldsSource loginFields, QWidget *parent)
 void Form2::addShortcuts()
 {
     m_journalsFolder = JournalWriter::defaultFolder();
-    const auto action = [this](QWidget *owner, const QString &text, const QKeySequence &keys, void (Form2::*handler)()) {
-        auto *made = new QAction(text, owner);
-        made->setShortcut(keys);
-        made->setShortcutContext(Qt::WindowShortcut);
-        connect(made, &QAction::triggered, this, handler);
-        owner->addAction(made);
-        return made;
-    };
+    const auto action
+        = [this](QWidget *owner, const QString &text, const QKeySequence &keys, void (Form2::*handler)()) {
+              auto *made = new QAction(text, owner);
+              made->setShortcut(keys);
+              made->setShortcutContext(Qt::WindowShortcut);
+              connect(made, &QAction::triggered, this, handler);
+              owner->addAction(made);
+              return made;
+          };
     action(this, QStringLiteral("Undo Last Change"), QKeySequence(Qt::CTRL | Qt::Key_Z), &Form2::undoLastChange);
     action(this, QStringLiteral("Change History\u2026"), QKeySequence(Qt::CTRL | Qt::Key_H), &Form2::showHistory);
     setContextMenuPolicy(Qt::ActionsContextMenu);
-    action(m_preview, QStringLiteral("Preview Change\u2026"), QKeySequence(Qt::CTRL | Qt::Key_D), &Form2::previewChange);
+    action(
+        m_preview, QStringLiteral("Preview Change\u2026"), QKeySequence(Qt::CTRL | Qt::Key_D), &Form2::previewChange);
     m_preview->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
@@ -284,7 +286,8 @@ void Form2::ListView2_Click()
 
 BatchChangeControls Form2::changeControls()
 {
-    return { this, m_loginFields, ListView1, ListView2, ListView3, Combo1, ProgressBar1, [this] { ListView2_Click(); } };
+    return { this, m_loginFields, ListView1, ListView2, ListView3, Combo1, ProgressBar1,
+        [this] { ListView2_Click(); } };
 }
 
 template <typename Step>
@@ -329,9 +332,10 @@ void Form2::undoLastChange()
     const std::optional<JournalCatalogue::Entry> newest
         = JournalCatalogue::newestFor(m_journalsFolder, login.server, login.database, table.schema, table.name, field);
     if (!newest) {
-        Main::showMessage(this, QStringLiteral("No change of the field \"%1\" of \"%2\" in this database was made "
-                                               "on this computer, so there is none to undo.")
-                                    .arg(field, table.shownText()));
+        Main::showMessage(this,
+            QStringLiteral("No change of the field \"%1\" of \"%2\" in this database was made "
+                           "on this computer, so there is none to undo.")
+                .arg(field, table.shownText()));
         return;
     }
     const JournalHeader &h = newest->header;
@@ -354,12 +358,15 @@ void Form2::undoLastChange()
 void Form2::showHistory()
 {
     if (!m_history)
-        m_history = new HistoryWindow(m_journalsFolder, m_loginFields, [this](const QString &path) {
-            bool whole = false;
-            if (!isChangingCase())
-                withListsHeld([&] { whole = UndoChange(changeControls(), path); });
-            return whole;
-        }, this);
+        m_history = new HistoryWindow(
+            m_journalsFolder, m_loginFields,
+            [this](const QString &path) {
+                bool whole = false;
+                if (!isChangingCase())
+                    withListsHeld([&] { whole = UndoChange(changeControls(), path); });
+                return whole;
+            },
+            this);
     else
         m_history->refresh();
     m_history->show();

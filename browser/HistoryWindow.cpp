@@ -3,8 +3,8 @@
 #include "app/MainHelpers.h"
 #include "casing/BatchChangeHandler.h"
 #include "journal/JournalUndo.h"
-#include "platform/MessageBoxes.h"
 #include "platform/Failure.h"
+#include "platform/MessageBoxes.h"
 #include "platform/Shell.h"
 
 #include <QDir>
@@ -41,9 +41,9 @@ HistoryWindow::HistoryWindow(
 
     List = new QTreeWidget(this);
     List->setObjectName(QStringLiteral("List"));
-    List->setHeaderLabels({ QStringLiteral("Time"), QStringLiteral("Server"), QStringLiteral("Database"),
-        QStringLiteral("Table"), QStringLiteral("Field"), QStringLiteral("Mode"), QStringLiteral("Records"),
-        QStringLiteral("Undone") });
+    List->setHeaderLabels(
+        { QStringLiteral("Time"), QStringLiteral("Server"), QStringLiteral("Database"), QStringLiteral("Table"),
+            QStringLiteral("Field"), QStringLiteral("Mode"), QStringLiteral("Records"), QStringLiteral("Undone") });
     List->setRootIsDecorated(false);
     List->setSelectionMode(QAbstractItemView::SingleSelection);
     List->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -112,9 +112,11 @@ const JournalCatalogue::Entry *HistoryWindow::selectedEntry() const
 void HistoryWindow::updateButtons()
 {
     const JournalCatalogue::Entry *entry = selectedEntry();
-    const QString elsewhere = entry && m_loginFields ? JournalUndo::elsewhere(entry->header, m_loginFields()) : QString();
+    const QString elsewhere
+        = entry && m_loginFields ? JournalUndo::elsewhere(entry->header, m_loginFields()) : QString();
     UndoButton->setEnabled(entry && elsewhere.isEmpty() && !isChangingCase());
-    UndoButton->setToolTip(elsewhere.isEmpty() ? QString() : QStringLiteral("Log in to its database to undo it: ") + elsewhere);
+    UndoButton->setToolTip(
+        elsewhere.isEmpty() ? QString() : QStringLiteral("Log in to its database to undo it: ") + elsewhere);
     DeleteButton->setEnabled(entry != nullptr);
 }
 
@@ -135,8 +137,9 @@ void HistoryWindow::openFolder()
         QDir().mkpath(m_folder);
         Shell::instance().open(m_folder);
     } catch (const std::exception &e) {
-        Main::showMessage(this, QStringLiteral("The journals folder %1 could not be opened: %2")
-                                    .arg(QDir::toNativeSeparators(m_folder), describeFailure(e)));
+        Main::showMessage(this,
+            QStringLiteral("The journals folder %1 could not be opened: %2")
+                .arg(QDir::toNativeSeparators(m_folder), describeFailure(e)));
     }
 }
 
@@ -146,14 +149,15 @@ void HistoryWindow::deleteSelected()
     if (!entry)
         return;
     const JournalHeader &h = entry->header;
-    const QString question = QStringLiteral("Delete the journal of the change of %1 (the field \"%2\" of \"%3\" in %4, %5 "
-                                            "records)? The change can then no longer be undone.")
-                                 .arg(shownTime(h.time), h.field, TableName { h.schema, h.table }.shownText(),
-                                     h.database)
-                                 .arg(entry->records);
+    const QString question
+        = QStringLiteral("Delete the journal of the change of %1 (the field \"%2\" of \"%3\" in %4, %5 "
+                         "records)? The change can then no longer be undone.")
+              .arg(shownTime(h.time), h.field, TableName { h.schema, h.table }.shownText(), h.database)
+              .arg(entry->records);
     if (!MessageBoxes::instance().ask(this, question, Main::appTitle()))
         return;
     if (!JournalCatalogue::remove(entry->path))
-        Main::showMessage(this, QStringLiteral("The journal %1 could not be deleted.").arg(QDir::toNativeSeparators(entry->path)));
+        Main::showMessage(
+            this, QStringLiteral("The journal %1 could not be deleted.").arg(QDir::toNativeSeparators(entry->path)));
     refresh();
 }

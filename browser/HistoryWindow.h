@@ -1,7 +1,7 @@
 #pragma once
 
-#include "journal/JournalCatalogue.h"
 #include "connection/LoginFields.h"
+#include "journal/JournalCatalogue.h"
 
 #include <QWidget>
 

@@ -48,8 +48,7 @@ struct Pair {
 };
 
 // A failure of a statement that has been reported already and ends the run.
-struct RunEnds {
-};
+struct RunEnds { };
 
 // The chunk the server is working on while the records of the next one are visited.
 struct InFlight {
@@ -254,7 +253,8 @@ BatchChange::Result Run::run()
         m_result.outcome = BatchChange::Outcome::EndedByFailure;
     }
     closeSnapshot();
-    if (m_result.outcome == BatchChange::Outcome::EndedByFailure || m_result.outcome == BatchChange::Outcome::Declined) {
+    if (m_result.outcome == BatchChange::Outcome::EndedByFailure
+        || m_result.outcome == BatchChange::Outcome::Declined) {
         // Every record not accounted for stays as it was.
         const qsizetype accounted = m_result.recordsChanged + m_result.alreadyInCase + m_result.withoutMode
             + m_result.leftOut + m_result.changedSinceRead + m_result.notRepresentable + m_result.rejected
@@ -536,8 +536,7 @@ void Run::visitRecord(Case::Mode mode)
 
 bool Run::chunkIsDue() const
 {
-    return !m_pending.isEmpty()
-        && (m_pending.size() >= m_chunkCapacity || m_chunkAge.elapsed() >= ChunkMilliseconds);
+    return !m_pending.isEmpty() && (m_pending.size() >= m_chunkCapacity || m_chunkAge.elapsed() >= ChunkMilliseconds);
 }
 
 bool Run::flush()
@@ -571,8 +570,7 @@ bool Run::flush()
     else if (m_dryRun) {
         m_result.recordsChanged += m_pending.size();
         m_result.rowsChanged += m_pending.size();
-    }
-    else if (m_facts.updateTriggers) {
+    } else if (m_facts.updateTriggers) {
         // A trigger may change other rows of the table as each row is changed:
         // only a statement per record checks each row after the triggers before it.
         settle();
@@ -726,10 +724,9 @@ void Run::redoByKey(const QList<Pending> &records)
     for (const Pending &pending : records) {
         std::optional<qint64> rows;
         const bool sent = send(BatchChange::executeLine(pending.mode), [&] {
-            odbc::Statement &statement
-                = prepared(m_singleUpdate, m_dialect->updateByKey(m_table, m_field, m_key));
-            statement.execute(m_dialect->updateParameters(
-                pending.change.newText, pending.change.keyValues, pending.change.oldText));
+            odbc::Statement &statement = prepared(m_singleUpdate, m_dialect->updateByKey(m_table, m_field, m_key));
+            statement.execute(
+                m_dialect->updateParameters(pending.change.newText, pending.change.keyValues, pending.change.oldText));
             rows = statement.rowCount();
         });
         if (!sent) {
@@ -813,10 +810,13 @@ bool Run::applyCounted(int line)
     // Nobody else has changed the database since before the snapshot: its rows are the counts.
     bool unchangedSinceSnapshot = false;
     if (m_changesBeforeSnapshot.isValid()
-        && !send(line, [&] {
-               unchangedSinceSnapshot
-                   = m_connection->query(m_dialect->changeCounter(m_table)).value(0) == m_changesBeforeSnapshot;
-           }, Report::OnlyWhenEnding))
+        && !send(
+            line,
+            [&] {
+                unchangedSinceSnapshot
+                    = m_connection->query(m_dialect->changeCounter(m_table)).value(0) == m_changesBeforeSnapshot;
+            },
+            Report::OnlyWhenEnding))
         return false;
     if (unchangedSinceSnapshot) {
         for (int i = 0; i < m_pairs.size(); ++i)
@@ -842,11 +842,15 @@ bool Run::applyCounted(int line)
             rowsOfPair[i] = 0; // counted with no row changed
         }
     }
-    const bool takenOut = moved.isEmpty() || send(line, [&] {
-        std::unique_ptr<odbc::Statement> unstage;
-        for (const int pair : std::as_const(moved))
-            prepared(unstage, m_dialect->unstagePair()).execute({ QString::number(pair) });
-    }, Report::OnlyWhenEnding);
+    const bool takenOut = moved.isEmpty()
+        || send(
+            line,
+            [&] {
+                std::unique_ptr<odbc::Statement> unstage;
+                for (const int pair : std::as_const(moved))
+                    prepared(unstage, m_dialect->unstagePair()).execute({ QString::number(pair) });
+            },
+            Report::OnlyWhenEnding);
     return takenOut && applyExpecting(line, rowsOfPair);
 }
 

@@ -82,10 +82,7 @@ public:
         qsizetype unreadable = 0; // the value read differs from the one stored (a NUL, bytes that are not text)
         qsizetype notReached = 0; // not changed because the run ended before them
 
-        qsizetype unchanged() const
-        {
-            return changedSinceRead + notRepresentable + rejected + unreadable + notReached;
-        }
+        qsizetype unchanged() const { return changedSinceRead + notRepresentable + rejected + unreadable + notReached; }
     };
 
     // Line numbers of the error report, by step.

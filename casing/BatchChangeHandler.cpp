@@ -5,12 +5,12 @@
 #include "app/MainHelpers.h"
 #include "app/ProgramEnd.h"
 #include "casing/BatchChange.h"
+#include "casing/PreviewListConversion.h"
+#include "connection/MSSQL.h"
 #include "journal/JournalCatalogue.h"
 #include "journal/JournalReader.h"
 #include "journal/JournalUndo.h"
 #include "journal/JournalWriter.h"
-#include "casing/PreviewListConversion.h"
-#include "connection/MSSQL.h"
 #include "platform/BusyPointer.h"
 #include "platform/ProgressBar.h"
 #include "platform/odbc/Connection.h"
@@ -173,7 +173,8 @@ std::optional<QString> PreviewChange(const BatchChangeControls &controls, qsizet
         Main::showMessage(window, result.refusal);
     if (result.outcome != BatchChange::Outcome::Finished)
         return std::nullopt;
-    QString text = QStringLiteral("Nothing was changed. In %1, a run would report:\n").arg(modeText) + describeCounts(result);
+    QString text
+        = QStringLiteral("Nothing was changed. In %1, a run would report:\n").arg(modeText) + describeCounts(result);
     if (!firstChanges.isEmpty())
         text += firstChanges.size() < shownChanges ? QStringLiteral("\n\nThe changes:\n")
                                                    : QStringLiteral("\n\nThe first %1 changes:\n").arg(shownChanges);

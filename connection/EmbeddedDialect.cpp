@@ -266,17 +266,18 @@ QString EmbeddedDialect::stageChunk(int) const
 {
     // A staged pair's row: its number, the old and the new text.
     return QStringLiteral("INSERT INTO temp.vantrell_pairs (i, o, n) SELECT ") + chunkValue(0, NamedRowValues)
-        + QStringLiteral(", ") + chunkValue(1, NamedRowValues) + QStringLiteral(", ")
-        + chunkValue(2, NamedRowValues) + QStringLiteral(" FROM json_each(?) AS j");
+        + QStringLiteral(", ") + chunkValue(1, NamedRowValues) + QStringLiteral(", ") + chunkValue(2, NamedRowValues)
+        + QStringLiteral(" FROM json_each(?) AS j");
 }
 
 QString EmbeddedDialect::countStaged(const TableName &table, const QString &field) const
 {
     // The table outside, the pairs found by their index: the engine would
     // otherwise build an index of the table's texts for the grouping's order.
-    return QStringLiteral("SELECT p.i, count(*) FROM ") + quoteTable(table) + QStringLiteral(
-               " AS t CROSS JOIN temp.vantrell_pairs AS p ON ")
-        + exactlyEquals(QStringLiteral("t.") + quoteName(field), QStringLiteral("p.o")) + QStringLiteral(" GROUP BY p.i");
+    return QStringLiteral("SELECT p.i, count(*) FROM ") + quoteTable(table)
+        + QStringLiteral(" AS t CROSS JOIN temp.vantrell_pairs AS p ON ")
+        + exactlyEquals(QStringLiteral("t.") + quoteName(field), QStringLiteral("p.o"))
+        + QStringLiteral(" GROUP BY p.i");
 }
 
 QString EmbeddedDialect::changeCounter(const TableName &table) const

@@ -203,7 +203,8 @@ void Form1::Form_Load()
     trap.step(134, [&] { Text4->setText(Settings::read(Settings::MSDatabase)); });
     trap.step(136, [&] { Text9->setText(Settings::read(Settings::MSPort, Settings::DefaultPort)); });
     trap.step(138, [&] {
-        Check6->setChecked(Settings::isTicked(Settings::read(Settings::LocalConnection, Settings::DefaultLocalConnection)));
+        Check6->setChecked(
+            Settings::isTicked(Settings::read(Settings::LocalConnection, Settings::DefaultLocalConnection)));
     });
     m_restoring = false;
 

@@ -225,7 +225,8 @@ QStringList SqlServerDialect::createStaging() const
 {
     return { dropStaging(),
         QStringLiteral("CREATE TABLE #vantrell_pairs (i int NOT NULL PRIMARY KEY, k nvarchar(400)") + Binary
-            + QStringLiteral(" NOT NULL, o nvarchar(max)") + Binary + QStringLiteral(" NOT NULL, n nvarchar(max) NOT NULL)") };
+            + QStringLiteral(" NOT NULL, o nvarchar(max)") + Binary
+            + QStringLiteral(" NOT NULL, n nvarchar(max) NOT NULL)") };
 }
 
 QString SqlServerDialect::indexStaging() const
@@ -235,8 +236,9 @@ QString SqlServerDialect::indexStaging() const
 
 QString SqlServerDialect::stageChunk(int pairs) const
 {
-    return QStringLiteral("INSERT INTO #vantrell_pairs (i, k, o, n) SELECT CAST(v.i AS int), CAST(v.o AS nvarchar(400)), "
-                          "v.o, v.n FROM (VALUES ")
+    return QStringLiteral(
+               "INSERT INTO #vantrell_pairs (i, k, o, n) SELECT CAST(v.i AS int), CAST(v.o AS nvarchar(400)), "
+               "v.o, v.n FROM (VALUES ")
         + valueRows(pairs, 3) + QStringLiteral(") AS v (i, o, n) WHERE v.i IS NOT NULL");
 }
 

@@ -61,7 +61,8 @@ std::optional<Entry> newestFor(const QString &folder, const QString &server, con
 {
     for (const Entry &entry : list(folder)) {
         const JournalHeader &h = entry.header;
-        const bool sameServer = h.server.isEmpty() || server.isEmpty() || h.server.compare(server, Qt::CaseInsensitive) == 0;
+        const bool sameServer
+            = h.server.isEmpty() || server.isEmpty() || h.server.compare(server, Qt::CaseInsensitive) == 0;
         if (sameServer && h.database.compare(database, Qt::CaseInsensitive) == 0
             && h.schema.compare(schema, Qt::CaseInsensitive) == 0 && h.table.compare(table, Qt::CaseInsensitive) == 0
             && h.field.compare(field, Qt::CaseInsensitive) == 0)
@@ -75,8 +76,9 @@ void markUndone(const QString &journalPath, const QDateTime &time)
     const PrivateFile::CreationScope privateFiles;
     QFile mark(markOf(journalPath));
     if (mark.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        mark.write(QJsonDocument(QJsonObject { { QStringLiteral("undoneAt"), time.toUTC().toString(Qt::ISODateWithMs) } })
-                       .toJson(QJsonDocument::Compact));
+        mark.write(
+            QJsonDocument(QJsonObject { { QStringLiteral("undoneAt"), time.toUTC().toString(Qt::ISODateWithMs) } })
+                .toJson(QJsonDocument::Compact));
 }
 
 bool remove(const QString &journalPath)

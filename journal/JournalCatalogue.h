@@ -26,9 +26,8 @@ QList<Entry> list(const QString &folder);
 
 // The newest journal of the table's field in the database (and on the server,
 // where both are known); none when there is none.
-std::optional<Entry> newestFor(
-    const QString &folder, const QString &server, const QString &database, const QString &schema,
-    const QString &table, const QString &field);
+std::optional<Entry> newestFor(const QString &folder, const QString &server, const QString &database,
+    const QString &schema, const QString &table, const QString &field);
 
 // Remembers that the journal was undone at that time.
 void markUndone(const QString &journalPath, const QDateTime &time);

@@ -22,6 +22,6 @@ struct JournalHeader {
     // The header of a run of the field of the table, from the login fields
     // it connects with and the mode text it starts in; the time, the
     // program's version and the key are filled in by the writer.
-    static JournalHeader forRun(const LoginFields &fields, const TableName &table, const QString &field,
-        const QString &mode);
+    static JournalHeader forRun(
+        const LoginFields &fields, const TableName &table, const QString &field, const QString &mode);
 };

@@ -4,13 +4,13 @@
 
 #include <QDir>
 
-#include <algorithm>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 
 #ifndef Q_OS_WIN
 #include <fcntl.h>
@@ -208,9 +208,8 @@ bool JournalReader::readRecord(const QByteArray &line)
     const QJsonDocument document = QJsonDocument::fromJson(line, &error);
     const QJsonObject object = document.object();
     const QJsonArray key = object.value(QLatin1String("key")).toArray();
-    bool valid = error.error == QJsonParseError::NoError && document.isObject()
-        && allStrings(object, { "old", "new" }) && object.value(QLatin1String("key")).isArray()
-        && key.size() == m_header.keyColumns.size();
+    bool valid = error.error == QJsonParseError::NoError && document.isObject() && allStrings(object, { "old", "new" })
+        && object.value(QLatin1String("key")).isArray() && key.size() == m_header.keyColumns.size();
     PlannedChange record;
     for (const QJsonValue value : key) {
         valid = valid && (value.isString() || value.isNull());

@@ -24,7 +24,8 @@ bool sameDatabase(const QString &a, const QString &b)
 QString JournalUndo::elsewhere(const JournalHeader &header, const LoginFields &fields)
 {
     if (!sameDatabase(header.database, fields.database))
-        return QStringLiteral("the journal is of the database \"%1\", not \"%2\".").arg(header.database, fields.database);
+        return QStringLiteral("the journal is of the database \"%1\", not \"%2\".")
+            .arg(header.database, fields.database);
     if (!header.server.isEmpty() && !fields.server.isEmpty()
         && header.server.compare(fields.server, Qt::CaseInsensitive) != 0)
         return QStringLiteral("the journal is of the server \"%1\", not \"%2\".").arg(header.server, fields.server);
@@ -80,8 +81,8 @@ bool JournalUndo::start(const QStringList &keyColumns)
     // Without a key, count the rows that hold each new text now.
     const Session session = openSession(OpeningProfile::Batch, m_fields);
     for (odbc::RecordSet rows = session.connection->query(
-             session.dialect->selectForChange({ m_header.schema, m_header.table }, m_header.field, {})); !rows.eof();
-         rows.moveNext())
+             session.dialect->selectForChange({ m_header.schema, m_header.table }, m_header.field, {}));
+         !rows.eof(); rows.moveNext())
         if (const QVariant value = rows.value(0); value.isValid() && m_recorded.contains(value.toString()))
             ++m_holding[value.toString()];
     for (auto recorded = m_recorded.cbegin(); recorded != m_recorded.cend(); ++recorded) {

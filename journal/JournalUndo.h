@@ -1,8 +1,8 @@
 #pragma once
 
 #include "casing/BatchChange.h"
-#include "journal/JournalReader.h"
 #include "connection/LoginFields.h"
+#include "journal/JournalReader.h"
 
 #include <QHash>
 #include <QSet>

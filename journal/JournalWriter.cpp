@@ -149,8 +149,7 @@ bool JournalWriter::open(const QStringList &keyColumns)
     if (folder.ownerId() != ::getuid())
         return fail(QStringLiteral("the folder belongs to another user"));
     // A folder the user closed to writing stays closed; one open to others is narrowed.
-    constexpr QFileDevice::Permissions Own
-        = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+    constexpr QFileDevice::Permissions Own = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
     if ((folder.permissions() & Own) != Own)
         return fail(QStringLiteral("the folder is not open to writing"));
     QFile::setPermissions(m_folder, Own);

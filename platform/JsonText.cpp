@@ -36,7 +36,8 @@ void appendString(QByteArray &json, const QString &text)
             *out++ = char(0x80 | ((point >> 6) & 0x3f));
             *out++ = char(0x80 | (point & 0x3f));
         } else if (QChar::isSurrogate(unit)) {
-            for (char c : { '\\', 'u', Hex[unit >> 12], Hex[(unit >> 8) & 0xf], Hex[(unit >> 4) & 0xf], Hex[unit & 0xf] })
+            for (char c :
+                { '\\', 'u', Hex[unit >> 12], Hex[(unit >> 8) & 0xf], Hex[(unit >> 4) & 0xf], Hex[unit & 0xf] })
                 *out++ = c;
         } else {
             *out++ = char(0xe0 | (unit >> 12));

@@ -30,7 +30,8 @@ protected:
     // The boxes themselves. While one waits for the user the busy pointer is
     // taken away, and it comes back when the box closes.
     virtual void showInformation(
-        QWidget *parent, const QString &text, const QString &title, Icon icon, const QString &details) = 0;
+        QWidget *parent, const QString &text, const QString &title, Icon icon, const QString &details)
+        = 0;
     virtual bool showQuestion(QWidget *parent, const QString &text, const QString &title) = 0;
 };
 

@@ -180,8 +180,8 @@ bool Statement::appendUtf16(int column, GrowingArray<char16_t> &out)
         SQLWCHAR *place = reinterpret_cast<SQLWCHAR *>(out.makeRoom(wanted));
         const size_t room = out.room();
         SQLLEN indicator = 0;
-        SQLRETURN rc = SQLGetData(handle(), SQLUSMALLINT(column + 1), SQL_C_WCHAR, place,
-            SQLLEN(room * sizeof(SQLWCHAR)), &indicator);
+        SQLRETURN rc = SQLGetData(
+            handle(), SQLUSMALLINT(column + 1), SQL_C_WCHAR, place, SQLLEN(room * sizeof(SQLWCHAR)), &indicator);
         if (rc == SQL_NO_DATA)
             return true;
         check(rc, SQL_HANDLE_STMT, handle(), "SQLGetData");

@@ -110,7 +110,8 @@ private slots:
                                      << "" << 2 << ""
                                      << "could not connect" << untouched << false << "";
         QTest::newRow("schema") << QStringList { "--mode", "upper", "--schema", "main" } << "" << 0 << "2 rows changed"
-                                << "" << QVariantList { "HELLO WORLD", QVariant(), "O'NEIL", "HELLO WORLD" } << false << "";
+                                << "" << QVariantList { "HELLO WORLD", QVariant(), "O'NEIL", "HELLO WORLD" } << false
+                                << "";
         QTest::newRow("no such schema") << QStringList { "--mode", "upper", "--schema", "nowhere" } << "" << 2 << ""
                                         << "nowhere" << untouched << false << "";
         QTest::newRow("not a text field") << QStringList { "--mode", "upper", "--field", "id" } << "" << 2 << ""
@@ -252,12 +253,12 @@ private slots:
         // A journal names the database and the server it was written for.
         QTest::newRow("another database") << QByteArray("\"database\":\"") << QByteArray("\"database\":\"/elsewhere")
                                           << "the journal is of the database";
-        QTest::newRow("another server") << QByteArray("\"server\":\"localhost\"")
-                                        << QByteArray("\"server\":\"db2\"") << "the journal is of the server \"db2\"";
+        QTest::newRow("another server") << QByteArray("\"server\":\"localhost\"") << QByteArray("\"server\":\"db2\"")
+                                        << "the journal is of the server \"db2\"";
         QTest::newRow("not a journal") << QByteArray("\"format\":\"Vantrell journal\"") << QByteArray("\"x\":1")
                                        << "its first line is not a journal header";
-        QTest::newRow("a schema not there") << QByteArray("\"schema\":\"\"") << QByteArray("\"schema\":\"sales\"")
-                                            << "sales";
+        QTest::newRow("a schema not there")
+            << QByteArray("\"schema\":\"\"") << QByteArray("\"schema\":\"sales\"") << "sales";
         QTest::newRow("no such table") << QByteArray("\"table\":\"t\"") << QByteArray("\"table\":\"gone\"")
                                        << "The table \"gone\" has no field \"v\".";
         QTest::newRow("no such field") << QByteArray("\"field\":\"v\"") << QByteArray("\"field\":\"w\"")
@@ -376,8 +377,9 @@ private slots:
         QProcess shell;
         shell.setProcessEnvironment(programEnvironment(environment));
         // The reader closes its end at once; the program's status goes to the error output.
-        shell.start("/bin/bash", { "-c", "{ \"$0\" \"$@\"; echo \"status $?\" >&2; } | (exec 0<&-; sleep 1)",
-            VANTRELL_PROGRAM, "--batch", "--table", "t", "--field", "v", "--mode", "upper" });
+        shell.start("/bin/bash",
+            { "-c", "{ \"$0\" \"$@\"; echo \"status $?\" >&2; } | (exec 0<&-; sleep 1)", VANTRELL_PROGRAM, "--batch",
+                "--table", "t", "--field", "v", "--mode", "upper" });
         QVERIFY(shell.waitForFinished(60000));
         const QString errors = QString::fromUtf8(shell.readAllStandardError());
         QVERIFY2(errors.contains("status 3"), qPrintable(errors));

@@ -36,8 +36,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         if (event->type() == QEvent::Show || event->type() == QEvent::Hide)
-            seen << watched->metaObject()->className()
-                    + QString(event->type() == QEvent::Show ? " shown" : " hidden");
+            seen << watched->metaObject()->className() + QString(event->type() == QEvent::Show ? " shown" : " hidden");
         return false;
     }
 };

@@ -1,7 +1,7 @@
 #include "browser/Form2.h"
+#include "app/Settings.h"
 #include "browser/ChangePreviewWindow.h"
 #include "browser/HistoryWindow.h"
-#include "app/Settings.h"
 #include "casing/BatchChangeHandler.h"
 #include "connection/MSSQL.h"
 #include "platform/BusyPointer.h"
@@ -13,8 +13,8 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -423,14 +423,15 @@ private slots:
         const QPoint onSecond = form->ListView1->visualItemRect(form->ListView1->topLevelItem(1)).center();
         QWidget *tablesArea = form->ListView1->viewport();
         QTest::mousePress(tablesArea, Qt::LeftButton, {}, onFirst);
-        QMouseEvent drag(QEvent::MouseMove, onSecond, tablesArea->mapToGlobal(onSecond), Qt::NoButton,
-            Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent drag(QEvent::MouseMove, onSecond, tablesArea->mapToGlobal(onSecond), Qt::NoButton, Qt::LeftButton,
+            Qt::NoModifier);
         QApplication::sendEvent(tablesArea, &drag);
         QTest::mouseRelease(tablesArea, Qt::LeftButton, {}, onSecond);
         QCOMPARE(currentRowText(form->ListView1), QStringLiteral("second"));
         QCOMPARE(rowTexts(fields), QStringList({ "b", "c" }));
         QCOMPARE(rowTexts(form->ListView3), QStringList({ "b1" }));
-        QTest::mouseClick(fields->viewport(), Qt::RightButton, {}, fields->visualItemRect(fields->topLevelItem(1)).center());
+        QTest::mouseClick(
+            fields->viewport(), Qt::RightButton, {}, fields->visualItemRect(fields->topLevelItem(1)).center());
         QCOMPARE(currentRowText(fields), QStringLiteral("c"));
         QCOMPARE(rowTexts(form->ListView3), QStringList({ "c1" }));
         QTest::mouseClick(tablesArea, Qt::RightButton, {}, onFirst);
@@ -462,12 +463,15 @@ private slots:
             qPrintable(boxes->shown[0].text));
 
         // A look before the change changes nothing, and lists what would change.
-        QVERIFY(form->ListView3->actions().size() == 1 && form->ListView3->actions()[0]->text() == "Preview Change\u2026");
+        QVERIFY(
+            form->ListView3->actions().size() == 1 && form->ListView3->actions()[0]->text() == "Preview Change\u2026");
         keys(Qt::Key_D);
         QVERIFY(form->changePreviewWindow() && form->changePreviewWindow()->isVisible());
         const QString preview = form->changePreviewWindow()->Text->toPlainText();
-        QVERIFY2(preview.contains("In Proper Case, a run would report:\n3 records read, 2 rows changed"), qPrintable(preview));
-        QVERIFY2(preview.contains("ada lovelace \u2192 Ada Lovelace\nalan turing \u2192 Alan Turing\n"), qPrintable(preview));
+        QVERIFY2(preview.contains("In Proper Case, a run would report:\n3 records read, 2 rows changed"),
+            qPrintable(preview));
+        QVERIFY2(preview.contains("ada lovelace \u2192 Ada Lovelace\nalan turing \u2192 Alan Turing\n"),
+            qPrintable(preview));
         QCOMPARE(db->column("people", "name"), (QVariantList { "ada lovelace", "alan turing", QVariant() }));
         form->changePreviewWindow()->close();
         form->activateWindow();

@@ -199,9 +199,10 @@ private slots:
         // More rows than two chunks: the first chunk is settled, and its reports
         // shown, while the records after the second are visited.
         const int more = 2 * EmbeddedDialect().chunkRecords(1) + 100;
-        m_db->exec(QStringLiteral("INSERT INTO people (name, age) WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
-                                  "FROM n WHERE i < %1) SELECT 'more', 6 FROM n")
-                       .arg(more));
+        m_db->exec(
+            QStringLiteral("INSERT INTO people (name, age) WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+                           "FROM n WHERE i < %1) SELECT 'more', 6 FROM n")
+                .arg(more));
         m_form->modes->setCurrentText("UPPER CASE");
         // The busy pointer is back once a report is closed, while the run goes on.
         QList<bool> busyAtYieldAfterReport;
@@ -217,8 +218,7 @@ private slots:
         QVERIFY(m_boxes->shown[1].text.startsWith("[SQLite]neil is archived"));
         for (int i : { 0, 1 })
             QVERIFY(m_boxes->shown[i].text.contains("PushButton1_Click at line 150\r\r"));
-        QCOMPARE(
-            m_boxes->shown[2].text,
+        QCOMPARE(m_boxes->shown[2].text,
             QStringLiteral("2 of %1 records could not be changed: 2 refused by the server.").arg(more + 5));
         QVERIFY(!busyAtYieldAfterReport.isEmpty());
         QVERIFY(!busyAtYieldAfterReport.contains(false));

@@ -172,7 +172,8 @@ private slots:
         const BatchChange::Result result = recorder.run(db.fields());
         QVERIFY(recorder.failures.isEmpty());
         QCOMPARE(result.byKey, !columns.startsWith("v "));
-        QVERIFY2(!recorder.chunks.isEmpty() && recorder.chunks.first() <= 2 * 11, qPrintable(QString::number(recorder.chunks.value(0))));
+        QVERIFY2(!recorder.chunks.isEmpty() && recorder.chunks.first() <= 2 * 11,
+            qPrintable(QString::number(recorder.chunks.value(0))));
         // No chunk holds more records than one statement carries.
         if (result.byKey)
             for (const qsizetype records : std::as_const(recorder.chunks))
@@ -264,7 +265,8 @@ private slots:
         QTest::newRow("generated") << "id INTEGER PRIMARY KEY, w TEXT, v TEXT AS (lower(w))"
                                    << "computed";
         // The window lists only tables; a view, even one that takes updates, is refused.
-        QTest::newRow("view") << "view" << "is not a table but a view";
+        QTest::newRow("view") << "view"
+                              << "is not a table but a view";
     }
 
     void fieldsThatAreNotText()
@@ -366,8 +368,10 @@ private slots:
             values << QStringLiteral("f%1").arg(i);
             after << QStringLiteral("F%1").arg(i);
         }
-        values << "jkl" << "def";
-        after << "jkl" << "def";
+        values << "jkl"
+               << "def";
+        after << "jkl"
+              << "def";
         db.table("t", columns, "v", values);
         db.exec("CREATE TRIGGER no_def BEFORE UPDATE ON t WHEN old.v = 'def' BEGIN SELECT RAISE(ABORT, 'no def'); END");
         db.exec("CREATE TRIGGER no_jkl BEFORE UPDATE ON t WHEN old.v = 'jkl' BEGIN SELECT RAISE(ABORT, 'no jkl'); END");
@@ -411,7 +415,8 @@ private slots:
         // Records changed and refused before the failure that ends the run are
         // counted as such; only the rest were not reached.
         db.exec("DROP TRIGGER held");
-        db.exec("CREATE TRIGGER held BEFORE UPDATE ON t WHEN old.id >= 4 BEGIN SELECT RAISE(ABORT, 'database is locked'); END");
+        db.exec("CREATE TRIGGER held BEFORE UPDATE ON t WHEN old.id >= 4 BEGIN SELECT RAISE(ABORT, 'database is "
+                "locked'); END");
         db.exec("CREATE TRIGGER no_two BEFORE UPDATE ON t WHEN old.id = 2 BEGIN SELECT RAISE(ABORT, 'no two'); END");
         Recorder again { "UPPER CASE" };
         const BatchChange::Result ended = again.run(db.fields());
@@ -454,30 +459,38 @@ private slots:
         const QString editThree = QStringLiteral("UPDATE t SET v = 'three, edited' WHERE v = 'three'");
         const QVariantList editedThree { "ONE", "TWO", "three, edited" };
         QTest::newRow("by key") << Keyed << "" << editThree << editedThree << 1;
-        QTest::newRow("by value") << "v TEXT" << "" << editThree << editedThree << 1;
+        QTest::newRow("by value") << "v TEXT"
+                                  << "" << editThree << editedThree << 1;
         // A collation that ignores case or trailing blanks does not hide a change.
-        QTest::newRow("by key, case ignored") << "id INTEGER PRIMARY KEY, v TEXT COLLATE NOCASE" << ""
-                                              << "UPDATE t SET v = 'Three' WHERE id = 3"
-                                              << QVariantList { "ONE", "TWO", "Three" } << 1;
-        QTest::newRow("by value, trailing blanks ignored") << "v TEXT COLLATE RTRIM" << ""
-                                                           << "UPDATE t SET v = 'three  ' WHERE v = 'three'"
-                                                           << QVariantList { "ONE", "TWO", "three  " } << 1;
+        QTest::newRow("by key, case ignored")
+            << "id INTEGER PRIMARY KEY, v TEXT COLLATE NOCASE"
+            << ""
+            << "UPDATE t SET v = 'Three' WHERE id = 3" << QVariantList { "ONE", "TWO", "Three" } << 1;
+        QTest::newRow("by value, trailing blanks ignored")
+            << "v TEXT COLLATE RTRIM"
+            << ""
+            << "UPDATE t SET v = 'three  ' WHERE v = 'three'" << QVariantList { "ONE", "TWO", "three  " } << 1;
         QTest::newRow("by value, rows of a text added")
-            << "v TEXT" << "" << "INSERT INTO t (v) VALUES ('one'), ('one')"
-            << QVariantList { "one", "TWO", "THREE", "one", "one" } << 1;
+            << "v TEXT"
+            << ""
+            << "INSERT INTO t (v) VALUES ('one'), ('one')" << QVariantList { "one", "TWO", "THREE", "one", "one" } << 1;
         // As many rows as were read, but not those of each text.
         QTest::newRow("by value, a text's row gone, another's added")
-            << "v TEXT" << "" << "DELETE FROM t WHERE v = 'two';INSERT INTO t (v) VALUES ('one')"
+            << "v TEXT"
+            << ""
+            << "DELETE FROM t WHERE v = 'two';INSERT INTO t (v) VALUES ('one')"
             << QVariantList { "one", "THREE", "one" } << 2;
         // A trigger rewrites another row while a row is changed: that row's new
         // value is not overwritten.
         QTest::newRow("by key, a trigger changes another row")
-            << Keyed << "CREATE TRIGGER other AFTER UPDATE ON t WHEN new.id = 1 BEGIN "
-                        "UPDATE t SET v = 'by trigger' WHERE id = 3; END"
+            << Keyed
+            << "CREATE TRIGGER other AFTER UPDATE ON t WHEN new.id = 1 BEGIN "
+               "UPDATE t SET v = 'by trigger' WHERE id = 3; END"
             << "" << QVariantList { "ONE", "TWO", "by trigger" } << 1;
         QTest::newRow("by value, a trigger changes another row")
-            << "v TEXT" << "CREATE TRIGGER other AFTER UPDATE ON t WHEN new.v = 'ONE' BEGIN "
-                           "UPDATE t SET v = 'by trigger' WHERE v = 'three'; END"
+            << "v TEXT"
+            << "CREATE TRIGGER other AFTER UPDATE ON t WHEN new.v = 'ONE' BEGIN "
+               "UPDATE t SET v = 'by trigger' WHERE v = 'three'; END"
             << "" << QVariantList { "ONE", "TWO", "by trigger" } << 1;
     }
 
@@ -539,7 +552,8 @@ private slots:
         QTest::addColumn<int>("plannedRecords"); // in the beforeSend() calls
         QTest::newRow("at the start") << Keyed << 0 << QVariantList { "a", "a", "B", QVariant(), "c" } << 0;
         // A chunk is handed over whole; without a key, one record per row of each value.
-        QTest::newRow("at the first send, by key") << Keyed << 1 << QVariantList { "a", "a", "B", QVariant(), "c" } << 3;
+        QTest::newRow("at the first send, by key")
+            << Keyed << 1 << QVariantList { "a", "a", "B", QVariant(), "c" } << 3;
         QTest::newRow("at the first send, by value")
             << "v TEXT" << 1 << QVariantList { "a", "a", "B", QVariant(), "c" } << 3;
     }

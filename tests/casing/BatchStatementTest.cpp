@@ -1,6 +1,6 @@
 #include "connection/EmbeddedDialect.h"
-#include "connection/SqlServerDialect.h"
 #include "connection/SqlDialect.h"
+#include "connection/SqlServerDialect.h"
 
 #include <QRegularExpression>
 #include <QTest>
@@ -171,15 +171,18 @@ private slots:
         QTest::addColumn<int>("maxLength");
         QTest::addColumn<QStringList>("parts"); // empty: no check is needed
         QTest::newRow("nvarchar") << "nvarchar" << 0u << "Latin1_General_CI_AS" << 40 << QStringList {};
-        QTest::newRow("varchar")
-            << "varchar" << 1252u << "Latin1_General_CI_AS" << 20
-            << QStringList { "CAST(v.n COLLATE Latin1_General_CI_AS AS varchar(max))", "<> CAST(v.n AS nvarchar(max))",
-                   "DATALENGTH(CAST(v.n COLLATE Latin1_General_CI_AS AS varchar(max))) > 20" };
+        QTest::newRow("varchar") << "varchar" << 1252u << "Latin1_General_CI_AS" << 20
+                                 << QStringList { "CAST(v.n COLLATE Latin1_General_CI_AS AS varchar(max))",
+                                        "<> CAST(v.n AS nvarchar(max))",
+                                        "DATALENGTH(CAST(v.n COLLATE Latin1_General_CI_AS AS varchar(max))) > 20" };
         QTest::newRow("utf-8 char") << "char" << 65001u << "Latin1_General_100_CI_AS_SC_UTF8" << 10
-                                    << QStringList { "COLLATE Latin1_General_100_CI_AS_SC_UTF8 AS varchar(max))) > 10" };
+                                    << QStringList {
+                                           "COLLATE Latin1_General_100_CI_AS_SC_UTF8 AS varchar(max))) > 10"
+                                       };
         QTest::newRow("varchar(max)") << "varchar" << 1252u << "Latin1_General_CI_AS" << -1
                                       << QStringList { "COLLATE Latin1_General_CI_AS AS varchar(max)" };
-        QTest::newRow("odd collation text") << "text" << 1252u << "x'; --" << 16 << QStringList { "CAST(v.n AS varchar(max))" };
+        QTest::newRow("odd collation text")
+            << "text" << 1252u << "x'; --" << 16 << QStringList { "CAST(v.n AS varchar(max))" };
     }
 
     void representableTexts()

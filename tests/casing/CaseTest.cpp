@@ -17,31 +17,45 @@ private slots:
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("expected");
 
-        QTest::newRow("upper") << Mode::Upper << "Hello, World 42!" << "HELLO, WORLD 42!";
-        QTest::newRow("lower") << Mode::Lower << "Hello, WORLD 42!" << "hello, world 42!";
-        QTest::newRow("proper") << Mode::Proper << "hello world" << "Hello World";
-        QTest::newRow("proper from mixed") << Mode::Proper << "HELLO wORLD" << "Hello World";
-        QTest::newRow("proper o'neil") << Mode::Proper << "o'neil" << "O'neil";
-        QTest::newRow("proper hyphen") << Mode::Proper << "jean-luc" << "Jean-luc";
-        QTest::newRow("proper mcdonald") << Mode::Proper << "mcDONALD" << "Mcdonald";
-        QTest::newRow("proper bracket") << Mode::Proper << "(ann) smith" << "(ann) Smith";
-        QTest::newRow("proper blanks") << Mode::Proper << "  two  blanks" << "  Two  Blanks";
-        QTest::newRow("sentence") << Mode::Sentence << "hELLO. wORLD!" << "Hello. world!";
-        QTest::newRow("sentence leading blank") << Mode::Sentence << " leading blank" << " leading blank";
-        QTest::newRow("sentence digits") << Mode::Sentence << "123 ABC" << "123 abc";
-        QTest::newRow("sentence one char") << Mode::Sentence << "q" << "Q";
+        QTest::newRow("upper") << Mode::Upper << "Hello, World 42!"
+                               << "HELLO, WORLD 42!";
+        QTest::newRow("lower") << Mode::Lower << "Hello, WORLD 42!"
+                               << "hello, world 42!";
+        QTest::newRow("proper") << Mode::Proper << "hello world"
+                                << "Hello World";
+        QTest::newRow("proper from mixed") << Mode::Proper << "HELLO wORLD"
+                                           << "Hello World";
+        QTest::newRow("proper o'neil") << Mode::Proper << "o'neil"
+                                       << "O'neil";
+        QTest::newRow("proper hyphen") << Mode::Proper << "jean-luc"
+                                       << "Jean-luc";
+        QTest::newRow("proper mcdonald") << Mode::Proper << "mcDONALD"
+                                         << "Mcdonald";
+        QTest::newRow("proper bracket") << Mode::Proper << "(ann) smith"
+                                        << "(ann) Smith";
+        QTest::newRow("proper blanks") << Mode::Proper << "  two  blanks"
+                                       << "  Two  Blanks";
+        QTest::newRow("sentence") << Mode::Sentence << "hELLO. wORLD!"
+                                  << "Hello. world!";
+        QTest::newRow("sentence leading blank") << Mode::Sentence << " leading blank"
+                                                << " leading blank";
+        QTest::newRow("sentence digits") << Mode::Sentence << "123 ABC"
+                                         << "123 abc";
+        QTest::newRow("sentence one char") << Mode::Sentence << "q"
+                                           << "Q";
         QTest::newRow("greek upper") << Mode::Upper << QStringLiteral("καλημέρα") << QStringLiteral("ΚΑΛΗΜΈΡΑ");
         QTest::newRow("cyrillic proper") << Mode::Proper << QStringLiteral("МОСКВА сити")
                                          << QStringLiteral("Москва Сити");
-        QTest::newRow("sharp s stays one character") << Mode::Upper << QStringLiteral("straße")
-                                                     << QStringLiteral("STRAßE");
+        QTest::newRow("sharp s stays one character")
+            << Mode::Upper << QStringLiteral("straße") << QStringLiteral("STRAßE");
         // The start of a word is raised from the lowered text: upper(lower(c)), not upper(c).
-        QTest::newRow("proper raises the lowered start") << Mode::Proper
-                                                         << QStringLiteral("\u212Aelvin \u2126m \u1E9Ea")
-                                                         << QStringLiteral("Kelvin \u03A9m \u00DFa");
-        QTest::newRow("sentence raises the lowered start") << Mode::Sentence << QStringLiteral("\u212A \u212A")
-                                                           << QStringLiteral("K k");
-        QTest::newRow("non-letters") << Mode::Upper << "12-34 !?" << "12-34 !?";
+        QTest::newRow("proper raises the lowered start")
+            << Mode::Proper << QStringLiteral("\u212Aelvin \u2126m \u1E9Ea")
+            << QStringLiteral("Kelvin \u03A9m \u00DFa");
+        QTest::newRow("sentence raises the lowered start")
+            << Mode::Sentence << QStringLiteral("\u212A \u212A") << QStringLiteral("K k");
+        QTest::newRow("non-letters") << Mode::Upper << "12-34 !?"
+                                     << "12-34 !?";
         // U+10428 DESERET SMALL LETTER LONG I <-> U+10400 DESERET CAPITAL LETTER LONG I
         QTest::newRow("outside the BMP") << Mode::Upper << QString::fromUcs4(U"a\U00010428b")
                                          << QString::fromUcs4(U"A\U00010400B");
@@ -64,15 +78,26 @@ private slots:
         QTest::addColumn<QString>("preview");
         QTest::addColumn<QString>("stored");
 
-        QTest::newRow("CR LF") << "first line\r\nsecond line" << "First Line\r\nsecond Line"
+        QTest::newRow("CR LF") << "first line\r\nsecond line"
+                               << "First Line\r\nsecond Line"
                                << "First Line\r\nSecond Line";
-        QTest::newRow("carriage return alone") << "one\rtwo three" << "One\rTwo Three" << "One\rTwo Three";
-        QTest::newRow("line feed alone") << "one\ntwo" << "One\ntwo" << "One\nTwo";
-        QTest::newRow("tab") << "a\tb" << "A\tB" << "A\tB";
-        QTest::newRow("vertical tab and form feed") << "a\vb\fc" << "A\vb\fc" << "A\vB\fC";
+        QTest::newRow("carriage return alone") << "one\rtwo three"
+                                               << "One\rTwo Three"
+                                               << "One\rTwo Three";
+        QTest::newRow("line feed alone") << "one\ntwo"
+                                         << "One\ntwo"
+                                         << "One\nTwo";
+        QTest::newRow("tab") << "a\tb"
+                             << "A\tB"
+                             << "A\tB";
+        QTest::newRow("vertical tab and form feed") << "a\vb\fc"
+                                                    << "A\vb\fc"
+                                                    << "A\vB\fC";
         QTest::newRow("NUL") << QString::fromUtf16(u"a\0b", 3) << QString::fromUtf16(u"A\0b", 3)
                              << QString::fromUtf16(u"A\0B", 3);
-        QTest::newRow("empty") << "" << "" << "";
+        QTest::newRow("empty") << ""
+                               << ""
+                               << "";
     }
 
     void properSeparators()
@@ -95,7 +120,7 @@ private slots:
     void lengthNeverChanges()
     {
         QFETCH(QString, input);
-        for (Mode mode : {Mode::Upper, Mode::Lower, Mode::Proper, Mode::Sentence}) {
+        for (Mode mode : { Mode::Upper, Mode::Lower, Mode::Proper, Mode::Sentence }) {
             QCOMPARE(ConvertForStorage(mode, input).size(), input.size());
             QCOMPARE(ConvertForPreview(mode, input).size(), input.size());
         }
@@ -136,9 +161,9 @@ private slots:
         ConvertList(Mode::Upper, empty);
         QVERIFY(empty.isEmpty());
 
-        QStringList texts{"new york", "", "first\r\nsecond"};
+        QStringList texts { "new york", "", "first\r\nsecond" };
         ConvertList(Mode::Proper, texts);
-        QCOMPARE(texts, QStringList({"New York", "", "First\r\nsecond"}));
+        QCOMPARE(texts, QStringList({ "New York", "", "First\r\nsecond" }));
     }
 
     void noLengthLimit()
@@ -155,7 +180,6 @@ private slots:
         QCOMPARE(many.last(), QStringLiteral("X"));
     }
 };
-
 
 QTEST_APPLESS_MAIN(CaseTest)
 #include "CaseTest.moc"

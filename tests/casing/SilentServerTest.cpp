@@ -44,8 +44,8 @@ private slots:
         StartChanging({ &window, [&] { return login; }, tables, fields, preview, modes, bar, [] {} });
         // The run's own 5,000-second timeouts are never waited out.
         QVERIFY(waited.elapsed() < 120 * 1000);
-        QCOMPARE(sandbox.boxes.texts(),
-            QStringList { "The server did not answer within 15 seconds. Nothing was changed." });
+        QCOMPARE(
+            sandbox.boxes.texts(), QStringList { "The server did not answer within 15 seconds. Nothing was changed." });
         QCOMPARE(rowTexts(preview), QStringList { "ann" });
         QVERIFY(!BusyPointer::isShowing());
     }

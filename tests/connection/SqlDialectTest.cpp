@@ -1,7 +1,7 @@
-#include "connection/EmbeddedDialect.h"
-#include "connection/SqlServerDialect.h"
 #include "connection/SqlDialect.h"
+#include "connection/EmbeddedDialect.h"
 #include "connection/OpeningProfile.h"
+#include "connection/SqlServerDialect.h"
 #include "platform/odbc/Connection.h"
 #include "support/TestDatabase.h"
 
@@ -97,16 +97,25 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("sqlServer");
         QTest::addColumn<bool>("embedded");
-        QTest::newRow("link lost") << "08S01" << "Communication link failure" << true << true;
-        QTest::newRow("connection gone") << "08003" << "" << true << true;
-        QTest::newRow("timeout") << "HYT00" << "Timeout expired" << true << true;
-        QTest::newRow("connection timeout") << "HYT01" << "" << true << true;
-        QTest::newRow("cancelled") << "HY008" << "Operation canceled" << true << true;
-        QTest::newRow("refused by a trigger") << "42000" << "no def" << false << false;
-        QTest::newRow("a key twice") << "23000" << "Violation of UNIQUE KEY constraint" << false << false;
+        QTest::newRow("link lost") << "08S01"
+                                   << "Communication link failure" << true << true;
+        QTest::newRow("connection gone") << "08003"
+                                         << "" << true << true;
+        QTest::newRow("timeout") << "HYT00"
+                                 << "Timeout expired" << true << true;
+        QTest::newRow("connection timeout") << "HYT01"
+                                            << "" << true << true;
+        QTest::newRow("cancelled") << "HY008"
+                                   << "Operation canceled" << true << true;
+        QTest::newRow("refused by a trigger") << "42000"
+                                              << "no def" << false << false;
+        QTest::newRow("a key twice") << "23000"
+                                     << "Violation of UNIQUE KEY constraint" << false << false;
         // The embedded engine names a lock in its message alone.
-        QTest::newRow("embedded lock") << "HY000" << "[SQLite]database is locked (5)" << false << true;
-        QTest::newRow("embedded table lock") << "HY000" << "database table is locked" << false << true;
+        QTest::newRow("embedded lock") << "HY000"
+                                       << "[SQLite]database is locked (5)" << false << true;
+        QTest::newRow("embedded table lock") << "HY000"
+                                             << "database table is locked" << false << true;
     }
 
     void failuresThatRepeat()

@@ -70,18 +70,24 @@ private slots:
         QTest::addColumn<QString>("newText");
         QTest::addColumn<QByteArray>("written"); // as the file holds the old text
         QTest::addColumn<bool>("kept");
-        QTest::newRow("plain") << QVariantList { "17" } << "new york" << "NEW YORK" << QByteArray("\"new york") << true;
-        QTest::newRow("empty and Null keys") << QVariantList { "", QVariant() } << " a" << " A"
-                                             << QByteArray("\" a") << true;
-        QTest::newRow("line breaks and tabs") << QVariantList { "1" } << "a\r\nb\n\tc" << "A\r\nB\n\tC"
-                                              << QByteArray("\"a\\r\\nb\\n\\tc") << true;
-        QTest::newRow("other controls") << QVariantList { "1" } << QString::fromUtf8("a\x01\x1f\x7f" "b", 5)
-                                        << QString::fromUtf8("A\x01\x1f\x7f" "B", 5)
+        QTest::newRow("plain") << QVariantList { "17" } << "new york"
+                               << "NEW YORK" << QByteArray("\"new york") << true;
+        QTest::newRow("empty and Null keys") << QVariantList { "", QVariant() } << " a"
+                                             << " A" << QByteArray("\" a") << true;
+        QTest::newRow("line breaks and tabs") << QVariantList { "1" } << "a\r\nb\n\tc"
+                                              << "A\r\nB\n\tC" << QByteArray("\"a\\r\\nb\\n\\tc") << true;
+        QTest::newRow("other controls") << QVariantList { "1" }
+                                        << QString::fromUtf8("a\x01\x1f\x7f"
+                                                             "b",
+                                               5)
+                                        << QString::fromUtf8("A\x01\x1f\x7f"
+                                                             "B",
+                                               5)
                                         << QByteArray("\"a\\u0001\\u001f\x7f") << true;
         QTest::newRow("quotes and backslashes") << QVariantList { "o'k\"\\" } << "o'neil \"q\" \\n"
                                                 << "O'NEIL \"Q\" \\N" << QByteArray("\"o'neil \\\"q\\\"") << true;
-        QTest::newRow("beyond the BMP") << QVariantList { "𝒜" } << "𝒜bc straße 😀" << "𝒜BC STRAßE 😀"
-                                        << QString("\"𝒜bc straße 😀").toUtf8() << true;
+        QTest::newRow("beyond the BMP") << QVariantList { "𝒜" } << "𝒜bc straße 😀"
+                                        << "𝒜BC STRAßE 😀" << QString("\"𝒜bc straße 😀").toUtf8() << true;
         QTest::newRow("NUL") << QVariantList { "1" } << QString::fromUtf8("a\0b", 3) << QString::fromUtf8("A\0B", 3)
                              << QByteArray("\"a\\u0000b") << false;
         QTest::newRow("lone surrogates") << QVariantList {} << QString(QChar(0xd800)) + "a" + QChar(0xdc00)
@@ -109,9 +115,9 @@ private slots:
         QList<PlannedChange> records;
         for (int i = 0; i < 4000; ++i) {
             const QVariantList rowKey = key.isEmpty() ? key : key + QVariantList { QString::number(i) };
-            records << (i % 4 == 3 ? PlannedChange { rowKey, oldText + QString::number(i), newText + QString::number(i) }
-                                   : PlannedChange { rowKey, i % 4 == 2 ? QString() : oldText,
-                                         i % 4 == 2 ? QString() : newText });
+            records << (i % 4 == 3
+                    ? PlannedChange { rowKey, oldText + QString::number(i), newText + QString::number(i) }
+                    : PlannedChange { rowKey, i % 4 == 2 ? QString() : oldText, i % 4 == 2 ? QString() : newText });
         }
         QVERIFY(writer.append(records));
         QVERIFY(QFileInfo(writer.path()).size() > 64 * 1024);
@@ -163,8 +169,8 @@ private slots:
         // The records of a line cut short were never sent; the whole lines before it are read.
         QTest::newRow("cut in the last record") << head + record + record.left(20) << "";
         QTest::newRow("cut in the header") << head.left(40) << "its first line is cut short";
-        QTest::newRow("a line before the last cut") << head + record.left(20) + "\n" + record
-                                                    << "line 2 is not a journal record";
+        QTest::newRow("a line before the last cut")
+            << head + record.left(20) + "\n" + record << "line 2 is not a journal record";
         QTest::newRow("a header member twice")
             << QByteArray(head).replace("\"table\":\"t\"", "\"table\":\"t\",\"table\":\"u\"") + record
             << "its first line is not a journal header";
@@ -204,11 +210,11 @@ private slots:
         QTest::newRow("another length") << good + "{\"key\":[\"2\"],\"old\":\"a\",\"new\":\"AA\"}\n" << 1;
         QTest::newRow("a NUL") << good + "{\"key\":[\"2\"],\"old\":\"a\\u0000\",\"new\":\"A\\u0000\"}\n" << 1;
         QTest::newRow("a lone surrogate") << good + "{\"key\":[\"2\"],\"old\":\"\\ud800\",\"new\":\"\\ud800\"}\n" << 1;
-        QTest::newRow("a member twice")
-            << good + "{\"key\":[\"2\"],\"old\":\"x\",\"old\":\"a\",\"new\":\"A\"}\n" << 1;
+        QTest::newRow("a member twice") << good + "{\"key\":[\"2\"],\"old\":\"x\",\"old\":\"a\",\"new\":\"A\"}\n" << 1;
         // Two records of one row: neither can be trusted.
         QTest::newRow("a key twice") << good + good + "{\"key\":[\"3\"],\"old\":\"b\",\"new\":\"B\"}\n" << 1;
-        QTest::newRow("turkish and long s") << QByteArray("{\"key\":[\"1\"],\"old\":\"\u0131\u017f\u212a\",\"new\":\"ISK\"}\n") << 1;
+        QTest::newRow("turkish and long s")
+            << QByteArray("{\"key\":[\"1\"],\"old\":\"\u0131\u017f\u212a\",\"new\":\"ISK\"}\n") << 1;
     }
 
     void refusesRecordsNoRunWrites()
@@ -434,7 +440,8 @@ private slots:
         callbacks.yield = [&] { ++position; };
         callbacks.stop = [&] { return position == 3; };
         writer.attach(callbacks);
-        QCOMPARE(BatchChange(db.fields(), TableName { {}, "t" }, "v", callbacks).run().outcome, BatchChange::Outcome::Stopped);
+        QCOMPARE(BatchChange(db.fields(), TableName { {}, "t" }, "v", callbacks).run().outcome,
+            BatchChange::Outcome::Stopped);
         QTEST(db.column("t", "v"), "afterStop");
 
         JournalReader journal;

@@ -91,9 +91,8 @@ private slots:
         QVERIFY2(fields.output.contains("Recommends: xdg-utils\n"), qPrintable(fields.output));
         // Named outright, and found by dpkg-shlibdeps from the libraries the program links.
         const QString depends = fields.output.section("Depends: ", 1);
-        for (const char *needed :
-            { "unixodbc", "odbcinst", "tdsodbc", "fonts-liberation", "libqt6widgets6", "libqt6core6", "libodbc2",
-                "libc6" })
+        for (const char *needed : { "unixodbc", "odbcinst", "tdsodbc", "fonts-liberation", "libqt6widgets6",
+                 "libqt6core6", "libodbc2", "libc6" })
             QVERIFY2(depends.contains(QRegularExpression(QStringLiteral("(^|, )%1( |,|$)").arg(needed))),
                 qPrintable(depends));
     }

@@ -33,7 +33,8 @@ public:
     std::function<void(const Shown &)> onShow; // e.g. to look at the window while a box is "open"
 
 protected:
-    void showInformation(QWidget *, const QString &text, const QString &title, Icon icon, const QString &details) override
+    void showInformation(
+        QWidget *, const QString &text, const QString &title, Icon icon, const QString &details) override
     {
         shown.append({ text, title, icon, false, details });
         if (onShow)
