@@ -6,6 +6,7 @@
 #include "connection/MSSQL.h"
 #include "platform/BusyPointer.h"
 #include "platform/ProgressBar.h"
+#include "support/LayoutCheck.h"
 #include "support/ListRows.h"
 #include "support/TestDatabase.h"
 #include "support/WindowSandbox.h"
@@ -54,10 +55,10 @@ private slots:
         QVERIFY(boxes->shown.isEmpty());
         // Designed in twips at 15 to the pixel.
         QCOMPARE(form->size(), QSize(512, 540));
-        QCOMPARE(form->ListView3->geometry(), QRect(256, 192, 248, 178));
-        QCOMPARE(form->ProgressBar1->geometry(), QRect(8, 508, 496, 27));
+        // Nothing reaches out of its frame, overlaps another control or is cut.
+        const QStringList problems = layoutProblems(form.get());
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
         QCOMPARE(form->Combo1->parentWidget(), form->Frame1);
-        QCOMPARE(form->Combo1->geometry().topLeft(), QPoint(16, 20));
         QVERIFY(!form->Combo1->isEditable());
         QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(form->windowFlags() & Qt::WindowMinimizeButtonHint);
