@@ -7,5 +7,6 @@ Session openSession(OpeningProfile profile, const LoginFields &fields)
     session.dialect = SqlDialect::forConnection(*session.connection);
     for (const QString &statement : session.dialect->sessionSetup())
         session.connection->execute(statement);
+    session.dialect->learnFrom(*session.connection);
     return session;
 }

@@ -59,6 +59,10 @@ public:
 
     // Statements to run right after opening a connection.
     virtual QStringList sessionSetup() const = 0;
+    // Asks the server, once a session, what this dialect cannot know before
+    // (how it counts a text's stored length). Nothing by default; a failure
+    // leaves the dialect as it was.
+    virtual void learnFrom(odbc::Connection &) { }
 
     // A query whose one value is the schema in which the server looks for a
     // table named without one; empty when the engine's catalogue names no schemas.

@@ -1,6 +1,8 @@
 // Every statement text that only SQL Server runs stands in this file.
 #include "connection/SqlServerDialect.h"
 
+#include "platform/odbc/Connection.h"
+
 #include <QRegularExpression>
 
 QString SqlServerDialect::quoteName(const QString &name) const
@@ -200,7 +202,22 @@ QString SqlServerDialect::storedLengthOf(const QString &fieldRef) const
 
 qsizetype SqlServerDialect::storedLength(QStringView text) const
 {
+    if (m_counting == LengthCounting::Utf8Bytes)
+        return text.toUtf8().size();
     return text.size() * 2;
+}
+
+void SqlServerDialect::learnFrom(odbc::Connection &connection)
+{
+    // U+65E5 takes two bytes in UTF-16 and three in UTF-8.
+    try {
+        const qint64 length = connection.query(QStringLiteral("SELECT DATALENGTH(CAST(NCHAR(26085) AS nvarchar(max)))"))
+                                  .value(0)
+                                  .toLongLong();
+        m_counting = length == 3 ? LengthCounting::Utf8Bytes : LengthCounting::Utf16Bytes;
+    } catch (const std::exception &) {
+        // The server's own counting stays the one SQL Server has.
+    }
 }
 
 QString SqlServerDialect::updateChunkByKey(

@@ -15,7 +15,13 @@ public:
     bool isTextType(const QString &type) const override;
     SqlQuery keyLookup(const TableName &table) const override;
     bool isKeyType(const KeyColumn &column) const override;
+    // Two bytes per UTF-16 unit, as SQL Server stores nvarchar; or the UTF-8
+    // bytes, as some SQL Server-compatible engines count DATALENGTH.
     qsizetype storedLength(QStringView text) const override;
+    enum class LengthCounting { Utf16Bytes, Utf8Bytes };
+    void setLengthCounting(LengthCounting counting) { m_counting = counting; }
+    // Asks the server how it counts the stored length of a text.
+    void learnFrom(odbc::Connection &connection) override;
 
     QString updateChunkByKey(
         const TableName &table, const QString &field, const QList<KeyColumn> &key, int records) const override;
@@ -35,4 +41,7 @@ protected:
     int oldValueBindings() const override { return 2; }
     QString readAsText(const QString &fieldRef) const override;
     QString storedLengthOf(const QString &fieldRef) const override;
+
+private:
+    LengthCounting m_counting = LengthCounting::Utf16Bytes;
 };

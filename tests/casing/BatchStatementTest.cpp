@@ -110,6 +110,11 @@ private slots:
                                  "[Id], [Region] FROM "),
             qPrintable(dialect.selectForChange(table, "Ci]ty", key)));
         QCOMPARE(dialect.storedLength(u"ab\u00e9"), 6);
+        // A server that counts the UTF-8 bytes it stores, as some SQL Server-compatible engines do.
+        SqlServerDialect utf8;
+        utf8.setLengthCounting(SqlServerDialect::LengthCounting::Utf8Bytes);
+        QCOMPARE(utf8.storedLength(u"ab\u00e9\u65e5"), 7);
+        QCOMPARE(utf8.storedLength(QString::fromUcs4(U"\U0001F600")), 4);
     }
 
     // Without a key, pairs are staged in a temporary table of the session and
