@@ -11,6 +11,9 @@ class FreeTdsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // FreeTDS takes a port from the environment before the one the program names.
+    void initTestCase() { qunsetenv("TDSPORT"); }
+
     void serverCommaPortReachesThatPort()
     {
         QTcpServer listener;
