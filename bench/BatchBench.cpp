@@ -7,6 +7,7 @@
 #include "casing/BatchChange.h"
 #include "connection/MSSQL.h"
 #include "connection/OpeningProfile.h"
+#include "connection/ServerSpec.h"
 #include "journal/JournalWriter.h"
 #include "platform/MessageBoxes.h"
 #include "platform/odbc/Connection.h"
@@ -209,6 +210,93 @@ void printMillion(const QString &folder)
     std::fflush(stdout);
 }
 
+// --- Against a TDS server ---
+
+// A table of the shape on the server: every tenth value Null, as makeTable does.
+void makeServerTable(const LoginFields &fields, const QString &table, int rows, Shape shape)
+{
+    auto connection = openConnection(OpeningProfile::Batch, fields);
+    connection->execute(QStringLiteral("IF OBJECT_ID('%1') IS NOT NULL DROP TABLE [%1]").arg(table));
+    connection->execute(shape == Shape::Keyed
+            ? QStringLiteral("CREATE TABLE [%1] (id int NOT NULL PRIMARY KEY, v nvarchar(100))").arg(table)
+            : QStringLiteral("CREATE TABLE [%1] (id int NOT NULL, v nvarchar(100))").arg(table));
+    const QString text = shape == Shape::Repeated
+        ? QStringLiteral("N'value ' + CAST(n %% 100 AS nvarchar(10)) + N' of THE mixed set'")
+        : QStringLiteral("N'value ' + CAST(n AS nvarchar(10)) + N' of THE mixed set'");
+    // Numbers from six columns of digits: no engine needs to number a large cross join.
+    const QString digits = QStringLiteral("(VALUES (0), (1), (2), (3), (4), (5), (6), (7), (8), (9))");
+    connection->execute(QStringLiteral("INSERT INTO [%1] (id, v) SELECT n, CASE WHEN n %% 10 = 0 THEN NULL ELSE %2 END "
+                                       "FROM (SELECT 1 + a.d + 10 * b.d + 100 * c.d + 1000 * e.d + 10000 * f.d "
+                                       "+ 100000 * g.d AS n FROM %4 AS a (d) CROSS JOIN %4 AS b (d) CROSS JOIN %4 AS "
+                                       "c (d) CROSS JOIN %4 AS e (d) CROSS JOIN %4 AS f (d) CROSS JOIN %4 AS g (d)) "
+                                       "AS numbers WHERE n <= %3")
+                            .arg(table, text)
+                            .arg(rows)
+                            .arg(digits)
+                            .replace(QStringLiteral("%%"), QStringLiteral("%")));
+}
+
+// The program run whole on the server's table, and its peak resident memory.
+double secondsOfServerCommandLine(const LoginFields &fields, const QString &table, long &peakKiB)
+{
+    QTemporaryDir settings;
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), settings.path());
+    env.insert(QStringLiteral("XDG_DATA_HOME"), settings.path());
+    env.insert(QStringLiteral("VANTRELL_PASSWORD"), fields.password);
+    program.setProcessEnvironment(env);
+    QStringList arguments { "--batch", "--table", table, "--field", "v", "--mode", "UPPER CASE", "--server",
+        fields.server, "--user", fields.user, "--database", fields.database };
+    arguments << (fields.localConnection ? QStringList { "--local" }
+                                         : QStringList { "--no-local", "--port", fields.port });
+    QElapsedTimer timer;
+    timer.start();
+    program.start(QStringLiteral(VANTRELL_PROGRAM), arguments);
+    program.waitForFinished(-1);
+    const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    if (program.exitCode() != 0) {
+        std::fprintf(
+            stderr, "vantrell failed (%d): %s\n", program.exitCode(), program.readAllStandardError().constData());
+        std::exit(1);
+    }
+    rusage usage {};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    peakKiB = usage.ru_maxrss;
+    return seconds;
+}
+
+double secondsOfServerSetBasedUpdate(const LoginFields &fields, const QString &table)
+{
+    QElapsedTimer timer;
+    timer.start();
+    openConnection(OpeningProfile::Batch, fields)->execute(QStringLiteral("UPDATE [%1] SET v = UPPER(v)").arg(table));
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+// The program against one set-based UPDATE of the same rows on the server the
+// login fields name. The peak memory is the largest of the runs so far: the
+// system keeps one figure for all of a process's children.
+void printServer(const LoginFields &fields, const QList<int> &sizes)
+{
+    const QString table = QStringLiteral("vt_bench_%1").arg(QCoreApplication::applicationPid());
+    for (Shape shape : { Shape::Keyed, Shape::Distinct, Shape::Repeated }) {
+        for (const int rows : sizes) {
+            makeServerTable(fields, table, rows, shape);
+            long peak = 0;
+            const double program = secondsOfServerCommandLine(fields, table, peak);
+            makeServerTable(fields, table, rows, shape);
+            const double setBased = secondsOfServerSetBasedUpdate(fields, table);
+            std::printf("  %-18s %8d rows  program %8.3f s (%7.0f records/s)  set-based %7.3f s  ratio %6.1f  "
+                        "peak %4.0f MiB\n",
+                nameOf(shape), rows, program, rows / program, setBased, program / setBased, peak / 1024.0);
+            std::fflush(stdout);
+        }
+    }
+    openConnection(OpeningProfile::Batch, fields)
+        ->execute(QStringLiteral("IF OBJECT_ID('%1') IS NOT NULL DROP TABLE [%1]").arg(table));
+}
+
 // Message boxes that only remember their texts: a run in the window ends on one.
 class QuietBoxes final : public MessageBoxes {
 public:
@@ -288,6 +376,15 @@ int main(int argc, char *argv[])
         return 0;
     }
     QCoreApplication app(argc, argv);
+    if (argc > 1 && QByteArray(argv[1]) == "--sqlserver") {
+        // The server VANTRELL_TEST_SQLSERVER names, through FreeTDS; one run a figure.
+        const bool all = argc > 2 && QByteArray(argv[2]) == "--million";
+        std::printf("Batch case change (UPPER CASE) against the TDS server VANTRELL_TEST_SQLSERVER names, the "
+                    "command line run whole, against one set-based UPDATE of the same rows:\n");
+        printServer(loginFieldsFromSpec(qEnvironmentVariable("VANTRELL_TEST_SQLSERVER")),
+            all ? QList<int> { 20000, 160000, 1000000 } : QList<int> { 20000, 160000 });
+        return 0;
+    }
     // The folders of the two storages: memory-backed files, and the ordinary disk.
     const QString memory = qEnvironmentVariable("BENCH_MEMORY_DIR", QStringLiteral("/dev/shm"));
     const QString disk = qEnvironmentVariable("BENCH_DISK_DIR", QDir::currentPath());

@@ -1,5 +1,6 @@
 #include "casing/BatchChange.h"
 #include "connection/OpeningProfile.h"
+#include "connection/ServerSpec.h"
 #include "journal/JournalReader.h"
 #include "journal/JournalUndo.h"
 #include "journal/JournalWriter.h"
@@ -23,21 +24,7 @@ private slots:
         const QString named = qEnvironmentVariable("VANTRELL_TEST_SQLSERVER");
         if (named.isEmpty())
             QSKIP("VANTRELL_TEST_SQLSERVER is not set: the tests against a TDS server are skipped.");
-        for (const QString &part : named.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-            const QString key = part.section(QLatin1Char('='), 0, 0).trimmed();
-            const QString value = part.section(QLatin1Char('='), 1).trimmed();
-            if (key == "server")
-                m_fields.server = value;
-            else if (key == "port")
-                m_fields.port = value;
-            else if (key == "local")
-                m_fields.localConnection = value == "1";
-            else if (key == "user")
-                m_fields.user = value;
-            else if (key == "database")
-                m_fields.database = value;
-        }
-        m_fields.password = qEnvironmentVariable("VANTRELL_PASSWORD");
+        m_fields = loginFieldsFromSpec(named);
         m_table = QStringLiteral("vt_test_%1").arg(QCoreApplication::applicationPid());
     }
 
