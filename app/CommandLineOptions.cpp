@@ -12,14 +12,14 @@ namespace {
 enum class Group { Change, Login, Journal, Program };
 
 // Every option, with what --help says of it.
-struct Spec {
+struct Option {
     const char *name;
     const char *value; // nullptr for a flag
     Group group;
     const char *description;
 };
 
-const Spec Specs[] = {
+const Option Options[] = {
     { "batch", nullptr, Group::Program, "change the field's case without the windows" },
     { "table", "TABLE", Group::Change, "the table, as the database spells it" },
     { "schema", "NAME", Group::Change,
@@ -89,17 +89,17 @@ QString heading(Group group)
 }
 
 // "  --name VALUE" and the description beside it, wrapped at 79 columns.
-QString optionLines(const Spec &spec)
+QString optionLines(const Option &option)
 {
     constexpr int DescriptionColumn = 21;
     constexpr int Width = 79;
-    QString lines = QStringLiteral("  --") + QLatin1String(spec.name);
-    if (spec.value)
-        lines += QLatin1Char(' ') + QLatin1String(spec.value);
+    QString lines = QStringLiteral("  --") + QLatin1String(option.name);
+    if (option.value)
+        lines += QLatin1Char(' ') + QLatin1String(option.value);
     lines = lines.leftJustified(DescriptionColumn - 1) + QLatin1Char(' ');
     int column = DescriptionColumn;
     bool first = true;
-    for (const QString &word : QString::fromUtf8(spec.description).split(QLatin1Char(' '))) {
+    for (const QString &word : QString::fromUtf8(option.description).split(QLatin1Char(' '))) {
         if (!first && column + 1 + word.size() > Width) {
             lines += QLatin1Char('\n') + QString(DescriptionColumn, QLatin1Char(' '));
             column = DescriptionColumn;
@@ -152,8 +152,8 @@ QByteArray optionNamed(const char *argument)
         word.truncate(equals);
     if (word == Password)
         return word;
-    for (const Spec &spec : Specs)
-        if (word == spec.name)
+    for (const Option &option : Options)
+        if (word == option.name)
             return word;
     return {};
 }
@@ -170,9 +170,9 @@ QString CommandLineOptions::help()
     QString text = QString::fromUtf8(Usage);
     for (const Group group : { Group::Change, Group::Login, Group::Journal, Group::Program }) {
         text += QLatin1Char('\n') + heading(group);
-        for (const Spec &spec : Specs)
-            if (spec.group == group && std::strcmp(spec.name, "batch") != 0)
-                text += optionLines(spec);
+        for (const Option &option : Options)
+            if (option.group == group && std::strcmp(option.name, "batch") != 0)
+                text += optionLines(option);
     }
     return text;
 }
@@ -191,11 +191,11 @@ std::variant<CommandLineOptions, QString> CommandLineOptions::parse(const QStrin
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-    for (const Spec &spec : Specs)
-        parser.addOption(spec.value
-                ? QCommandLineOption(
-                    QLatin1String(spec.name), QString::fromUtf8(spec.description), QString::fromLatin1(spec.value))
-                : QCommandLineOption(QLatin1String(spec.name), QString::fromUtf8(spec.description)));
+    for (const Option &option : Options)
+        parser.addOption(option.value
+                ? QCommandLineOption(QLatin1String(option.name), QString::fromUtf8(option.description),
+                    QString::fromLatin1(option.value))
+                : QCommandLineOption(QLatin1String(option.name), QString::fromUtf8(option.description)));
     if (!parser.parse(arguments))
         return parser.errorText();
     const auto isSet = [&](const char *name) { return parser.isSet(QLatin1String(name)); };

@@ -9,7 +9,7 @@
 #include "casing/BatchChange.h"
 #include "connection/MSSQL.h"
 #include "connection/OpeningProfile.h"
-#include "connection/ServerSpec.h"
+#include "connection/ServerLine.h"
 #include "journal/JournalWriter.h"
 #include "platform/MessageBoxes.h"
 #include "platform/odbc/Connection.h"
@@ -383,7 +383,7 @@ int main(int argc, char *argv[])
         const bool all = argc > 2 && QByteArray(argv[2]) == "--million";
         std::printf("Batch case change (UPPER CASE) against the TDS server VANTRELL_TEST_SQLSERVER names, the "
                     "command line run whole, against one set-based UPDATE of the same rows:\n");
-        printServer(loginFieldsFromSpec(qEnvironmentVariable("VANTRELL_TEST_SQLSERVER")),
+        printServer(loginFieldsFromLine(qEnvironmentVariable("VANTRELL_TEST_SQLSERVER")),
             all ? QList<int> { 20000, 160000, 1000000 } : QList<int> { 20000, 160000 });
         return 0;
     }

@@ -1,6 +1,6 @@
 #include "casing/BatchChange.h"
 #include "connection/OpeningProfile.h"
-#include "connection/ServerSpec.h"
+#include "connection/ServerLine.h"
 #include "journal/JournalReader.h"
 #include "journal/JournalUndo.h"
 #include "journal/JournalWriter.h"
@@ -24,7 +24,7 @@ private slots:
         const QString named = qEnvironmentVariable("VANTRELL_TEST_SQLSERVER");
         if (named.isEmpty())
             QSKIP("VANTRELL_TEST_SQLSERVER is not set: the tests against a TDS server are skipped.");
-        m_fields = loginFieldsFromSpec(named);
+        m_fields = loginFieldsFromLine(named);
         m_table = QStringLiteral("vt_test_%1").arg(QCoreApplication::applicationPid());
     }
 

@@ -1,12 +1,12 @@
-#include "connection/ServerSpec.h"
+#include "connection/ServerLine.h"
 
 #include <QStringList>
 #include <QtGlobal>
 
-LoginFields loginFieldsFromSpec(const QString &spec)
+LoginFields loginFieldsFromLine(const QString &line)
 {
     LoginFields fields;
-    for (const QString &part : spec.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+    for (const QString &part : line.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         const QString key = part.section(QLatin1Char('='), 0, 0).trimmed();
         const QString value = part.section(QLatin1Char('='), 1).trimmed();
         if (key == QLatin1String("server"))

@@ -8,4 +8,4 @@
 // TDS server take them from the environment:
 //   server=HOST;port=PORT;user=NAME;database=NAME   (local=1 in place of the port)
 // The password is never part of it: it comes from VANTRELL_PASSWORD.
-LoginFields loginFieldsFromSpec(const QString &spec);
+LoginFields loginFieldsFromLine(const QString &line);
