@@ -108,6 +108,25 @@ private slots:
         QCOMPARE(result.rejected, 1);
     }
 
+    // A table whose update trigger changes rows of another table: the rows a
+    // statement changed are its own, not the trigger's.
+    void triggerCountsAreNotTheStatements()
+    {
+        makeTable(true, "nvarchar(100)", { "one", "two", "three" });
+        exec(QStringLiteral("CREATE TABLE [%1_log] (n int)").arg(m_table));
+        exec(QStringLiteral("INSERT INTO [%1_log] VALUES (1), (2)").arg(m_table));
+        exec(
+            QStringLiteral("CREATE TRIGGER [%1_t] ON [%1] AFTER UPDATE AS UPDATE [%1_log] SET n = n + 1").arg(m_table));
+        int position = 0;
+        const BatchChange::Result result = run("UPPER CASE", [&] {
+            if (position++ == 1)
+                exec(QStringLiteral("UPDATE [%1] SET v = N'three, edited' WHERE id = 3").arg(m_table));
+        });
+        QCOMPARE(values(), (QVariantList { "ONE", "TWO", "three, edited" }));
+        QCOMPARE(result.recordsChanged, 2);
+        QCOMPARE(result.changedSinceRead, 1);
+    }
+
     // A schema-qualified table, a journal and its undo, and a dry run.
     void schemaJournalUndoDryRun()
     {
