@@ -8,6 +8,7 @@
 #include "platform/odbc/Connection.h"
 #include "platform/odbc/OdbcError.h"
 #include "platform/odbc/Statement.h"
+#include "platform/odbc/Transaction.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -148,8 +149,8 @@ private:
     void redoByKey(const QList<Pending> &records);
     void stagePairs(Case::Mode mode);
     void applyStaged();
-    bool applyCounted(int line);
-    bool applyExpecting(int line, const QList<qint64> &rowsOfPair);
+    bool applyCounted(int line, odbc::Transaction &apply);
+    bool applyExpecting(int line, const QList<qint64> &rowsOfPair, odbc::Transaction &apply);
     void redoByValue();
     void countPair(const Pair &pair, qint64 rows);
     odbc::Statement &prepared(std::unique_ptr<odbc::Statement> &statement, const QString &text);
@@ -794,9 +795,11 @@ void Run::applyStaged()
     });
     // A trigger may change other rows as each row is changed: a statement per
     // text then checks the rows after the triggers of the texts before it.
-    if (!m_facts.updateTriggers && applyCounted(line))
-        return;
-    m_connection->rollback();
+    if (!m_facts.updateTriggers) {
+        odbc::Transaction apply(*m_connection);
+        if (applyCounted(line, apply))
+            return;
+    }
     redoByValue();
 }
 
@@ -804,7 +807,7 @@ void Run::applyStaged()
 // pair whose old text no longer lies in as many rows as the snapshot held (a
 // row changed, added or taken away since) is taken out and left alone, so no
 // row changes that the journal does not cover; one join changes the rest.
-bool Run::applyCounted(int line)
+bool Run::applyCounted(int line, odbc::Transaction &apply)
 {
     QList<qint64> rowsOfPair(m_pairs.size(), 0);
     // Nobody else has changed the database since before the snapshot: its rows are the counts.
@@ -822,7 +825,7 @@ bool Run::applyCounted(int line)
         for (int i = 0; i < m_pairs.size(); ++i)
             if (m_pairs[i].staged)
                 rowsOfPair[i] = m_pairs[i].rows;
-        return applyExpecting(line, rowsOfPair);
+        return applyExpecting(line, rowsOfPair, apply);
     }
     const bool counted = send(
         line,
@@ -851,12 +854,13 @@ bool Run::applyCounted(int line)
                     prepared(unstage, m_dialect->unstagePair()).execute({ QString::number(pair) });
             },
             Report::OnlyWhenEnding);
-    return takenOut && applyExpecting(line, rowsOfPair);
+    return takenOut && applyExpecting(line, rowsOfPair, apply);
 }
 
 // Runs the join, and commits it when it changed as many rows as the pairs are
-// expected to hold, counting each pair's records; otherwise rolls it back.
-bool Run::applyExpecting(int line, const QList<qint64> &rowsOfPair)
+// expected to hold, counting each pair's records; otherwise the transaction
+// is left to roll back.
+bool Run::applyExpecting(int line, const QList<qint64> &rowsOfPair, odbc::Transaction &apply)
 {
     qint64 expected = 0;
     for (const qint64 rows : rowsOfPair)
@@ -864,11 +868,9 @@ bool Run::applyExpecting(int line, const QList<qint64> &rowsOfPair)
     std::optional<qint64> rows;
     const bool sent = send(
         line, [&] { rows = m_connection->execute(m_dialect->applyStaged(m_table, m_field)); }, Report::OnlyWhenEnding);
-    if (!sent || !rows || (*rows != expected && *rows >= 0)) {
-        m_connection->rollback();
+    if (!sent || !rows || (*rows != expected && *rows >= 0))
         return false;
-    }
-    transaction(line, [&] { m_connection->commit(); });
+    transaction(line, [&] { apply.commit(); });
     for (int i = 0; i < m_pairs.size(); ++i)
         if (m_pairs[i].staged && m_pairs[i].records > 0)
             countPair(m_pairs[i], rowsOfPair[i]);
@@ -883,6 +885,7 @@ void Run::redoByValue()
         if (!pair.staged || pair.records == 0)
             continue;
         const int line = BatchChange::executeLine(pair.mode);
+        odbc::Transaction pairChange(*m_connection);
         std::optional<qint64> holding;
         std::optional<qint64> changed;
         const bool sent = send(line, [&] {
@@ -896,14 +899,13 @@ void Run::redoByValue()
             changed = statement.rowCount();
         });
         if (!sent || !changed || (*changed != *holding && *changed >= 0)) {
-            m_connection->rollback();
             if (sent)
                 countPair(pair, 0);
             else
                 m_result.rejected += pair.records;
             continue;
         }
-        transaction(line, [&] { m_connection->commit(); });
+        transaction(line, [&] { pairChange.commit(); });
         countPair(pair, *holding);
     }
 }
