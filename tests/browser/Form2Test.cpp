@@ -464,6 +464,13 @@ private slots:
             qPrintable(boxes->shown[0].text));
 
         // A look before the change changes nothing, and lists what would change.
+        // The same steps wait in the context menus of the window and of the preview list.
+        QCOMPARE(form->contextMenuPolicy(), Qt::ActionsContextMenu);
+        QStringList menu;
+        for (const QAction *action : form->actions())
+            menu << action->text();
+        QCOMPARE(menu, QStringList({ "Undo Last Change", "Change History\u2026" }));
+        QCOMPARE(form->ListView3->contextMenuPolicy(), Qt::ActionsContextMenu);
         QVERIFY(
             form->ListView3->actions().size() == 1 && form->ListView3->actions()[0]->text() == "Preview Change\u2026");
         keys(Qt::Key_D);
