@@ -1,6 +1,7 @@
 #include "casing/BatchChange.h"
 
 #include "casing/BackgroundStep.h"
+#include "casing/BatchTally.h"
 #include "connection/OpeningProfile.h"
 #include "connection/Session.h"
 #include "connection/SqlDialect.h"
@@ -162,6 +163,7 @@ private:
     const bool m_dryRun;
 
     BatchChange::Result m_result;
+    BatchTally m_tally { m_result };
     std::unique_ptr<odbc::Connection> m_connection;
     std::unique_ptr<SqlDialect> m_dialect;
     FieldFacts m_facts;
@@ -236,7 +238,7 @@ BatchChange::Result Run::run()
             if (lastMode || m_callbacks.rewrite)
                 visitRecord(lastMode.value_or(Case::Mode::Upper));
             else
-                ++m_result.withoutMode;
+                m_tally.withoutMode();
             m_records.moveNext();
             if (chunkIsDue() && !flush())
                 break;
@@ -257,10 +259,7 @@ BatchChange::Result Run::run()
     if (m_result.outcome == BatchChange::Outcome::EndedByFailure
         || m_result.outcome == BatchChange::Outcome::Declined) {
         // Every record not accounted for stays as it was.
-        const qsizetype accounted = m_result.recordsChanged + m_result.alreadyInCase + m_result.withoutMode
-            + m_result.leftOut + m_result.changedSinceRead + m_result.notRepresentable + m_result.rejected
-            + m_result.unreadable;
-        m_result.notReached = std::max<qsizetype>(0, m_result.recordsRead - accounted);
+        m_tally.restNotReached();
     }
     if (m_stagingMade && m_connection) {
         try {
@@ -349,7 +348,7 @@ bool Run::prepareSteps()
             keyColumns << column.name;
         if (!m_callbacks.started(keyColumns)) {
             m_result.outcome = BatchChange::Outcome::Declined;
-            m_result.notReached = m_result.recordsRead;
+            m_tally.restNotReached();
             return false;
         }
     }
@@ -480,18 +479,18 @@ void Run::visitRecord(Case::Mode mode)
             value = m_records.text(0);
             stored = m_records.text(1).toLongLong();
         })) {
-        ++m_result.rejected;
+        m_tally.refusedByServer();
         return;
     }
     // Null stays Null.
     if (isNull) {
-        ++m_result.alreadyInCase;
+        m_tally.alreadyInCase();
         return;
     }
     // A value the driver could not hand over exactly (a NUL, bytes that are
     // not text) is never written back from its inexact copy.
     if (stored != m_dialect->storedLength(value)) {
-        ++m_result.unreadable;
+        m_tally.unreadable();
         return;
     }
     const QString oldText = value.toString();
@@ -504,7 +503,7 @@ void Run::visitRecord(Case::Mode mode)
     if (m_callbacks.rewrite) {
         const std::optional<QString> rewritten = m_callbacks.rewrite(oldText, keyValues);
         if (!rewritten) {
-            ++m_result.leftOut;
+            m_tally.leftOut();
             return;
         }
         newText = *rewritten;
@@ -512,7 +511,7 @@ void Run::visitRecord(Case::Mode mode)
         newText = Case::ConvertForStorage(mode, oldText);
     }
     if (newText == oldText) {
-        ++m_result.alreadyInCase;
+        m_tally.alreadyInCase();
         return;
     }
 
@@ -522,7 +521,7 @@ void Run::visitRecord(Case::Mode mode)
         if (slot.pair >= 0) {
             Pair &pair = m_pairs[slot.pair];
             if (pair.unrepresentable || pair.refused)
-                ++(pair.unrepresentable ? m_result.notRepresentable : m_result.rejected);
+                pair.unrepresentable ? m_tally.notRepresentable() : m_tally.refusedByServer();
             else
                 ++pair.records;
             return;
@@ -569,8 +568,7 @@ bool Run::flush()
     if (m_key.isEmpty())
         stagePairs(mode);
     else if (m_dryRun) {
-        m_result.recordsChanged += m_pending.size();
-        m_result.rowsChanged += m_pending.size();
+        m_tally.changed(m_pending.size());
     } else if (m_facts.updateTriggers) {
         // A trigger may change other rows of the table as each row is changed:
         // only a statement per record checks each row after the triggers before it.
@@ -642,7 +640,7 @@ void Run::dropUnrepresentable()
             pair.refused = verdict == Verdict::Unchecked;
             records = pair.records;
         }
-        (verdict == Verdict::Unfit ? m_result.notRepresentable : m_result.rejected) += records;
+        verdict == Verdict::Unfit ? m_tally.notRepresentable(records) : m_tally.refusedByServer(records);
     }
     m_pending = std::move(kept);
 }
@@ -698,8 +696,7 @@ void Run::settle()
         return;
     }
     if (flight.rows && (*flight.rows == flight.records.size() || *flight.rows < 0)) {
-        m_result.recordsChanged += flight.records.size();
-        m_result.rowsChanged += flight.records.size();
+        m_tally.changed(flight.records.size());
         return;
     }
     send(line, rethrow, Report::OnlyWhenEnding);
@@ -731,12 +728,11 @@ void Run::redoByKey(const QList<Pending> &records)
             rows = statement.rowCount();
         });
         if (!sent) {
-            ++m_result.rejected;
+            m_tally.refusedByServer();
         } else if (*rows == 0) {
-            ++m_result.changedSinceRead;
+            m_tally.changedSinceRead();
         } else {
-            ++m_result.recordsChanged;
-            m_result.rowsChanged += *rows < 0 ? 1 : *rows;
+            m_tally.changed(1, *rows < 0 ? 1 : *rows);
         }
     }
     transaction(line, [&] { m_connection->setAutoCommit(false); });
@@ -779,8 +775,7 @@ void Run::applyStaged()
     if (m_dryRun) {
         for (const Pair &pair : std::as_const(m_pairs)) {
             if (pair.staged && !pair.unrepresentable && !pair.refused) {
-                m_result.recordsChanged += pair.records;
-                m_result.rowsChanged += pair.records;
+                m_tally.changed(pair.records);
             }
         }
         return;
@@ -902,7 +897,7 @@ void Run::redoByValue()
             if (sent)
                 countPair(pair, 0);
             else
-                m_result.rejected += pair.records;
+                m_tally.refusedByServer(pair.records);
             continue;
         }
         transaction(line, [&] { pairChange.commit(); });
@@ -914,9 +909,8 @@ void Run::redoByValue()
 void Run::countPair(const Pair &pair, qint64 rows)
 {
     const qsizetype changed = qsizetype(std::min<qint64>(rows, pair.records));
-    m_result.rowsChanged += rows;
-    m_result.recordsChanged += changed;
-    m_result.changedSinceRead += pair.records - changed;
+    m_tally.changed(changed, rows);
+    m_tally.changedSinceRead(pair.records - changed);
 }
 
 } // namespace
