@@ -79,19 +79,21 @@ void makeTable(const QString &path, int rows, Shape shape, bool wide = false)
                             .replace(QStringLiteral("%%"), QStringLiteral("%")));
 }
 
-double secondsOfCommandLine(const QString &path, const QString &dataFolder)
+// The program run whole with the arguments, its settings and its journal in
+// the folder given; the seconds it took. A failed run ends the benchmark.
+double secondsOfProgram(const QStringList &arguments, const QString &dataFolder, const QString &password = {})
 {
     QTemporaryDir settings;
     QProcess program;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), settings.path());
-    env.insert(QStringLiteral("XDG_DATA_HOME"), dataFolder); // the journal lies beside the database
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dataFolder);
+    if (!password.isEmpty())
+        env.insert(QStringLiteral("VANTRELL_PASSWORD"), password);
     program.setProcessEnvironment(env);
     QElapsedTimer timer;
     timer.start();
-    program.start(QStringLiteral(VANTRELL_PROGRAM),
-        { "--batch", "--table", "t", "--field", "v", "--mode", "UPPER CASE", "--server", "localhost", "--database",
-            path });
+    program.start(QStringLiteral(VANTRELL_PROGRAM), arguments);
     program.waitForFinished(-1);
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
     if (program.exitCode() != 0) {
@@ -100,6 +102,14 @@ double secondsOfCommandLine(const QString &path, const QString &dataFolder)
         std::exit(1);
     }
     return seconds;
+}
+
+double secondsOfCommandLine(const QString &path, const QString &dataFolder)
+{
+    // The journal lies beside the database.
+    return secondsOfProgram({ "--batch", "--table", "t", "--field", "v", "--mode", "UPPER CASE", "--server",
+                                "localhost", "--database", path },
+        dataFolder);
 }
 
 // The batch change itself, wired as the command line wires it (the journal
@@ -241,27 +251,12 @@ void makeServerTable(const LoginFields &fields, const QString &table, int rows, 
 // The program run whole on the server's table, and its peak resident memory.
 double secondsOfServerCommandLine(const LoginFields &fields, const QString &table, long &peakKiB)
 {
-    QTemporaryDir settings;
-    QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), settings.path());
-    env.insert(QStringLiteral("XDG_DATA_HOME"), settings.path());
-    env.insert(QStringLiteral("VANTRELL_PASSWORD"), fields.password);
-    program.setProcessEnvironment(env);
+    QTemporaryDir data;
     QStringList arguments { "--batch", "--table", table, "--field", "v", "--mode", "UPPER CASE", "--server",
         fields.server, "--user", fields.user, "--database", fields.database };
     arguments << (fields.localConnection ? QStringList { "--local" }
                                          : QStringList { "--no-local", "--port", fields.port });
-    QElapsedTimer timer;
-    timer.start();
-    program.start(QStringLiteral(VANTRELL_PROGRAM), arguments);
-    program.waitForFinished(-1);
-    const double seconds = double(timer.nsecsElapsed()) / 1e9;
-    if (program.exitCode() != 0) {
-        std::fprintf(
-            stderr, "vantrell failed (%d): %s\n", program.exitCode(), program.readAllStandardError().constData());
-        std::exit(1);
-    }
+    const double seconds = secondsOfProgram(arguments, data.path(), fields.password);
     rusage usage {};
     getrusage(RUSAGE_CHILDREN, &usage);
     peakKiB = usage.ru_maxrss;
