@@ -1,0 +1,56 @@
+#include "casing/UnrepresentableFilter.h"
+
+#include <algorithm>
+
+void UnrepresentableFilter::apply(QList<ChunkRecord> &chunk, ChunkWriter &writer)
+{
+    const QString check = m_run.dialect->unrepresentable(m_run.facts, m_capacity);
+    if (check.isEmpty())
+        return;
+    writer.settle();
+    enum class Verdict { Fits, Unfit, Unchecked };
+    QList<Verdict> verdicts(chunk.size(), Verdict::Fits);
+    bool allFit = true;
+    for (qsizetype from = 0; from < chunk.size(); from += m_capacity) {
+        const qsizetype count = std::min<qsizetype>(m_capacity, chunk.size() - from);
+        QList<QVariant> parameters;
+        parameters.reserve(2 * m_capacity);
+        for (qsizetype i = from; i < from + count; ++i)
+            parameters << QString::number(i) << chunk[i].change.newText;
+        // Unused rows are padding, so the query has one shape.
+        parameters = m_run.dialect->chunkParameters(std::move(parameters), 2, m_capacity);
+        const bool checked = m_run.send(BatchChange::statementLine(chunk.first().mode), [&] {
+            odbc::Statement &statement = m_run.prepared(m_check, check);
+            statement.execute(parameters);
+            for (odbc::RecordSet rows = odbc::RecordSet::fetch(statement); !rows.eof(); rows.moveNext()) {
+                verdicts[rows.value(0).toLongLong()] = Verdict::Unfit;
+                allFit = false;
+            }
+        });
+        if (!checked) {
+            // Nothing is known of these texts, so they are not sent.
+            std::fill(verdicts.begin() + from, verdicts.begin() + from + count, Verdict::Unchecked);
+            allFit = false;
+        }
+    }
+    if (allFit)
+        return;
+    QList<ChunkRecord> kept;
+    kept.reserve(chunk.size());
+    for (qsizetype i = 0; i < chunk.size(); ++i) {
+        const Verdict verdict = verdicts[i];
+        if (verdict == Verdict::Fits) {
+            kept.append(std::move(chunk[i]));
+            continue;
+        }
+        qsizetype records = 1;
+        if (chunk[i].pair >= 0) {
+            TextPair &pair = m_run.pairs[chunk[i].pair];
+            pair.unrepresentable = verdict == Verdict::Unfit;
+            pair.refused = verdict == Verdict::Unchecked;
+            records = pair.records;
+        }
+        verdict == Verdict::Unfit ? m_run.tally.notRepresentable(records) : m_run.tally.refusedByServer(records);
+    }
+    chunk = std::move(kept);
+}
