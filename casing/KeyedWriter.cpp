@@ -35,18 +35,23 @@ void KeyedWriter::send(QList<ChunkRecord> chunk)
     for (const ChunkRecord &record : chunk)
         parameters << record.change.keyValues << record.change.oldText << record.change.newText;
     // Padding rows name no row, so every chunk has the one statement shape.
-    parameters = m_run.dialect->chunkParameters(std::move(parameters), int(perRecord), m_capacity);
+    QList<ChunkPart> parts = m_run.dialect->chunkParts(std::move(parameters), int(perRecord), m_capacity);
 
     settle();
     m_inFlight = InFlight { std::move(chunk), std::nullopt, nullptr };
-    m_background.start([this, parameters = std::move(parameters)] {
+    m_background.start([this, parts = std::move(parts)] {
         InFlight &flight = m_inFlight;
         odbc::Transaction transaction(*m_run.connection);
         try {
-            odbc::Statement &statement = m_run.prepared(
-                m_chunkUpdate, m_run.dialect->updateChunkByKey(m_run.table, m_run.field, m_run.key, m_capacity));
-            statement.execute(parameters);
-            flight.rows = statement.rowCount();
+            qint64 rows = 0;
+            for (const ChunkPart &part : parts) {
+                odbc::Statement &statement = m_run.prepared(m_chunkUpdate[int(part.shape.carrier)],
+                    m_run.dialect->updateChunkByKey(m_run.table, m_run.field, m_run.key, part.shape));
+                statement.execute(part.parameters);
+                const qint64 changed = statement.rowCount();
+                rows = rows < 0 || changed < 0 ? -1 : rows + changed;
+            }
+            flight.rows = rows;
         } catch (...) {
             flight.failure = std::current_exception();
         }

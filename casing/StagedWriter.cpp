@@ -15,11 +15,11 @@ void StagedWriter::write(QList<ChunkRecord> chunk)
     for (const ChunkRecord &record : chunk)
         parameters << QString::number(record.pair) << record.change.oldText << record.change.newText;
     // Padding rows have no pair number, so every chunk has the one statement shape.
-    parameters = m_run.dialect->chunkParameters(std::move(parameters), 3, m_capacity);
+    QList<ChunkPart> parts = m_run.dialect->chunkParts(std::move(parameters), 3, m_capacity);
     settle();
     m_inFlight = true;
     m_inFlightLine = BatchChange::executeLine(chunk.first().mode);
-    m_background.start([this, parameters = std::move(parameters)] {
+    m_background.start([this, parts = std::move(parts)] {
         try {
             odbc::Transaction transaction(*m_run.connection);
             if (!m_stagingMade) {
@@ -27,7 +27,9 @@ void StagedWriter::write(QList<ChunkRecord> chunk)
                     m_run.connection->execute(statement);
                 m_stagingMade = true;
             }
-            m_run.prepared(m_stage, m_run.dialect->stageChunk(m_capacity)).execute(parameters);
+            for (const ChunkPart &part : parts)
+                m_run.prepared(m_stage[int(part.shape.carrier)], m_run.dialect->stageChunk(part.shape))
+                    .execute(part.parameters);
             transaction.commit();
         } catch (...) {
             m_failure = std::current_exception();

@@ -44,7 +44,7 @@ private:
     const int m_capacity;
     const QVariant m_changesBeforeSnapshot;
     bool m_stagingMade = false;
-    std::unique_ptr<odbc::Statement> m_stage;
+    std::unique_ptr<odbc::Statement> m_stage[2]; // by ChunkCarrier
     std::unique_ptr<odbc::Statement> m_countByValue;
     std::unique_ptr<odbc::Statement> m_singleUpdate;
 

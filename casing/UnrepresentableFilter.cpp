@@ -4,8 +4,7 @@
 
 void UnrepresentableFilter::apply(QList<ChunkRecord> &chunk, ChunkWriter &writer)
 {
-    const QString check = m_run.dialect->unrepresentable(m_run.facts, m_capacity);
-    if (check.isEmpty())
+    if (m_run.dialect->unrepresentable(m_run.facts, m_capacity).isEmpty())
         return;
     writer.settle();
     enum class Verdict { Fits, Unfit, Unchecked };
@@ -13,24 +12,25 @@ void UnrepresentableFilter::apply(QList<ChunkRecord> &chunk, ChunkWriter &writer
     bool allFit = true;
     for (qsizetype from = 0; from < chunk.size(); from += m_capacity) {
         const qsizetype count = std::min<qsizetype>(m_capacity, chunk.size() - from);
-        QList<QVariant> parameters;
-        parameters.reserve(2 * m_capacity);
+        QList<QVariant> values;
+        values.reserve(2 * count);
         for (qsizetype i = from; i < from + count; ++i)
-            parameters << QString::number(i) << chunk[i].change.newText;
-        // Unused rows are padding, so the query has one shape.
-        parameters = m_run.dialect->chunkParameters(std::move(parameters), 2, m_capacity);
-        const bool checked = m_run.send(BatchChange::statementLine(chunk.first().mode), [&] {
-            odbc::Statement &statement = m_run.prepared(m_check, check);
-            statement.execute(parameters);
-            for (odbc::RecordSet rows = odbc::RecordSet::fetch(statement); !rows.eof(); rows.moveNext()) {
-                verdicts[rows.value(0).toLongLong()] = Verdict::Unfit;
+            values << QString::number(i) << chunk[i].change.newText;
+        for (const ChunkPart &part : m_run.dialect->chunkParts(std::move(values), 2, m_capacity)) {
+            const bool checked = m_run.send(BatchChange::statementLine(chunk.first().mode), [&] {
+                odbc::Statement &statement = m_run.prepared(
+                    m_check[int(part.shape.carrier)], m_run.dialect->unrepresentable(m_run.facts, part.shape));
+                statement.execute(part.parameters);
+                for (odbc::RecordSet rows = odbc::RecordSet::fetch(statement); !rows.eof(); rows.moveNext()) {
+                    verdicts[rows.value(0).toLongLong()] = Verdict::Unfit;
+                    allFit = false;
+                }
+            });
+            if (!checked) {
+                // Nothing is known of these texts, so they are not sent.
+                std::fill(verdicts.begin() + from, verdicts.begin() + from + count, Verdict::Unchecked);
                 allFit = false;
             }
-        });
-        if (!checked) {
-            // Nothing is known of these texts, so they are not sent.
-            std::fill(verdicts.begin() + from, verdicts.begin() + from + count, Verdict::Unchecked);
-            allFit = false;
         }
     }
     if (allFit)

@@ -239,7 +239,7 @@ int EmbeddedDialect::chunkRecords(int) const
 }
 
 QString EmbeddedDialect::updateChunkByKey(
-    const TableName &table, const QString &field, const QList<KeyColumn> &key, int) const
+    const TableName &table, const QString &field, const QList<KeyColumn> &key, ChunkShape) const
 {
     const int columns = int(key.size()) + 2;
     QString conditions;
@@ -262,7 +262,7 @@ QString EmbeddedDialect::indexStaging() const
     return QStringLiteral("CREATE INDEX temp.vantrell_pairs_o ON vantrell_pairs (o)");
 }
 
-QString EmbeddedDialect::stageChunk(int) const
+QString EmbeddedDialect::stageChunk(ChunkShape) const
 {
     // A staged pair's row: its number, the old and the new text.
     return QStringLiteral("INSERT INTO temp.vantrell_pairs (i, o, n) SELECT ") + chunkValue(0, NamedRowValues)

@@ -24,7 +24,7 @@ public:
     bool readsSnapshotAlongside() const override;
 
     QString updateChunkByKey(
-        const TableName &table, const QString &field, const QList<KeyColumn> &key, int records) const override;
+        const TableName &table, const QString &field, const QList<KeyColumn> &key, ChunkShape shape) const override;
     // The engine's driver parses a statement again at every execution, so a
     // chunk goes as one parameter of JSON: an object named by each row's first
     // value for rows of three values, an array of rows otherwise.
@@ -33,7 +33,7 @@ public:
     // commit instead: 2,000 records, whatever the key.
     int chunkRecords(int keyColumns) const override;
     QStringList createStaging() const override;
-    QString stageChunk(int pairs) const override;
+    QString stageChunk(ChunkShape pairs) const override;
     QString indexStaging() const override;
     QString countStaged(const TableName &table, const QString &field) const override;
     QString changeCounter(const TableName &table) const override;

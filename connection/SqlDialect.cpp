@@ -79,7 +79,12 @@ QList<QVariant> SqlDialect::chunkParameters(QList<QVariant> values, int columns,
     return values;
 }
 
-QString SqlDialect::unrepresentable(const FieldFacts &, int) const
+QList<ChunkPart> SqlDialect::chunkParts(QList<QVariant> values, int columns, int capacity) const
+{
+    return { ChunkPart { ChunkShape(capacity), chunkParameters(std::move(values), columns, capacity) } };
+}
+
+QString SqlDialect::unrepresentable(const FieldFacts &, ChunkShape) const
 {
     return {};
 }

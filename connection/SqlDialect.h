@@ -19,6 +19,28 @@ struct SqlQuery {
     QList<QVariant> parameters;
 };
 
+// How the rows of a chunk reach the server: a parameter per value (a VALUES
+// list), or the whole chunk as one JSON text.
+enum class ChunkCarrier { Parameters, Json };
+
+// The form of one chunk statement: how many rows it is made for, and how
+// they are carried. Made from a row count alone, it carries parameters.
+struct ChunkShape {
+    ChunkShape(int rowCount, ChunkCarrier rowCarrier = ChunkCarrier::Parameters)
+        : records(rowCount)
+        , carrier(rowCarrier)
+    {
+    }
+    int records;
+    ChunkCarrier carrier;
+};
+
+// One statement's share of a chunk: its form and its parameters.
+struct ChunkPart {
+    ChunkShape shape;
+    QList<QVariant> parameters;
+};
+
 // What the field look-up tells of the field to change.
 struct FieldFacts {
     QString type;
@@ -136,19 +158,25 @@ public:
     // Parameters, record by record: the key values, the old text, the new text.
     // A record whose key values are all Null names no row (it pads the chunk).
     virtual QString updateChunkByKey(
-        const TableName &table, const QString &field, const QList<KeyColumn> &key, int records) const = 0;
+        const TableName &table, const QString &field, const QList<KeyColumn> &key, ChunkShape shape) const = 0;
 
     // The parameters of a chunk statement made for `capacity` rows, from the
     // values of its rows, `columns` values a row. By default one parameter a
     // value, the unused rows padded with Nulls, so every chunk has one shape.
     virtual QList<QVariant> chunkParameters(QList<QVariant> values, int columns, int capacity) const;
+    // The statements that carry a chunk of at most `capacity` rows, `columns`
+    // values a row: by default one, of the shape `capacity` makes, with
+    // chunkParameters. A statement built for each part's shape (the chunk
+    // statements below) runs with the part's parameters; together they carry
+    // every row once.
+    virtual QList<ChunkPart> chunkParts(QList<QVariant> values, int columns, int capacity) const;
 
     // Without a key, (old text, new text) pairs are staged in a temporary table
     // of the session and applied with one join at the end.
     virtual QStringList createStaging() const = 0;
     // Parameters, pair by pair: pair number, old text, new text; a pair whose
     // number is Null is padding.
-    virtual QString stageChunk(int pairs) const = 0;
+    virtual QString stageChunk(ChunkShape pairs) const = 0;
     // The index that finds a staged pair by its old text, made once all are
     // in: one sort of the pairs costs less than keeping it up pair by pair.
     virtual QString indexStaging() const = 0;
@@ -175,7 +203,7 @@ public:
     // cannot hold (its code page lacks a character, or its length in bytes
     // grows past the field's); empty when every text fits. Parameters, record
     // by record: record number, new text; a Null record number is padding.
-    virtual QString unrepresentable(const FieldFacts &facts, int records) const;
+    virtual QString unrepresentable(const FieldFacts &facts, ChunkShape records) const;
 
     // True when a failure of the engine will come back for every further
     // statement (a lost connection, a lock that was not released in time), so

@@ -1,6 +1,7 @@
 // Every statement text that only SQL Server runs stands in this file.
 #include "connection/SqlServerDialect.h"
 
+#include "platform/JsonText.h"
 #include "platform/odbc/Connection.h"
 
 #include <QRegularExpression>
@@ -218,23 +219,131 @@ void SqlServerDialect::learnFrom(odbc::Connection &connection)
     } catch (const std::exception &) {
         // The server's own counting stays the one SQL Server has.
     }
+    // OPENJSON runs on SQL Server 2016 and later in a database of
+    // compatibility level 130 or more, and on some compatible engines that
+    // report a lower level: only running it tells.
+    m_chunkForm = ChunkForm::ValuesList;
+    if (qEnvironmentVariableIsSet("VANTRELL_NO_OPENJSON"))
+        return;
+    try {
+        const qint64 rows
+            = connection
+                  .query(QStringLiteral("SELECT COUNT(*) FROM OPENJSON(CAST(N'[[\"a\",\"b\"],[\"c\",null]]' "
+                                        "AS nvarchar(max))) WITH (x nvarchar(max) '$[0]', y nvarchar(max) "
+                                        "'$[1]') AS v WHERE v.y IS NULL AND v.x = N'c'"))
+                  .value(0)
+                  .toLongLong();
+        if (rows == 1)
+            m_chunkForm = ChunkForm::Json;
+    } catch (const std::exception &) {
+        // Chunks go as VALUES lists.
+    }
+    if (m_chunkForm == ChunkForm::Json) {
+        // A quote, a backslash and a line break, each escaped: SQL Server gives
+        // back the three characters; an engine that gives back the escapes
+        // as they stand has such rows sent as VALUES lists.
+        try {
+            m_jsonEscapesDecoded = connection
+                                       .query(QStringLiteral(
+                                           "SELECT CASE WHEN v.x = NCHAR(34) + NCHAR(92) + NCHAR(10) THEN 1 ELSE 0 END "
+                                           "FROM OPENJSON(CAST(N'[[\"\\\"\\\\\\n\"]]' AS nvarchar(max))) WITH "
+                                           "(x nvarchar(max) '$[0]') AS v"))
+                                       .value(0)
+                                       .toInt()
+                == 1;
+        } catch (const std::exception &) {
+            m_jsonEscapesDecoded = false;
+        }
+    }
+}
+
+// The rows of a chunk as the derived table v with the named columns: one
+// JSON parameter read by OPENJSON, or a VALUES list of a marker per value.
+QString SqlServerDialect::chunkRows(ChunkShape shape, const QStringList &columns) const
+{
+    if (shape.carrier == ChunkCarrier::Parameters)
+        return QStringLiteral("(VALUES ") + valueRows(shape.records, int(columns.size())) + QStringLiteral(") AS v (")
+            + columns.join(QStringLiteral(", ")) + QLatin1Char(')');
+    // The parameter is cast, as the driver may bind a long text as ntext,
+    // which OPENJSON does not take.
+    QString with;
+    for (int i = 0; i < columns.size(); ++i)
+        with += (i == 0 ? QString() : QStringLiteral(", ")) + columns[i] + QStringLiteral(" nvarchar(max) '$[")
+            + QString::number(i) + QStringLiteral("]'");
+    return QStringLiteral("OPENJSON(CAST(? AS nvarchar(max))) WITH (") + with + QStringLiteral(") AS v");
+}
+
+int SqlServerDialect::chunkRecords(int keyColumns) const
+{
+    // One parameter carries the whole chunk, so its size follows the
+    // server's cost per statement instead of the parameter limit.
+    if (m_chunkForm == ChunkForm::Json)
+        return 2000;
+    return SqlDialect::chunkRecords(keyColumns);
+}
+
+QList<QVariant> SqlServerDialect::chunkParameters(QList<QVariant> values, int columns, int capacity) const
+{
+    if (m_chunkForm == ChunkForm::ValuesList)
+        return SqlDialect::chunkParameters(std::move(values), columns, capacity);
+    // An array of rows, each an array of its values; no padding.
+    QByteArray json = "[";
+    json.reserve(values.size() * 24);
+    for (qsizetype from = 0; from < values.size(); from += columns) {
+        if (from > 0)
+            json += ',';
+        JsonText::appendArray(json, values.mid(from, columns));
+    }
+    json += ']';
+    return { QString::fromUtf8(json) };
+}
+
+QList<ChunkPart> SqlServerDialect::chunkParts(QList<QVariant> values, int columns, int capacity) const
+{
+    if (m_chunkForm == ChunkForm::ValuesList)
+        return SqlDialect::chunkParts(std::move(values), columns, capacity);
+    QList<QVariant> plain; // rows whose values JSON carries as they are
+    QList<QVariant> escaped;
+    if (m_jsonEscapesDecoded) {
+        plain = std::move(values);
+    } else {
+        const auto needsEscape = [](const QVariant &value) {
+            for (const QChar c : value.toString())
+                if (c == QLatin1Char('"') || c == QLatin1Char('\\') || c.unicode() < 0x20)
+                    return true;
+            return false;
+        };
+        for (qsizetype from = 0; from < values.size(); from += columns) {
+            const QList<QVariant> row = values.mid(from, columns);
+            (std::any_of(row.begin(), row.end(), needsEscape) ? escaped : plain) << row;
+        }
+    }
+    QList<ChunkPart> parts;
+    if (!plain.isEmpty())
+        parts << ChunkPart { ChunkShape(capacity, ChunkCarrier::Json),
+            chunkParameters(std::move(plain), columns, capacity) };
+    const int perList = SqlDialect::chunkRecords(columns - 2);
+    for (qsizetype from = 0; from < escaped.size(); from += qsizetype(perList) * columns)
+        parts << ChunkPart { ChunkShape(perList),
+            SqlDialect::chunkParameters(escaped.mid(from, qsizetype(perList) * columns), columns, perList) };
+    return parts;
 }
 
 QString SqlServerDialect::updateChunkByKey(
-    const TableName &table, const QString &field, const QList<KeyColumn> &key, int records) const
+    const TableName &table, const QString &field, const QList<KeyColumn> &key, ChunkShape shape) const
 {
-    QString names;
+    QStringList names;
     QString conditions;
     for (int i = 0; i < key.size(); ++i) {
         const QString name = QStringLiteral("k%1").arg(i + 1);
-        names += name + QStringLiteral(", ");
+        names << name;
         if (i > 0)
             conditions += QStringLiteral(" AND ");
         conditions += keyCondition(key[i], QStringLiteral("t.") + quoteName(key[i].name), QStringLiteral("v.") + name);
     }
     return QStringLiteral("UPDATE t SET ") + quoteName(field) + QStringLiteral(" = v.n FROM ") + quoteTable(table)
-        + QStringLiteral(" AS t JOIN (VALUES ") + valueRows(records, int(key.size()) + 2) + QStringLiteral(") AS v (")
-        + names + QStringLiteral("o, n) ON ") + conditions + QStringLiteral(" WHERE ")
+        + QStringLiteral(" AS t JOIN ") + chunkRows(shape, names << QStringLiteral("o") << QStringLiteral("n"))
+        + QStringLiteral(" ON ") + conditions + QStringLiteral(" WHERE ")
         + exactlyEquals(QStringLiteral("t.") + quoteName(field), QStringLiteral("v.o"));
 }
 
@@ -251,12 +360,13 @@ QString SqlServerDialect::indexStaging() const
     return QStringLiteral("CREATE INDEX k ON #vantrell_pairs (k)");
 }
 
-QString SqlServerDialect::stageChunk(int pairs) const
+QString SqlServerDialect::stageChunk(ChunkShape pairs) const
 {
     return QStringLiteral(
                "INSERT INTO #vantrell_pairs (i, k, o, n) SELECT CAST(v.i AS int), CAST(v.o AS nvarchar(400)), "
-               "v.o, v.n FROM (VALUES ")
-        + valueRows(pairs, 3) + QStringLiteral(") AS v (i, o, n) WHERE v.i IS NOT NULL");
+               "v.o, v.n FROM ")
+        + chunkRows(pairs, { QStringLiteral("i"), QStringLiteral("o"), QStringLiteral("n") })
+        + QStringLiteral(" WHERE v.i IS NOT NULL");
 }
 
 QString SqlServerDialect::countStaged(const TableName &table, const QString &field) const
@@ -294,7 +404,7 @@ QString SqlServerDialect::dropStaging() const
     return QStringLiteral("IF OBJECT_ID('tempdb..#vantrell_pairs') IS NOT NULL DROP TABLE #vantrell_pairs");
 }
 
-QString SqlServerDialect::unrepresentable(const FieldFacts &facts, int records) const
+QString SqlServerDialect::unrepresentable(const FieldFacts &facts, ChunkShape records) const
 {
     if (facts.codePage == 0)
         return {};
@@ -312,6 +422,6 @@ QString SqlServerDialect::unrepresentable(const FieldFacts &facts, int records) 
     if ((type == QLatin1String("char") || type == QLatin1String("varchar")) && facts.maxLength > 0)
         condition += QStringLiteral(" OR DATALENGTH(") + inCodePage + QStringLiteral(") > ")
             + QString::number(facts.maxLength);
-    return QStringLiteral("SELECT v.i FROM (VALUES ") + valueRows(records, 2)
-        + QStringLiteral(") AS v (i, n) WHERE v.i IS NOT NULL AND (") + condition + QLatin1Char(')');
+    return QStringLiteral("SELECT v.i FROM ") + chunkRows(records, { QStringLiteral("i"), QStringLiteral("n") })
+        + QStringLiteral(" WHERE v.i IS NOT NULL AND (") + condition + QLatin1Char(')');
 }

@@ -20,20 +20,36 @@ public:
     qsizetype storedLength(QStringView text) const override;
     enum class LengthCounting { Utf16Bytes, Utf8Bytes };
     void setLengthCounting(LengthCounting counting) { m_counting = counting; }
-    // Asks the server how it counts the stored length of a text.
+    // How a chunk's rows reach the server: one JSON parameter read with
+    // OPENJSON where the server runs it, else a VALUES list of a parameter
+    // per value (SQL Server 2012 and 2014, or a database of a compatibility
+    // level below 130), under the limit of 2,100 parameters.
+    enum class ChunkForm { ValuesList, Json };
+    void setChunkForm(ChunkForm form) { m_chunkForm = form; }
+    ChunkForm chunkForm() const { return m_chunkForm; }
+    // Asks the server how it counts the stored length of a text, and whether
+    // it runs OPENJSON (unless VANTRELL_NO_OPENJSON is set).
     void learnFrom(odbc::Connection &connection) override;
 
+    int chunkRecords(int keyColumns) const override;
+    QList<QVariant> chunkParameters(QList<QVariant> values, int columns, int capacity) const override;
+    // One JSON statement; on a server whose OPENJSON hands back the escapes
+    // of a text (\" \\ \n ...) rather than their characters, the rows
+    // that need them go as VALUES lists beside it.
+    QList<ChunkPart> chunkParts(QList<QVariant> values, int columns, int capacity) const override;
+    void setJsonEscapesDecoded(bool decoded) { m_jsonEscapesDecoded = decoded; }
+
     QString updateChunkByKey(
-        const TableName &table, const QString &field, const QList<KeyColumn> &key, int records) const override;
+        const TableName &table, const QString &field, const QList<KeyColumn> &key, ChunkShape shape) const override;
     QStringList createStaging() const override;
-    QString stageChunk(int pairs) const override;
+    QString stageChunk(ChunkShape pairs) const override;
     QString indexStaging() const override;
     QString countStaged(const TableName &table, const QString &field) const override;
     QString unstagePair() const override;
     QString countByValue(const TableName &table, const QString &field) const override;
     QString applyStaged(const TableName &table, const QString &field) const override;
     QString dropStaging() const override;
-    QString unrepresentable(const FieldFacts &facts, int records) const override;
+    QString unrepresentable(const FieldFacts &facts, ChunkShape records) const override;
 
 protected:
     QString keyCondition(const KeyColumn &column, const QString &columnRef, const QString &value) const override;
@@ -43,5 +59,9 @@ protected:
     QString storedLengthOf(const QString &fieldRef) const override;
 
 private:
+    QString chunkRows(ChunkShape shape, const QStringList &columns) const;
+
     LengthCounting m_counting = LengthCounting::Utf16Bytes;
+    ChunkForm m_chunkForm = ChunkForm::ValuesList;
+    bool m_jsonEscapesDecoded = true;
 };

@@ -1,10 +1,13 @@
 #include "casing/BatchChange.h"
 #include "connection/OpeningProfile.h"
 #include "connection/ServerLine.h"
+#include "connection/Session.h"
+#include "connection/SqlServerDialect.h"
 #include "journal/JournalReader.h"
 #include "journal/JournalUndo.h"
 #include "journal/JournalWriter.h"
 #include "platform/odbc/Connection.h"
+#include "platform/odbc/OdbcError.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -65,6 +68,53 @@ private slots:
         QCOMPARE(result.byKey, keyed);
         QCOMPARE(result.unchanged(), 0);
         QTEST(values(), "after");
+    }
+
+    // The chunk form follows what the server runs: OPENJSON where it answers,
+    // VALUES lists where it does not or where the form is turned off.
+    void chunkFormFromServer()
+    {
+        Session session = openSession(OpeningProfile::Batch, m_fields);
+        bool runsOpenJson = true;
+        try {
+            session.connection->query(QStringLiteral("SELECT COUNT(*) FROM OPENJSON(N'[1]')"));
+        } catch (const odbc::Error &) {
+            runsOpenJson = false;
+        }
+        const auto *dialect = dynamic_cast<const SqlServerDialect *>(session.dialect.get());
+        QVERIFY(dialect);
+        const bool json = runsOpenJson && !qEnvironmentVariableIsSet("VANTRELL_NO_OPENJSON");
+        QCOMPARE(
+            dialect->chunkForm(), json ? SqlServerDialect::ChunkForm::Json : SqlServerDialect::ChunkForm::ValuesList);
+        qInfo("chunks go as %s", json ? "one OPENJSON parameter" : "VALUES lists");
+    }
+
+    // More rows than one chunk holds, with texts that need escaping in a JSON
+    // parameter or break a VALUES list: every row is changed exactly.
+    void severalChunksOfAwkwardTexts_data()
+    {
+        QTest::addColumn<bool>("keyed");
+        QTest::newRow("keyed") << true;
+        QTest::newRow("no key") << false;
+    }
+    void severalChunksOfAwkwardTexts()
+    {
+        QFETCH(bool, keyed);
+        const QStringList awkward { "quote \" and back\\slash", "line\nbreak\ttab", "a \x01 control", "{\"json\": [1]}",
+            "it's ]] bracket", "ünïcödé 😀 日本" };
+        QVariantList texts;
+        QVariantList expected;
+        for (int i = 0; i < 4500; ++i) {
+            const QString text = awkward[i % awkward.size()] + QStringLiteral(" row %1").arg(keyed ? i : i % 50);
+            texts << text;
+            expected << text.toUpper();
+        }
+        makeTable(keyed, "nvarchar(200)", texts);
+        const BatchChange::Result result = run("UPPER CASE");
+        QCOMPARE(result.outcome, BatchChange::Outcome::Finished);
+        QVERIFY2(result.unchanged() == 0, qPrintable(describeCounts(result)));
+        QCOMPARE(result.recordsChanged, 4500);
+        QCOMPARE(values(), expected);
     }
 
     // A varchar field keeps a row whose new text its code page cannot hold.
@@ -173,9 +223,11 @@ private:
         exec(QStringLiteral("CREATE TABLE [%1] (id int NOT NULL%2, v %3)")
                  .arg(m_table, keyed ? QStringLiteral(" PRIMARY KEY") : QString(), type));
         auto connection = openConnection(OpeningProfile::CanConnect, m_fields);
+        connection->setAutoCommit(false);
         for (int i = 0; i < texts.size(); ++i)
             connection->execute(QStringLiteral("INSERT INTO [%1] (id, v) VALUES (?, ?)").arg(m_table),
                 { QString::number(i + 1), texts[i] });
+        connection->commit();
     }
 
     QVariantList values()
