@@ -13,6 +13,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 #include <memory>
 #include <optional>
 #include <utility>
@@ -81,7 +83,8 @@ BatchChange::Result Run::run()
     std::optional<Case::Mode> lastMode;
     bool modeKnown = false;
     try {
-        for (qsizetype position = 0; position < count; ++position) {
+        qsizetype position = 0;
+        for (; m_snapshot.ensureRecord(); ++position) {
             if (callbacks.yield)
                 callbacks.yield();
             if (callbacks.stop && callbacks.stop()) {
@@ -89,9 +92,9 @@ BatchChange::Result Run::run()
                 result.outcome = BatchChange::Outcome::Stopped;
                 break;
             }
-            m_snapshot.ensureRecord(m_policy.capacity());
             if (callbacks.progress)
-                callbacks.progress(double(position + 1) / double(count) * 100.0);
+                callbacks.progress(
+                    std::min(100.0, double(position + 1) / double(std::max<qsizetype>(count, 1)) * 100.0));
             const QString modeText = callbacks.modeText ? callbacks.modeText() : QString();
             if (!modeKnown || modeText != lastModeText) {
                 lastMode = Case::ModeOf(modeText);
@@ -106,6 +109,9 @@ BatchChange::Result Run::run()
             if (m_policy.due(m_chunk.size()) && !flush())
                 break;
         }
+        // Every record was visited: as many as there were, whatever the count said.
+        if (result.outcome == BatchChange::Outcome::Finished)
+            result.recordsRead = position;
         if (result.outcome == BatchChange::Outcome::Finished || result.outcome == BatchChange::Outcome::Stopped) {
             if (flush()) {
                 m_writer->settle();

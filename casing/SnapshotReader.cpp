@@ -6,7 +6,7 @@
 
 void SnapshotReader::open(const QString &select)
 {
-    if (readAlongside(select))
+    if (readInBlocks())
         return;
     if (const QString counter = m_run.dialect->changeCounter(m_run.table); m_run.key.isEmpty() && !counter.isEmpty())
         m_changesBefore = m_run.connection->query(counter).value(0);
@@ -14,26 +14,18 @@ void SnapshotReader::open(const QString &select)
     m_count = m_records.recordCount();
 }
 
-// Reading and writing then take the two cores at once. Every row is taken
-// when the query runs, so the writes cannot change what is read. The text
-// comes as the stored UTF-8: the driver's own conversion would draw on the
-// engine's allocator, which the writing thread holds much of the time.
-// False when the snapshot cannot be read so: it is then read whole on the
-// run's connection.
-bool SnapshotReader::readAlongside(const QString &select)
+// The text of the embedded engine comes as the UTF-8 it stores: the driver's
+// own conversion would draw on the engine's allocator, which the writing
+// thread holds much of the time. False when the rows cannot be read so:
+// they are then read whole on the run's connection.
+bool SnapshotReader::readInBlocks()
 {
-    if (m_run.key.isEmpty() || !m_run.dialect->readsSnapshotAlongside())
+    if (m_run.key.isEmpty())
         return false;
     try {
         m_connection = openSession(OpeningProfile::Batch, m_run.fields).connection;
-        m_query = std::make_unique<odbc::Statement>(*m_connection);
-        m_query->executeDirect(select);
-        // A driver that cannot count the rows it holds is reading them as they
-        // are fetched, and would keep the table locked while the chunks wait.
-        m_count = m_query->cursorRowCount();
-        if (m_count < 0)
-            throw Failure(QStringLiteral("The driver reads the rows as they are fetched."));
-        m_records = odbc::RecordSet::begin(*m_query, odbc::TextTransfer::StoredUtf8);
+        m_count = m_connection->query(m_run.dialect->countRows(m_run.table)).value(0).toLongLong();
+        readBlock({});
         return true;
     } catch (const odbc::Error &e) {
         close();
@@ -48,22 +40,49 @@ bool SnapshotReader::readAlongside(const QString &select)
     }
 }
 
-// The next rows replace the rows visited already: their texts went into the
-// chunks as copies.
-void SnapshotReader::ensureRecord(int blockRecords)
+// The block after the row whose key values are `after` replaces the rows
+// visited already, in the same memory: their texts went into the chunks as copies.
+void SnapshotReader::readBlock(const QList<QVariant> &after)
 {
-    if (!m_query || !m_records.eof())
-        return;
+    const SqlQuery block = m_run.dialect->selectBlockForChange(m_run.table, m_run.field, m_run.key, BlockRows, after);
+    std::unique_ptr<odbc::Statement> &statement = after.isEmpty() ? m_query : m_nextQuery;
+    if (!statement) {
+        statement = std::make_unique<odbc::Statement>(*m_connection);
+        statement->prepare(block.text);
+    }
+    statement->execute(block.parameters);
+    if (after.isEmpty())
+        m_records = odbc::RecordSet::begin(*statement,
+            m_run.dialect->readsSnapshotAlongside() ? odbc::TextTransfer::StoredUtf8 : odbc::TextTransfer::Utf16);
+    m_records.fetchNext(*statement, BlockRows);
+    statement->closeCursor();
+    m_lastBlockFull = m_records.recordCount() == BlockRows;
+}
+
+bool SnapshotReader::ensureRecord()
+{
+    if (!m_records.eof())
+        return true;
+    if (!m_connection || !m_lastBlockFull)
+        return false;
+    // The last row's key: the next block starts after it.
+    QList<QVariant> last;
     m_run.mustSucceed(BatchChange::LineRecordValue, [&] {
-        if (!m_records.fetchNext(*m_query, blockRecords) && m_records.eof())
-            throw Failure(QStringLiteral("The table held fewer rows than the %1 its query counted.").arg(m_count));
+        m_records.moveFirst();
+        while (m_records.position() + 1 < m_records.recordCount())
+            m_records.moveNext();
+        for (int column = 0; column < m_run.key.size(); ++column)
+            last << m_records.value(2 + column);
+        readBlock(last);
     });
+    return !m_records.eof();
 }
 
 // Done once the last chunk is settled: freeing it while a chunk runs would
 // slow both, as they share the engine's allocator.
 void SnapshotReader::close()
 {
+    m_nextQuery.reset();
     m_query.reset();
     m_connection.reset();
 }

@@ -180,6 +180,16 @@ QString EmbeddedDialect::keyCondition(const KeyColumn &, const QString &columnRe
     return columnRef + QStringLiteral(" = ") + value;
 }
 
+QString EmbeddedDialect::keyValue(const KeyColumn &, const QString &value) const
+{
+    return value;
+}
+
+QString EmbeddedDialect::firstRows(const QString &columns, const QString &rest, int rows) const
+{
+    return QStringLiteral("SELECT ") + columns + QLatin1Char(' ') + rest + QStringLiteral(" LIMIT %1").arg(rows);
+}
+
 QString EmbeddedDialect::exactlyEquals(const QString &fieldRef, const QString &value) const
 {
     // A text column holds only text, blobs and Null; a blob never equals a

@@ -32,6 +32,42 @@ QString SqlDialect::selectForChange(const TableName &table, const QString &field
     return QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM ") + quoteTable(table);
 }
 
+SqlQuery SqlDialect::selectBlockForChange(const TableName &table, const QString &field, const QList<KeyColumn> &key,
+    int rows, const QList<QVariant> &after) const
+{
+    const QString select = selectForChange(table, field, key);
+    const QString columns = select.mid(7, select.indexOf(QStringLiteral(" FROM ")) - 7);
+    QString rest = QStringLiteral("FROM ") + quoteTable(table);
+    SqlQuery query;
+    if (!after.isEmpty()) {
+        // (k1, k2, ...) > (v1, v2, ...), column by column.
+        QStringList alternatives;
+        for (int i = 0; i < key.size(); ++i) {
+            QString alternative;
+            for (int j = 0; j < i; ++j) {
+                alternative += quoteName(key[j].name) + QStringLiteral(" = ") + keyValue(key[j], QStringLiteral("?"))
+                    + QStringLiteral(" AND ");
+                query.parameters << after.value(j);
+            }
+            alternative += quoteName(key[i].name) + QStringLiteral(" > ") + keyValue(key[i], QStringLiteral("?"));
+            query.parameters << after.value(i);
+            alternatives << QLatin1Char('(') + alternative + QLatin1Char(')');
+        }
+        rest += QStringLiteral(" WHERE ") + alternatives.join(QStringLiteral(" OR "));
+    }
+    QStringList order;
+    for (const KeyColumn &column : key)
+        order << quoteName(column.name);
+    rest += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
+    query.text = firstRows(columns, rest, rows);
+    return query;
+}
+
+QString SqlDialect::countRows(const TableName &table) const
+{
+    return QStringLiteral("SELECT COUNT(*) FROM ") + quoteTable(table);
+}
+
 QString SqlDialect::updateByKey(const TableName &table, const QString &field, const QList<KeyColumn> &key) const
 {
     QString conditions;

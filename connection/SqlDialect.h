@@ -125,13 +125,17 @@ public:
     // The field as text, the length the engine stores for it (see
     // storedLength), then the key columns.
     QString selectForChange(const TableName &table, const QString &field, const QList<KeyColumn> &key) const;
+    // With a key: the next block of at most `rows` rows of selectForChange's
+    // columns, in key order, after the row whose key values are `after`
+    // (the first block when empty).
+    SqlQuery selectBlockForChange(const TableName &table, const QString &field, const QList<KeyColumn> &key, int rows,
+        const QList<QVariant> &after) const;
+    // A query whose one value is the number of rows of the table.
+    QString countRows(const TableName &table) const;
     // The length selectForChange reports for a value that was read exactly.
     virtual qsizetype storedLength(QStringView text) const = 0;
-    // True when the driver holds a query's whole result once the query has
-    // run, and hands text over as the UTF-8 the engine stores: a run with a
-    // key may then read its snapshot on a connection of its own, record by
-    // record, while the run's connection writes. A driver that streams rows
-    // from the server has the whole snapshot read before the first write.
+    // True when the driver hands text over as the UTF-8 the engine stores, so
+    // the blocks of a run with a key are read so and decoded in the program.
     virtual bool readsSnapshotAlongside() const { return false; }
 
     // Rewrites one row, named by its key, when its field still holds the old
@@ -213,6 +217,11 @@ public:
 protected:
     // A key column equal to a value.
     virtual QString keyCondition(const KeyColumn &column, const QString &columnRef, const QString &value) const = 0;
+    // A bound value as the key column compares it: the same conversion and
+    // collation as keyCondition's.
+    virtual QString keyValue(const KeyColumn &column, const QString &value) const = 0;
+    // The first `rows` rows of "SELECT <columns> <rest>".
+    virtual QString firstRows(const QString &columns, const QString &rest, int rows) const = 0;
     // A field equal to an old value: the same characters and the same length,
     // whatever the field's collation says. Binds a parameter value
     // oldValueBindings() times.

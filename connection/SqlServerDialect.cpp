@@ -168,7 +168,7 @@ QString matchesStaged(const QString &fieldRef, const QString &exact)
 
 } // namespace
 
-QString SqlServerDialect::keyCondition(const KeyColumn &column, const QString &columnRef, const QString &value) const
+QString SqlServerDialect::keyValue(const KeyColumn &column, const QString &value) const
 {
     // A char or varchar key takes the column's own collation before the cast,
     // so the conversion to the column's code page is the one the column uses.
@@ -176,8 +176,17 @@ QString SqlServerDialect::keyCondition(const KeyColumn &column, const QString &c
     const QString type = column.type.toLower();
     if ((type == QLatin1String("char") || type == QLatin1String("varchar")) && isCollationName(column.collation))
         parameter += QStringLiteral(" COLLATE ") + column.collation;
-    return columnRef + QStringLiteral(" = CAST(") + parameter + QStringLiteral(" AS ") + castType(column)
-        + QLatin1Char(')');
+    return QStringLiteral("CAST(") + parameter + QStringLiteral(" AS ") + castType(column) + QLatin1Char(')');
+}
+
+QString SqlServerDialect::keyCondition(const KeyColumn &column, const QString &columnRef, const QString &value) const
+{
+    return columnRef + QStringLiteral(" = ") + keyValue(column, value);
+}
+
+QString SqlServerDialect::firstRows(const QString &columns, const QString &rest, int rows) const
+{
+    return QStringLiteral("SELECT TOP (%1) ").arg(rows) + columns + QLatin1Char(' ') + rest;
 }
 
 QString SqlServerDialect::exactlyEquals(const QString &fieldRef, const QString &value) const

@@ -53,6 +53,8 @@ public:
 
 protected:
     QString keyCondition(const KeyColumn &column, const QString &columnRef, const QString &value) const override;
+    QString keyValue(const KeyColumn &column, const QString &value) const override;
+    QString firstRows(const QString &columns, const QString &rest, int rows) const override;
     QString exactlyEquals(const QString &fieldRef, const QString &value) const override;
     int oldValueBindings() const override { return 2; }
     QString readAsText(const QString &fieldRef) const override;
