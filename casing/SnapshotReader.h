@@ -37,7 +37,7 @@ public:
     const QVariant &changesBefore() const { return m_changesBefore; }
 
     // Rows a block holds.
-    static constexpr int BlockRows = 4000;
+    static constexpr int BlockRows = 16000;
 
 private:
     bool readInBlocks();
