@@ -68,9 +68,7 @@ bool SnapshotReader::ensureRecord()
     // The last row's key: the next block starts after it.
     QList<QVariant> last;
     m_run.mustSucceed(BatchChange::LineRecordValue, [&] {
-        m_records.moveFirst();
-        while (m_records.position() + 1 < m_records.recordCount())
-            m_records.moveNext();
+        m_records.moveLast();
         for (int column = 0; column < m_run.key.size(); ++column)
             last << m_records.value(2 + column);
         readBlock(last);

@@ -23,20 +23,23 @@ QString SqlDialect::selectField(const TableName &table, const QString &field) co
     return QStringLiteral("SELECT ") + quoteName(field) + QStringLiteral(" FROM ") + quoteTable(table);
 }
 
-QString SqlDialect::selectForChange(const TableName &table, const QString &field, const QList<KeyColumn> &key) const
+QString SqlDialect::changeColumns(const QString &field, const QList<KeyColumn> &key) const
 {
     const QString quoted = quoteName(field);
     QString columns = readAsText(quoted) + QStringLiteral(", ") + storedLengthOf(quoted);
     for (const KeyColumn &column : key)
         columns += QStringLiteral(", ") + quoteName(column.name);
-    return QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM ") + quoteTable(table);
+    return columns;
+}
+
+QString SqlDialect::selectForChange(const TableName &table, const QString &field, const QList<KeyColumn> &key) const
+{
+    return QStringLiteral("SELECT ") + changeColumns(field, key) + QStringLiteral(" FROM ") + quoteTable(table);
 }
 
 SqlQuery SqlDialect::selectBlockForChange(const TableName &table, const QString &field, const QList<KeyColumn> &key,
     int rows, const QList<QVariant> &after) const
 {
-    const QString select = selectForChange(table, field, key);
-    const QString columns = select.mid(7, select.indexOf(QStringLiteral(" FROM ")) - 7);
     QString rest = QStringLiteral("FROM ") + quoteTable(table);
     SqlQuery query;
     if (!after.isEmpty()) {
@@ -59,7 +62,7 @@ SqlQuery SqlDialect::selectBlockForChange(const TableName &table, const QString 
     for (const KeyColumn &column : key)
         order << quoteName(column.name);
     rest += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
-    query.text = firstRows(columns, rest, rows);
+    query.text = firstRows(changeColumns(field, key), rest, rows);
     return query;
 }
 

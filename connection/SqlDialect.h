@@ -215,6 +215,8 @@ public:
     virtual bool failureRepeats(const QString &sqlState, const QString &message) const;
 
 protected:
+    // The columns selectForChange reads.
+    QString changeColumns(const QString &field, const QList<KeyColumn> &key) const;
     // A key column equal to a value.
     virtual QString keyCondition(const KeyColumn &column, const QString &columnRef, const QString &value) const = 0;
     // A bound value as the key column compares it: the same conversion and

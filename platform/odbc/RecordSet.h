@@ -36,6 +36,7 @@ public:
     bool eof() const { return m_position >= recordCount(); }
     void moveNext() { ++m_position; }
     void moveFirst() { m_position = 0; }
+    void moveLast() { m_position = recordCount() - 1; }
     qsizetype position() const { return m_position; }
 
     int fieldCount() const { return m_fieldCount; }
