@@ -80,7 +80,11 @@ QString heading(Group group)
                               "connection, the field or the table could not be reached; 3 the progress or\n"
                               "the summary could not be written out (the records were still changed).\n\n"
                               "Every run keeps a journal of the records it changes (old and new text), in\n"
+#ifdef Q_OS_WIN
+                              "%APPDATA%\\Marrowfen\\Vantrell\\journals, and names it on a line\n"
+#else
                               "~/.local/share/Marrowfen/Vantrell/journals, and names it on a line\n"
+#endif
                               "\"Journal: PATH\" after the summary.\n");
     case Group::Program:
         return {};

@@ -10,13 +10,25 @@ namespace Settings {
 
 namespace {
 
+#ifdef Q_OS_WIN
+QString registryRoot = QStringLiteral("HKEY_CURRENT_USER\\Software");
+
+// The user's registry: a key per application name under Software, the section
+// a key inside it, and a value per setting.
+QSettings open(const QString &application)
+{
+    return QSettings(registryRoot + QLatin1Char('\\') + application, QSettings::NativeFormat);
+}
+#else
 // One INI file per application name in the user's configuration folder; the
 // section is a group inside it.
 QSettings open(const QString &application)
 {
     return QSettings(QSettings::IniFormat, QSettings::UserScope, application, application);
 }
+#endif
 
+#ifndef Q_OS_WIN
 // True when the file is missing or a regular file: a pipe or a device in its
 // place would hold the program up for ever, or never end.
 bool readable(const QString &path)
@@ -24,13 +36,16 @@ bool readable(const QString &path)
     const QFileInfo file(path);
     return !file.exists() || file.isFile();
 }
+#endif
 
 } // namespace
 
 QString read(const QString &application, const QString &section, const QString &key, const QString &defaultValue)
 {
+#ifndef Q_OS_WIN
     if (!readable(filePath(application)))
         return defaultValue;
+#endif
     QSettings store = open(application);
     store.beginGroup(section);
     return store.value(key, defaultValue).toString();
@@ -38,6 +53,16 @@ QString read(const QString &application, const QString &section, const QString &
 
 void write(const QString &application, const QString &section, const QString &key, const QString &value)
 {
+#ifdef Q_OS_WIN
+    // The user's part of the registry is the user's alone already.
+    QSettings store = open(application);
+    store.beginGroup(section);
+    store.setValue(key, value);
+    store.endGroup();
+    store.sync();
+    if (store.status() != QSettings::NoError)
+        throw Failure(QStringLiteral("The setting \"%1\" could not be saved in %2.").arg(key, store.fileName()));
+#else
     // The file holds the password: it is private before the first byte goes in,
     // and a file or folder that is a link to somewhere else, or a file that is
     // not a regular one, is never written.
@@ -61,6 +86,7 @@ void write(const QString &application, const QString &section, const QString &ke
     store.sync();
     if (store.status() != QSettings::NoError)
         throw Failure(QStringLiteral("The setting \"%1\" could not be saved in %2.").arg(key, store.fileName()));
+#endif
 }
 
 QString read(const QString &key, const QString &defaultValue)
@@ -73,6 +99,17 @@ void write(const QString &key, const QString &value)
     write(Application, Section, key, value);
 }
 
+#ifdef Q_OS_WIN
+QString filePath(const QString &application)
+{
+    return open(application).fileName();
+}
+
+void setRegistryRoot(const QString &key)
+{
+    registryRoot = key.isEmpty() ? QStringLiteral("HKEY_CURRENT_USER\\Software") : key;
+}
+#else
 QString filePath(const QString &application)
 {
     // Opening a store reads its file at once; the file's place is learnt from
@@ -83,5 +120,7 @@ QString filePath(const QString &application)
     folder.chop(Probe.size());
     return folder + application + QLatin1Char('/') + application + QStringLiteral(".ini");
 }
+
+#endif
 
 } // namespace Settings

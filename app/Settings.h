@@ -38,7 +38,14 @@ void write(const QString &application, const QString &section, const QString &ke
 QString read(const QString &key, const QString &defaultValue = QString());
 void write(const QString &key, const QString &value);
 
-// The file that holds the values of an application name.
+// The file that holds the values of an application name; on Windows, the
+// registry key.
 QString filePath(const QString &application = Application);
+
+#ifdef Q_OS_WIN
+// Where the keys of the applications lie: HKEY_CURRENT_USER\Software, unless a
+// test gives a key of its own; empty restores that.
+void setRegistryRoot(const QString &key);
+#endif
 
 } // namespace Settings

@@ -1,5 +1,6 @@
 #include "app/BatchCommandLine.h"
 #include "app/Startup.h"
+#include "platform/Console.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -36,6 +37,7 @@ int main(int argc, char *argv[])
 {
     // The command line works without a desktop, so it needs no window system.
     if (BatchCommandLine::isRequested(argc, argv)) {
+        Console::attachToCaller();
         QCoreApplication app(argc, argv);
         return BatchCommandLine::run(QCoreApplication::arguments());
     }

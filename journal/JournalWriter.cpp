@@ -1,6 +1,7 @@
 #include "journal/JournalWriter.h"
 
 #include "app/BuildConfig.h"
+#include "platform/Failure.h"
 #include "platform/JsonText.h"
 #include "platform/PrivateFile.h"
 
@@ -75,10 +76,23 @@ QString namePart(const QString &text)
     return part;
 }
 
+QString &defaultFolderOverride()
+{
+    static QString folder;
+    return folder;
+}
+
 } // namespace
+
+void JournalWriter::setDefaultFolder(const QString &folder)
+{
+    defaultFolderOverride() = folder;
+}
 
 QString JournalWriter::defaultFolder()
 {
+    if (!defaultFolderOverride().isEmpty())
+        return defaultFolderOverride();
     // The location follows the application's names; set ours for the look-up only.
     const QString organisation = QCoreApplication::organizationName();
     const QString application = QCoreApplication::applicationName();
@@ -153,6 +167,17 @@ bool JournalWriter::open(const QStringList &keyColumns)
     if ((folder.permissions() & Own) != Own)
         return fail(QStringLiteral("the folder is not open to writing"));
     QFile::setPermissions(m_folder, Own);
+#else
+    // The folder's access list becomes the user's alone, and the journals made
+    // in it take that list.
+    try {
+        PrivateFile::prepareFolder(m_folder);
+    } catch (const Failure &refused) {
+        QString reason = refused.description();
+        if (reason.endsWith(QLatin1Char('.')))
+            reason.chop(1);
+        return fail(reason);
+    }
 #endif
 
     const QString stem = m_header.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")) + QLatin1Char('_')

@@ -17,6 +17,9 @@ public:
     // Where journals are kept: "journals" in Qt's application data location
     // for the organisation "Marrowfen" and the application "Vantrell".
     static QString defaultFolder();
+    // Puts that place elsewhere for the rest of the process (tests); empty
+    // restores it.
+    static void setDefaultFolder(const QString &folder);
 
     explicit JournalWriter(JournalHeader header, QString folder = defaultFolder());
 

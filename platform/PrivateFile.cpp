@@ -5,7 +5,15 @@
 #include <QDir>
 #include <QFileInfo>
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <aclapi.h>
+#include <windows.h>
+
+#include <vector>
+#else
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -58,21 +66,100 @@ bool narrow(const QString &path, Kind kind, mode_t mode)
 }
 
 } // namespace
+#else
+namespace {
+
+enum class Kind { Folder, File };
+
+const wchar_t *wide(const QString &text)
+{
+    return reinterpret_cast<const wchar_t *>(text.utf16());
+}
+
+// The security identifier of the user the program runs as.
+std::vector<BYTE> currentUser()
+{
+    HANDLE token = nullptr;
+    std::vector<BYTE> user;
+    if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        DWORD size = 0;
+        ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+        user.resize(size);
+        if (size == 0 || !::GetTokenInformation(token, TokenUser, user.data(), size, &size))
+            user.clear();
+        ::CloseHandle(token);
+    }
+    if (user.empty())
+        throw Failure(QStringLiteral("The program cannot tell which user it runs as: %1.")
+                          .arg(qt_error_string(int(::GetLastError()))));
+    return user;
+}
+
+// Gives the path an access list of one entry, full access for the user, that
+// takes in nothing from the folders above it; a folder hands the entry on to
+// what is made in it. False when there is nothing at the path.
+bool narrow(const QString &path, Kind kind)
+{
+    const QString native = QDir::toNativeSeparators(path);
+    const DWORD attributes = ::GetFileAttributesW(wide(native));
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return false;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        throw Failure(QStringLiteral("%1 is a symbolic link; nothing private is written through it.").arg(native));
+    if (kind == Kind::Folder && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        throw Failure(QStringLiteral("%1 is not a folder.").arg(native));
+    if (kind == Kind::File && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        throw Failure(QStringLiteral("%1 is not a plain file.").arg(native));
+
+    std::vector<BYTE> user = currentUser();
+    EXPLICIT_ACCESSW access = {};
+    access.grfAccessPermissions = GENERIC_ALL;
+    access.grfAccessMode = SET_ACCESS;
+    access.grfInheritance = kind == Kind::Folder ? SUB_CONTAINERS_AND_OBJECTS_INHERIT : NO_INHERITANCE;
+    access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+    access.Trustee.TrusteeType = TRUSTEE_IS_USER;
+    access.Trustee.ptstrName = static_cast<LPWSTR>(reinterpret_cast<TOKEN_USER *>(user.data())->User.Sid);
+    PACL list = nullptr;
+    DWORD result = ::SetEntriesInAclW(1, &access, nullptr, &list);
+    if (result == ERROR_SUCCESS) {
+        std::wstring name(wide(native));
+        result = ::SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT,
+            DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr, list, nullptr);
+        ::LocalFree(list);
+    }
+    if (result != ERROR_SUCCESS)
+        throw Failure(QStringLiteral("%1 cannot be made private: %2.").arg(native, qt_error_string(int(result))));
+    return true;
+}
+
+} // namespace
 #endif
 
 void prepare(const QString &filePath)
 {
+    prepareFolder(QFileInfo(filePath).absolutePath());
 #ifndef Q_OS_WIN
-    const QString folder = QFileInfo(filePath).absolutePath();
+    narrow(filePath, Kind::File, 0600);
+#else
+    narrow(filePath, Kind::File);
+#endif
+}
+
+void prepareFolder(const QString &folder)
+{
+#ifndef Q_OS_WIN
     if (!narrow(folder, Kind::Folder, 0700)) {
         const CreationScope privateFiles;
         if (!QDir().mkpath(folder))
             throw Failure(QStringLiteral("The folder %1 cannot be created.").arg(folder));
         narrow(folder, Kind::Folder, 0700);
     }
-    narrow(filePath, Kind::File, 0600);
 #else
-    Q_UNUSED(filePath);
+    if (!narrow(folder, Kind::Folder)) {
+        if (!QDir().mkpath(folder))
+            throw Failure(QStringLiteral("The folder %1 cannot be created.").arg(QDir::toNativeSeparators(folder)));
+        narrow(folder, Kind::Folder);
+    }
 #endif
 }
 

@@ -2,8 +2,9 @@
 
 #include <QString>
 
-// Keeps a file, and the folder that holds it, readable by its owner only
-// (0600 and 0700 on POSIX systems; per-user locations already are on Windows).
+// Keeps a file, and the folder that holds it, readable by its owner only: 0600
+// and 0700 on POSIX systems; on Windows an access list of one entry, the user's,
+// which a folder hands on to the files made in it.
 namespace PrivateFile {
 
 // Makes the file's place private before anything is written to it: creates the
@@ -12,6 +13,10 @@ namespace PrivateFile {
 // folder or the file is a symbolic link, not a plain folder or file, or belongs
 // to another user: whatever it leads to is not ours to write into.
 void prepare(const QString &filePath);
+
+// The same for a folder alone: what is made in it afterwards is private too
+// (on POSIX systems while a CreationScope lives).
+void prepareFolder(const QString &folder);
 
 // While one lives, files the process creates are private to the user.
 class CreationScope {

@@ -4,6 +4,13 @@
 
 #include <QProcess>
 
+#ifdef Q_OS_WIN
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
+
 namespace {
 Shell *installed = nullptr;
 } // namespace
@@ -19,13 +26,27 @@ void Shell::setInstance(Shell *shell)
     installed = shell;
 }
 
+#ifdef Q_OS_WIN
+// explorer "target", in a minimised window that takes the focus: explorer
+// opens a file with the program Windows associates with it, and an address
+// with the user's browser.
 void DesktopShell::open(const QString &target)
 {
-#ifdef Q_OS_WIN
-    const QString program = QStringLiteral("explorer");
+    QProcess explorer;
+    explorer.setProgram(QStringLiteral("explorer"));
+    explorer.setNativeArguments(QLatin1Char('"') + target + QLatin1Char('"'));
+    explorer.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments *arguments) {
+        arguments->startupInfo->dwFlags |= STARTF_USESHOWWINDOW;
+        arguments->startupInfo->wShowWindow = SW_SHOWMINIMIZED;
+    });
+    if (!explorer.startDetached())
+        throw Failure(QStringLiteral("Could not start \"explorer\" to open %1.").arg(target));
+}
 #else
+void DesktopShell::open(const QString &target)
+{
     const QString program = QStringLiteral("xdg-open");
-#endif
     if (!QProcess::startDetached(program, { target }))
         throw Failure(QStringLiteral("Could not start \"%1\" to open %2.").arg(program, target));
 }
+#endif

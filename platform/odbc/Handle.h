@@ -1,7 +1,6 @@
 #pragma once
 
-#include <sql.h>
-#include <sqlext.h>
+#include "platform/odbc/OdbcApi.h"
 
 #include <utility>
 

@@ -2,8 +2,7 @@
 
 #include "platform/Failure.h"
 
-#include <sql.h>
-#include <sqlext.h>
+#include "platform/odbc/OdbcApi.h"
 
 namespace odbc {
 

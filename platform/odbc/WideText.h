@@ -2,8 +2,7 @@
 
 #include <QString>
 
-#include <sql.h>
-#include <sqlext.h>
+#include "platform/odbc/OdbcApi.h"
 
 #include <vector>
 

@@ -7,8 +7,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_WIN
+#include <QSettings>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 class SettingsTest : public QObject {
     Q_OBJECT
@@ -46,6 +50,21 @@ private slots:
         QCOMPARE(Settings::read(Settings::MSPort, "1433"), QString());
     }
 
+#ifdef Q_OS_WIN
+    // The values lie in the user's registry, a key per application and section.
+    void keptInTheRegistry()
+    {
+        TestEnvironment env;
+        Settings::write(Settings::MSServer, "db1");
+        Settings::write(Settings::Application, "Other Section", Settings::MSServer, "db2");
+        QVERIFY2(Settings::filePath().startsWith("\\HKEY_CURRENT_USER\\Software\\"), qPrintable(Settings::filePath()));
+        QVERIFY(Settings::filePath().endsWith("\\Marrowfen"));
+        QSettings registry(Settings::filePath().mid(1), QSettings::NativeFormat);
+        QCOMPARE(registry.value("Vantrell/MSServer").toString(), QStringLiteral("db1"));
+        QCOMPARE(registry.value("Other Section/MSServer").toString(), QStringLiteral("db2"));
+        QCOMPARE(registry.childGroups(), (QStringList { "Other Section", "Vantrell" }));
+    }
+#else
     void unsafeFileAndFolderMadePrivate()
     {
         // An older program left the file and its folder readable by everyone.
@@ -167,7 +186,10 @@ private slots:
         QCOMPARE(mode(QFileInfo(Settings::filePath()).absolutePath()), 0700);
     }
 
+#endif
+
 private:
+#ifndef Q_OS_WIN
     static int mode(const QString &path)
     {
         struct stat info = {};
@@ -185,6 +207,7 @@ private:
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
+#endif
 };
 
 QTEST_GUILESS_MAIN(SettingsTest)

@@ -3,6 +3,8 @@
 #include "journal/JournalUndo.h"
 #include "journal/JournalWriter.h"
 #include "support/TestDatabase.h"
+#include "support/TestEnvironment.h"
+#include "support/UsersAlone.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,16 +45,13 @@ QString write(const QString &path, const QByteArray &bytes)
     return path;
 }
 
+#ifndef Q_OS_WIN
 int permissions(const QString &path)
 {
-#ifndef Q_OS_WIN
     struct stat info;
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
-#else
-    Q_UNUSED(path);
-    return 0;
-#endif
 }
+#endif
 
 // A journalled UPPER CASE run of the field v of the table t, changing three
 // records; the journal's path, empty when the run changed another number.
@@ -295,7 +294,21 @@ private slots:
     void privateFromAnUnsafeStart()
     {
 #ifdef Q_OS_WIN
-        QSKIP("POSIX permissions");
+        // Windows: the folder's access list is the user's alone, and the
+        // journal made in it takes that list.
+        QFETCH(QString, unsafe);
+        if (unsafe != "umask" && unsafe != "open folder")
+            QSKIP("symbolic links and read-only folders are POSIX cases");
+        QTemporaryDir base;
+        const QString folder = base.filePath("data/journals");
+        if (unsafe == "open folder")
+            QDir().mkpath(folder);
+        JournalWriter writer(header(), folder);
+        QVERIFY2(writer.open({}), qPrintable(writer.error()));
+        if (TestEnvironment::underWine())
+            QSKIP("Wine keeps no access lists: it takes them and hands back its own");
+        QVERIFY(isUsersAlone(folder));
+        QVERIFY(isUsersAlone(writer.path()));
 #else
         QFETCH(QString, unsafe);
         QFETCH(bool, written);

@@ -3,8 +3,43 @@
 #include "connection/OpeningProfile.h"
 #include "platform/odbc/Connection.h"
 
+#include <QDir>
+
+#ifdef Q_OS_WIN
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
+
+namespace {
+
+// The file's name as the SQLite driver takes it. Under Wine the driver is the
+// host's, which reads host paths; Wine shows the host's root as drive Z:, so
+// the same name without a drive letter is that file for the tests too.
+QString driverPath(const QString &path)
+{
+#ifdef Q_OS_WIN
+    using UnixName = char *(CDECL *)(const WCHAR *);
+    const auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void *>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    if (!unixName)
+        return path;
+    char *name = unixName(reinterpret_cast<const WCHAR *>(QDir::toNativeSeparators(path).utf16()));
+    if (!name)
+        return path;
+    const QString converted = QString::fromUtf8(name);
+    ::HeapFree(::GetProcessHeap(), 0, name);
+    return converted;
+#else
+    return path;
+#endif
+}
+
+} // namespace
+
 TestDatabase::TestDatabase()
-    : m_path(m_dir.path() + QStringLiteral("/test.sqlite"))
+    : m_path(driverPath(m_dir.path() + QStringLiteral("/test.sqlite")))
 {
 }
 

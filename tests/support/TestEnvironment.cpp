@@ -8,9 +8,62 @@
 #include <QFileInfo>
 #include <QSettings>
 
-TestEnvironment::TestEnvironment()
+#ifdef Q_OS_WIN
+#include "app/Settings.h"
+#include "journal/JournalWriter.h"
+
+#include <QUuid>
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+namespace {
+
+const QString RealRoot = QStringLiteral("HKEY_CURRENT_USER\\Software");
+
+// The user's own settings and journals, which a program the test starts uses.
+void clearUsersStores()
+{
+    QSettings(RealRoot + QStringLiteral("\\Marrowfen"), QSettings::NativeFormat).clear();
+    QDir(TestEnvironment::usersDataFolder() + QStringLiteral("/Marrowfen")).removeRecursively();
+}
+
+} // namespace
+
+bool TestEnvironment::underWine()
+{
+    return ::GetProcAddress(::GetModuleHandleW(L"ntdll"), "wine_get_version") != nullptr;
+}
+
+QString TestEnvironment::usersDataFolder()
+{
+    QString folder = JournalWriter::defaultFolder();
+    folder.chop(QStringLiteral("/Marrowfen/Vantrell/journals").size());
+    return folder;
+}
+#endif
+
+TestEnvironment::TestEnvironment(Reach reach)
+    : m_reach(reach)
 {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
+#ifdef Q_OS_WIN
+    if (m_reach == Reach::ChildProcesses) {
+        // Windows gives a program no way to move its registry key or data
+        // folder: the programs a test starts use the user's own, which are
+        // the test's alone only in a Wine prefix made for the tests.
+        if (!underWine())
+            qFatal("Tests that start the program run in a Wine prefix of their own.");
+        clearUsersStores();
+    } else {
+        m_registry
+            = RealRoot + QStringLiteral("\\Vantrell tests\\") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+        Settings::setRegistryRoot(m_registry);
+        JournalWriter::setDefaultFolder(m_data.path() + QStringLiteral("/Marrowfen/Vantrell/journals"));
+    }
+#endif
     Main::setProgramFolder(m_program.path());
     ProgramEnd::reset();
     m_previousData = qgetenv("XDG_DATA_HOME");
@@ -21,6 +74,17 @@ TestEnvironment::~TestEnvironment()
 {
     Main::setProgramFolder(QString());
     ProgramEnd::reset();
+#ifdef Q_OS_WIN
+    if (m_reach == Reach::ChildProcesses) {
+        clearUsersStores();
+    } else {
+        Settings::setRegistryRoot(QString());
+        JournalWriter::setDefaultFolder(QString());
+        QSettings(m_registry, QSettings::NativeFormat).clear();
+        QSettings(RealRoot + QStringLiteral("\\Vantrell tests"), QSettings::NativeFormat)
+            .remove(m_registry.section(QLatin1Char('\\'), -1));
+    }
+#endif
     if (m_previousData.isEmpty())
         qunsetenv("XDG_DATA_HOME");
     else
