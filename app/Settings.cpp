@@ -38,6 +38,17 @@ bool readable(const QString &path)
 }
 #endif
 
+// Writes the value through to the store at once.
+void put(QSettings &store, const QString &section, const QString &key, const QString &value)
+{
+    store.beginGroup(section);
+    store.setValue(key, value);
+    store.endGroup();
+    store.sync();
+    if (store.status() != QSettings::NoError)
+        throw Failure(QStringLiteral("The setting \"%1\" could not be saved in %2.").arg(key, store.fileName()));
+}
+
 } // namespace
 
 QString read(const QString &application, const QString &section, const QString &key, const QString &defaultValue)
@@ -56,12 +67,7 @@ void write(const QString &application, const QString &section, const QString &ke
 #ifdef Q_OS_WIN
     // The user's part of the registry is the user's alone already.
     QSettings store = open(application);
-    store.beginGroup(section);
-    store.setValue(key, value);
-    store.endGroup();
-    store.sync();
-    if (store.status() != QSettings::NoError)
-        throw Failure(QStringLiteral("The setting \"%1\" could not be saved in %2.").arg(key, store.fileName()));
+    put(store, section, key, value);
 #else
     // The file holds the password: it is private before the first byte goes in,
     // and a file or folder that is a link to somewhere else, or a file that is
@@ -80,12 +86,7 @@ void write(const QString &application, const QString &section, const QString &ke
                                      "file was left as it is.")
                           .arg(key, store.fileName()));
     const PrivateFile::CreationScope privateFiles;
-    store.beginGroup(section);
-    store.setValue(key, value);
-    store.endGroup();
-    store.sync();
-    if (store.status() != QSettings::NoError)
-        throw Failure(QStringLiteral("The setting \"%1\" could not be saved in %2.").arg(key, store.fileName()));
+    put(store, section, key, value);
 #endif
 }
 
