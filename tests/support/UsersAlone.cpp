@@ -4,8 +4,8 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
-#include <windows.h>
 #include <aclapi.h>
+#include <windows.h>
 
 #include <QDir>
 
@@ -27,8 +27,8 @@ bool isUsersAlone(const QString &path)
     std::wstring name(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()));
     PACL list = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (::GetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &list,
-            nullptr, &descriptor)
+    if (::GetNamedSecurityInfoW(
+            name.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &list, nullptr, &descriptor)
         != ERROR_SUCCESS)
         return false;
     SECURITY_DESCRIPTOR_CONTROL control = 0;
