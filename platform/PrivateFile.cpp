@@ -6,11 +6,9 @@
 #include <QFileInfo>
 
 #ifdef Q_OS_WIN
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
+#include "platform/WindowsApi.h"
+
 #include <aclapi.h>
-#include <windows.h>
 
 #include <vector>
 #else

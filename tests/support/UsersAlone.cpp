@@ -1,11 +1,9 @@
 #include "support/UsersAlone.h"
 
 #ifdef Q_OS_WIN
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
+#include "platform/WindowsApi.h"
+
 #include <aclapi.h>
-#include <windows.h>
 
 #include <QDir>
 
