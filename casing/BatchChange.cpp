@@ -17,10 +17,20 @@
 
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <utility>
-#include <vector>
 
 namespace {
+
+// Texts looked up by a view of the rows at hand, without a copy.
+struct TextHash {
+    using is_transparent = void;
+    size_t operator()(QStringView text) const noexcept { return qHash(text); }
+};
+struct TextEqual {
+    using is_transparent = void;
+    bool operator()(QStringView a, QStringView b) const noexcept { return a == b; }
+};
 
 // One run: reads the snapshot, visits its records one at a time, gathers
 // their changes in chunks and hands each chunk to the writer for the run's
@@ -44,20 +54,20 @@ private:
     void visitRecord(Case::Mode mode);
     // Sends the records waiting in the chunk; false when the run must end.
     bool flush();
+    bool handOverPlanned();
 
     BatchContext m_run;
     SnapshotReader m_snapshot { m_run };
     ChunkPolicy m_policy;
     QList<ChunkRecord> m_chunk;
 
-    // Without a key: per distinct text of the snapshot, the rows that hold it
-    // and the pair it belongs to; per record, its text's slot (-1 for Null).
+    // Without a key: per distinct text the rows held when they were counted,
+    // and the pair it belongs to. Memory grows with the distinct texts only.
     struct TextSlot {
         qsizetype rows = 0;
         int pair = -1;
     };
-    QList<TextSlot> m_slots;
-    std::vector<int> m_slotOfRecord;
+    std::unordered_map<QString, TextSlot, TextHash, TextEqual> m_slots;
 
     std::unique_ptr<UnrepresentableFilter> m_filter;
     // Declared last, so a chunk under way ends before anything it uses goes.
@@ -109,6 +119,7 @@ BatchChange::Result Run::run()
             if (m_policy.due(m_chunk.size()) && !flush())
                 break;
         }
+        m_snapshot.endReading();
         // Every record was visited: as many as there were, whatever the count said.
         if (result.outcome == BatchChange::Outcome::Finished)
             result.recordsRead = position;
@@ -209,26 +220,22 @@ bool Run::prepareSteps()
     return true;
 }
 
-// Without a key: the rows of the snapshot that hold each distinct text.
-// Texts are told apart by views of the snapshot's own copy.
+// Without a key: the rows that hold each distinct text, counted in a first
+// reading of all rows; the records are then visited in a second.
 void Run::countTexts()
 {
     odbc::RecordSet &records = m_snapshot.records();
-    QHash<QStringView, int> slotOf;
-    slotOf.reserve(m_run.result.recordsRead);
-    m_slotOfRecord.assign(size_t(m_run.result.recordsRead), -1);
-    for (; !records.eof(); records.moveNext()) {
+    for (; m_snapshot.hasRecord(); records.moveNext()) {
         if (records.isNull(0))
             continue;
-        int &number = slotOf[records.text(0)]; // one more than the slot; 0 for a new text
-        if (number == 0) {
-            m_slots.append(TextSlot());
-            number = int(m_slots.size());
-        }
-        ++m_slots[number - 1].rows;
-        m_slotOfRecord[size_t(records.position())] = number - 1;
+        const QStringView text = records.text(0);
+        auto slot = m_slots.find(text);
+        if (slot == m_slots.end())
+            slot = m_slots.emplace(text.toString(), TextSlot()).first;
+        ++slot->second.rows;
     }
-    records.moveFirst();
+    m_snapshot.rewind();
+    m_run.result.recordsRead = m_snapshot.count();
 }
 
 FieldFacts Run::lookUpField()
@@ -334,7 +341,13 @@ void Run::visitRecord(Case::Mode mode)
 
     ChunkRecord record { mode, { keyValues, oldText, newText } };
     if (m_run.key.isEmpty()) {
-        TextSlot &slot = m_slots[m_slotOfRecord[size_t(records.position())]];
+        const auto found = m_slots.find(QStringView(oldText));
+        if (found == m_slots.end()) {
+            // No row held the text when the rows were counted.
+            m_run.tally.changedSinceRead();
+            return;
+        }
+        TextSlot &slot = found->second;
         if (slot.pair >= 0) {
             TextPair &pair = m_run.pairs[slot.pair];
             if (pair.unrepresentable || pair.refused)
@@ -344,10 +357,32 @@ void Run::visitRecord(Case::Mode mode)
             return;
         }
         record.pair = slot.pair = int(m_run.pairs.size());
-        m_run.pairs.append(TextPair { oldText, newText, mode, 1, slot.rows });
+        m_run.pairs.append(TextPair { found->first, newText, mode, 1, slot.rows });
     }
     m_chunk.append(std::move(record));
     m_policy.added(m_chunk.size());
+}
+
+// The chunk's records go to beforeSend, without a key one per row of each
+// pair's old text, at most PlannedAtOnce at a time: a text of many rows never
+// has all its rows' records in memory. False when beforeSend said no.
+bool Run::handOverPlanned()
+{
+    constexpr qsizetype PlannedAtOnce = 32768;
+    QList<BatchChange::PlannedChange> changes;
+    for (const ChunkRecord &record : std::as_const(m_chunk)) {
+        for (qsizetype rows = record.pair < 0 ? 1 : m_run.pairs[record.pair].rows; rows > 0;) {
+            if (changes.size() == PlannedAtOnce) {
+                if (!m_run.callbacks.beforeSend(changes))
+                    return false;
+                changes.resize(0);
+            }
+            const qsizetype taken = std::min(rows, PlannedAtOnce - changes.size());
+            changes.insert(changes.size(), taken, record.change);
+            rows -= taken;
+        }
+    }
+    return m_run.callbacks.beforeSend(changes);
 }
 
 bool Run::flush()
@@ -357,23 +392,11 @@ bool Run::flush()
     m_filter->apply(m_chunk, *m_writer);
     if (m_chunk.isEmpty())
         return true;
-    if (m_run.callbacks.beforeSend) {
-        // Without a key a pair changes every row of its old text: one record per row.
-        const auto rowsOf
-            = [&](const ChunkRecord &record) { return record.pair < 0 ? qsizetype(1) : m_run.pairs[record.pair].rows; };
-        qsizetype records = 0;
-        for (const ChunkRecord &record : std::as_const(m_chunk))
-            records += rowsOf(record);
-        QList<BatchChange::PlannedChange> changes;
-        changes.reserve(records);
-        for (const ChunkRecord &record : std::as_const(m_chunk))
-            changes.insert(changes.size(), rowsOf(record), record.change);
-        if (!m_run.callbacks.beforeSend(changes)) {
-            m_chunk.clear();
-            m_writer->settle();
-            m_run.result.outcome = BatchChange::Outcome::Declined;
-            return false;
-        }
+    if (m_run.callbacks.beforeSend && !handOverPlanned()) {
+        m_chunk.clear();
+        m_writer->settle();
+        m_run.result.outcome = BatchChange::Outcome::Declined;
+        return false;
     }
     m_writer->write(std::exchange(m_chunk, {}));
     return true;

@@ -6,29 +6,39 @@
 
 void SnapshotReader::open(const QString &select)
 {
-    if (readInBlocks())
-        return;
-    if (const QString counter = m_run.dialect->changeCounter(m_run.table); m_run.key.isEmpty() && !counter.isEmpty())
+    const QString counter = m_run.dialect->changeCounter(m_run.table);
+    if (m_run.key.isEmpty() && !counter.isEmpty())
         m_changesBefore = m_run.connection->query(counter).value(0);
+    m_blockKey = m_run.key.isEmpty() ? m_run.dialect->rowLocator() : m_run.key;
+    if (readAlongside([&] {
+            if (m_blockKey.isEmpty()) {
+                m_streamed = true;
+                m_select = select;
+                rewind();
+                return;
+            }
+            m_count = m_connection->query(m_run.dialect->countRows(m_run.table)).value(0).toLongLong();
+            readBlock({});
+        }))
+        return;
+    m_blockKey.clear();
     m_records = m_run.connection->query(select);
     m_count = m_records.recordCount();
 }
 
-// The text of the embedded engine comes as the UTF-8 it stores: the driver's
-// own conversion would draw on the engine's allocator, which the writing
-// thread holds much of the time. False when the rows cannot be read so:
-// they are then read whole on the run's connection.
-bool SnapshotReader::readInBlocks()
+// Opens the connection of the rows and reads their first block there. False
+// when the rows cannot be read so: they are then read whole on the run's
+// connection.
+template <typename Read>
+bool SnapshotReader::readAlongside(Read &&read)
 {
-    if (m_run.key.isEmpty())
-        return false;
     try {
         m_connection = openSession(OpeningProfile::Batch, m_run.fields).connection;
-        m_count = m_connection->query(m_run.dialect->countRows(m_run.table)).value(0).toLongLong();
-        readBlock({});
+        read();
         return true;
     } catch (const odbc::Error &e) {
         close();
+        m_streamed = false;
         // The run's connection would only meet it again (a lock held past the
         // timeout, a lost server), after waiting as long.
         if (m_run.dialect->failureRepeats(e.sqlState(), e.description()))
@@ -36,15 +46,24 @@ bool SnapshotReader::readInBlocks()
         return false;
     } catch (const std::exception &) {
         close();
+        m_streamed = false;
         return false;
     }
+}
+
+// The text of the embedded engine comes as the UTF-8 it stores: the driver's
+// own conversion would draw on the engine's allocator, which the writing
+// thread holds much of the time.
+static odbc::TextTransfer transferFor(const SqlDialect &dialect)
+{
+    return dialect.readsSnapshotAlongside() ? odbc::TextTransfer::StoredUtf8 : odbc::TextTransfer::Utf16;
 }
 
 // The block after the row whose key values are `after` replaces the rows
 // visited already, in the same memory: their texts went into the chunks as copies.
 void SnapshotReader::readBlock(const QList<QVariant> &after)
 {
-    const SqlQuery block = m_run.dialect->selectBlockForChange(m_run.table, m_run.field, m_run.key, BlockRows, after);
+    const SqlQuery block = m_run.dialect->selectBlockForChange(m_run.table, m_run.field, m_blockKey, BlockRows, after);
     std::unique_ptr<odbc::Statement> &statement = after.isEmpty() ? m_query : m_nextQuery;
     if (!statement) {
         statement = std::make_unique<odbc::Statement>(*m_connection);
@@ -52,28 +71,81 @@ void SnapshotReader::readBlock(const QList<QVariant> &after)
     }
     statement->execute(block.parameters);
     if (after.isEmpty())
-        m_records = odbc::RecordSet::begin(*statement,
-            m_run.dialect->readsSnapshotAlongside() ? odbc::TextTransfer::StoredUtf8 : odbc::TextTransfer::Utf16);
+        m_records = odbc::RecordSet::begin(*statement, transferFor(*m_run.dialect));
     m_records.fetchNext(*statement, BlockRows);
     statement->closeCursor();
     m_lastBlockFull = m_records.recordCount() == BlockRows;
+}
+
+// The next block of the one query, in the memory of the block before.
+void SnapshotReader::fetchBlock()
+{
+    m_lastBlockFull = m_records.fetchNext(*m_query, BlockRows);
+    m_rowsFetched += m_records.recordCount();
+    if (!m_lastBlockFull)
+        m_query->closeCursor();
+}
+
+void SnapshotReader::rewind()
+{
+    if (!m_connection) {
+        m_records.moveFirst();
+        return;
+    }
+    if (!m_streamed) {
+        readBlock({});
+        return;
+    }
+    // The first reading counted the rows.
+    m_count = m_rowsFetched;
+    m_rowsFetched = 0;
+    if (!m_query) {
+        m_query = std::make_unique<odbc::Statement>(*m_connection);
+        m_query->prepare(m_select);
+    } else {
+        m_query->closeCursor();
+    }
+    m_query->execute();
+    m_records = odbc::RecordSet::begin(*m_query, transferFor(*m_run.dialect));
+    fetchBlock();
+}
+
+bool SnapshotReader::nextBlock()
+{
+    if (!m_connection || !m_lastBlockFull)
+        return false;
+    if (m_streamed) {
+        fetchBlock();
+        return !m_records.eof();
+    }
+    // The last row's key: the next block starts after it.
+    QList<QVariant> last;
+    m_records.moveLast();
+    for (int column = 0; column < m_blockKey.size(); ++column)
+        last << m_records.value(2 + column);
+    readBlock(last);
+    return !m_records.eof();
 }
 
 bool SnapshotReader::ensureRecord()
 {
     if (!m_records.eof())
         return true;
-    if (!m_connection || !m_lastBlockFull)
-        return false;
-    // The last row's key: the next block starts after it.
-    QList<QVariant> last;
-    m_run.mustSucceed(BatchChange::LineRecordValue, [&] {
-        m_records.moveLast();
-        for (int column = 0; column < m_run.key.size(); ++column)
-            last << m_records.value(2 + column);
-        readBlock(last);
-    });
-    return !m_records.eof();
+    bool more = false;
+    m_run.mustSucceed(BatchChange::LineRecordValue, [&] { more = nextBlock(); });
+    return more;
+}
+
+void SnapshotReader::endReading()
+{
+    if (m_streamed && m_query && m_lastBlockFull) {
+        m_lastBlockFull = false;
+        try {
+            m_query->closeCursor();
+        } catch (const std::exception &) {
+            // The statement goes with close() at the latest.
+        }
+    }
 }
 
 // Done once the last chunk is settled: freeing it while a chunk runs would

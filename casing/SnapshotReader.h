@@ -7,12 +7,15 @@
 
 #include <memory>
 
-// The rows a run visits: the field (and the row key) of every row. With a
-// key they are read in blocks of key order, each after the last key of the
-// block before, on a connection of their own as the records are visited,
-// while the run's connection writes the chunks before them: the memory they
-// take does not grow with the table. Without a key (or where that cannot be
-// done) one query reads them whole on the run's connection.
+// The rows a run visits: the field (and the row key) of every row, read on a
+// connection of their own as the records are visited, while the run's
+// connection writes the chunks before them, a block of rows at a time in the
+// same memory: what they take does not grow with the table. Each block is a
+// query of its own in the order of the key (or, without one, of the engine's
+// row locator), after the last row of the block before; where the engine
+// has no row locator, one query's rows are fetched a block at a time.
+// Without a key the rows are read twice: counted, then visited. Where none
+// of that can be done, one query reads them whole on the run's connection.
 class SnapshotReader {
 public:
     explicit SnapshotReader(BatchContext &run)
@@ -30,6 +33,14 @@ public:
     // Before a record is visited: the next block, when the one at hand is
     // done. False when no record is left. A failure ends the run.
     bool ensureRecord();
+    // The same, where a failure throws instead.
+    bool hasRecord() { return !m_records.eof() || nextBlock(); }
+    // Without a key: back before the first row, to read them all again.
+    // Throws on a failure.
+    void rewind();
+    // No more rows are wanted: the server lets go of the rows not read, so
+    // the writes that follow never wait for them.
+    void endReading();
     // Lets the driver's copy of a snapshot read alongside go.
     void close();
     // Without a key: the engine's change counter read before the snapshot,
@@ -40,17 +51,24 @@ public:
     static constexpr int BlockRows = 16000;
 
 private:
-    bool readInBlocks();
+    template <typename Read>
+    bool readAlongside(Read &&read);
     void readBlock(const QList<QVariant> &after);
+    void fetchBlock();
+    bool nextBlock();
 
     BatchContext &m_run;
     odbc::RecordSet m_records;
     qsizetype m_count = 0;
     QVariant m_changesBefore;
     // Blocks read alongside the writes: their own connection, the query of
-    // the first block and the query of every later one.
+    // the first block (or the one streamed) and the query of every later one.
     std::unique_ptr<odbc::Connection> m_connection;
     std::unique_ptr<odbc::Statement> m_query;
     std::unique_ptr<odbc::Statement> m_nextQuery;
     bool m_lastBlockFull = false;
+    QList<KeyColumn> m_blockKey; // the key, or the row locator, the blocks are read by
+    bool m_streamed = false; // one query's rows, fetched block by block from m_query
+    QString m_select;
+    qsizetype m_rowsFetched = 0;
 };

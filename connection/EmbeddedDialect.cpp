@@ -16,7 +16,7 @@ QStringList EmbeddedDialect::sessionSetup() const
 {
     // The session's temporary tables (the staged pairs of a change without a
     // key) are kept in memory rather than in a file the engine writes at
-    // every commit; they hold no more than the snapshot the program holds anyway.
+    // every commit; they grow with the distinct texts only.
     return { QStringLiteral("PRAGMA temp_store = MEMORY") };
 }
 
@@ -161,6 +161,14 @@ bool EmbeddedDialect::readsSnapshotAlongside() const
 #else
     return true;
 #endif
+}
+
+QList<KeyColumn> EmbeddedDialect::rowLocator() const
+{
+    KeyColumn rowid;
+    rowid.name = QStringLiteral("_rowid_");
+    rowid.type = QStringLiteral("INTEGER");
+    return { rowid };
 }
 
 QString EmbeddedDialect::readAsText(const QString &fieldRef) const
@@ -312,9 +320,12 @@ QString EmbeddedDialect::countByValue(const TableName &table, const QString &fie
 
 QString EmbeddedDialect::applyStaged(const TableName &table, const QString &field) const
 {
+    // Not UPDATE ... FROM: the engine would first copy every row it changes,
+    // with its new text, into a table of its own, in memory.
+    const QString pairOfRow = QStringLiteral(" FROM temp.vantrell_pairs AS p WHERE ")
+        + exactlyEquals(QStringLiteral("t.") + quoteName(field), QStringLiteral("p.o")) + QLatin1Char(')');
     return QStringLiteral("UPDATE ") + quoteTable(table) + QStringLiteral(" AS t SET ") + quoteName(field)
-        + QStringLiteral(" = p.n FROM temp.vantrell_pairs AS p WHERE ")
-        + exactlyEquals(QStringLiteral("t.") + quoteName(field), QStringLiteral("p.o"));
+        + QStringLiteral(" = (SELECT p.n") + pairOfRow + QStringLiteral(" WHERE EXISTS (SELECT 1") + pairOfRow;
 }
 
 QString EmbeddedDialect::dropStaging() const

@@ -22,6 +22,9 @@ public:
     qsizetype storedLength(QStringView text) const override;
     // Its Windows build hands narrow text over in the system's code page.
     bool readsSnapshotAlongside() const override;
+    // The rowid every table without a key has: the driver would otherwise
+    // hand over a query's rows only once it has read them all.
+    QList<KeyColumn> rowLocator() const override;
 
     QString updateChunkByKey(
         const TableName &table, const QString &field, const QList<KeyColumn> &key, ChunkShape shape) const override;

@@ -130,6 +130,11 @@ public:
     // (the first block when empty).
     SqlQuery selectBlockForChange(const TableName &table, const QString &field, const QList<KeyColumn> &key, int rows,
         const QList<QVariant> &after) const;
+    // Without a key: a column that tells every row of any table apart, by
+    // which its rows are read in blocks as selectBlockForChange reads them by
+    // key; none where the engine has none (its rows then come as one query's,
+    // fetched as they are visited).
+    virtual QList<KeyColumn> rowLocator() const { return {}; }
     // A query whose one value is the number of rows of the table.
     QString countRows(const TableName &table) const;
     // The length selectForChange reports for a value that was read exactly.
