@@ -10,6 +10,8 @@ ProgressBar::ProgressBar(QWidget *parent)
     : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent, false);
+    m_nextFrame.setSingleShot(true);
+    connect(&m_nextFrame, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
 
 namespace {
@@ -37,10 +39,23 @@ void ProgressBar::setValue(double value)
     const double clamped = std::clamp(value, 0.0, 100.0);
     if (clamped == m_value)
         return;
-    const bool redraw = filledPixels(clamped) != filledPixels(m_value);
+    const int pixels = filledPixels(clamped);
     m_value = clamped;
-    if (redraw)
+    if (pixels != m_pixels) {
+        m_pixels = pixels;
+        repaintSoon();
+    }
+}
+
+void ProgressBar::repaintSoon()
+{
+    if (m_nextFrame.isActive())
+        return;
+    const qint64 since = m_sincePainted.isValid() ? m_sincePainted.elapsed() : FrameMilliseconds;
+    if (since >= FrameMilliseconds)
         update();
+    else
+        m_nextFrame.start(int(FrameMilliseconds - since));
 }
 
 void ProgressBar::setText(const QString &text)
@@ -56,16 +71,38 @@ QSize ProgressBar::sizeHint() const
     return { 200, fontMetrics().height() + 10 };
 }
 
+void ProgressBar::resizeEvent(QResizeEvent *)
+{
+    m_pixels = filledPixels(m_value);
+}
+
+const QPixmap &ProgressBar::emptyBar()
+{
+    const qreal scale = devicePixelRatioF();
+    const QSize pixels = size() * scale;
+    if (m_empty.size() != pixels || m_empty.devicePixelRatio() != scale || m_emptyPalette != palette().cacheKey()) {
+        m_empty = QPixmap(pixels);
+        m_empty.setDevicePixelRatio(scale);
+        m_empty.fill(Qt::transparent);
+        QPainter painter(&m_empty);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(palette().color(QPalette::Mid));
+        painter.setBrush(palette().color(QPalette::Base));
+        painter.drawRoundedRect(frameOf(rect()), 3, 3);
+        m_emptyPalette = palette().cacheKey();
+    }
+    return m_empty;
+}
+
 void ProgressBar::paintEvent(QPaintEvent *)
 {
+    m_sincePainted.start();
+    const QPixmap &empty = emptyBar();
     QPainter painter(this);
+    painter.drawPixmap(0, 0, empty);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF frame = frameOf(rect());
     const QPalette pal = palette();
-
-    painter.setPen(pal.color(QPalette::Mid));
-    painter.setBrush(pal.color(QPalette::Base));
-    painter.drawRoundedRect(frame, 3, 3);
 
     if (const int pixels = filledPixels(m_value); pixels > 0) {
         QRectF filled = insideOf(frame);
