@@ -45,8 +45,9 @@ public:
         // Once, after the key is chosen and before the first record: the key's
         // column names (empty without a key). False ends the run before anything is sent.
         std::function<bool(const QStringList &keyColumns)> started;
-        // The records of a chunk, before any of them is sent. False: none of
-        // them is sent and the run ends.
+        // The records of a chunk, before any of them is sent (the rows of a
+        // chunk without a key may come in several calls). False: nothing of
+        // the chunk is sent and the run ends.
         std::function<bool(const QList<PlannedChange> &records)> beforeSend;
         // Replaces the mode's case rule when set: the text to write for a
         // record read with this old text and key, or std::nullopt to leave the
