@@ -220,10 +220,18 @@ bool Run::prepareSteps()
     return true;
 }
 
-// Without a key: the rows that hold each distinct text, counted in a first
-// reading of all rows; the records are then visited in a second.
+// Without a key: the rows that hold each distinct text, counted by the engine
+// where it can, else in a first reading of all rows; the records are then
+// visited in a second.
 void Run::countTexts()
 {
+    if (const QString grouped = m_run.dialect->countTexts(m_run.table, m_run.field);
+        !grouped.isEmpty() && m_snapshot.readsAlongside()) {
+        for (odbc::RecordSet counts = m_snapshot.query(grouped); !counts.eof(); counts.moveNext())
+            m_slots[counts.text(0).toString()].rows += counts.value(1).toLongLong();
+        m_run.result.recordsRead = m_snapshot.count();
+        return;
+    }
     odbc::RecordSet &records = m_snapshot.records();
     for (; m_snapshot.hasRecord(); records.moveNext()) {
         if (records.isNull(0))
@@ -341,12 +349,12 @@ void Run::visitRecord(Case::Mode mode)
 
     ChunkRecord record { mode, { keyValues, oldText, newText } };
     if (m_run.key.isEmpty()) {
-        const auto found = m_slots.find(QStringView(oldText));
-        if (found == m_slots.end()) {
-            // No row held the text when the rows were counted.
-            m_run.tally.changedSinceRead();
-            return;
-        }
+        auto found = m_slots.find(QStringView(oldText));
+        // A text not counted lies in this one row: the count leaves out texts
+        // of one row, and a row changed since it was counted is read as it is
+        // now. The change checks how many rows hold it, as for any text.
+        if (found == m_slots.end())
+            found = m_slots.emplace(oldText, TextSlot { 1, -1 }).first;
         TextSlot &slot = found->second;
         if (slot.pair >= 0) {
             TextPair &pair = m_run.pairs[slot.pair];

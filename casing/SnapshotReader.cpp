@@ -34,6 +34,8 @@ bool SnapshotReader::readAlongside(Read &&read)
 {
     try {
         m_connection = openSession(OpeningProfile::Batch, m_run.fields).connection;
+        for (const QString &statement : m_run.dialect->readingSetup())
+            m_connection->execute(statement);
         read();
         return true;
     } catch (const odbc::Error &e) {
@@ -134,6 +136,15 @@ bool SnapshotReader::ensureRecord()
     bool more = false;
     m_run.mustSucceed(BatchChange::LineRecordValue, [&] { more = nextBlock(); });
     return more;
+}
+
+odbc::RecordSet SnapshotReader::query(const QString &select)
+{
+    odbc::Statement statement(*m_connection);
+    statement.executeDirect(select);
+    odbc::RecordSet rows = odbc::RecordSet::begin(statement, transferFor(*m_run.dialect));
+    rows.fetchNext(statement, -1);
+    return rows;
 }
 
 void SnapshotReader::endReading()

@@ -41,6 +41,11 @@ public:
     // No more rows are wanted: the server lets go of the rows not read, so
     // the writes that follow never wait for them.
     void endReading();
+    // True when the rows are read on a connection of their own.
+    bool readsAlongside() const { return m_connection != nullptr; }
+    // A query of the rows' connection, its text handed over as the rows' is.
+    // Throws on a failure.
+    odbc::RecordSet query(const QString &select);
     // Lets the driver's copy of a snapshot read alongside go.
     void close();
     // Without a key: the engine's change counter read before the snapshot,

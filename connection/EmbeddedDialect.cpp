@@ -171,6 +171,19 @@ QList<KeyColumn> EmbeddedDialect::rowLocator() const
     return { rowid };
 }
 
+QString EmbeddedDialect::countTexts(const TableName &table, const QString &field) const
+{
+    const QString quoted = quoteName(field);
+    return QStringLiteral("SELECT ") + readAsText(quoted) + QStringLiteral(", count(*) FROM ") + quoteTable(table)
+        + QStringLiteral(" WHERE ") + quoted + QStringLiteral(" IS NOT NULL GROUP BY ") + quoted
+        + QStringLiteral(" COLLATE BINARY HAVING count(*) > 1");
+}
+
+QStringList EmbeddedDialect::readingSetup() const
+{
+    return { QStringLiteral("PRAGMA temp_store = FILE") };
+}
+
 QString EmbeddedDialect::readAsText(const QString &fieldRef) const
 {
     return fieldRef;

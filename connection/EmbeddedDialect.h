@@ -25,6 +25,11 @@ public:
     // The rowid every table without a key has: the driver would otherwise
     // hand over a query's rows only once it has read them all.
     QList<KeyColumn> rowLocator() const override;
+    // BINARY tells texts apart by every byte.
+    QString countTexts(const TableName &table, const QString &field) const override;
+    // A sort there (the count of texts) goes on in a file beyond the engine's
+    // cache, rather than in memory that grows with the rows.
+    QStringList readingSetup() const override;
 
     QString updateChunkByKey(
         const TableName &table, const QString &field, const QList<KeyColumn> &key, ChunkShape shape) const override;

@@ -135,6 +135,13 @@ public:
     // key; none where the engine has none (its rows then come as one query's,
     // fetched as they are visited).
     virtual QList<KeyColumn> rowLocator() const { return {}; }
+    // Without a key: a query of each distinct text that more than one row
+    // holds, as selectForChange reads it, and the number of rows that hold
+    // exactly that text; empty where the engine cannot group texts exactly
+    // (its rows are then read once more to count them).
+    virtual QString countTexts(const TableName &, const QString &) const { return {}; }
+    // Statements for the connection a run's rows are read on, after sessionSetup.
+    virtual QStringList readingSetup() const { return {}; }
     // A query whose one value is the number of rows of the table.
     QString countRows(const TableName &table) const;
     // The length selectForChange reports for a value that was read exactly.
