@@ -17,20 +17,9 @@
 
 #include <memory>
 #include <optional>
-#include <unordered_map>
 #include <utility>
 
 namespace {
-
-// Texts looked up by a view of the rows at hand, without a copy.
-struct TextHash {
-    using is_transparent = void;
-    size_t operator()(QStringView text) const noexcept { return qHash(text); }
-};
-struct TextEqual {
-    using is_transparent = void;
-    bool operator()(QStringView a, QStringView b) const noexcept { return a == b; }
-};
 
 // One run: reads the snapshot, visits its records one at a time, gathers
 // their changes in chunks and hands each chunk to the writer for the run's
@@ -67,7 +56,7 @@ private:
         qsizetype rows = 0;
         int pair = -1;
     };
-    std::unordered_map<QString, TextSlot, TextHash, TextEqual> m_slots;
+    QHash<QString, TextSlot> m_slots;
 
     std::unique_ptr<UnrepresentableFilter> m_filter;
     // Declared last, so a chunk under way ends before anything it uses goes.
@@ -236,11 +225,7 @@ void Run::countTexts()
     for (; m_snapshot.hasRecord(); records.moveNext()) {
         if (records.isNull(0))
             continue;
-        const QStringView text = records.text(0);
-        auto slot = m_slots.find(text);
-        if (slot == m_slots.end())
-            slot = m_slots.emplace(text.toString(), TextSlot()).first;
-        ++slot->second.rows;
+        ++m_slots[records.text(0).toString()].rows;
     }
     m_snapshot.rewind();
     m_run.result.recordsRead = m_snapshot.count();
@@ -349,13 +334,13 @@ void Run::visitRecord(Case::Mode mode)
 
     ChunkRecord record { mode, { keyValues, oldText, newText } };
     if (m_run.key.isEmpty()) {
-        auto found = m_slots.find(QStringView(oldText));
+        auto found = m_slots.find(oldText);
         // A text not counted lies in this one row: the count leaves out texts
         // of one row, and a row changed since it was counted is read as it is
         // now. The change checks how many rows hold it, as for any text.
         if (found == m_slots.end())
-            found = m_slots.emplace(oldText, TextSlot { 1, -1 }).first;
-        TextSlot &slot = found->second;
+            found = m_slots.insert(oldText, TextSlot { 1, -1 });
+        TextSlot &slot = found.value();
         if (slot.pair >= 0) {
             TextPair &pair = m_run.pairs[slot.pair];
             if (pair.unrepresentable || pair.refused)
@@ -365,7 +350,7 @@ void Run::visitRecord(Case::Mode mode)
             return;
         }
         record.pair = slot.pair = int(m_run.pairs.size());
-        m_run.pairs.append(TextPair { found->first, newText, mode, 1, slot.rows });
+        m_run.pairs.append(TextPair { found.key(), newText, mode, 1, slot.rows });
     }
     m_chunk.append(std::move(record));
     m_policy.added(m_chunk.size());

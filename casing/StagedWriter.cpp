@@ -156,11 +156,18 @@ bool StagedWriter::applyCounted(int line, odbc::Transaction &apply)
 bool StagedWriter::applyExpecting(int line, const QList<qint64> &rowsOfPair, odbc::Transaction &apply)
 {
     qint64 expected = 0;
-    for (const qint64 rows : rowsOfPair)
+    qint64 texts = 0;
+    for (const qint64 rows : rowsOfPair) {
         expected += rows;
+        texts += rows > 0 ? 1 : 0;
+    }
+    const bool manyRowsPerText = expected > 4 * texts;
     std::optional<qint64> rows;
     const bool sent = m_run.send(
-        line, [&] { rows = m_run.connection->execute(m_run.dialect->applyStaged(m_run.table, m_run.field)); },
+        line,
+        [&] {
+            rows = m_run.connection->execute(m_run.dialect->applyStaged(m_run.table, m_run.field, manyRowsPerText));
+        },
         BatchContext::Report::OnlyWhenEnding);
     if (!sent || !rows || (*rows != expected && *rows >= 0))
         return false;

@@ -331,10 +331,17 @@ QString EmbeddedDialect::countByValue(const TableName &table, const QString &fie
         + exactlyEquals(QStringLiteral("t.") + quoteName(field), QStringLiteral("?"));
 }
 
-QString EmbeddedDialect::applyStaged(const TableName &table, const QString &field) const
+QString EmbeddedDialect::applyStaged(const TableName &table, const QString &field, bool manyRowsPerText) const
 {
-    // Not UPDATE ... FROM: the engine would first copy every row it changes,
-    // with its new text, into a table of its own, in memory.
+    // UPDATE ... FROM first copies every row it changes, with its new text,
+    // into a table of the engine's own, in memory. Where the rows are about as
+    // many as the texts that costs no more than the staged texts, and saves a
+    // look-up per row; where each text lies in many rows, every row is looked
+    // up twice instead.
+    if (!manyRowsPerText)
+        return QStringLiteral("UPDATE ") + quoteTable(table) + QStringLiteral(" AS t SET ") + quoteName(field)
+            + QStringLiteral(" = p.n FROM temp.vantrell_pairs AS p WHERE ")
+            + exactlyEquals(QStringLiteral("t.") + quoteName(field), QStringLiteral("p.o"));
     const QString pairOfRow = QStringLiteral(" FROM temp.vantrell_pairs AS p WHERE ")
         + exactlyEquals(QStringLiteral("t.") + quoteName(field), QStringLiteral("p.o")) + QLatin1Char(')');
     return QStringLiteral("UPDATE ") + quoteTable(table) + QStringLiteral(" AS t SET ") + quoteName(field)

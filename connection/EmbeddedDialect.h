@@ -47,7 +47,7 @@ public:
     QString changeCounter(const TableName &table) const override;
     QString unstagePair() const override;
     QString countByValue(const TableName &table, const QString &field) const override;
-    QString applyStaged(const TableName &table, const QString &field) const override;
+    QString applyStaged(const TableName &table, const QString &field, bool manyRowsPerText) const override;
     QString dropStaging() const override;
     bool failureRepeats(const QString &sqlState, const QString &message) const override;
 

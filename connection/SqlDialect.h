@@ -211,8 +211,9 @@ public:
     // How many rows hold exactly the old text (one parameter), locking them
     // until the transaction ends.
     virtual QString countByValue(const TableName &table, const QString &field) const = 0;
-    // Rewrites every row that holds a staged old text exactly.
-    virtual QString applyStaged(const TableName &table, const QString &field) const = 0;
+    // Rewrites every row that holds a staged old text exactly; manyRowsPerText
+    // when the texts lie in many more rows than there are texts.
+    virtual QString applyStaged(const TableName &table, const QString &field, bool manyRowsPerText) const = 0;
     virtual QString dropStaging() const = 0;
 
     // A query giving the numbers of the records whose new text the field

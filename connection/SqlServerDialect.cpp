@@ -400,7 +400,7 @@ QString SqlServerDialect::countByValue(const TableName &table, const QString &fi
         + QStringLiteral(" AS t WITH (UPDLOCK, HOLDLOCK) WHERE ") + exactlyEquals(fieldRef, QStringLiteral("?"));
 }
 
-QString SqlServerDialect::applyStaged(const TableName &table, const QString &field) const
+QString SqlServerDialect::applyStaged(const TableName &table, const QString &field, bool) const
 {
     const QString fieldRef = QStringLiteral("t.") + quoteName(field);
     return QStringLiteral("UPDATE t SET ") + quoteName(field) + QStringLiteral(" = p.n FROM ") + quoteTable(table)

@@ -47,7 +47,7 @@ public:
     QString countStaged(const TableName &table, const QString &field) const override;
     QString unstagePair() const override;
     QString countByValue(const TableName &table, const QString &field) const override;
-    QString applyStaged(const TableName &table, const QString &field) const override;
+    QString applyStaged(const TableName &table, const QString &field, bool manyRowsPerText) const override;
     QString dropStaging() const override;
     QString unrepresentable(const FieldFacts &facts, ChunkShape records) const override;
 
