@@ -363,6 +363,7 @@ bool Run::handOverPlanned()
 {
     constexpr qsizetype PlannedAtOnce = 32768;
     QList<BatchChange::PlannedChange> changes;
+    changes.reserve(std::min(PlannedAtOnce, m_chunk.size()));
     for (const ChunkRecord &record : std::as_const(m_chunk)) {
         for (qsizetype rows = record.pair < 0 ? 1 : m_run.pairs[record.pair].rows; rows > 0;) {
             if (changes.size() == PlannedAtOnce) {

@@ -14,8 +14,9 @@
 // query of its own in the order of the key (or, without one, of the engine's
 // row locator), after the last row of the block before; where the engine
 // has no row locator, one query's rows are fetched a block at a time.
-// Without a key the rows are read twice: counted, then visited. Where none
-// of that can be done, one query reads them whole on the run's connection.
+// Without a key each text's rows are counted first: by the engine where it
+// can (SqlDialect::countTexts), else by reading the rows once more. Where
+// none of that can be done, one query reads them whole on the run's connection.
 class SnapshotReader {
 public:
     explicit SnapshotReader(BatchContext &run)
