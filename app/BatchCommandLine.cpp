@@ -1,11 +1,11 @@
 #include "app/BatchCommandLine.h"
 
-#include "app/BuildConfig.h"
 #include "app/CommandLineOptions.h"
-#include "app/MainHelpers.h"
 #include "casing/BatchChange.h"
 #include "casing/Case.h"
-#include "connection/MSSQL.h"
+#include "common/BuildConfig.h"
+#include "common/Messages.h"
+#include "connection/ConnectionCheck.h"
 #include "journal/JournalReader.h"
 #include "journal/JournalUndo.h"
 #include "journal/JournalWriter.h"
@@ -160,7 +160,7 @@ std::optional<int> endedEarly(const BatchChange::Result &result, const QString &
 // The server is asked first with the ordinary timeout.
 std::optional<int> unreachable(const LoginFields &fields)
 {
-    if (const std::optional<QString> problem = MSSQL::ConnectionProblem(fields))
+    if (const std::optional<QString> problem = ConnectionCheck::connectionProblem(fields))
         return refused(QStringLiteral("could not connect: ") + *problem);
     return std::nullopt;
 }
@@ -195,8 +195,8 @@ int runChange(const CommandLineOptions &options)
         if (!firstChanges.isEmpty())
             out() << (firstChanges.size() < DryRunShown ? "The changes:\n" : "The first 20 changes:\n");
         for (const PlannedChange &planned : firstChanges)
-            out() << Main::visibleText(planned.oldText) << QStringLiteral(" \u2192 ")
-                  << Main::visibleText(planned.newText) << '\n';
+            out() << Messages::visibleText(planned.oldText) << QStringLiteral(" \u2192 ")
+                  << Messages::visibleText(planned.newText) << '\n';
         return outputWritten() ? AllChanged : outputLost();
     }
     out() << describeCounts(result) << '\n';

@@ -1,31 +1,31 @@
 #include "app/ChangeOptionsHandOver.h"
 
-#include "browser/Form2.h"
-#include "connection/MSSQL.h"
+#include "changeoptions/ChangeOptionsWindow.h"
+#include "changeoptions/TableListRows.h"
 
 #include <QTreeWidget>
 
 void ChangeOptionsHandOver::listTables(const LoginFields &fields)
 {
-    MSSQL::ListTables(m_window->ListView1, fields);
+    TableListRows::fill(m_window->tableList, fields);
 }
 
 void ChangeOptionsHandOver::emptyLists(bool tablesToo)
 {
     if (tablesToo)
-        m_window->ListView1->clear();
-    m_window->ListView2->clear();
-    m_window->ListView3->clear();
+        m_window->tableList->clear();
+    m_window->fieldList->clear();
+    m_window->previewList->clear();
 }
 
 bool ChangeOptionsHandOver::hasTables() const
 {
-    return m_window->ListView1->topLevelItemCount() > 0;
+    return m_window->tableList->topLevelItemCount() > 0;
 }
 
 void ChangeOptionsHandOver::fillFields()
 {
-    m_window->ListView1_Click();
+    m_window->tableChosen();
 }
 
 void ChangeOptionsHandOver::showWindow()

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "connection/ChangeOptionsSide.h"
+#include "login/ChangeOptionsSide.h"
 
-class Form2;
+class ChangeOptionsWindow;
 
 // The change options window as "Next >" reaches it.
 class ChangeOptionsHandOver final : public ChangeOptionsSide {
 public:
-    explicit ChangeOptionsHandOver(Form2 *window)
+    explicit ChangeOptionsHandOver(ChangeOptionsWindow *window)
         : m_window(window)
     {
     }
@@ -19,5 +19,5 @@ public:
     void showWindow() override;
 
 private:
-    Form2 *m_window;
+    ChangeOptionsWindow *m_window;
 };

@@ -1,6 +1,6 @@
 #include "app/CommandLineOptions.h"
 
-#include "app/Settings.h"
+#include "common/Settings.h"
 
 #include <QCommandLineParser>
 

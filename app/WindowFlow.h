@@ -4,8 +4,8 @@
 
 class ChangeOptionsHandOver;
 class ChangeOptionsSide;
-class Form1;
-class Form2;
+class LoginWindow;
+class ChangeOptionsWindow;
 
 // The program's two windows and how they hand over to each other. The login
 // window exists from the start; the change options window is created and
@@ -23,14 +23,14 @@ public:
     // of the two is ever on screen.
     void start();
 
-    Form1 *loginWindow() const { return m_form1.get(); }
+    LoginWindow *loginWindow() const { return m_form1.get(); }
     // nullptr until "Next >" first needs it.
-    Form2 *changeOptionsWindow() const { return m_form2.get(); }
+    ChangeOptionsWindow *changeOptionsWindow() const { return m_form2.get(); }
 
 private:
     ChangeOptionsSide *useChangeOptionsWindow();
 
-    std::unique_ptr<Form1> m_form1;
-    std::unique_ptr<Form2> m_form2; // goes first: it reads the login window's fields
+    std::unique_ptr<LoginWindow> m_form1;
+    std::unique_ptr<ChangeOptionsWindow> m_form2; // goes first: it reads the login window's fields
     std::unique_ptr<ChangeOptionsHandOver> m_handOver; // "Next >" into m_form2
 };

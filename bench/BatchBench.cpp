@@ -5,15 +5,15 @@
 // commits it sends per record, and the peak memory of a run over a million
 // rows; "Start Changing" in the window beside the command line (--window); and
 // the same against a TDS server (--sqlserver).
-#include "browser/Form2.h"
 #include "casing/BatchChange.h"
-#include "connection/MSSQL.h"
+#include "changeoptions/ChangeOptionsWindow.h"
+#include "changeoptions/TableListRows.h"
 #include "connection/OpeningProfile.h"
-#include "connection/ServerLine.h"
 #include "journal/JournalWriter.h"
 #include "platform/MessageBoxes.h"
 #include "platform/odbc/Connection.h"
 #include "platform/odbc/Counters.h"
+#include "support/ServerLine.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -356,21 +356,21 @@ void printWindow(const QString &folder, int rows)
             QFile::copy(original, copy);
         {
             const LoginFields login = fieldsFor(windowCopy);
-            Form2 form([login] { return login; });
+            ChangeOptionsWindow form([login] { return login; });
             form.setEndProgram([] {});
             form.setJournalsFolder(dir.path());
-            form.Form_Load();
-            MSSQL::ListTables(form.ListView1, login);
-            form.ListView1_Click();
-            form.ListView2->setCurrentItem(form.ListView2->findItems(QStringLiteral("v"), Qt::MatchExactly).value(0));
-            form.ListView2_Click();
-            form.Combo1->setCurrentIndex(0);
+            form.load();
+            TableListRows::fill(form.tableList, login);
+            form.tableChosen();
+            form.fieldList->setCurrentItem(form.fieldList->findItems(QStringLiteral("v"), Qt::MatchExactly).value(0));
+            form.fieldChosen();
+            form.modeBox->setCurrentIndex(0);
             form.show();
             QCoreApplication::processEvents();
             boxes.texts.clear();
             QElapsedTimer timer;
             timer.start();
-            form.PushButton1_Click();
+            form.startChanging();
             window = std::min(window, double(timer.nsecsElapsed()) / 1e9);
             if (boxes.texts != QStringList { QStringLiteral("Done.") }) {
                 std::fprintf(stderr, "the window's run did not end in Done.: %s\n", qPrintable(boxes.texts.join('|')));

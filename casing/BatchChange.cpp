@@ -96,7 +96,7 @@ BatchChange::Result Run::run()
                     std::min(100.0, double(position + 1) / double(std::max<qsizetype>(count, 1)) * 100.0));
             const QString modeText = callbacks.modeText ? callbacks.modeText() : QString();
             if (!modeKnown || modeText != lastModeText) {
-                lastMode = Case::ModeOf(modeText);
+                lastMode = Case::modeOf(modeText);
                 lastModeText = modeText;
                 modeKnown = true;
             }
@@ -325,7 +325,7 @@ void Run::visitRecord(Case::Mode mode)
         }
         newText = *rewritten;
     } else {
-        newText = Case::ConvertForStorage(mode, oldText);
+        newText = Case::convertForStorage(mode, oldText);
     }
     if (newText == oldText) {
         m_run.tally.alreadyInCase();

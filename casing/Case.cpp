@@ -61,9 +61,9 @@ QString transform(const QString &text, Decide &&decide)
 
 } // namespace
 
-std::optional<Mode> ModeOf(const QString &modeText)
+std::optional<Mode> modeOf(const QString &modeText)
 {
-    const QString lowered = LowerCase(modeText);
+    const QString lowered = lowerCase(modeText);
     const std::pair<QLatin1String, Mode> keywords[]
         = { { QLatin1String("upper"), Mode::Upper }, { QLatin1String("lower"), Mode::Lower },
               { QLatin1String("proper"), Mode::Proper }, { QLatin1String("sentence"), Mode::Sentence } };
@@ -73,17 +73,17 @@ std::optional<Mode> ModeOf(const QString &modeText)
     return std::nullopt;
 }
 
-QString UpperCase(const QString &text)
+QString upperCase(const QString &text)
 {
     return transform(text, [](char32_t, qsizetype) { return std::optional(Mapping::Upper); });
 }
 
-QString LowerCase(const QString &text)
+QString lowerCase(const QString &text)
 {
     return transform(text, [](char32_t, qsizetype) { return std::optional(Mapping::Lower); });
 }
 
-QString ProperCase(const QString &text, Separators separators)
+QString properCase(const QString &text, Separators separators)
 {
     bool capitalise = true;
     return transform(text, [&](char32_t c, qsizetype) {
@@ -93,28 +93,28 @@ QString ProperCase(const QString &text, Separators separators)
     });
 }
 
-QString SentenceCase(const QString &text)
+QString sentenceCase(const QString &text)
 {
     return transform(
         text, [](char32_t, qsizetype index) { return std::optional(index == 0 ? Mapping::Capital : Mapping::Lower); });
 }
 
-QString ConvertForStorage(Mode mode, const QString &text)
+QString convertForStorage(Mode mode, const QString &text)
 {
     switch (mode) {
     case Mode::Upper:
-        return UpperCase(text);
+        return upperCase(text);
     case Mode::Lower:
-        return LowerCase(text);
+        return lowerCase(text);
     case Mode::Proper:
-        return ProperCase(text, Separators::StoredValue);
+        return properCase(text, Separators::StoredValue);
     case Mode::Sentence:
-        return SentenceCase(text);
+        return sentenceCase(text);
     }
     return text;
 }
 
-bool SameLetters(const QString &a, const QString &b)
+bool sameLetters(const QString &a, const QString &b)
 {
     if (a.size() != b.size())
         return false;
@@ -133,17 +133,17 @@ bool SameLetters(const QString &a, const QString &b)
     return true;
 }
 
-QString ConvertForPreview(Mode mode, const QString &text)
+QString convertForPreview(Mode mode, const QString &text)
 {
     if (mode == Mode::Proper)
-        return ProperCase(text, Separators::Preview);
-    return ConvertForStorage(mode, text);
+        return properCase(text, Separators::Preview);
+    return convertForStorage(mode, text);
 }
 
-void ConvertList(Mode mode, QStringList &texts)
+void convertList(Mode mode, QStringList &texts)
 {
     for (QString &text : texts)
-        text = ConvertForPreview(mode, text);
+        text = convertForPreview(mode, text);
 }
 
 } // namespace Case

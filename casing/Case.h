@@ -24,22 +24,22 @@ enum class Separators {
 
 // The mode named by a mode text: "upper", "lower", "proper", "sentence" looked
 // for in the lower-cased text, in that order; no mode when none is found.
-std::optional<Mode> ModeOf(const QString &modeText);
+std::optional<Mode> modeOf(const QString &modeText);
 
-QString UpperCase(const QString &text);
-QString LowerCase(const QString &text);
-QString ProperCase(const QString &text, Separators separators);
-QString SentenceCase(const QString &text);
+QString upperCase(const QString &text);
+QString lowerCase(const QString &text);
+QString properCase(const QString &text, Separators separators);
+QString sentenceCase(const QString &text);
 
 // The rule for values written to the database.
-QString ConvertForStorage(Mode mode, const QString &text);
+QString convertForStorage(Mode mode, const QString &text);
 // True when the two texts differ at most in the letter case of their
 // characters, character for character, as a conversion by any mode leaves them.
-bool SameLetters(const QString &a, const QString &b);
+bool sameLetters(const QString &a, const QString &b);
 // The rule for the preview list.
-QString ConvertForPreview(Mode mode, const QString &text);
+QString convertForPreview(Mode mode, const QString &text);
 
 // The list conversion: rewrites every text in place with the mode's preview rule.
-void ConvertList(Mode mode, QStringList &texts);
+void convertList(Mode mode, QStringList &texts);
 
 } // namespace Case

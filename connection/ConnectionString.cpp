@@ -11,7 +11,7 @@ QString connectionStringValue(const QString &value)
     return QLatin1Char('{') + braced + QLatin1Char('}');
 }
 
-QString BuildConnectionString(const LoginFields &fields)
+QString buildConnectionString(const LoginFields &fields)
 {
     QString server = fields.server;
     if (!fields.localConnection)

@@ -9,7 +9,7 @@
 // The port is left out for a local connection. Fields go in as typed; only a
 // value that would break the string (one holding ';' or '}', or starting with
 // '{') is wrapped in braces, with '}' doubled.
-QString BuildConnectionString(const LoginFields &fields);
+QString buildConnectionString(const LoginFields &fields);
 
 // One attribute value as the connection string carries it.
 QString connectionStringValue(const QString &value);

@@ -29,7 +29,7 @@ void applyProfile(odbc::Connection &connection, OpeningProfile profile)
 void openWithProfile(odbc::Connection &connection, OpeningProfile profile, const LoginFields &fields)
 {
     applyProfile(connection, profile);
-    connection.open(BuildConnectionString(fields));
+    connection.open(buildConnectionString(fields));
 }
 
 std::unique_ptr<odbc::Connection> openConnection(OpeningProfile profile, const LoginFields &fields)

@@ -220,7 +220,7 @@ bool JournalReader::readRecord(const QByteArray &line)
     record.oldText = object.value(QLatin1String("old")).toString();
     record.newText = object.value(QLatin1String("new")).toString();
     if (membersWritten(line) != 3 || object.size() != 3 || !storable(record.oldText) || !storable(record.newText)
-        || !Case::SameLetters(record.oldText, record.newText))
+        || !Case::sameLetters(record.oldText, record.newText))
         ++m_refused;
     else
         m_records << record;

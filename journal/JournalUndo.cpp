@@ -52,7 +52,7 @@ JournalUndo::JournalUndo(const JournalReader &journal, LoginFields fields)
 void JournalUndo::attach(BatchChange::Callbacks &callbacks)
 {
     // The mode only names the lines of failures; rewrite() decides every text.
-    const QString mode = Case::ModeOf(m_header.mode) ? m_header.mode : Case::ModeTexts.first();
+    const QString mode = Case::modeOf(m_header.mode) ? m_header.mode : Case::ModeTexts.first();
     callbacks.modeText = [mode] { return mode; };
     callbacks.started = [this](const QStringList &keyColumns) { return start(keyColumns); };
     callbacks.rewrite

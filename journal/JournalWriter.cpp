@@ -1,6 +1,6 @@
 #include "journal/JournalWriter.h"
 
-#include "app/BuildConfig.h"
+#include "common/BuildConfig.h"
 #include "platform/Failure.h"
 #include "platform/JsonText.h"
 #include "platform/PrivateFile.h"

@@ -1,4 +1,4 @@
-// Draws the program's icon (app/AppIcon.cpp) as PNG pictures laid out as the
+// Draws the program's icon (ui/AppIcon.cpp) as PNG pictures laid out as the
 // desktop's hicolor icon theme wants them. The build runs it for the package:
 //
 //     app-icon-pictures <folder> <size>...
@@ -10,7 +10,7 @@
 // writes one Windows icon file holding a picture of every size (each stored as
 // PNG, which Windows reads in icon files since Vista). It renders offscreen.
 
-#include "app/AppIcon.h"
+#include "ui/AppIcon.h"
 
 #include <QBuffer>
 #include <QDir>

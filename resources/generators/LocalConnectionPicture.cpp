@@ -7,10 +7,10 @@
 //
 // It renders offscreen and keeps away from the user's own settings.
 
-#include "app/AppIcon.h"
-#include "app/MainHelpers.h"
-#include "app/Skin.h"
-#include "connection/Form1.h"
+#include "common/ProgramFiles.h"
+#include "login/LoginWindow.h"
+#include "ui/AppIcon.h"
+#include "ui/Skin.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -111,25 +111,25 @@ int main(int argc, char *argv[])
     // Typing into the login window saves every field; these go to a throw-away store.
     QTemporaryDir settings;
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
-    Main::setProgramFolder(QStringLiteral(VANTRELL_BESIDE_PROGRAM));
+    ProgramFiles::setProgramFolder(QStringLiteral(VANTRELL_BESIDE_PROGRAM));
 
-    Form1 form;
-    Main::ApplySkin(&form, form.SkinFramework1);
+    LoginWindow form;
+    Skin::applySkin(&form, form.skinEngine);
     form.setWindowTitle(QStringLiteral("Vantrell"));
-    form.Text1->setText(QStringLiteral("localhost\\SQLEXPRESS"));
-    form.Text2->setText(QStringLiteral("sa"));
-    form.Text3->setText(QStringLiteral("password"));
-    form.Text4->setText(QStringLiteral("Northwind"));
-    form.Check6->setChecked(true);
+    form.serverBox->setText(QStringLiteral("localhost\\SQLEXPRESS"));
+    form.userBox->setText(QStringLiteral("sa"));
+    form.passwordBox->setText(QStringLiteral("password"));
+    form.databaseBox->setText(QStringLiteral("Northwind"));
+    form.localConnectionBox->setChecked(true);
     form.show();
-    form.PushButton3->setFocus(); // no text cursor in the boxes
+    form.nextButton->setFocus(); // no text cursor in the boxes
     QCoreApplication::processEvents();
     const QImage window = framed(form.grab().toImage(), form.windowTitle());
 
     const auto at = [&](QWidget *w) { return w->mapTo(&form, QPoint(0, 0)); };
-    const QPoint serverBox = at(form.Text1);
-    const QPoint localBox = at(form.Check6);
-    const QPoint testButton = at(form.PushButton5);
+    const QPoint serverBox = at(form.serverBox);
+    const QPoint localBox = at(form.localConnectionBox);
+    const QPoint testButton = at(form.testConnectionButton);
 
     const int margin = 36, heading = 86;
     const QPoint origin(margin, heading);
@@ -164,13 +164,13 @@ int main(int argc, char *argv[])
                        "Connection, and Next > when it succeeds."));
 
     arrow(p, QPointF(notesLeft - 6, heading + 14),
-        QPointF(clientOrigin.x() + serverBox.x() + form.Text1->width() - 30, clientOrigin.y() + serverBox.y() + 2));
+        QPointF(clientOrigin.x() + serverBox.x() + form.serverBox->width() - 30, clientOrigin.y() + serverBox.y() + 2));
     arrow(p, QPointF(notesLeft - 6, heading + 132),
-        QPointF(clientOrigin.x() + localBox.x() + form.Check6->width() + 4,
-            clientOrigin.y() + localBox.y() + form.Check6->height() / 2));
+        QPointF(clientOrigin.x() + localBox.x() + form.localConnectionBox->width() + 4,
+            clientOrigin.y() + localBox.y() + form.localConnectionBox->height() / 2));
     arrow(p, QPointF(notesLeft - 6, heading + 230),
-        QPointF(clientOrigin.x() + testButton.x() + form.PushButton5->width() - 40,
-            clientOrigin.y() + testButton.y() + form.PushButton5->height() + 4));
+        QPointF(clientOrigin.x() + testButton.x() + form.testConnectionButton->width() - 40,
+            clientOrigin.y() + testButton.y() + form.testConnectionButton->height() + 4));
     p.end();
 
     QImageWriter writer(QString::fromLocal8Bit(argv[1]), "jpeg");

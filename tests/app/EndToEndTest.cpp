@@ -1,8 +1,8 @@
-#include "app/MainHelpers.h"
-#include "app/Settings.h"
 #include "app/WindowFlow.h"
-#include "browser/Form2.h"
-#include "connection/Form1.h"
+#include "changeoptions/ChangeOptionsWindow.h"
+#include "common/AppTitle.h"
+#include "common/Settings.h"
+#include "login/LoginWindow.h"
 #include "platform/BusyPointer.h"
 #include "platform/ProgressBar.h"
 #include "support/ListRows.h"
@@ -50,45 +50,45 @@ private slots:
         {
             WindowFlow flow;
             flow.start();
-            Form1 *login = flow.loginWindow();
+            LoginWindow *login = flow.loginWindow();
             QVERIFY(QTest::qWaitForWindowActive(login));
 
-            type(login->Text1, "localhost");
-            type(login->Text2, "tester");
-            type(login->Text3, "pw");
-            type(login->Text4, db.path());
-            QTest::mouseClick(login->PushButton5, Qt::LeftButton);
+            type(login->serverBox, "localhost");
+            type(login->userBox, "tester");
+            type(login->passwordBox, "pw");
+            type(login->databaseBox, db.path());
+            QTest::mouseClick(login->testConnectionButton, Qt::LeftButton);
             QCOMPARE(boxes.texts(), QStringList { "Connection successful." });
 
-            QTest::mouseClick(login->PushButton3, Qt::LeftButton);
-            Form2 *work = flow.changeOptionsWindow();
+            QTest::mouseClick(login->nextButton, Qt::LeftButton);
+            ChangeOptionsWindow *work = flow.changeOptionsWindow();
             QVERIFY(work && work->isVisible());
             QVERIFY(!login->isVisible());
-            QCOMPARE(rowTexts(work->ListView1), QStringList({ "Cities", "Customers" }));
-            QCOMPARE(rowTexts(work->ListView2), QStringList({ "Id", "Name" }));
-            QCOMPARE(work->Combo1->currentText(), QStringLiteral("UPPER CASE"));
+            QCOMPARE(rowTexts(work->tableList), QStringList({ "Cities", "Customers" }));
+            QCOMPARE(rowTexts(work->fieldList), QStringList({ "Id", "Name" }));
+            QCOMPARE(work->modeBox->currentText(), QStringLiteral("UPPER CASE"));
 
-            QVERIFY(clickRow(work->ListView1, "Customers"));
-            QTRY_COMPARE(rowTexts(work->ListView2), QStringList({ "Id", "Name", "City" }));
-            QVERIFY(clickRow(work->ListView2, "Name"));
-            QTRY_COMPARE(rowTexts(work->ListView3), QStringList({ "ann SMITH", "JOHN o'brien", "", "bob" }));
+            QVERIFY(clickRow(work->tableList, "Customers"));
+            QTRY_COMPARE(rowTexts(work->fieldList), QStringList({ "Id", "Name", "City" }));
+            QVERIFY(clickRow(work->fieldList, "Name"));
+            QTRY_COMPARE(rowTexts(work->previewList), QStringList({ "ann SMITH", "JOHN o'brien", "", "bob" }));
 
             // Two steps down the mode box: "Proper Case".
-            work->Combo1->setFocus();
-            QTest::keyClick(work->Combo1, Qt::Key_Down);
-            QTest::keyClick(work->Combo1, Qt::Key_Down);
-            QCOMPARE(work->Combo1->currentText(), QStringLiteral("Proper Case"));
-            QCOMPARE(Settings::read(Settings::Combo1), QStringLiteral("2"));
+            work->modeBox->setFocus();
+            QTest::keyClick(work->modeBox, Qt::Key_Down);
+            QTest::keyClick(work->modeBox, Qt::Key_Down);
+            QCOMPARE(work->modeBox->currentText(), QStringLiteral("Proper Case"));
+            QCOMPARE(Settings::read(Settings::ModeKey), QStringLiteral("2"));
 
-            QTest::mouseClick(work->PushButton1, Qt::LeftButton);
+            QTest::mouseClick(work->startChangingButton, Qt::LeftButton);
             QCOMPARE(boxes.texts(), QStringList({ "Connection successful.", "Done." })); // no error report on the way
-            QCOMPARE(boxes.shown.last().title, Main::appTitle());
+            QCOMPARE(boxes.shown.last().title, AppTitle::text());
             QCOMPARE(db.column("Customers", "Name"), QVariantList({ "Ann Smith", "John O'brien", QVariant(), "Bob" }));
             QCOMPARE(db.column("Customers", "City"), QVariantList({ "dublin", "NEW YORK", "paris", "" }));
             QCOMPARE(db.column("Cities", "Name"), QVariantList({ "dublin", "NEW YORK" }));
-            QCOMPARE(rowTexts(work->ListView3), QStringList({ "Ann Smith", "John O'brien", "", "Bob" }));
+            QCOMPARE(rowTexts(work->previewList), QStringList({ "Ann Smith", "John O'brien", "", "Bob" }));
             QVERIFY(!BusyPointer::isShowing());
-            QCOMPARE(work->ProgressBar1->value(), 0.0);
+            QCOMPARE(work->progressBar->value(), 0.0);
         }
 
         // A new run with the same settings: the fields and the mode were remembered,
@@ -96,16 +96,16 @@ private slots:
         boxes.shown.clear();
         WindowFlow again;
         again.start();
-        Form1 *login = again.loginWindow();
-        QCOMPARE(QStringList({ login->Text1->text(), login->Text2->text(), login->Text3->text(), login->Text4->text(),
-                     login->Text9->text() }),
+        LoginWindow *login = again.loginWindow();
+        QCOMPARE(QStringList({ login->serverBox->text(), login->userBox->text(), login->passwordBox->text(),
+                     login->databaseBox->text(), login->portBox->text() }),
             QStringList({ "localhost", "tester", "pw", db.path(), "1433" }));
-        QVERIFY(!login->Check6->isChecked());
+        QVERIFY(!login->localConnectionBox->isChecked());
         QVERIFY(!login->isVisible());
-        Form2 *work = again.changeOptionsWindow();
+        ChangeOptionsWindow *work = again.changeOptionsWindow();
         QVERIFY(work && work->isVisible());
-        QCOMPARE(work->Combo1->currentText(), QStringLiteral("Proper Case"));
-        QCOMPARE(rowTexts(work->ListView1), QStringList({ "Cities", "Customers" }));
+        QCOMPARE(work->modeBox->currentText(), QStringLiteral("Proper Case"));
+        QCOMPARE(rowTexts(work->tableList), QStringList({ "Cities", "Customers" }));
         QCOMPARE(boxes.shown.size(), 0);
         QVERIFY(sandbox->shell.opened.isEmpty());
     }

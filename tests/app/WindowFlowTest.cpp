@@ -1,11 +1,11 @@
 #include "app/WindowFlow.h"
-#include "app/BuildConfig.h"
-#include "app/HomePageVisit.h"
-#include "app/ProgramEnd.h"
-#include "app/Settings.h"
 #include "app/Startup.h"
-#include "browser/Form2.h"
-#include "connection/Form1.h"
+#include "changeoptions/ChangeOptionsWindow.h"
+#include "common/BuildConfig.h"
+#include "common/ProgramEnd.h"
+#include "common/Settings.h"
+#include "login/HomePageVisit.h"
+#include "login/LoginWindow.h"
 #include "platform/BusyPointer.h"
 #include "support/ListRows.h"
 #include "support/Login.h"
@@ -79,13 +79,13 @@ private slots:
     {
         WindowFlow flow;
         flow.start();
-        Form1 *login = flow.loginWindow();
+        LoginWindow *login = flow.loginWindow();
         QVERIFY(login->isVisible());
         QCOMPARE(login->windowTitle(), QStringLiteral("Vantrell"));
-        QCOMPARE(QStringList({ login->Text1->text(), login->Text2->text(), login->Text3->text(), login->Text4->text(),
-                     login->Text9->text() }),
+        QCOMPARE(QStringList({ login->serverBox->text(), login->userBox->text(), login->passwordBox->text(),
+                     login->databaseBox->text(), login->portBox->text() }),
             QStringList({ "", "", "", "", "1433" }));
-        QVERIFY(!login->Check6->isChecked());
+        QVERIFY(!login->localConnectionBox->isChecked());
         QVERIFY(!flow.changeOptionsWindow());
         QCOMPARE(shown().size(), 0);
         QVERIFY(sandbox->shell.opened.isEmpty());
@@ -115,7 +115,7 @@ private slots:
             Settings::write(Settings::LocalConnection, value);
         WindowFlow flow;
         flow.start();
-        QCOMPARE(flow.loginWindow()->Check6->isChecked(), ticked);
+        QCOMPARE(flow.loginWindow()->localConnectionBox->isChecked(), ticked);
         QCOMPARE(flow.loginWindow()->loginFields().localConnection, ticked);
     }
 
@@ -132,17 +132,17 @@ private slots:
 
         WindowFlow flow;
         flow.start();
-        Form2 *work = flow.changeOptionsWindow();
+        ChangeOptionsWindow *work = flow.changeOptionsWindow();
         QVERIFY(work && work->isVisible());
         QVERIFY(!flow.loginWindow()->isVisible());
-        QCOMPARE(rowTexts(work->ListView1), QStringList({ "Customers", "Products" }));
-        QCOMPARE(rowTexts(work->ListView2), QStringList({ "Id", "Name", "City" }));
-        QCOMPARE(rowTexts(work->ListView3), QStringList({ "1", "2" }));
+        QCOMPARE(rowTexts(work->tableList), QStringList({ "Customers", "Products" }));
+        QCOMPARE(rowTexts(work->fieldList), QStringList({ "Id", "Name", "City" }));
+        QCOMPARE(rowTexts(work->previewList), QStringList({ "1", "2" }));
         QCOMPARE(shown().size(), 0);
         QVERIFY(!BusyPointer::isShowing());
         // The login window still holds the fields every connection reads; the stored empty port stays empty.
-        QCOMPARE(flow.loginWindow()->Text3->text(), QStringLiteral("anything"));
-        QCOMPARE(flow.loginWindow()->Text9->text(), QString());
+        QCOMPARE(flow.loginWindow()->passwordBox->text(), QStringLiteral("anything"));
+        QCOMPARE(flow.loginWindow()->portBox->text(), QString());
     }
 
     void emptyPasswordDoesNotAdvance()
@@ -156,10 +156,10 @@ private slots:
         QVERIFY(flow.loginWindow()->isVisible());
 
         // "Next >" by hand looks only at the server box.
-        QTest::mouseClick(flow.loginWindow()->PushButton3, Qt::LeftButton);
+        QTest::mouseClick(flow.loginWindow()->nextButton, Qt::LeftButton);
         QVERIFY(flow.changeOptionsWindow() && flow.changeOptionsWindow()->isVisible());
         QVERIFY(!flow.loginWindow()->isVisible());
-        QCOMPARE(rowTexts(flow.changeOptionsWindow()->ListView1), QStringList { "Customers" });
+        QCOMPARE(rowTexts(flow.changeOptionsWindow()->tableList), QStringList { "Customers" });
     }
 
     void fieldsThatDoNotConnectShowLoginWindow()
@@ -171,10 +171,10 @@ private slots:
         flow.start();
         QVERIFY(flow.loginWindow()->isVisible());
         QVERIFY(!flow.changeOptionsWindow());
-        QCOMPARE(flow.loginWindow()->Text4->text(), fields.database);
+        QCOMPARE(flow.loginWindow()->databaseBox->text(), fields.database);
 
         // "Next >" does nothing visible either.
-        QTest::mouseClick(flow.loginWindow()->PushButton3, Qt::LeftButton);
+        QTest::mouseClick(flow.loginWindow()->nextButton, Qt::LeftButton);
         QVERIFY(flow.loginWindow()->isVisible());
         QVERIFY(!flow.changeOptionsWindow());
         QCOMPARE(shown().size(), 0);
@@ -192,40 +192,40 @@ private slots:
 
         WindowFlow flow;
         flow.start();
-        Form2 *work = flow.changeOptionsWindow();
+        ChangeOptionsWindow *work = flow.changeOptionsWindow();
         QVERIFY(work && work->isVisible());
-        work->Combo1->setCurrentIndex(3);
+        work->modeBox->setCurrentIndex(3);
 
-        QTest::mouseClick(work->PushButton5, Qt::LeftButton);
-        Form1 *login = flow.loginWindow();
+        QTest::mouseClick(work->switchDatabaseButton, Qt::LeftButton);
+        LoginWindow *login = flow.loginWindow();
         QVERIFY(login->isVisible());
         QVERIFY(!work->isVisible());
-        QCOMPARE(login->Text4->text(), first.path());
+        QCOMPARE(login->databaseBox->text(), first.path());
 
-        login->Text4->setText(second.path());
+        login->databaseBox->setText(second.path());
         // "Next >" shows the change options window first, then hides the login window.
         ShowsAndHides order;
         login->installEventFilter(&order);
         work->installEventFilter(&order);
-        QTest::mouseClick(login->PushButton3, Qt::LeftButton);
-        QCOMPARE(order.seen, QStringList({ "Form2 shown", "Form1 hidden" }));
+        QTest::mouseClick(login->nextButton, Qt::LeftButton);
+        QCOMPARE(order.seen, QStringList({ "ChangeOptionsWindow shown", "LoginWindow hidden" }));
         login->removeEventFilter(&order);
         work->removeEventFilter(&order);
         QCOMPARE(flow.changeOptionsWindow(), work); // the same window, not a new one
         QVERIFY(work->isVisible());
         QVERIFY(!login->isVisible());
-        QCOMPARE(rowTexts(work->ListView1), QStringList({ "Invoices", "Suppliers" }));
-        QCOMPARE(rowTexts(work->ListView2), QStringList({ "Id", "Name", "City" }));
-        QCOMPARE(work->Combo1->currentText(), QStringLiteral("Sentence case"));
+        QCOMPARE(rowTexts(work->tableList), QStringList({ "Invoices", "Suppliers" }));
+        QCOMPARE(rowTexts(work->fieldList), QStringList({ "Id", "Name", "City" }));
+        QCOMPARE(work->modeBox->currentText(), QStringLiteral("Sentence case"));
         QCOMPARE(Settings::read(Settings::MSDatabase), second.path());
 
         // A database without tables offers none of the fields or values shown before.
         TestDatabase empty;
-        QTest::mouseClick(work->PushButton5, Qt::LeftButton);
-        login->Text4->setText(empty.path());
-        QTest::mouseClick(login->PushButton3, Qt::LeftButton);
+        QTest::mouseClick(work->switchDatabaseButton, Qt::LeftButton);
+        login->databaseBox->setText(empty.path());
+        QTest::mouseClick(login->nextButton, Qt::LeftButton);
         QVERIFY(work->isVisible());
-        for (QTreeWidget *list : { work->ListView1, work->ListView2, work->ListView3 })
+        for (QTreeWidget *list : { work->tableList, work->fieldList, work->previewList })
             QCOMPARE(list->topLevelItemCount(), 0);
     }
 
@@ -239,11 +239,11 @@ private slots:
         QVERIFY(icon.availableSizes().contains(QSize(16, 16)));
         QVERIFY(icon.availableSizes().contains(QSize(256, 256)));
         enterLogin(flow.loginWindow(), db.fields());
-        flow.loginWindow()->PushButton3_Click();
-        Form2 *work = flow.changeOptionsWindow();
+        flow.loginWindow()->next();
+        ChangeOptionsWindow *work = flow.changeOptionsWindow();
         QVERIFY(work->isVisible());
-        QCOMPARE(work->ListView1->topLevelItemCount(), 0);
-        QCOMPARE(work->ListView2->topLevelItemCount(), 0);
+        QCOMPARE(work->tableList->topLevelItemCount(), 0);
+        QCOMPARE(work->fieldList->topLevelItemCount(), 0);
         QCOMPARE(shown().size(), 0);
         // Both windows carry the program's icon.
         QCOMPARE(work->windowIcon().pixmap(32).toImage(), icon.pixmap(32).toImage());
@@ -264,16 +264,16 @@ private slots:
             fillSample(db, table, { "x" });
         WindowFlow flow;
         flow.start();
-        Form1 *login = flow.loginWindow();
+        LoginWindow *login = flow.loginWindow();
         enterLogin(login, db.fields());
         // Runs at the listing's first yield.
-        QTimer::singleShot(0, login, [login, close] { close ? void(login->close()) : login->PushButton3_Click(); });
-        login->PushButton3_Click();
-        Form2 *work = flow.changeOptionsWindow();
+        QTimer::singleShot(0, login, [login, close] { close ? void(login->close()) : login->next(); });
+        login->next();
+        ChangeOptionsWindow *work = flow.changeOptionsWindow();
         QCOMPARE(ProgramEnd::requested(), close);
         QCOMPARE(work->isVisible(), !close);
-        QCOMPARE(rowTexts(work->ListView1), close ? QStringList() : QStringList({ "Alpha", "Beta", "Gamma", "Delta" }));
-        QCOMPARE(rowTexts(work->ListView2), close ? QStringList() : QStringList({ "Id", "Name", "City" }));
+        QCOMPARE(rowTexts(work->tableList), close ? QStringList() : QStringList({ "Alpha", "Beta", "Gamma", "Delta" }));
+        QCOMPARE(rowTexts(work->fieldList), close ? QStringList() : QStringList({ "Id", "Name", "City" }));
         QVERIFY(!login->isVisible());
         QCOMPARE(shown().size(), 0);
     }
@@ -318,7 +318,7 @@ private slots:
         {
             WindowFlow flow;
             flow.start();
-            QCOMPARE(flow.loginWindow()->PushButton3->cursor().shape(), Qt::ArrowCursor);
+            QCOMPARE(flow.loginWindow()->nextButton->cursor().shape(), Qt::ArrowCursor);
         }
         const QByteArray cursor = cursorFile(3, 1);
         QVERIFY(!cursor.isEmpty());
@@ -326,13 +326,13 @@ private slots:
         WindowFlow flow;
         flow.start();
         QCOMPARE(shown().size(), 0);
-        Form1 *login = flow.loginWindow();
-        for (QPushButton *b : { login->PushButton3, login->PushButton4, login->PushButton5 }) {
+        LoginWindow *login = flow.loginWindow();
+        for (QPushButton *b : { login->nextButton, login->helpButton, login->testConnectionButton }) {
             QCOMPARE(b->cursor().shape(), Qt::BitmapCursor);
             QCOMPARE(b->cursor().hotSpot(), QPoint(3, 1));
         }
         // The text boxes keep their own pointer.
-        QCOMPARE(login->Text1->cursor().shape(), Qt::IBeamCursor);
+        QCOMPARE(login->serverBox->cursor().shape(), Qt::IBeamCursor);
     }
 
     void brokenFileIsReportedAndStartGoesOn_data()
@@ -357,7 +357,7 @@ private slots:
             QStringLiteral("\r\nin Quorvel2021/08/31.Form1.Form_Load at line %1\r\r").arg(line)));
         QVERIFY(flow.loginWindow()->isVisible());
         QCOMPARE(flow.loginWindow()->windowTitle(), QStringLiteral("Vantrell"));
-        QCOMPARE(flow.loginWindow()->Text2->text(), QStringLiteral("someone"));
+        QCOMPARE(flow.loginWindow()->userBox->text(), QStringLiteral("someone"));
     }
 
     void closingEitherWindowEndsProgram_data()
@@ -387,7 +387,7 @@ private slots:
     {
         QTimer::singleShot(0, qApp, [] {
             for (QWidget *w : QApplication::topLevelWidgets())
-                if (qobject_cast<Form1 *>(w) && w->isVisible())
+                if (qobject_cast<LoginWindow *>(w) && w->isVisible())
                     w->close();
         });
         QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(99); });

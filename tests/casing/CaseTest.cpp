@@ -68,8 +68,8 @@ private slots:
         QFETCH(Mode, mode);
         QFETCH(QString, input);
         QFETCH(QString, expected);
-        QCOMPARE(ConvertForStorage(mode, input), expected);
-        QCOMPARE(ConvertForPreview(mode, input), expected);
+        QCOMPARE(convertForStorage(mode, input), expected);
+        QCOMPARE(convertForPreview(mode, input), expected);
     }
 
     void properSeparators_data()
@@ -103,8 +103,8 @@ private slots:
     void properSeparators()
     {
         QFETCH(QString, input);
-        QTEST(ProperCase(input, Separators::Preview), "preview");
-        QTEST(ProperCase(input, Separators::StoredValue), "stored");
+        QTEST(properCase(input, Separators::Preview), "preview");
+        QTEST(properCase(input, Separators::StoredValue), "stored");
     }
 
     void lengthNeverChanges_data()
@@ -121,11 +121,11 @@ private slots:
     {
         QFETCH(QString, input);
         for (Mode mode : { Mode::Upper, Mode::Lower, Mode::Proper, Mode::Sentence }) {
-            QCOMPARE(ConvertForStorage(mode, input).size(), input.size());
-            QCOMPARE(ConvertForPreview(mode, input).size(), input.size());
+            QCOMPARE(convertForStorage(mode, input).size(), input.size());
+            QCOMPARE(convertForPreview(mode, input).size(), input.size());
         }
         // A lone surrogate is left exactly as it is.
-        const QString upper = UpperCase(input);
+        const QString upper = upperCase(input);
         for (qsizetype i = 0; i < input.size(); ++i)
             if (input[i].isSurrogate()
                 && !(i + 1 < input.size() && input[i].isHighSurrogate() && input[i + 1].isLowSurrogate())
@@ -133,7 +133,7 @@ private slots:
                 QCOMPARE(upper[i], input[i]);
     }
 
-    void modeOf_data()
+    void modeTextNamesItsMode_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("expected"); // -1: no mode
@@ -148,21 +148,21 @@ private slots:
         QTest::newRow("proper and sentence: proper wins") << "sentence, proper" << int(Mode::Proper);
     }
 
-    void modeOf()
+    void modeTextNamesItsMode()
     {
         QFETCH(QString, text);
-        const auto mode = ModeOf(text);
+        const auto mode = Case::modeOf(text);
         QTEST(mode ? int(*mode) : -1, "expected");
     }
 
     void listConversion()
     {
         QStringList empty;
-        ConvertList(Mode::Upper, empty);
+        convertList(Mode::Upper, empty);
         QVERIFY(empty.isEmpty());
 
         QStringList texts { "new york", "", "first\r\nsecond" };
-        ConvertList(Mode::Proper, texts);
+        convertList(Mode::Proper, texts);
         QCOMPARE(texts, QStringList({ "New York", "", "First\r\nsecond" }));
     }
 
@@ -170,12 +170,12 @@ private slots:
     {
         // Longer than any 16-bit counter could count.
         const QString longText = QStringLiteral("ab cd ").repeated(20000);
-        const QString converted = ProperCase(longText, Separators::Preview);
+        const QString converted = properCase(longText, Separators::Preview);
         QCOMPARE(converted.size(), longText.size());
         QVERIFY(converted.endsWith(QStringLiteral("Ab Cd ")));
 
         QStringList many(40000, QStringLiteral("x"));
-        ConvertList(Mode::Upper, many);
+        convertList(Mode::Upper, many);
         QCOMPARE(many.size(), 40000);
         QCOMPARE(many.last(), QStringLiteral("X"));
     }

@@ -1,7 +1,6 @@
 #include "casing/BatchChange.h"
 #include "casing/SnapshotReader.h"
 #include "connection/OpeningProfile.h"
-#include "connection/ServerLine.h"
 #include "connection/Session.h"
 #include "connection/SqlServerDialect.h"
 #include "journal/JournalReader.h"
@@ -9,6 +8,7 @@
 #include "journal/JournalWriter.h"
 #include "platform/odbc/Connection.h"
 #include "platform/odbc/OdbcError.h"
+#include "support/ServerLine.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

@@ -49,7 +49,7 @@ private slots:
     void build()
     {
         QFETCH(LoginFields, login);
-        QTEST(BuildConnectionString(login), "expected");
+        QTEST(buildConnectionString(login), "expected");
     }
 
     void profiles_data()

@@ -1,4 +1,4 @@
-#include "connection/MSSQL.h"
+#include "changeoptions/TableListRows.h"
 #include "platform/odbc/OdbcError.h"
 #include "support/ListRows.h"
 #include "support/TestDatabase.h"
@@ -21,12 +21,12 @@ private slots:
         db.exec("CREATE VIEW CustomerView AS SELECT v FROM Customers");
 
         QTreeWidget list;
-        MSSQL::ListTables(&list, db.fields());
+        TableListRows::fill(&list, db.fields());
         // Creation order, not sorted; views and every name with SYS in any case left out.
         QCOMPARE(rowTexts(&list), QStringList({ "Customers", "Syntax", "Orders", "my table]", "a\"quote", "Zebra" }));
         QCOMPARE(list.currentItem(), list.topLevelItem(0));
         // The engine's catalogue names no schemas: each row names its table alone.
-        QCOMPARE(MSSQL::TableOfRow(list.topLevelItem(3)), (TableName { {}, "my table]" }));
+        QCOMPARE(TableListRows::tableOfRow(list.topLevelItem(3)), (TableName { {}, "my table]" }));
     }
 
     void rowsShowTheirSchemaAndKeepIt_data()
@@ -50,19 +50,19 @@ private slots:
         QFETCH(QStringList, schemas);
         QTreeWidget list;
         for (const QString &schema : schemas)
-            MSSQL::AddTableRow(&list, { schema, "Orders" }, defaultSchema);
+            TableListRows::addRow(&list, { schema, "Orders" }, defaultSchema);
         QTEST(rowTexts(&list), "shown");
         QCOMPARE(list.currentItem(), list.topLevelItem(0));
         for (int i = 0; i < schemas.size(); ++i)
-            QCOMPARE(MSSQL::TableOfRow(list.topLevelItem(i)), (TableName { schemas[i], "Orders" }));
+            QCOMPARE(TableListRows::tableOfRow(list.topLevelItem(i)), (TableName { schemas[i], "Orders" }));
     }
 
     void rowWithoutSchemaNamesItsText()
     {
         QTreeWidget list;
         fillRows(&list, { "sales.Orders" });
-        QCOMPARE(MSSQL::TableOfRow(list.topLevelItem(0)), (TableName { {}, "sales.Orders" }));
-        QCOMPARE(MSSQL::TableOfRow(nullptr), TableName {});
+        QCOMPARE(TableListRows::tableOfRow(list.topLevelItem(0)), (TableName { {}, "sales.Orders" }));
+        QCOMPARE(TableListRows::tableOfRow(nullptr), TableName {});
     }
 
     void engineBookkeepingTablesAreLeftOut()
@@ -81,7 +81,7 @@ private slots:
             qPrintable(engineTables.join(',')));
 
         QTreeWidget list;
-        MSSQL::ListTables(&list, db.fields());
+        TableListRows::fill(&list, db.fields());
         QCOMPARE(rowTexts(&list), QStringList({ "counted" }));
     }
 
@@ -91,12 +91,12 @@ private slots:
         db.exec("CREATE VIEW v1 AS SELECT 1 AS one");
         QTreeWidget list;
         fillRows(&list, { "from before" });
-        MSSQL::ListTables(&list, db.fields()); // only a view: no rows
+        TableListRows::fill(&list, db.fields()); // only a view: no rows
         QCOMPARE(list.topLevelItemCount(), 0);
         db.table("a", "v TEXT");
         db.table("b", "v TEXT");
-        MSSQL::ListTables(&list, db.fields());
-        MSSQL::ListTables(&list, db.fields());
+        TableListRows::fill(&list, db.fields());
+        TableListRows::fill(&list, db.fields());
         QCOMPARE(rowTexts(&list), QStringList({ "a", "b" }));
     }
 
@@ -104,7 +104,7 @@ private slots:
     {
         QTreeWidget list;
         fillRows(&list, { "kept" });
-        QVERIFY_THROWS_EXCEPTION(odbc::Error, MSSQL::ListTables(&list, TestDatabase::unreachable()));
+        QVERIFY_THROWS_EXCEPTION(odbc::Error, TableListRows::fill(&list, TestDatabase::unreachable()));
         QCOMPARE(rowTexts(&list), QStringList({ "kept" }));
     }
 
@@ -117,7 +117,7 @@ private slots:
         db.table("three", "v TEXT");
         QTreeWidget list;
         YieldCounter counter;
-        MSSQL::ListTables(&list, db.fields());
+        TableListRows::fill(&list, db.fields());
         QCOMPARE(counter.passes, 3);
     }
 };

@@ -1,4 +1,4 @@
-#include "app/MainHelpers.h"
+#include "common/ProgramFiles.h"
 #include "support/Login.h"
 #include "support/TestDatabase.h"
 #include "support/TestEnvironment.h"
@@ -134,7 +134,7 @@ private slots:
     void programFindsItsFiles()
     {
         QFETCH(QString, name);
-        const QString folder = Main::filesFolderFor(m_root + "/usr/bin");
+        const QString folder = ProgramFiles::filesFolderFor(m_root + "/usr/bin");
         QCOMPARE(folder, m_root + "/usr/share/vantrell");
         QCOMPARE(contents(folder + "/" + name), contents(BESIDE_PROGRAM_SOURCE "/" + name));
     }

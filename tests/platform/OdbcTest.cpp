@@ -82,8 +82,8 @@ private slots:
         LoginFields fields = db.fields();
         fields.server = server;
         fields.localConnection = true;
-        fields.password = QString(length - BuildConnectionString(fields).size(), QLatin1Char('p'));
-        QCOMPARE(BuildConnectionString(fields).size(), length);
+        fields.password = QString(length - buildConnectionString(fields).size(), QLatin1Char('p'));
+        QCOMPARE(buildConnectionString(fields).size(), length);
         odbc::Connection connection;
         if (!opens) {
             try {

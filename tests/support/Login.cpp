@@ -1,7 +1,7 @@
 #include "support/Login.h"
 
-#include "app/Settings.h"
-#include "connection/Form1.h"
+#include "common/Settings.h"
+#include "login/LoginWindow.h"
 
 #include <QLineEdit>
 
@@ -13,10 +13,10 @@ void rememberLogin(const LoginFields &fields)
     Settings::write(Settings::MSDatabase, fields.database);
 }
 
-void enterLogin(Form1 *window, const LoginFields &fields)
+void enterLogin(LoginWindow *window, const LoginFields &fields)
 {
-    window->Text1->setText(fields.server);
-    window->Text2->setText(fields.user);
-    window->Text3->setText(fields.password);
-    window->Text4->setText(fields.database);
+    window->serverBox->setText(fields.server);
+    window->userBox->setText(fields.user);
+    window->passwordBox->setText(fields.password);
+    window->databaseBox->setText(fields.database);
 }

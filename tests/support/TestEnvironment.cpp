@@ -1,7 +1,7 @@
 #include "support/TestEnvironment.h"
 
-#include "app/MainHelpers.h"
-#include "app/ProgramEnd.h"
+#include "common/ProgramEnd.h"
+#include "common/ProgramFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,7 +9,7 @@
 #include <QSettings>
 
 #ifdef Q_OS_WIN
-#include "app/Settings.h"
+#include "common/Settings.h"
 #include "journal/JournalWriter.h"
 
 #include <QUuid>
@@ -61,7 +61,7 @@ TestEnvironment::TestEnvironment(Reach reach)
         JournalWriter::setDefaultFolder(m_data.path() + QStringLiteral("/Marrowfen/Vantrell/journals"));
     }
 #endif
-    Main::setProgramFolder(m_program.path());
+    ProgramFiles::setProgramFolder(m_program.path());
     ProgramEnd::reset();
     m_previousData = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", m_data.path().toUtf8());
@@ -69,7 +69,7 @@ TestEnvironment::TestEnvironment(Reach reach)
 
 TestEnvironment::~TestEnvironment()
 {
-    Main::setProgramFolder(QString());
+    ProgramFiles::setProgramFolder(QString());
     ProgramEnd::reset();
 #ifdef Q_OS_WIN
     if (m_reach == Reach::ChildProcesses) {

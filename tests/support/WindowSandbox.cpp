@@ -1,6 +1,6 @@
 #include "support/WindowSandbox.h"
 
-#include "app/HomePageVisit.h"
+#include "login/HomePageVisit.h"
 #include "platform/BusyPointer.h"
 
 #include <QFont>

@@ -1,9 +1,0 @@
-#include "app/FailureTrap.h"
-
-#include "app/ErrorReport.h"
-
-void FailureTrap::report(const QString &description)
-{
-    ++m_failures;
-    ErrorReport::show(description, m_location, m_line, m_parent);
-}

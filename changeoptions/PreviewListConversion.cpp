@@ -1,0 +1,12 @@
+#include "changeoptions/PreviewListConversion.h"
+
+#include <QTreeWidget>
+
+void PreviewListConversion::convert(QTreeWidget *list, Case::Mode mode)
+{
+    const int count = list->topLevelItemCount();
+    for (int i = 0; i < count; ++i) {
+        QTreeWidgetItem *item = list->topLevelItem(i);
+        item->setText(0, Case::convertForStorage(mode, item->text(0)));
+    }
+}
