@@ -67,7 +67,7 @@ class BatchCommandLineTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void run_data()
+    void exitStatusAndOutputTellTheOutcome_data()
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("extraSql");
@@ -124,7 +124,7 @@ private slots:
                                                    << "journal could not be written" << untouched << true << "";
     }
 
-    void run()
+    void exitStatusAndOutputTellTheOutcome()
     {
         QFETCH(QStringList, arguments);
         QFETCH(QString, extraSql);
@@ -175,7 +175,7 @@ private slots:
     // A run and its undo give the table back; the undo leaves alone, and
     // counts, what it cannot put back without touching rows the run did not
     // change; a second undo changes nothing.
-    void runAndUndo_data()
+    void undoPutsBackWhatTheRunChanged_data()
     {
         QTest::addColumn<QString>("columns");
         QTest::addColumn<QVariantList>("before");
@@ -217,7 +217,7 @@ private slots:
             << 2 << "" << QVariantList { "ONE", "TWO" };
     }
 
-    void runAndUndo()
+    void undoPutsBackWhatTheRunChanged()
     {
         QFETCH(QString, columns);
         QFETCH(QVariantList, before);

@@ -249,14 +249,14 @@ private slots:
         QCOMPARE(work->windowIcon().pixmap(32).toImage(), icon.pixmap(32).toImage());
     }
 
-    void duringListing_data()
+    void nextWhileListingIsIgnoredOrStopsOnClose_data()
     {
         QTest::addColumn<bool>("close"); // else a second "Next >"
         QTest::newRow("second Next > is ignored") << false;
         QTest::newRow("closing the window stops it and shows nothing") << true;
     }
 
-    void duringListing()
+    void nextWhileListingIsIgnoredOrStopsOnClose()
     {
         QFETCH(bool, close);
         TestDatabase db;
@@ -278,7 +278,7 @@ private slots:
         QCOMPARE(shown().size(), 0);
     }
 
-    void homePageDraw_data()
+    void homePageVisitIsDrawnOnceInAHundredStarts_data()
     {
         QTest::addColumn<double>("uniform");
         QTest::addColumn<int>("number");
@@ -290,7 +290,7 @@ private slots:
         QTest::newRow("highest") << 0.99999 << 100;
     }
 
-    void homePageDraw()
+    void homePageVisitIsDrawnOnceInAHundredStarts()
     {
         QFETCH(double, uniform);
         QFETCH(int, number);
@@ -313,7 +313,7 @@ private slots:
         }
     }
 
-    void handCursor()
+    void loginButtonsTakeTheHandCursorBesideTheProgram()
     {
         {
             WindowFlow flow;
@@ -378,9 +378,14 @@ private slots:
         flow.start();
         QWidget *shown = changeOptionsWindow ? static_cast<QWidget *>(flow.changeOptionsWindow()) : flow.loginWindow();
         QVERIFY(shown && shown->isVisible());
-        QTimer::singleShot(0, shown, [shown] { shown->close(); });
+        bool closed = false;
+        QTimer::singleShot(0, shown, [shown, &closed] { closed = shown->close(); });
         QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(99); });
         QCOMPARE(QCoreApplication::exec(), 0);
+        QVERIFY(closed);
+        QVERIFY(!flow.loginWindow()->isVisible());
+        QVERIFY(!flow.changeOptionsWindow() || !flow.changeOptionsWindow()->isVisible());
+        QVERIFY(sandbox->boxes.shown.isEmpty());
     }
 
     void startupRunsUntilLoginWindowCloses()

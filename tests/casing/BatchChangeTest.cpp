@@ -191,7 +191,7 @@ private slots:
         QCOMPARE(result.unchanged(), 0);
     }
 
-    void keyChoice_data()
+    void rowKeyIsAUniqueNonNullIndexOrNone_data()
     {
         QTest::addColumn<QString>("schema"); // statements separated by ';'
         QTest::addColumn<bool>("byKey");
@@ -229,7 +229,7 @@ private slots:
             << true << false;
     }
 
-    void keyChoice()
+    void rowKeyIsAUniqueNonNullIndexOrNone()
     {
         QFETCH(QString, schema);
         QFETCH(bool, byKey);
@@ -298,7 +298,7 @@ private slots:
         QCOMPARE(db.query("SELECT count(*) FROM changes").value(0).toInt(), 0);
     }
 
-    void oddNames()
+    void hostileNamesAreQuotedNeverRun()
     {
         TestDatabase db;
         const QString table = QStringLiteral("order details] \"x\"; DROP TABLE keep; --");
@@ -564,7 +564,7 @@ private slots:
         QCOMPARE(db.column("t", "v"), (QVariantList { "abc", "Def" }));
     }
 
-    void emptyTable()
+    void emptyTableChangesNothing()
     {
         TestDatabase db;
         db.table("t", "v TEXT");

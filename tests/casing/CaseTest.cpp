@@ -11,7 +11,7 @@ class CaseTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void rules_data()
+    void eachModeFollowsItsRule_data()
     {
         QTest::addColumn<Mode>("mode");
         QTest::addColumn<QString>("input");
@@ -63,7 +63,7 @@ private slots:
                                                    << QString::fromUcs4(U"\U00010400\U00010428x");
     }
 
-    void rules()
+    void eachModeFollowsItsRule()
     {
         QFETCH(Mode, mode);
         QFETCH(QString, input);
@@ -166,7 +166,7 @@ private slots:
         QCOMPARE(texts, QStringList({ "New York", "", "First\r\nsecond" }));
     }
 
-    void noLengthLimit()
+    void textsOfAnyLengthAreConverted()
     {
         // Longer than any 16-bit counter could count.
         const QString longText = QStringLiteral("ab cd ").repeated(20000);

@@ -40,7 +40,7 @@ private slots:
     }
 
     // Every mode, with a key and without, Unicode beyond the BMP included.
-    void modes_data()
+    void everyModeIsWrittenOnTheServer_data()
     {
         QTest::addColumn<bool>("keyed");
         QTest::addColumn<QString>("mode");
@@ -59,7 +59,7 @@ private slots:
         }
     }
 
-    void modes()
+    void everyModeIsWrittenOnTheServer()
     {
         QFETCH(bool, keyed);
         QFETCH(QString, mode);
@@ -121,7 +121,7 @@ private slots:
     }
 
     // A varchar field keeps a row whose new text its code page cannot hold.
-    void codePage()
+    void codePageFieldKeepsATextItCannotHold()
     {
         // MICRO SIGN (in code page 1252) raises to GREEK CAPITAL LETTER MU (not in it).
         makeTable(true, "varchar(20) COLLATE Latin1_General_CI_AS", { "\u00b5m", "plain" });

@@ -137,7 +137,7 @@ private slots:
         QCOMPARE(Settings::read(Settings::ModeKey, "unset"), stored.isValid() ? stored.toString() : QString("unset"));
     }
 
-    void handCursor_data()
+    void buttonsTakeTheHandCursorOfAGoodFile_data()
     {
         QTest::addColumn<QByteArray>("file"); // empty: no file
         QTest::addColumn<bool>("hand");
@@ -149,7 +149,7 @@ private slots:
         QTest::newRow("not a cursor") << QByteArray("not a cursor at all, just text") << false << 108;
     }
 
-    void handCursor()
+    void buttonsTakeTheHandCursorOfAGoodFile()
     {
         QFETCH(QByteArray, file);
         QFETCH(bool, hand);
@@ -180,7 +180,7 @@ private slots:
             QCOMPARE(w->cursor().shape(), Qt::ArrowCursor);
     }
 
-    void fills_data()
+    void previewShowsAtMost101Rows_data()
     {
         QTest::addColumn<int>("count");
         QTest::addColumn<int>("shown");
@@ -190,7 +190,7 @@ private slots:
         QTest::newRow("250 rows") << 250 << 101;
     }
 
-    void fills()
+    void previewShowsAtMost101Rows()
     {
         QFETCH(int, count);
         QFETCH(int, shown);
@@ -590,17 +590,6 @@ private slots:
         form->switchDatabase();
         QCOMPARE(boxes->shown.size(), 1);
         QVERIFY(boxes->shown[0].text.contains("in Quorvel2021/08/31.Form2.PushButton5_Click at line 100\r\r"));
-    }
-
-    void closingEndsProgram()
-    {
-        makeForm();
-        int ended = 0;
-        form->setEndProgram([&] { ++ended; });
-        form->show();
-        QVERIFY(form->close());
-        QCOMPARE(ended, 1);
-        QVERIFY(boxes->shown.isEmpty());
     }
 
 private:

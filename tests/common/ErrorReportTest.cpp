@@ -81,7 +81,7 @@ private slots:
         QCOMPARE(MessageBoxes::displayText("a\r\nb\r\rc"), QStringLiteral("a\nb\n\nc"));
     }
 
-    void mainHelpers()
+    void nullsReadAsDefaultsAndMissingFilesAsAbsent()
     {
         QCOMPARE(NullValue::toDefault(QVariant(), QString()).toString(), QString());
         QVERIFY(NullValue::toDefault(QVariant(), QString("d")).toString() == "d");
@@ -128,7 +128,7 @@ private slots:
         QCOMPARE(ProgramFiles::besideProgram("x/o.cjs"), root + "/" + files + "/x/o.cjs");
     }
 
-    void appTitle_data()
+    void appTitleIsCutAtABlank_data()
     {
         QTest::addColumn<QString>("product");
         QTest::addColumn<QString>("title");
@@ -140,7 +140,7 @@ private slots:
         QTest::newRow("no blank") << QString(45, 'b') << QString(40, 'b');
     }
 
-    void appTitle()
+    void appTitleIsCutAtABlank()
     {
         QFETCH(QString, product);
         QTEST(AppTitle::titleFor(product), "title");

@@ -18,7 +18,7 @@ class SettingsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void roundTrip_data()
+    void storedTextComesBackExactly_data()
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
@@ -30,7 +30,7 @@ private slots:
         QTest::newRow("looks like a number") << Settings::ModeKey << "2";
     }
 
-    void roundTrip()
+    void storedTextComesBackExactly()
     {
         TestEnvironment env;
         QFETCH(QString, key);

@@ -19,7 +19,7 @@ class ConnectionStringTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void build_data()
+    void connectionStringQuotesAsTheDriverReads_data()
     {
         QTest::addColumn<LoginFields>("login");
         QTest::addColumn<QString>("expected");
@@ -46,13 +46,13 @@ private slots:
             "h", "1", "d", "u=1", "a{b=", false) << "Driver={SQL Server};Server=h,1;Database=d;Uid=u=1;Pwd=a{b=;";
     }
 
-    void build()
+    void connectionStringQuotesAsTheDriverReads()
     {
         QFETCH(LoginFields, login);
         QTEST(buildConnectionString(login), "expected");
     }
 
-    void profiles_data()
+    void eachUseOpensWithItsOwnTimeouts_data()
     {
         QTest::addColumn<OpeningProfile>("profile");
         QTest::addColumn<QList<int>>("settings"); // mode, cursor location, command and connection timeouts
@@ -68,7 +68,7 @@ private slots:
         QTest::newRow("batch") << OpeningProfile::Batch << QList { 0, 3, 5000, 5000 };
     }
 
-    void profiles()
+    void eachUseOpensWithItsOwnTimeouts()
     {
         QFETCH(OpeningProfile, profile);
         odbc::Connection c;

@@ -14,7 +14,7 @@ class SqlDialectTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void quoting_data()
+    void namesAreQuotedAsEachEngineReadsThem_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("sqlServer");
@@ -36,7 +36,7 @@ private slots:
                                       << "\"say \"\"hi\"\"\"";
     }
 
-    void quoting()
+    void namesAreQuotedAsEachEngineReadsThem()
     {
         QFETCH(QString, name);
         QTEST(SqlServerDialect().quoteName(name), "sqlServer");

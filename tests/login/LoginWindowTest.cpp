@@ -324,16 +324,6 @@ private slots:
         QVERIFY(!BusyPointer::isShowing());
     }
 
-    void closingEndsProgram()
-    {
-        int ended = 0;
-        form->setEndProgram([&] { ++ended; });
-        form->show();
-        form->close();
-        QCOMPARE(ended, 1);
-        QVERIFY(!form->isVisible());
-    }
-
 private:
     std::optional<WindowSandbox> sandbox;
     LoginWindow *form = nullptr;

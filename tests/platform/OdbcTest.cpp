@@ -12,7 +12,7 @@ class OdbcTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void roundTrip()
+    void valuesComeBackAsWritten()
     {
         TestDatabase db;
         auto connection = openConnection(OpeningProfile::Batch, db.fields());
