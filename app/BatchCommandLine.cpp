@@ -3,8 +3,8 @@
 #include "app/CommandLineOptions.h"
 #include "casing/BatchChange.h"
 #include "casing/Case.h"
+#include "casing/DryRunSample.h"
 #include "common/BuildConfig.h"
-#include "common/Messages.h"
 #include "connection/ConnectionCheck.h"
 #include "journal/JournalReader.h"
 #include "journal/JournalUndo.h"
@@ -177,12 +177,9 @@ int runChange(const CommandLineOptions &options)
         writer.emplace(JournalHeader::forRun(options.fields, options.table, options.field, modeText));
         writer->attach(callbacks);
     }
-    QList<PlannedChange> firstChanges;
+    DryRunSample sample(DryRunShown);
     if (options.dryRun)
-        callbacks.beforeSend = [&firstChanges](const QList<PlannedChange> &records) {
-            firstChanges += records.first(std::min<qsizetype>(records.size(), DryRunShown - firstChanges.size()));
-            return true;
-        };
+        sample.attach(callbacks);
     BatchChange change(options.fields, options.table, options.field, callbacks);
     change.setDryRun(options.dryRun);
     const BatchChange::Result result = change.run();
@@ -192,11 +189,8 @@ int runChange(const CommandLineOptions &options)
 
     if (options.dryRun) {
         out() << "Dry run: nothing was changed. A real run would report:\n" << describeCounts(result) << '\n';
-        if (!firstChanges.isEmpty())
-            out() << (firstChanges.size() < DryRunShown ? "The changes:\n" : "The first 20 changes:\n");
-        for (const PlannedChange &planned : firstChanges)
-            out() << Messages::visibleText(planned.oldText) << QStringLiteral(" \u2192 ")
-                  << Messages::visibleText(planned.newText) << '\n';
+        if (!sample.isEmpty())
+            out() << sample.heading() << '\n' << sample.lines();
         return outputWritten() ? AllChanged : outputLost();
     }
     out() << describeCounts(result) << '\n';
@@ -223,10 +217,7 @@ int runUndo(const CommandLineOptions &options)
     ProgressOutput progress;
     BatchChange::Callbacks callbacks = callbacksFor(progress, Case::ModeTexts.first());
     JournalUndo undo(journal, options.fields);
-    undo.attach(callbacks);
-    const JournalHeader &header = journal.header();
-    const BatchChange::Result result
-        = BatchChange(options.fields, { header.schema, header.table }, header.field, callbacks).run();
+    const BatchChange::Result result = undo.run(callbacks);
     progress.finish();
     if (const std::optional<int> exitCode = endedEarly(result, undo.refusal()))
         return *exitCode;

@@ -1,6 +1,7 @@
 #include "app/CommandLineOptions.h"
 
 #include "common/Settings.h"
+#include "connection/RememberedLogin.h"
 
 #include <QCommandLineParser>
 
@@ -133,19 +134,6 @@ std::optional<Case::Mode> modeNamed(const QString &text)
     return std::nullopt;
 }
 
-LoginFields rememberedLoginFields()
-{
-    LoginFields fields;
-    fields.server = Settings::read(Settings::MSServer);
-    fields.port = Settings::read(Settings::MSPort, Settings::DefaultPort);
-    fields.user = Settings::read(Settings::MSUser);
-    fields.password = Settings::read(Settings::MSPassword);
-    fields.database = Settings::read(Settings::MSDatabase);
-    fields.localConnection
-        = Settings::isTicked(Settings::read(Settings::LocalConnection, Settings::DefaultLocalConnection));
-    return fields;
-}
-
 // The option the argument names, with one dash or two; empty for any other.
 QByteArray optionNamed(const char *argument)
 {
@@ -255,7 +243,7 @@ std::variant<CommandLineOptions, QString> CommandLineOptions::parse(const QStrin
     options.undoJournal = value("undo");
     options.anyDatabase = isSet("any-database");
     LoginFields &fields = options.fields;
-    fields = rememberedLoginFields();
+    fields = RememberedLogin::read();
     if (isSet("server"))
         fields.server = value("server");
     if (isSet("port"))

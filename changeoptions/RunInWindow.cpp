@@ -1,6 +1,7 @@
 #include "changeoptions/RunInWindow.h"
 
 #include "casing/BatchChange.h"
+#include "casing/DryRunSample.h"
 #include "changeoptions/PreviewListConversion.h"
 #include "changeoptions/TableListRows.h"
 #include "common/ErrorReport.h"
@@ -108,9 +109,7 @@ bool undoChange(const Controls &controls, const QString &journalPath)
     BatchChange::Callbacks callbacks;
     attachWindow(callbacks, controls);
     JournalUndo undo(journal, fields);
-    undo.attach(callbacks);
-    BatchChange change(fields, { journal.header().schema, journal.header().table }, journal.header().field, callbacks);
-    const BatchChange::Result result = change.run();
+    const BatchChange::Result result = undo.run(callbacks);
     resetWindow(controls);
 
     switch (result.outcome) {
@@ -162,11 +161,8 @@ std::optional<QString> previewChange(const Controls &controls, qsizetype shownCh
     attachWindow(callbacks, controls);
     // The mode shown when the look began, for every record.
     callbacks.modeText = [modeText] { return modeText; };
-    QList<PlannedChange> firstChanges;
-    callbacks.beforeSend = [&](const QList<PlannedChange> &records) {
-        firstChanges += records.first(std::min<qsizetype>(records.size(), shownChanges - firstChanges.size()));
-        return true;
-    };
+    DryRunSample sample(shownChanges);
+    sample.attach(callbacks);
     BatchChange change(fields, TableListRows::tableOfRow(controls.tableList->currentItem()),
         selectedText(controls.fieldList), callbacks);
     change.setDryRun(true);
@@ -178,12 +174,8 @@ std::optional<QString> previewChange(const Controls &controls, qsizetype shownCh
         return std::nullopt;
     QString text
         = QStringLiteral("Nothing was changed. In %1, a run would report:\n").arg(modeText) + describeCounts(result);
-    if (!firstChanges.isEmpty())
-        text += firstChanges.size() < shownChanges ? QStringLiteral("\n\nThe changes:\n")
-                                                   : QStringLiteral("\n\nThe first %1 changes:\n").arg(shownChanges);
-    for (const PlannedChange &planned : std::as_const(firstChanges))
-        text += Messages::visibleText(planned.oldText) + QStringLiteral(" \u2192 ")
-            + Messages::visibleText(planned.newText) + QLatin1Char('\n');
+    if (!sample.isEmpty())
+        text += QStringLiteral("\n\n") + sample.heading() + QLatin1Char('\n') + sample.lines();
     return text;
 }
 

@@ -59,6 +59,12 @@ void JournalUndo::attach(BatchChange::Callbacks &callbacks)
         = [this](const QString &text, const QList<QVariant> &keyValues) { return rewrite(text, keyValues); };
 }
 
+BatchChange::Result JournalUndo::run(BatchChange::Callbacks callbacks)
+{
+    attach(callbacks);
+    return BatchChange(m_fields, { m_header.schema, m_header.table }, m_header.field, callbacks).run();
+}
+
 QStringList JournalUndo::keyOf(const QList<QVariant> &keyValues)
 {
     QStringList key;

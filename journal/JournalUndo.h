@@ -21,6 +21,9 @@ public:
 
     // Sets started() and rewrite() of the callbacks; the mode text is the journal's.
     void attach(BatchChange::Callbacks &callbacks);
+    // The undo itself: a batch change of the journal's table and field with the
+    // callbacks, attached first.
+    BatchChange::Result run(BatchChange::Callbacks callbacks);
 
     // Why the journal is not of the database the login fields reach (another
     // database, or another server where both are known); empty when it is.

@@ -10,6 +10,7 @@
 #include "common/Settings.h"
 #include "connection/ConnectionCheck.h"
 #include "connection/OpeningProfile.h"
+#include "connection/RememberedLogin.h"
 #include "login/ChangeOptionsSide.h"
 #include "login/HomePageVisit.h"
 #include "platform/BusyPointer.h"
@@ -197,15 +198,16 @@ void LoginWindow::load()
         trap.step(126, [&] { setButtonPointer(HandCursor::load(handCursorPath)); });
 
     m_restoring = true;
-    trap.step(128, [&] { serverBox->setText(Settings::read(Settings::MSServer)); });
-    trap.step(130, [&] { userBox->setText(Settings::read(Settings::MSUser)); });
-    trap.step(132, [&] { passwordBox->setText(Settings::read(Settings::MSPassword)); });
-    trap.step(134, [&] { databaseBox->setText(Settings::read(Settings::MSDatabase)); });
-    trap.step(136, [&] { portBox->setText(Settings::read(Settings::MSPort, Settings::DefaultPort)); });
-    trap.step(138, [&] {
-        localConnectionBox->setChecked(
-            Settings::isTicked(Settings::read(Settings::LocalConnection, Settings::DefaultLocalConnection)));
+    LoginFields stored;
+    trap.step(128, [&] {
+        stored = RememberedLogin::read();
+        serverBox->setText(stored.server);
     });
+    trap.step(130, [&] { userBox->setText(stored.user); });
+    trap.step(132, [&] { passwordBox->setText(stored.password); });
+    trap.step(134, [&] { databaseBox->setText(stored.database); });
+    trap.step(136, [&] { portBox->setText(stored.port); });
+    trap.step(138, [&] { localConnectionBox->setChecked(stored.localConnection); });
     m_restoring = false;
 
     // The port is not looked at: a local connection does not use it.
