@@ -169,7 +169,36 @@ QString CommandLineOptions::help()
     return text;
 }
 
-std::variant<CommandLineOptions, QString> CommandLineOptions::parse(const QStringList &arguments)
+namespace {
+
+// The arguments as the option table reads them.
+class ParsedArguments {
+public:
+    // False, with errorText(), when the arguments do not fit the option table.
+    bool parse(const QStringList &arguments)
+    {
+        m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        m_parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+        for (const Option &option : Options)
+            m_parser.addOption(option.value
+                    ? QCommandLineOption(QLatin1String(option.name), QString::fromUtf8(option.description),
+                        QString::fromLatin1(option.value))
+                    : QCommandLineOption(QLatin1String(option.name), QString::fromUtf8(option.description)));
+        return m_parser.parse(arguments);
+    }
+    QString errorText() const { return m_parser.errorText(); }
+    bool isSet(const char *name) const { return m_parser.isSet(QLatin1String(name)); }
+    QString value(const char *name) const { return m_parser.value(QLatin1String(name)); }
+    QStringList positional() const { return m_parser.positionalArguments(); }
+    QStringList optionNames() const { return m_parser.optionNames(); }
+
+private:
+    QCommandLineParser m_parser;
+};
+
+// Why an argument is refused before the option table reads it: the password,
+// or an option with one dash.
+std::optional<QString> misspelt(const QStringList &arguments)
 {
     for (const QString &argument : arguments.mid(1)) {
         const QByteArray option = optionNamed(argument.toLocal8Bit().constData());
@@ -179,82 +208,93 @@ std::variant<CommandLineOptions, QString> CommandLineOptions::parse(const QStrin
         if (!option.isEmpty() && !argument.startsWith(QLatin1String("--")))
             return QStringLiteral("options take two dashes: --%1.").arg(QString::fromLatin1(option));
     }
+    return std::nullopt;
+}
 
-    QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-    for (const Option &option : Options)
-        parser.addOption(option.value
-                ? QCommandLineOption(QLatin1String(option.name), QString::fromUtf8(option.description),
-                    QString::fromLatin1(option.value))
-                : QCommandLineOption(QLatin1String(option.name), QString::fromUtf8(option.description)));
-    if (!parser.parse(arguments))
-        return parser.errorText();
-    const auto isSet = [&](const char *name) { return parser.isSet(QLatin1String(name)); };
-    const auto value = [&](const char *name) { return parser.value(QLatin1String(name)); };
-
-    CommandLineOptions options;
-    if (isSet("help")) {
-        options.job = Job::Help;
-        return options;
-    }
-    if (isSet("version")) {
-        options.job = Job::Version;
-        return options;
-    }
-    if (!parser.positionalArguments().isEmpty())
-        return QStringLiteral("unexpected argument \"%1\".").arg(parser.positionalArguments().first());
+// Why the options given do not make one job: a stray argument, an option given
+// twice, or options that do not go together.
+std::optional<QString> conflict(const ParsedArguments &given)
+{
+    if (!given.positional().isEmpty())
+        return QStringLiteral("unexpected argument \"%1\".").arg(given.positional().first());
     // An option given twice would leave one of its values unused.
-    for (const QString &name : parser.optionNames())
-        if (parser.optionNames().count(name) > 1)
+    const QStringList names = given.optionNames();
+    for (const QString &name : names)
+        if (names.count(name) > 1)
             return QStringLiteral("--%1 is given more than once.").arg(name);
-    const bool undoing = isSet("undo");
-    if (!undoing && !isSet("batch"))
+    const bool undoing = given.isSet("undo");
+    if (!undoing && !given.isSet("batch"))
         return QStringLiteral("--batch (or --undo) is required for the command line.");
-    if (undoing && isSet("batch"))
+    if (undoing && given.isSet("batch"))
         return QStringLiteral("--batch and --undo cannot both be given.");
-    if (!undoing && isSet("any-database"))
+    if (!undoing && given.isSet("any-database"))
         return QStringLiteral("--any-database goes with --undo.");
-    if (undoing && isSet("schema"))
+    if (undoing && given.isSet("schema"))
         return QStringLiteral("--schema cannot be given with --undo: the journal names it.");
     for (const char *required : { "table", "field", "mode" }) {
-        if (undoing && isSet(required))
+        if (undoing && given.isSet(required))
             return QStringLiteral("--%1 cannot be given with --undo: the journal names it.")
                 .arg(QLatin1String(required));
-        if (!undoing && (!isSet(required) || value(required).isEmpty()))
+        if (!undoing && (!given.isSet(required) || given.value(required).isEmpty()))
             return QStringLiteral("--%1 is required.").arg(QLatin1String(required));
     }
+    if (given.isSet("local") && given.isSet("no-local"))
+        return QStringLiteral("--local and --no-local cannot both be given.");
+    return std::nullopt;
+}
+
+// The remembered login fields, with what the options and VANTRELL_PASSWORD give instead.
+LoginFields loginFieldsFrom(const ParsedArguments &given)
+{
+    LoginFields fields = RememberedLogin::read();
+    if (given.isSet("server"))
+        fields.server = given.value("server");
+    if (given.isSet("port"))
+        fields.port = given.value("port");
+    if (given.isSet("user"))
+        fields.user = given.value("user");
+    if (given.isSet("database"))
+        fields.database = given.value("database");
+    if (given.isSet("local") || given.isSet("no-local"))
+        fields.localConnection = given.isSet("local");
+    if (qEnvironmentVariableIsSet("VANTRELL_PASSWORD"))
+        fields.password = qEnvironmentVariable("VANTRELL_PASSWORD");
+    return fields;
+}
+
+} // namespace
+
+std::variant<CommandLineOptions, QString> CommandLineOptions::parse(const QStringList &arguments)
+{
+    if (const std::optional<QString> refusal = misspelt(arguments))
+        return *refusal;
+    ParsedArguments given;
+    if (!given.parse(arguments))
+        return given.errorText();
+
+    CommandLineOptions options;
+    if (given.isSet("help") || given.isSet("version")) {
+        options.job = given.isSet("help") ? Job::Help : Job::Version;
+        return options;
+    }
+    if (const std::optional<QString> refusal = conflict(given))
+        return *refusal;
+    const bool undoing = given.isSet("undo");
     if (!undoing) {
-        const std::optional<Case::Mode> mode = modeNamed(value("mode"));
+        const std::optional<Case::Mode> mode = modeNamed(given.value("mode"));
         if (!mode)
             return QStringLiteral("unknown mode \"%1\"; use \"UPPER CASE\", \"lower case\", \"Proper Case\", "
                                   "\"Sentence case\" or upper, lower, proper, sentence.")
-                .arg(value("mode"));
+                .arg(given.value("mode"));
         options.mode = *mode;
     }
-    if (isSet("local") && isSet("no-local"))
-        return QStringLiteral("--local and --no-local cannot both be given.");
-
     options.job = undoing ? Job::Undo : Job::Change;
-    options.table = { value("schema"), value("table") };
-    options.field = value("field");
-    options.dryRun = isSet("dry-run");
-    options.journal = !isSet("no-journal");
-    options.undoJournal = value("undo");
-    options.anyDatabase = isSet("any-database");
-    LoginFields &fields = options.fields;
-    fields = RememberedLogin::read();
-    if (isSet("server"))
-        fields.server = value("server");
-    if (isSet("port"))
-        fields.port = value("port");
-    if (isSet("user"))
-        fields.user = value("user");
-    if (isSet("database"))
-        fields.database = value("database");
-    if (isSet("local") || isSet("no-local"))
-        fields.localConnection = isSet("local");
-    if (qEnvironmentVariableIsSet("VANTRELL_PASSWORD"))
-        fields.password = qEnvironmentVariable("VANTRELL_PASSWORD");
+    options.table = { given.value("schema"), given.value("table") };
+    options.field = given.value("field");
+    options.dryRun = given.isSet("dry-run");
+    options.journal = !given.isSet("no-journal");
+    options.undoJournal = given.value("undo");
+    options.anyDatabase = given.isSet("any-database");
+    options.fields = loginFieldsFrom(given);
     return options;
 }

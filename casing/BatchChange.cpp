@@ -41,6 +41,14 @@ private:
     void countTexts();
     std::unique_ptr<ChunkWriter> makeWriter();
     void visitRecord(Case::Mode mode);
+    // The record's text as the server stores it, with its key; none when the
+    // record is Null, unreadable or refused (its outcome is counted).
+    std::optional<ChunkRecord> readRecord(Case::Mode mode);
+    // The text the record is to hold; none when it is left out.
+    std::optional<QString> newTextOf(Case::Mode mode, const ChunkRecord &record);
+    // Without a key: the record's row joins its old text's pair when the text
+    // was met before (true), or starts the pair the record carries.
+    bool joinsPair(ChunkRecord &record);
     // Sends the records waiting in the chunk; false when the run must end.
     bool flush();
     bool handOverPlanned();
@@ -287,6 +295,27 @@ QList<KeyColumn> Run::findKey()
 
 void Run::visitRecord(Case::Mode mode)
 {
+    std::optional<ChunkRecord> record = readRecord(mode);
+    if (!record)
+        return;
+    const std::optional<QString> newText = newTextOf(mode, *record);
+    if (!newText) {
+        m_run.tally.leftOut();
+        return;
+    }
+    if (*newText == record->change.oldText) {
+        m_run.tally.alreadyInCase();
+        return;
+    }
+    record->change.newText = *newText;
+    if (m_run.key.isEmpty() && joinsPair(*record))
+        return;
+    m_chunk.append(std::move(*record));
+    m_policy.added(m_chunk.size());
+}
+
+std::optional<ChunkRecord> Run::readRecord(Case::Mode mode)
+{
     odbc::RecordSet &records = m_snapshot.records();
     bool isNull = false;
     QStringView value;
@@ -297,63 +326,53 @@ void Run::visitRecord(Case::Mode mode)
             stored = records.text(1).toLongLong();
         })) {
         m_run.tally.refusedByServer();
-        return;
+        return std::nullopt;
     }
     // Null stays Null.
     if (isNull) {
         m_run.tally.alreadyInCase();
-        return;
+        return std::nullopt;
     }
     // A value the driver could not hand over exactly (a NUL, bytes that are
     // not text) is never written back from its inexact copy.
     if (stored != m_run.dialect->storedLength(value)) {
         m_run.tally.unreadable();
-        return;
+        return std::nullopt;
     }
-    const QString oldText = value.toString();
-    QList<QVariant> keyValues;
-    keyValues.reserve(m_run.key.size());
+    ChunkRecord record { mode, { {}, value.toString(), {} } };
+    record.change.keyValues.reserve(m_run.key.size());
     for (int column = 0; column < m_run.key.size(); ++column)
-        keyValues << records.value(2 + column);
+        record.change.keyValues << records.value(2 + column);
+    return record;
+}
 
-    QString newText;
-    if (m_run.callbacks.rewrite) {
-        const std::optional<QString> rewritten = m_run.callbacks.rewrite(oldText, keyValues);
-        if (!rewritten) {
-            m_run.tally.leftOut();
-            return;
-        }
-        newText = *rewritten;
-    } else {
-        newText = Case::convertForStorage(mode, oldText);
-    }
-    if (newText == oldText) {
-        m_run.tally.alreadyInCase();
-        return;
-    }
+std::optional<QString> Run::newTextOf(Case::Mode mode, const ChunkRecord &record)
+{
+    if (m_run.callbacks.rewrite)
+        return m_run.callbacks.rewrite(record.change.oldText, record.change.keyValues);
+    return Case::convertForStorage(mode, record.change.oldText);
+}
 
-    ChunkRecord record { mode, { keyValues, oldText, newText } };
-    if (m_run.key.isEmpty()) {
-        auto found = m_slots.find(oldText);
-        // A text not counted lies in this one row: the count leaves out texts
-        // of one row, and a row changed since it was counted is read as it is
-        // now. The change checks how many rows hold it, as for any text.
-        if (found == m_slots.end())
-            found = m_slots.insert(oldText, TextSlot { 1, -1 });
-        TextSlot &slot = found.value();
-        if (slot.pair >= 0) {
-            TextPair &pair = m_run.pairs[slot.pair];
-            if (pair.unrepresentable || pair.refused)
-                pair.unrepresentable ? m_run.tally.notRepresentable() : m_run.tally.refusedByServer();
-            else
-                ++pair.records;
-            return;
-        }
-        record.pair = slot.pair = int(m_run.pairs.size());
-        m_run.pairs.append(TextPair { found.key(), newText, mode, 1, slot.rows });
+bool Run::joinsPair(ChunkRecord &record)
+{
+    auto found = m_slots.find(record.change.oldText);
+    // A text not counted lies in this one row: the count leaves out texts
+    // of one row, and a row changed since it was counted is read as it is
+    // now. The change checks how many rows hold it, as for any text.
+    if (found == m_slots.end())
+        found = m_slots.insert(record.change.oldText, TextSlot { 1, -1 });
+    TextSlot &slot = found.value();
+    if (slot.pair >= 0) {
+        TextPair &pair = m_run.pairs[slot.pair];
+        if (pair.unrepresentable || pair.refused)
+            pair.unrepresentable ? m_run.tally.notRepresentable() : m_run.tally.refusedByServer();
+        else
+            ++pair.records;
+        return true;
     }
-    m_chunk.append(std::move(record));
-    m_policy.added(m_chunk.size());
+    record.pair = slot.pair = int(m_run.pairs.size());
+    m_run.pairs.append(TextPair { found.key(), record.change.newText, record.mode, 1, slot.rows });
+    return false;
 }
 
 // The chunk's records go to beforeSend, without a key one per row of each

@@ -84,6 +84,70 @@ bool toldNoAnswer(QWidget *window, const LoginFields &fields)
     return false;
 }
 
+// True when a field and a mode are chosen; otherwise a message says which is missing.
+bool selectionMade(const Controls &controls)
+{
+    if (controls.fieldList->topLevelItemCount() == 0) {
+        Messages::show(controls.window, QStringLiteral("Please select a field."));
+        return false;
+    }
+    // A run without a mode would read every record and change none of them.
+    if (!Case::modeOf(controls.modeBox->currentText())) {
+        Messages::show(controls.window, QStringLiteral("Please select a change option."));
+        return false;
+    }
+    return true;
+}
+
+// What the window shows at the end of a "Start Changing" run: the preview
+// converted in place, or read again, and "Done."; or why not every record was
+// changed. `modeTextsUsed` holds every mode text the records were written in.
+void showEndOfChange(const Controls &controls, const BatchChange::Result &result, const QString &journalError,
+    const QStringList &modeTextsUsed)
+{
+    QWidget *window = controls.window;
+    // A run that never reached its first record has said why; the preview
+    // still shows what the database holds.
+    // A run stopped because the program is ending says nothing more.
+    if (result.outcome == BatchChange::Outcome::NotStarted || result.outcome == BatchChange::Outcome::Stopped)
+        return;
+    if (result.outcome == BatchChange::Outcome::Refused) {
+        Messages::show(window, result.refusal);
+        return;
+    }
+    if (result.outcome == BatchChange::Outcome::Declined) {
+        if (result.recordsChanged > 0 && controls.refillPreview)
+            FailureTrap(ErrorReport::ChangeOptionsStartChanging, window)
+                .step(LinePreviewRefill, controls.refillPreview);
+        Messages::show(window, journalError);
+        return;
+    }
+    QCoreApplication::processEvents();
+
+    FailureTrap trap(ErrorReport::ChangeOptionsStartChanging, window);
+    if (result.unchanged() > 0) {
+        // Some rows kept their old text: only the database knows what the preview should show.
+        if (controls.refillPreview)
+            trap.step(LinePreviewRefill, controls.refillPreview);
+        Messages::show(window, describeUnchanged(result));
+        return;
+    }
+    const std::optional<Case::Mode> mode = Case::modeOf(controls.modeBox->currentText());
+    // Converting the preview in place shows what was written only when every
+    // record was written in the mode the box shows now; after a change of mode
+    // part way the preview is read again instead.
+    bool oneMode = true;
+    for (const QString &used : std::as_const(modeTextsUsed))
+        oneMode = oneMode && Case::modeOf(used) == mode;
+    if (mode && !oneMode && controls.refillPreview)
+        trap.step(LinePreviewRefill, controls.refillPreview);
+    else if (mode)
+        trap.step(previewConversionLine(*mode), [&] { PreviewListConversion::convert(controls.previewList, *mode); });
+    else
+        trap.step(LineMessUp, [&] { Messages::show(window, QStringLiteral("mess up")); });
+    trap.step(LineDone, [&] { Messages::show(window, QStringLiteral("Done.")); });
+}
+
 } // namespace
 
 bool undoChange(const Controls &controls, const QString &journalPath)
@@ -144,15 +208,9 @@ std::optional<QString> previewChange(const Controls &controls, qsizetype shownCh
         return std::nullopt;
     RunningGuard guard;
     QWidget *window = controls.window;
-    if (controls.fieldList->topLevelItemCount() == 0) {
-        Messages::show(window, QStringLiteral("Please select a field."));
+    if (!selectionMade(controls))
         return std::nullopt;
-    }
     const QString modeText = controls.modeBox->currentText();
-    if (!Case::modeOf(modeText)) {
-        Messages::show(window, QStringLiteral("Please select a change option."));
-        return std::nullopt;
-    }
     const LoginFields fields = controls.loginFields ? controls.loginFields() : LoginFields();
     BusyPointer::show();
     if (toldNoAnswer(window, fields))
@@ -191,15 +249,8 @@ void startChanging(const Controls &controls)
     RunningGuard guard;
     QWidget *window = controls.window;
 
-    if (controls.fieldList->topLevelItemCount() == 0) {
-        Messages::show(window, QStringLiteral("Please select a field."));
+    if (!selectionMade(controls))
         return;
-    }
-    // A run without a mode would read every record and change none of them.
-    if (!Case::modeOf(controls.modeBox->currentText())) {
-        Messages::show(window, QStringLiteral("Please select a change option."));
-        return;
-    }
     BusyPointer::show();
 
     // The names are taken once: every statement of the run names the table
@@ -230,47 +281,7 @@ void startChanging(const Controls &controls)
     const BatchChange::Result result = change.run();
 
     resetWindow(controls);
-
-    // A run that never reached its first record has said why; the preview
-    // still shows what the database holds.
-    // A run stopped because the program is ending says nothing more.
-    if (result.outcome == BatchChange::Outcome::NotStarted || result.outcome == BatchChange::Outcome::Stopped)
-        return;
-    if (result.outcome == BatchChange::Outcome::Refused) {
-        Messages::show(window, result.refusal);
-        return;
-    }
-    if (result.outcome == BatchChange::Outcome::Declined) {
-        if (result.recordsChanged > 0 && controls.refillPreview)
-            FailureTrap(ErrorReport::ChangeOptionsStartChanging, window)
-                .step(LinePreviewRefill, controls.refillPreview);
-        Messages::show(window, journal.error());
-        return;
-    }
-    QCoreApplication::processEvents();
-
-    FailureTrap trap(ErrorReport::ChangeOptionsStartChanging, window);
-    if (result.unchanged() > 0) {
-        // Some rows kept their old text: only the database knows what the preview should show.
-        if (controls.refillPreview)
-            trap.step(LinePreviewRefill, controls.refillPreview);
-        Messages::show(window, describeUnchanged(result));
-        return;
-    }
-    const std::optional<Case::Mode> mode = Case::modeOf(controls.modeBox->currentText());
-    // Converting the preview in place shows what was written only when every
-    // record was written in the mode the box shows now; after a change of mode
-    // part way the preview is read again instead.
-    bool oneMode = true;
-    for (const QString &used : std::as_const(modeTextsUsed))
-        oneMode = oneMode && Case::modeOf(used) == mode;
-    if (mode && !oneMode && controls.refillPreview)
-        trap.step(LinePreviewRefill, controls.refillPreview);
-    else if (mode)
-        trap.step(previewConversionLine(*mode), [&] { PreviewListConversion::convert(controls.previewList, *mode); });
-    else
-        trap.step(LineMessUp, [&] { Messages::show(window, QStringLiteral("mess up")); });
-    trap.step(LineDone, [&] { Messages::show(window, QStringLiteral("Done.")); });
+    showEndOfChange(controls, result, journal.error(), modeTextsUsed);
 }
 
 } // namespace RunInWindow

@@ -146,26 +146,42 @@ bool JournalWriter::open(const QStringList &keyColumns)
     m_header.keyColumns = keyColumns;
     // Everything created here is private from the start.
     PrivateFile::CreationScope privateFiles;
+    if (const std::optional<QString> problem = prepareFolder())
+        return fail(*problem);
+    if (const std::optional<QString> problem = createFile())
+        return fail(*problem);
+    const QByteArray header = headerLine(m_header);
+    errno = 0;
+    if (m_file->write(header) != header.size())
+        return fail(writeFailure(*m_file));
+    if (!append({}))
+        return false;
+    m_recording = true;
+    return true;
+}
+
+std::optional<QString> JournalWriter::prepareFolder() const
+{
     // The folder and the two above it are the program's own ("Marrowfen/
     // Vantrell/journals"): a link among them leads where journals do not belong.
     QString place = QDir::cleanPath(QFileInfo(m_folder).absoluteFilePath());
     for (int level = 0; level < 3 && !QDir(place).isRoot(); ++level) {
         if (QFileInfo(place).isSymLink())
-            return fail(QStringLiteral("%1 is a symbolic link").arg(QDir::toNativeSeparators(place)));
+            return QStringLiteral("%1 is a symbolic link").arg(QDir::toNativeSeparators(place));
         place = QFileInfo(place).absolutePath();
     }
     if (!QDir().mkpath(m_folder))
-        return fail(QStringLiteral("the folder cannot be made"));
+        return QStringLiteral("the folder cannot be made");
     const QFileInfo folder(m_folder);
     if (!folder.isDir())
-        return fail(QStringLiteral("it is not a folder"));
+        return QStringLiteral("it is not a folder");
 #ifndef Q_OS_WIN
     if (folder.ownerId() != ::getuid())
-        return fail(QStringLiteral("the folder belongs to another user"));
+        return QStringLiteral("the folder belongs to another user");
     // A folder the user closed to writing stays closed; one open to others is narrowed.
     constexpr QFileDevice::Permissions Own = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
     if ((folder.permissions() & Own) != Own)
-        return fail(QStringLiteral("the folder is not open to writing"));
+        return QStringLiteral("the folder is not open to writing");
     QFile::setPermissions(m_folder, Own);
 #else
     // The folder's access list becomes the user's alone, and the journals made
@@ -176,10 +192,14 @@ bool JournalWriter::open(const QStringList &keyColumns)
         QString reason = refused.description();
         if (reason.endsWith(QLatin1Char('.')))
             reason.chop(1);
-        return fail(reason);
+        return reason;
     }
 #endif
+    return std::nullopt;
+}
 
+std::optional<QString> JournalWriter::createFile()
+{
     const QString stem = m_header.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")) + QLatin1Char('_')
         + namePart(m_header.database.section(QLatin1Char('/'), -1).section(QLatin1Char('\\'), -1)) + QLatin1Char('_')
         + namePart(m_header.table) + QLatin1Char('_') + namePart(m_header.field);
@@ -192,21 +212,14 @@ bool JournalWriter::open(const QStringList &keyColumns)
         file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered);
     }
     if (!file->isOpen())
-        return fail(file->errorString());
+        return file->errorString();
     m_path = file->fileName();
 #ifndef Q_OS_WIN
     // Made under a private umask already; narrowed through the open file, never by its name.
     ::fchmod(file->handle(), 0600);
 #endif
     m_file = std::move(file);
-    const QByteArray header = headerLine(m_header);
-    errno = 0;
-    if (m_file->write(header) != header.size())
-        return fail(writeFailure(*m_file));
-    if (!append({}))
-        return false;
-    m_recording = true;
-    return true;
+    return std::nullopt;
 }
 
 bool JournalWriter::append(const QList<PlannedChange> &records)

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 // The journal of one batch change, written ahead of its statements: a file of
 // JSON Lines, one header object and then one object per record about to be
@@ -37,6 +38,10 @@ public:
 
 private:
     bool fail(const QString &reason);
+    // Why the journals' folder cannot hold a private journal; none once it can.
+    std::optional<QString> prepareFolder() const;
+    // Why no new journal file could be made in the folder; none once it is open.
+    std::optional<QString> createFile();
 
     JournalHeader m_header;
     QString m_folder;
