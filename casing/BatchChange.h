@@ -32,6 +32,12 @@ class BatchChange {
 public:
     using PlannedChange = ::PlannedChange;
 
+    // What afterWrite() is told.
+    struct Unwritten {
+        QList<qsizetype> records; // with a key: places in the chunk of the records not written
+        QList<std::pair<QString, QString>> texts; // without a key: (old, new) texts not written
+    };
+
     struct Callbacks {
         std::function<QString()> modeText; // read again for every record
         std::function<void(double)> progress; // 0..100, fractions kept, after the yield of each record
@@ -49,6 +55,13 @@ public:
         // chunk without a key may come in several calls). False: nothing of
         // the chunk is sent and the run ends.
         std::function<bool(const QList<PlannedChange> &records)> beforeSend;
+        // Once the records handed to beforeSend reached their end on the
+        // server, which of them it did not write: with a key, after each
+        // chunk, by their places among the chunk's records; without a key,
+        // once the staged texts were applied, by their old and new texts.
+        // Every other record handed over was written. Not called for records
+        // whose end the run does not know (it ended under them).
+        std::function<void(const Unwritten &unwritten)> afterWrite;
         // Replaces the mode's case rule when set: the text to write for a
         // record read with this old text and key, or std::nullopt to leave the
         // record out (counted in Result::leftOut).

@@ -23,4 +23,5 @@ struct TextPair {
     bool staged = false;
     bool unrepresentable = false; // the field cannot hold the new text
     bool refused = false; // the check of the new text failed: never sent
+    bool written = false; // the apply changed its rows
 };

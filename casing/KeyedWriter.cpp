@@ -74,6 +74,8 @@ void KeyedWriter::settle()
     const InFlight flight = std::exchange(m_inFlight, InFlight());
     if (changedAll(flight.rows, flight.records.size())) {
         m_run.tally.changed(flight.records.size());
+        if (m_run.callbacks.afterWrite)
+            m_run.callbacks.afterWrite({});
         return;
     }
     m_run.send(
@@ -102,7 +104,9 @@ void KeyedWriter::redo(const QList<ChunkRecord> &records)
 {
     const int line = BatchChange::executeLine(records.first().mode);
     m_run.mustSucceed(line, [&] { m_run.connection->setAutoCommit(true); });
-    for (const ChunkRecord &record : records) {
+    BatchChange::Unwritten unwritten;
+    for (qsizetype place = 0; place < records.size(); ++place) {
+        const ChunkRecord &record = records[place];
         std::optional<qint64> rows;
         const bool sent = m_run.send(BatchChange::executeLine(record.mode), [&] {
             odbc::Statement &statement
@@ -113,11 +117,15 @@ void KeyedWriter::redo(const QList<ChunkRecord> &records)
         });
         if (!sent) {
             m_run.tally.refusedByServer();
+            unwritten.records << place;
         } else if (*rows == 0) {
             m_run.tally.changedSinceRead();
+            unwritten.records << place;
         } else {
             m_run.tally.changed(1, *rows < 0 ? 1 : *rows);
         }
     }
+    if (m_run.callbacks.afterWrite)
+        m_run.callbacks.afterWrite(unwritten);
     m_run.mustSucceed(line, [&] { m_run.connection->setAutoCommit(false); });
 }

@@ -89,10 +89,25 @@ void StagedWriter::finish()
     // text then checks the rows after the triggers of the texts before it.
     if (!m_run.facts.updateTriggers) {
         odbc::Transaction apply(*m_run.connection);
-        if (applyCounted(line, apply))
+        if (applyCounted(line, apply)) {
+            reportUnwritten();
             return;
+        }
     }
     redoByValue();
+    reportUnwritten();
+}
+
+// Every staged text whose rows the apply left as they were.
+void StagedWriter::reportUnwritten()
+{
+    if (!m_run.callbacks.afterWrite)
+        return;
+    BatchChange::Unwritten unwritten;
+    for (const TextPair &pair : std::as_const(m_run.pairs))
+        if (pair.staged && !pair.written)
+            unwritten.texts.append({ pair.oldText, pair.newText });
+    m_run.callbacks.afterWrite(unwritten);
 }
 
 // In one transaction: the rows of each pair are counted, and kept locked; a
@@ -172,7 +187,7 @@ bool StagedWriter::applyExpecting(int line, const QList<qint64> &rowsOfPair, odb
     if (!sent || !rows || (*rows != expected && *rows >= 0))
         return false;
     m_run.mustSucceed(line, [&] { apply.commit(); });
-    const QList<TextPair> &pairs = m_run.pairs;
+    QList<TextPair> &pairs = m_run.pairs;
     for (int i = 0; i < pairs.size(); ++i)
         if (pairs[i].staged && pairs[i].records > 0)
             countPair(pairs[i], rowsOfPair[i]);
@@ -183,7 +198,7 @@ bool StagedWriter::applyExpecting(int line, const QList<qint64> &rowsOfPair, odb
 // only while exactly as many hold the old text as the snapshot held.
 void StagedWriter::redoByValue()
 {
-    for (const TextPair &pair : std::as_const(m_run.pairs)) {
+    for (TextPair &pair : m_run.pairs) {
         if (!pair.staged || pair.records == 0)
             continue;
         const int line = BatchChange::executeLine(pair.mode);
@@ -215,8 +230,9 @@ void StagedWriter::redoByValue()
 }
 
 // The records of a pair whose old text `rows` rows held when it was applied.
-void StagedWriter::countPair(const TextPair &pair, qint64 rows)
+void StagedWriter::countPair(TextPair &pair, qint64 rows)
 {
+    pair.written = rows > 0;
     const qsizetype changed = qsizetype(std::min<qint64>(rows, pair.records));
     m_run.tally.changed(changed, rows);
     m_run.tally.changedSinceRead(pair.records - changed);

@@ -38,7 +38,8 @@ private:
     bool applyCounted(int line, odbc::Transaction &apply);
     bool applyExpecting(int line, const QList<qint64> &rowsOfPair, odbc::Transaction &apply);
     void redoByValue();
-    void countPair(const TextPair &pair, qint64 rows);
+    void countPair(TextPair &pair, qint64 rows);
+    void reportUnwritten();
 
     BatchContext &m_run;
     const int m_capacity;

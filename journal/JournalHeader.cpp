@@ -8,6 +8,8 @@ JournalHeader JournalHeader::forRun(
     header.schema = table.schema;
     header.field = field;
     header.server = fields.server;
+    header.localConnection = fields.localConnection;
+    header.port = fields.localConnection ? QString() : fields.port;
     header.database = fields.database;
     header.mode = mode;
     return header;

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -45,6 +46,14 @@ public:
     // a NUL or a lone surrogate (no engine stores it as it is), a key named
     // twice, an object with a member twice.
     qsizetype refusedRecords() const { return m_refused; }
+    // Records the journal says the server did not write (a row changed since
+    // it was read, or refused), which are never put back.
+    qsizetype notWrittenRecords() const { return m_notWritten; }
+    // Without a key: records whose texts the run never told the end of (it
+    // ended before or while its texts were applied); they are left alone.
+    qsizetype endUnknownRecords() const { return m_endUnknown; }
+    // True when the journal tells which records were written (its second format on).
+    bool tellsWritten() const { return m_header.formatVersion >= 2; }
     // True when the file's last line was cut short and left out.
     bool cutShort() const { return m_cutShort; }
     QString error() const { return m_error; }
@@ -57,11 +66,26 @@ private:
     // Adds the record of a line; false when the line is not a journal record.
     bool readRecord(const QByteArray &line);
     void refuseRepeatedKeys();
+    static bool isOutcomeLine(const QByteArray &line);
+    // Takes in a line of what the server wrote; false when it is not one.
+    bool readOutcome(const QByteArray &line);
+    void keepWrittenRecords();
+
+    enum class Written { Unknown, Yes, No };
 
     JournalHeader m_header;
     QList<PlannedChange> m_records;
     qsizetype m_refused = 0;
     bool m_cutShort = false;
     qsizetype m_recordLines = 0;
+    qsizetype m_notWritten = 0;
+    qsizetype m_endUnknown = 0;
     QString m_error;
+    // While reading: with a key, what became of each record, and the records
+    // (their places in m_records, -1 for one refused) since the last outcome
+    // line; without a key, the texts not written and whether the apply ended.
+    QList<Written> m_written;
+    QList<qsizetype> m_sinceOutcome;
+    QSet<std::pair<QString, QString>> m_unwrittenTexts;
+    bool m_textsSettled = false;
 };

@@ -29,14 +29,27 @@ QString JournalUndo::elsewhere(const JournalHeader &header, const LoginFields &f
     if (!header.server.isEmpty() && !fields.server.isEmpty()
         && header.server.compare(fields.server, Qt::CaseInsensitive) != 0)
         return QStringLiteral("the journal is of the server \"%1\", not \"%2\".").arg(header.server, fields.server);
+    // Journals of the first format do not say how the server was reached.
+    if (header.localConnection && *header.localConnection != fields.localConnection)
+        return *header.localConnection
+            ? QStringLiteral("the journal was made over \"Local Connection\", not through port %1.").arg(fields.port)
+            : QStringLiteral("the journal was made through port %1, not over \"Local Connection\".")
+                  .arg(header.port.value_or(QString()));
+    if (header.localConnection && !fields.localConnection && header.port
+        && header.port->trimmed() != fields.port.trimmed())
+        return QStringLiteral("the journal is of port %1, not %2.").arg(*header.port, fields.port);
     return {};
 }
 
 JournalUndo::JournalUndo(const JournalReader &journal, LoginFields fields)
     : m_header(journal.header())
     , m_fields(std::move(fields))
-    , m_journalRecords(journal.records().size() + journal.refusedRecords())
+    , m_journalRecords(journal.records().size() + journal.refusedRecords() + journal.notWrittenRecords()
+          + journal.endUnknownRecords())
     , m_refused(journal.refusedRecords())
+    , m_notWritten(journal.notWrittenRecords())
+    , m_endUnknown(journal.endUnknownRecords())
+    , m_tellsWritten(journal.tellsWritten())
     , m_cutShort(journal.cutShort())
 {
     for (const PlannedChange &record : journal.records()) {
@@ -138,7 +151,7 @@ qsizetype JournalUndo::ambiguous(bool held) const
 
 qsizetype JournalUndo::leftAlone() const
 {
-    return m_changedSince + gone() + ambiguous(true) + m_refused;
+    return m_changedSince + gone() + ambiguous(true) + m_refused + m_notWritten + m_endUnknown;
 }
 
 QString JournalUndo::describe(const BatchChange::Result &result) const
@@ -160,6 +173,14 @@ QString JournalUndo::describe(const BatchChange::Result &result) const
             reasons << QStringLiteral("%1 that no run writes (not a change of letter case, a text with a NUL or a "
                                       "lone surrogate, a row or a member named twice)")
                            .arg(m_refused);
+        if (m_notWritten)
+            reasons << QStringLiteral("%1 that the run did not write (refused by the server, or changed since they "
+                                      "were read)")
+                           .arg(m_notWritten);
+        if (m_endUnknown)
+            reasons << QStringLiteral("%1 whose texts the run never finished writing, so the rows it changed "
+                                      "cannot be told apart")
+                           .arg(m_endUnknown);
         if (ambiguous(true))
             reasons << QStringLiteral("%1 whose new text other rows held before the run or got since, or that came "
                                       "from different old texts, so the rows the run changed cannot be told apart")
@@ -169,5 +190,8 @@ QString JournalUndo::describe(const BatchChange::Result &result) const
     if (m_cutShort)
         text += QStringLiteral("; the journal's last line was cut short, and its records, which were never sent, "
                                "were left out");
+    if (!m_tellsWritten)
+        text += QStringLiteral("; the journal is of an earlier version, which does not say which records the run "
+                               "wrote: each was taken as written");
     return text + QLatin1Char('.');
 }

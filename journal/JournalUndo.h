@@ -26,7 +26,8 @@ public:
     BatchChange::Result run(BatchChange::Callbacks callbacks);
 
     // Why the journal is not of the database the login fields reach (another
-    // database, or another server where both are known); empty when it is.
+    // database; another server, port or way of connecting where the journal
+    // says); empty when it is.
     static QString elsewhere(const JournalHeader &header, const LoginFields &fields);
 
     // Why started() ended the run; empty when it did not.
@@ -55,6 +56,9 @@ private:
     LoginFields m_fields;
     qsizetype m_journalRecords = 0;
     qsizetype m_refused = 0; // records of the file that no run writes: never put back
+    qsizetype m_notWritten = 0; // records the run did not write: never put back
+    qsizetype m_endUnknown = 0; // without a key: records whose texts the run never finished writing
+    bool m_tellsWritten = true; // the journal says which records the run wrote
     bool m_cutShort = false; // the file's last line was cut short and left out
     QHash<QStringList, Entry> m_byKey;
     QHash<QString, QString> m_restorable; // new text -> old text, without a key

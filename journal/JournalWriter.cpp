@@ -40,12 +40,15 @@ QByteArray headerLine(const JournalHeader &header)
     QList<QVariant> keyColumns;
     for (const QString &column : header.keyColumns)
         keyColumns << column;
-    return "{\"format\":\"Vantrell journal\",\"formatVersion\":1,\"table\":" + jsonString(header.table)
-        + ",\"schema\":" + jsonString(header.schema) + ",\"field\":" + jsonString(header.field)
-        + ",\"server\":" + jsonString(header.server) + ",\"database\":" + jsonString(header.database) + ",\"mode\":"
-        + jsonString(header.mode) + ",\"time\":" + jsonString(header.time.toUTC().toString(Qt::ISODateWithMs))
-        + ",\"programVersion\":" + jsonString(header.programVersion) + ",\"keyColumns\":" + jsonArray(keyColumns)
-        + "}\n";
+    const QByteArray port
+        = header.localConnection.value_or(false) ? QByteArray("null") : jsonString(header.port.value_or(QString()));
+    return "{\"format\":\"Vantrell journal\",\"formatVersion\":" + QByteArray::number(JournalHeader::CurrentFormat)
+        + ",\"table\":" + jsonString(header.table) + ",\"schema\":" + jsonString(header.schema)
+        + ",\"field\":" + jsonString(header.field) + ",\"server\":" + jsonString(header.server) + ",\"port\":" + port
+        + ",\"localConnection\":" + (header.localConnection.value_or(false) ? "true" : "false")
+        + ",\"database\":" + jsonString(header.database) + ",\"mode\":" + jsonString(header.mode)
+        + ",\"time\":" + jsonString(header.time.toUTC().toString(Qt::ISODateWithMs)) + ",\"programVersion\":"
+        + jsonString(header.programVersion) + ",\"keyColumns\":" + jsonArray(keyColumns) + "}\n";
 }
 
 void appendRecordLine(QByteArray &lines, const PlannedChange &record)
@@ -118,6 +121,40 @@ void JournalWriter::attach(BatchChange::Callbacks &callbacks)
 {
     callbacks.started = [this](const QStringList &keyColumns) { return open(keyColumns); };
     callbacks.beforeSend = [this](const QList<PlannedChange> &records) { return append(records); };
+    callbacks.afterWrite = [this](const BatchChange::Unwritten &unwritten) { recordOutcome(unwritten); };
+}
+
+bool JournalWriter::recordOutcome(const BatchChange::Unwritten &unwritten)
+{
+    if (!m_file)
+        return false;
+    QByteArray lines;
+    if (m_header.keyColumns.isEmpty()) {
+        for (const auto &[oldText, newText] : unwritten.texts) {
+            lines += "{\"notWritten\":{\"old\":";
+            JsonText::appendString(lines, oldText);
+            lines += ",\"new\":";
+            JsonText::appendString(lines, newText);
+            lines += "}}\n";
+        }
+        lines += "{\"written\":\"texts\"}\n";
+    } else {
+        lines += "{\"written\":\"chunk\"";
+        if (!unwritten.records.isEmpty()) {
+            lines += ",\"except\":[";
+            for (qsizetype i = 0; i < unwritten.records.size(); ++i)
+                lines += (i ? "," : "") + QByteArray::number(unwritten.records[i]);
+            lines += ']';
+        }
+        lines += "}\n";
+    }
+    // Not flushed on its own: the next chunk's records are, with it. A line
+    // lost with the machine only leaves its records' end unknown.
+    errno = 0;
+    if (m_file->write(lines) != lines.size())
+        return fail(writeFailure(*m_file));
+    m_whole = m_file->size();
+    return true;
 }
 
 bool JournalWriter::fail(const QString &reason)
@@ -246,6 +283,8 @@ bool JournalWriter::append(const QList<PlannedChange> &records)
             || record.keyValues != made->keyValues) {
             line.resize(0);
             appendRecordLine(line, record);
+            if (line.size() > JournalHeader::LongestRecordLine)
+                return fail(QStringLiteral("a record is longer than a journal line may be"));
             made = &record;
         }
         lines += line;

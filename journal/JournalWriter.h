@@ -33,6 +33,10 @@ public:
     // Writes the records and flushes them to the disk. False (see error()) when it cannot.
     bool append(const QList<PlannedChange> &records);
 
+    // Writes which of the records handed over since the last outcome the
+    // server did not write. False (see error()) when it cannot.
+    bool recordOutcome(const BatchChange::Unwritten &unwritten);
+
     QString path() const { return m_path; } // empty until open() succeeded
     QString error() const { return m_error; } // one plain sentence
 

@@ -131,10 +131,11 @@ private slots:
                     : PlannedChange { rowKey, i % 4 == 2 ? QString() : oldText, i % 4 == 2 ? QString() : newText });
         }
         QVERIFY(writer.append(records));
+        QVERIFY(writer.recordOutcome({}));
         QVERIFY(QFileInfo(writer.path()).size() > 64 * 1024);
-        // One line per object, whatever the texts hold.
+        // One line per object, whatever the texts hold, and one of what the server wrote.
         const QByteArray file = contents(writer.path());
-        QCOMPARE(file.count('\n'), 4001);
+        QCOMPARE(file.count('\n'), 4002);
         QVERIFY2(file.contains(written), file.left(400).constData());
 
         JournalReader reader;
@@ -393,6 +394,106 @@ private slots:
         QCOMPARE(result.recordsChanged, 1);
         QCOMPARE(result.changedSinceRead, 2);
         QCOMPARE(db.column("t", "v"), (QVariantList { "ONE", "ONE", "two", "ONE" }));
+    }
+
+    // A record the server refused is in the journal, but the run never wrote
+    // it: the undo leaves its row alone, even where another row now holds its
+    // new text (without a key rows are told apart only by their text).
+    void undoTouchesOnlyWhatTheRunWrote_data()
+    {
+        QTest::addColumn<QString>("columns");
+        QTest::newRow("by key") << "id INTEGER PRIMARY KEY, v TEXT, locked INTEGER";
+        QTest::newRow("by value") << "v TEXT, locked INTEGER";
+    }
+
+    void undoTouchesOnlyWhatTheRunWrote()
+    {
+        QFETCH(QString, columns);
+        TestDatabase db;
+        db.exec("CREATE TABLE t (" + columns + ")");
+        db.exec("INSERT INTO t (v, locked) VALUES ('abc', 1), ('ABC', 0), ('xyz', 0)");
+        db.exec("CREATE TRIGGER refuse BEFORE UPDATE ON t WHEN old.locked = 1 BEGIN SELECT RAISE(ABORT, 'locked'); "
+                "END");
+        QTemporaryDir folder;
+        JournalWriter writer(header(), folder.path());
+        BatchChange::Callbacks callbacks;
+        callbacks.modeText = [] { return QStringLiteral("UPPER CASE"); };
+        writer.attach(callbacks);
+        const BatchChange::Result run = BatchChange(db.fields(), TableName { {}, "t" }, "v", callbacks).run();
+        QCOMPARE(run.recordsChanged, 1);
+        QCOMPARE(run.rejected, 1);
+        QCOMPARE(db.column("t", "v"), (QVariantList { "abc", "ABC", "XYZ" }));
+
+        JournalReader journal;
+        QVERIFY2(journal.read(writer.path()), qPrintable(journal.error()));
+        QCOMPARE(journal.records().size(), 1);
+        QCOMPARE(journal.notWrittenRecords(), 1);
+        JournalUndo undo(journal, db.fields());
+        const BatchChange::Result result = undo.run({});
+        QCOMPARE(result.recordsChanged, 1);
+        QCOMPARE(db.column("t", "v"), (QVariantList { "abc", "ABC", "xyz" }));
+        QCOMPARE(undo.leftAlone(), 1);
+        QVERIFY2(undo.describe(result).startsWith("Undo: 1 of 2 records of the journal put back; 1 left alone: 1 that "
+                                                  "the run did not write"),
+            qPrintable(undo.describe(result)));
+    }
+
+    // A journal of the first format does not say which records were written:
+    // each is taken as written, and the undo says so.
+    void journalOfTheFirstFormatIsUndoneAsWritten()
+    {
+        TestDatabase db;
+        db.table("t", "v TEXT", "v", { "ABC", "xyz" });
+        QTemporaryDir folder;
+        const QString path = write(folder.filePath("old.jsonl"),
+            "{\"format\":\"Vantrell journal\",\"formatVersion\":1,\"table\":\"t\",\"schema\":\"\",\"field\":"
+            "\"v\",\"server\":\"localhost\",\"database\":\"sales\",\"mode\":\"UPPER CASE\",\"time\":"
+            "\"2026-01-31T12:00:00.000Z\",\"programVersion\":\"1.0\",\"keyColumns\":[]}\n"
+            "{\"key\":[],\"old\":\"abc\",\"new\":\"ABC\"}\n");
+        JournalReader journal;
+        QVERIFY2(journal.read(path), qPrintable(journal.error()));
+        QVERIFY(!journal.tellsWritten());
+        QVERIFY(!journal.header().port && !journal.header().localConnection);
+        // Nothing tells this journal's way of connecting from the login's.
+        QCOMPARE(JournalUndo::elsewhere(journal.header(),
+                     [&] {
+                         LoginFields fields = db.fields();
+                         fields.database = "sales";
+                         fields.port = "1434";
+                         return fields;
+                     }()),
+            QString());
+        JournalUndo undo(journal, db.fields());
+        const BatchChange::Result result = undo.run({});
+        QCOMPARE(db.column("t", "v"), (QVariantList { "abc", "xyz" }));
+        QVERIFY2(undo.describe(result).contains("does not say which records the run wrote"),
+            qPrintable(undo.describe(result)));
+    }
+
+    // A line longer than a journal's lines may be is refused at once, and a
+    // long last line cut short is found without holding it whole.
+    void longLinesAreBoundedWithoutBeingRead()
+    {
+        QTemporaryDir folder;
+        JournalReader reader;
+        const QByteArray huge(3 * 1024 * 1024, 'x');
+        QVERIFY(!reader.read(write(folder.filePath("a.jsonl"), huge)));
+        QVERIFY2(reader.error().contains("its first line is longer than a journal header"), qPrintable(reader.error()));
+        QVERIFY(!reader.readSummary(folder.filePath("a.jsonl")));
+
+        JournalWriter writer(header(), folder.path());
+        QVERIFY(writer.open({}));
+        QVERIFY(writer.append({ { {}, "abc", "ABC" } }));
+        QVERIFY(writer.recordOutcome({}));
+        QFile file(writer.path());
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("{\"key\":[],\"old\":\"" + huge);
+        file.close();
+        QVERIFY2(reader.read(writer.path()), qPrintable(reader.error()));
+        QVERIFY(reader.cutShort());
+        QCOMPARE(reader.records().size(), 1);
+        QVERIFY(reader.readSummary(writer.path()));
+        QCOMPARE(reader.recordLines(), 1);
     }
 
     // A run over a field that is (part of) a key names its rows another way,
