@@ -216,11 +216,23 @@ int runUndo(const CommandLineOptions &options)
         return *exitCode;
     ProgressOutput progress;
     BatchChange::Callbacks callbacks = callbacksFor(progress, Case::ModeTexts.first());
+    DryRunSample sample(DryRunShown);
+    if (options.dryRun)
+        sample.attach(callbacks);
     JournalUndo undo(journal, options.fields);
-    const BatchChange::Result result = undo.run(callbacks);
+    const BatchChange::Result result = undo.run(callbacks, options.dryRun);
     progress.finish();
     if (const std::optional<int> exitCode = endedEarly(result, undo.refusal()))
         return *exitCode;
+    if (options.dryRun) {
+        out() << "Dry run: nothing was changed. The undo would report:\n"
+              << describeCounts(result) << '\n'
+              << undo.describe(result) << '\n';
+        if (!sample.isEmpty())
+            out() << sample.heading() << '\n' << sample.lines();
+        return outputWritten() ? AllChanged : outputLost();
+    }
+    undo.markJournal(options.undoJournal, result);
     out() << describeCounts(result) << '\n' << undo.describe(result) << '\n';
     if (!outputWritten())
         return outputLost();

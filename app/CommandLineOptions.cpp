@@ -39,7 +39,7 @@ const Option Options[] = {
     { "no-journal", nullptr, Group::Journal, "keep no journal of this run" },
     { "dry-run", nullptr, Group::Journal,
         "read and convert as a real run would and change nothing: the counts a real run would report and the "
-        "first 20 changes (exit status 0)" },
+        "first 20 changes (exit status 0); with --undo, what the undo would put back and leave alone" },
     { "undo", "JOURNAL", Group::Journal,
         "put back the old texts of a run instead of --batch: a row gets its old text back only while it still "
         "holds the text the run wrote (exit status 1 when some were left alone). Table and field come from the "

@@ -5,7 +5,6 @@
 #include "changeoptions/ReportList.h"
 #include "changeoptions/RunInWindow.h"
 #include "changeoptions/TableListRows.h"
-#include "common/AppTitle.h"
 #include "common/BuildConfig.h"
 #include "common/ErrorReport.h"
 #include "common/FailureTrap.h"
@@ -91,23 +90,27 @@ ChangeOptionsWindow::ChangeOptionsWindow(LoginFieldsSource loginFields, QWidget 
 void ChangeOptionsWindow::addShortcuts()
 {
     m_journalsFolder = JournalWriter::defaultFolder();
-    const auto action = [this](QWidget *owner, const QString &text, const QKeySequence &keys,
-                            void (ChangeOptionsWindow::*handler)()) {
-        auto *made = new QAction(text, owner);
+    // The window holds each action, so its shortcut works while the lists are
+    // held still; every context menu of the window offers all three.
+    const QList<QWidget *> menus { this, tableList, fieldList, previewList };
+    const auto action = [&](const QString &text, const QKeySequence &keys, void (ChangeOptionsWindow::*handler)()) {
+        auto *made = new QAction(text, this);
         made->setShortcut(keys);
         made->setShortcutContext(Qt::WindowShortcut);
         connect(made, &QAction::triggered, this, handler);
-        owner->addAction(made);
-        return made;
+        for (QWidget *menu : menus)
+            menu->addAction(made);
     };
-    action(this, QStringLiteral("Undo Last Change"), QKeySequence(Qt::CTRL | Qt::Key_Z),
-        &ChangeOptionsWindow::undoLastChange);
-    action(this, QStringLiteral("Change History\u2026"), QKeySequence(Qt::CTRL | Qt::Key_H),
-        &ChangeOptionsWindow::showHistory);
-    setContextMenuPolicy(Qt::ActionsContextMenu);
-    action(previewList, QStringLiteral("Preview Change\u2026"), QKeySequence(Qt::CTRL | Qt::Key_D),
+    action(
+        QStringLiteral("Undo Last Change"), QKeySequence(Qt::CTRL | Qt::Key_Z), &ChangeOptionsWindow::undoLastChange);
+    action(
+        QStringLiteral("Change History\u2026"), QKeySequence(Qt::CTRL | Qt::Key_H), &ChangeOptionsWindow::showHistory);
+    action(QStringLiteral("Preview Change\u2026"), QKeySequence(Qt::CTRL | Qt::Key_D),
         &ChangeOptionsWindow::previewChange);
-    previewList->setContextMenuPolicy(Qt::ActionsContextMenu);
+    for (QWidget *menu : menus)
+        menu->setContextMenuPolicy(Qt::ActionsContextMenu);
+    startChangingButton->setToolTip(QStringLiteral("Ctrl+D previews the change, Ctrl+Z undoes the last change, "
+                                                   "Ctrl+H shows every change; right-click for the same."));
 }
 
 void ChangeOptionsWindow::buildControls()
@@ -328,8 +331,8 @@ void ChangeOptionsWindow::undoLastChange()
     const LoginFields login = m_loginFields ? m_loginFields() : LoginFields();
     const TableName table = TableListRows::tableOfRow(tableList->currentItem());
     const QString field = fieldList->currentItem()->text(0);
-    const std::optional<JournalCatalogue::Entry> newest
-        = JournalCatalogue::newestFor(m_journalsFolder, login.server, login.database, table.schema, table.name, field);
+    const std::optional<JournalCatalogue::Entry> newest = JournalCatalogue::newestFor(m_journalsFolder, login.server,
+        login.database, table, TableListRows::defaultSchemaOfRow(tableList->currentItem()), field);
     if (!newest) {
         Messages::show(this,
             QStringLiteral("No change of the field \"%1\" of \"%2\" in this database was made "
@@ -337,17 +340,7 @@ void ChangeOptionsWindow::undoLastChange()
                 .arg(field, table.shownText()));
         return;
     }
-    const JournalHeader &h = newest->header;
-    QString question = QStringLiteral("Undo the change of %1: the field \"%2\" of \"%3\" to %4, %5 records?\r\r"
-                                      "Each row gets its old text back only while it still holds the text the change "
-                                      "wrote.")
-                           .arg(QLocale::system().toString(h.time.toLocalTime(), QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                               h.field, table.shownText(), h.mode)
-                           .arg(newest->records);
-    if (newest->undoneAt)
-        question += QStringLiteral(" It was undone once already; undoing it again changes only rows that hold its "
-                                   "new text again.");
-    if (!MessageBoxes::instance().ask(this, question, AppTitle::text()))
+    if (!RunInWindow::confirmUndo(this, *newest))
         return;
     withListsHeld([&] { RunInWindow::undoChange(changeControls(), newest->path); });
     if (m_history)
@@ -359,15 +352,18 @@ void ChangeOptionsWindow::showHistory()
     if (!m_history)
         m_history = new HistoryWindow(
             m_journalsFolder, m_loginFields,
-            [this](const QString &path) {
+            [this](const JournalCatalogue::Entry &run) {
+                // Only while this window shows the database it undoes in, and after the question.
                 bool whole = false;
-                if (!RunInWindow::isRunning())
-                    withListsHeld([&] { whole = RunInWindow::undoChange(changeControls(), path); });
+                if (isVisible() && !RunInWindow::isRunning() && RunInWindow::confirmUndo(m_history, run))
+                    withListsHeld([&] { whole = RunInWindow::undoChange(changeControls(), run.path); });
                 return whole;
             },
             this);
     else
         m_history->refresh();
+    if (!m_history->isVisible())
+        WindowSetup::centreOver(m_history, this);
     m_history->show();
     m_history->raise();
     m_history->activateWindow();
@@ -385,6 +381,8 @@ void ChangeOptionsWindow::previewChange()
         return;
     if (!m_changePreview)
         m_changePreview = new ChangePreviewWindow(this);
+    if (!m_changePreview->isVisible())
+        WindowSetup::centreOver(m_changePreview, this);
     m_changePreview->showText(*text);
 }
 
@@ -403,6 +401,10 @@ void ChangeOptionsWindow::switchDatabase()
         m_showLoginWindow();
     });
     trap.step(102, [&] { hide(); });
+    // The history and the preview are of the database the window leaves.
+    for (QWidget *other : { static_cast<QWidget *>(m_history), static_cast<QWidget *>(m_changePreview) })
+        if (other)
+            other->close();
 }
 
 void ChangeOptionsWindow::closeEvent(QCloseEvent *event)

@@ -1,5 +1,7 @@
 #include "changeoptions/ChangePreviewWindow.h"
 
+#include "ui/WindowSetup.h"
+
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -24,6 +26,7 @@ ChangePreviewWindow::ChangePreviewWindow(QWidget *parent)
     layout->addWidget(Text);
     layout->addLayout(buttons);
     connect(CloseButton, &QPushButton::clicked, this, &QWidget::close);
+    WindowSetup::closeOnEscape(this);
 }
 
 void ChangePreviewWindow::showText(const QString &text)

@@ -7,6 +7,7 @@
 #include "platform/Failure.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Shell.h"
+#include "ui/WindowSetup.h"
 
 #include <QDir>
 #include <QHBoxLayout>
@@ -29,8 +30,8 @@ QString shownTime(const QDateTime &time)
 
 } // namespace
 
-HistoryWindow::HistoryWindow(
-    QString folder, LoginFieldsSource loginFields, std::function<bool(const QString &)> undo, QWidget *parent)
+HistoryWindow::HistoryWindow(QString folder, LoginFieldsSource loginFields,
+    std::function<bool(const JournalCatalogue::Entry &)> undo, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_folder(std::move(folder))
     , m_loginFields(std::move(loginFields))
@@ -48,7 +49,8 @@ HistoryWindow::HistoryWindow(
     List->setRootIsDecorated(false);
     List->setSelectionMode(QAbstractItemView::SingleSelection);
     List->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    List->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    List->header()->setSectionResizeMode(QHeaderView::Interactive);
+    List->setTextElideMode(Qt::ElideMiddle);
 
     const auto button = [this](const char *name, const QString &text) {
         auto *made = new QPushButton(text, this);
@@ -61,6 +63,10 @@ HistoryWindow::HistoryWindow(
     CloseButton = button("CloseButton", QStringLiteral("Close"));
     DiskUsage = new QLabel(this);
     DiskUsage->setObjectName(QStringLiteral("DiskUsage"));
+    FolderPath = new QLabel(QStringLiteral("Journals folder: ") + QDir::toNativeSeparators(m_folder), this);
+    FolderPath->setObjectName(QStringLiteral("FolderPath"));
+    FolderPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    FolderPath->setWordWrap(true);
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(UndoButton);
@@ -71,7 +77,9 @@ HistoryWindow::HistoryWindow(
     buttons->addWidget(CloseButton);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(List);
+    layout->addWidget(FolderPath);
     layout->addLayout(buttons);
+    WindowSetup::closeOnEscape(this);
 
     connect(List, &QTreeWidget::currentItemChanged, this, &HistoryWindow::updateButtons);
     connect(UndoButton, &QPushButton::clicked, this, &HistoryWindow::undoSelected);
@@ -90,10 +98,18 @@ void HistoryWindow::refresh()
         const JournalHeader &h = entry.header;
         auto *row = new QTreeWidgetItem(List,
             { shownTime(h.time), h.server, h.database, TableName { h.schema, h.table }.shownText(), h.field, h.mode,
-                QString::number(entry.records),
-                entry.undoneAt ? QStringLiteral("yes, %1").arg(shownTime(*entry.undoneAt)) : QString() });
+                Messages::number(entry.records),
+                entry.undoneText(entry.undoneAt ? shownTime(*entry.undoneAt) : QString()) });
         row->setData(0, EntryRole, i);
+        // A long name is cut in its column; the whole of it shows on the row's tooltip.
+        for (int column = 0; column < row->columnCount(); ++column)
+            row->setToolTip(column, row->text(column));
     }
+    // Every column as wide as its contents, but none wider than a third of the list.
+    List->header()->resizeSections(QHeaderView::ResizeToContents);
+    for (int column = 0; column < List->columnCount(); ++column)
+        List->header()->resizeSection(
+            column, std::min(List->header()->sectionSize(column), std::max(120, List->width() / 3)));
     if (List->topLevelItemCount() > 0)
         List->setCurrentItem(List->topLevelItem(0));
     DiskUsage->setText(QStringLiteral("The journals take %1.")
@@ -115,10 +131,12 @@ void HistoryWindow::updateButtons()
     const JournalCatalogue::Entry *entry = selectedEntry();
     const QString elsewhere
         = entry && m_loginFields ? JournalUndo::elsewhere(entry->header, m_loginFields()) : QString();
-    UndoButton->setEnabled(entry && elsewhere.isEmpty() && !RunInWindow::isRunning());
-    UndoButton->setToolTip(
-        elsewhere.isEmpty() ? QString() : QStringLiteral("Log in to its database to undo it: ") + elsewhere);
-    DeleteButton->setEnabled(entry != nullptr);
+    const bool sentNothing = entry && entry->records == 0;
+    UndoButton->setEnabled(entry && elsewhere.isEmpty() && !sentNothing && !RunInWindow::isRunning());
+    UndoButton->setToolTip(!elsewhere.isEmpty() ? QStringLiteral("Log in to its database to undo it: ") + elsewhere
+            : sentNothing ? QStringLiteral("This run changed no record: there is nothing to undo.")
+                          : QString());
+    DeleteButton->setEnabled(entry != nullptr && !RunInWindow::isRunning());
 }
 
 void HistoryWindow::undoSelected()
@@ -126,9 +144,10 @@ void HistoryWindow::undoSelected()
     const JournalCatalogue::Entry *entry = selectedEntry();
     if (!entry || !m_undo)
         return;
-    const QString path = entry->path;
+    const JournalCatalogue::Entry run = *entry;
     UndoButton->setEnabled(false);
-    m_undo(path);
+    DeleteButton->setEnabled(false);
+    m_undo(run);
     refresh();
 }
 
@@ -149,12 +168,17 @@ void HistoryWindow::deleteSelected()
     const JournalCatalogue::Entry *entry = selectedEntry();
     if (!entry)
         return;
+    // A journal goes only while no undo reads it.
+    if (RunInWindow::isRunning()) {
+        Messages::show(this, QStringLiteral("Please wait until the case change is done."));
+        return;
+    }
     const JournalHeader &h = entry->header;
     const QString question
-        = QStringLiteral("Delete the journal of the change of %1 (the field \"%2\" of \"%3\" in %4, %5 "
-                         "records)? The change can then no longer be undone.")
-              .arg(shownTime(h.time), h.field, TableName { h.schema, h.table }.shownText(), h.database)
-              .arg(entry->records);
+        = QStringLiteral("Delete the journal of the change of %1 (the field \"%2\" of \"%3\" in %4, %5)? "
+                         "The change can then no longer be undone.")
+              .arg(shownTime(h.time), h.field, TableName { h.schema, h.table }.shownText(), h.database,
+                  Messages::counted(entry->records, QStringLiteral("record"), QStringLiteral("records")));
     if (!MessageBoxes::instance().ask(this, question, AppTitle::text()))
         return;
     if (!JournalCatalogue::remove(entry->path))

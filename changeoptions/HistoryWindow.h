@@ -14,14 +14,16 @@ class QTreeWidget;
 // "Change History": every run journalled on this computer, newest first, with
 // its time, server and database, table and field, mode, records, and whether
 // and when it was undone. The selected run can be undone (only while logged in
-// to its database) or its journal deleted; the journals' folder can be opened.
+// to its database, and after a Yes/No box) or its journal deleted (never
+// while an undo runs); the journals' folder can be opened. Escape closes it.
 class HistoryWindow : public QWidget {
     Q_OBJECT
 
 public:
-    // `undo` puts a journal's run back and says whether it ran to its end.
-    HistoryWindow(QString folder, LoginFieldsSource loginFields, std::function<bool(const QString &)> undo,
-        QWidget *parent = nullptr);
+    // `undo` asks whether to put a journal's run back, and does; it says
+    // whether the undo ran to its end.
+    HistoryWindow(QString folder, LoginFieldsSource loginFields,
+        std::function<bool(const JournalCatalogue::Entry &)> undo, QWidget *parent = nullptr);
 
     // Reads the journals again.
     void refresh();
@@ -32,6 +34,7 @@ public:
     QPushButton *DeleteButton = nullptr;
     QPushButton *CloseButton = nullptr;
     QLabel *DiskUsage = nullptr;
+    QLabel *FolderPath = nullptr; // where the journals lie
 
 private:
     const JournalCatalogue::Entry *selectedEntry() const;
@@ -42,6 +45,6 @@ private:
 
     QString m_folder;
     LoginFieldsSource m_loginFields;
-    std::function<bool(const QString &)> m_undo;
+    std::function<bool(const JournalCatalogue::Entry &)> m_undo;
     QList<JournalCatalogue::Entry> m_entries;
 };

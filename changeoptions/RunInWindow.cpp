@@ -4,6 +4,7 @@
 #include "casing/DryRunSample.h"
 #include "changeoptions/PreviewListConversion.h"
 #include "changeoptions/TableListRows.h"
+#include "common/AppTitle.h"
 #include "common/ErrorReport.h"
 #include "common/FailureTrap.h"
 #include "common/Messages.h"
@@ -14,11 +15,13 @@
 #include "journal/JournalUndo.h"
 #include "journal/JournalWriter.h"
 #include "platform/BusyPointer.h"
+#include "platform/MessageBoxes.h"
 #include "platform/ProgressBar.h"
 #include "platform/odbc/Connection.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QLocale>
 #include <QTreeWidget>
 
 namespace RunInWindow {
@@ -193,8 +196,7 @@ bool undoChange(const Controls &controls, const QString &journalPath)
     if (controls.refillPreview)
         FailureTrap(ErrorReport::ChangeOptionsStartChanging, window).step(LinePreviewRefill, controls.refillPreview);
     const bool whole = result.outcome == BatchChange::Outcome::Finished;
-    if (whole)
-        JournalCatalogue::markUndone(journalPath, QDateTime::currentDateTimeUtc());
+    undo.markJournal(journalPath, result);
     QString text = undo.describe(result);
     if (result.unchanged() > 0)
         text += QLatin1Char(' ') + describeUnchanged(result);
@@ -235,6 +237,26 @@ std::optional<QString> previewChange(const Controls &controls, qsizetype shownCh
     if (!sample.isEmpty())
         text += QStringLiteral("\n\n") + sample.heading() + QLatin1Char('\n') + sample.lines();
     return text;
+}
+
+bool confirmUndo(QWidget *window, const JournalCatalogue::Entry &run)
+{
+    const JournalHeader &h = run.header;
+    QString question = QStringLiteral("Undo the change of %1: the field \"%2\" of \"%3\" to %4, %5?\r\r"
+                                      "Each row gets its old text back only while it still holds the text the change "
+                                      "wrote.")
+                           .arg(QLocale::system().toString(h.time.toLocalTime(), QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                               h.field, TableName { h.schema, h.table }.shownText(), h.mode,
+                               Messages::counted(run.records, QStringLiteral("record"), QStringLiteral("records")));
+    if (h.keyColumns.isEmpty())
+        question += QStringLiteral(" The table has no key, so its rows are told apart only by their text: a text "
+                                   "goes back only where as many rows hold it as the change wrote, all from one old "
+                                   "text, and a row that got the same text from someone else since cannot be told "
+                                   "from one the change wrote.");
+    if (run.undoneAt)
+        question += QStringLiteral(" It was undone once already; undoing it again changes only rows that hold its "
+                                   "new text again.");
+    return MessageBoxes::instance().ask(window, question, AppTitle::text());
 }
 
 bool isRunning()

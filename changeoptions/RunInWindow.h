@@ -1,6 +1,7 @@
 #pragma once
 
 #include "connection/LoginFields.h"
+#include "journal/JournalCatalogue.h"
 
 #include <QString>
 
@@ -39,6 +40,10 @@ void startChanging(const Controls &controls);
 // journal of another database than the login fields reach is refused.
 // Returns true when the undo ran to its end.
 bool undoChange(const Controls &controls, const QString &journalPath);
+
+// Asks whether to undo the journal's run, naming it and what the undo can
+// promise; true for Yes.
+bool confirmUndo(QWidget *window, const JournalCatalogue::Entry &run);
 
 // Reads and converts the selected field in the mode shown, as a run would,
 // and changes nothing: the counts a run would report and its first changes,

@@ -13,6 +13,7 @@ namespace {
 // Where a row of the table list keeps its table beside its text.
 constexpr int SchemaRole = Qt::UserRole;
 constexpr int NameRole = Qt::UserRole + 1;
+constexpr int DefaultSchemaRole = Qt::UserRole + 2;
 
 } // namespace
 
@@ -32,6 +33,7 @@ QTreeWidgetItem *addRow(QTreeWidget *list, const TableName &table, const QString
     auto *row = new QTreeWidgetItem(list, { table.shownText(defaultSchema) });
     row->setData(0, SchemaRole, table.schema);
     row->setData(0, NameRole, table.name);
+    row->setData(0, DefaultSchemaRole, defaultSchema);
     if (!list->currentItem())
         list->setCurrentItem(row);
     return row;
@@ -45,6 +47,11 @@ TableName tableOfRow(const QTreeWidgetItem *row)
     if (!name.isValid())
         return { QString(), row->text(0) };
     return { row->data(0, SchemaRole).toString(), name.toString() };
+}
+
+QString defaultSchemaOfRow(const QTreeWidgetItem *row)
+{
+    return row ? row->data(0, DefaultSchemaRole).toString() : QString();
 }
 
 } // namespace TableListRows

@@ -29,4 +29,8 @@ QTreeWidgetItem *addRow(QTreeWidget *list, const TableName &table, const QString
 // row names no table (an empty name).
 TableName tableOfRow(const QTreeWidgetItem *row);
 
+// The default schema of the catalogue a row was listed from; empty for a row
+// added as plain text.
+QString defaultSchemaOfRow(const QTreeWidgetItem *row);
+
 } // namespace TableListRows

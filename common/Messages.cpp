@@ -3,6 +3,8 @@
 #include "common/AppTitle.h"
 #include "platform/MessageBoxes.h"
 
+#include <QLocale>
+
 namespace Messages {
 
 void show(QWidget *parent, const QString &text, const QString &details)
@@ -26,6 +28,18 @@ QString visibleText(const QString &text)
             shown += c;
     }
     return shown;
+}
+
+QString number(qint64 count)
+{
+    QLocale locale = QLocale::system();
+    locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+    return locale.toString(count);
+}
+
+QString counted(qint64 count, const QString &singular, const QString &plural)
+{
+    return number(count) + QLatin1Char(' ') + (count == 1 ? singular : plural);
 }
 
 } // namespace Messages

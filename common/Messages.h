@@ -15,4 +15,10 @@ void show(QWidget *parent, const QString &text, const QString &details = {});
 // on), other invisible separators as <U+XXXX>.
 QString visibleText(const QString &text);
 
+// A count with its thousands separated, and the noun to go with it:
+// "1 record", "2,000,000 records".
+QString counted(qint64 count, const QString &singular, const QString &plural);
+// A number with its thousands separated.
+QString number(qint64 count);
+
 } // namespace Messages

@@ -20,6 +20,12 @@ QStringList EmbeddedDialect::sessionSetup() const
     return { QStringLiteral("PRAGMA temp_store = MEMORY") };
 }
 
+// The engine names the database a connection opens "main".
+QString EmbeddedDialect::defaultSchemaQuery() const
+{
+    return QStringLiteral("SELECT 'main'");
+}
+
 bool EmbeddedDialect::isEngineTable(const QString &name) const
 {
     return name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive);

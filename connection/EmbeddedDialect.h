@@ -10,6 +10,7 @@ public:
     QStringList sessionSetup() const override;
     // The engine's bookkeeping tables: sqlite_sequence, sqlite_stat1 ...
     bool isEngineTable(const QString &name) const override;
+    QString defaultSchemaQuery() const override;
     QString selectNoRows(const TableName &table) const override;
 
     // A table with a schema is looked up in that attached database.

@@ -1,13 +1,16 @@
 #include "journal/JournalCatalogue.h"
 
+#include "common/Messages.h"
 #include "journal/JournalReader.h"
 #include "platform/PrivateFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 
 #include <algorithm>
 
@@ -20,15 +23,24 @@ QString markOf(const QString &journalPath)
     return journalPath + QStringLiteral(".undone");
 }
 
-std::optional<QDateTime> undoneAt(const QString &journalPath)
+// The undo's mark, read only from a regular file that is not a link.
+void readMark(Entry &entry)
 {
-    QFile mark(markOf(journalPath));
-    if (!QFileInfo(mark.fileName()).isFile() || !mark.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QDateTime time = QDateTime::fromString(
-        QJsonDocument::fromJson(mark.read(4096)).object().value(QLatin1String("undoneAt")).toString(),
-        Qt::ISODateWithMs);
-    return time.isValid() ? std::optional(time) : std::nullopt;
+    QFile mark(markOf(entry.path));
+    QString reason;
+    if (QFileInfo(mark.fileName()).isSymLink() || !PrivateFile::openRegular(mark, reason))
+        return;
+    const QJsonObject object = QJsonDocument::fromJson(mark.read(4096)).object();
+    const QDateTime time = QDateTime::fromString(object.value(QLatin1String("undoneAt")).toString(), Qt::ISODateWithMs);
+    if (!time.isValid())
+        return;
+    entry.undoneAt = time;
+    const QJsonValue putBack = object.value(QLatin1String("putBack"));
+    const QJsonValue records = object.value(QLatin1String("records"));
+    if (putBack.isDouble() && records.isDouble()) {
+        entry.putBack = putBack.toInteger();
+        entry.undoRecords = records.toInteger();
+    }
 }
 
 } // namespace
@@ -45,40 +57,59 @@ QList<Entry> list(const QString &folder)
         entry.path = file.filePath();
         entry.header = reader.header();
         entry.records = reader.recordLines();
-        entry.undoneAt = undoneAt(entry.path);
+        readMark(entry);
         entry.bytes = file.size() + QFileInfo(markOf(entry.path)).size();
         entries << entry;
     }
-    // Newest first; runs of one second by their file names.
-    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
-        return a.header.time != b.header.time ? a.header.time > b.header.time : a.path > b.path;
+    // Newest first, by when each file was last written: a date inside a file
+    // says only what its writer put there. Files of one moment by their names.
+    QHash<QString, QDateTime> written;
+    for (const QFileInfo &file : files)
+        written.insert(file.filePath(), file.lastModified().toUTC());
+    std::sort(entries.begin(), entries.end(), [&](const Entry &a, const Entry &b) {
+        const QDateTime aWritten = written.value(a.path);
+        const QDateTime bWritten = written.value(b.path);
+        return aWritten != bWritten ? aWritten > bWritten : a.path > b.path;
     });
     return entries;
 }
 
 std::optional<Entry> newestFor(const QString &folder, const QString &server, const QString &database,
-    const QString &schema, const QString &table, const QString &field)
+    const TableName &table, const QString &defaultSchema, const QString &field)
 {
+    const auto resolved = [&](const QString &schema) { return schema.isEmpty() ? defaultSchema : schema; };
     for (const Entry &entry : list(folder)) {
         const JournalHeader &h = entry.header;
         const bool sameServer
             = h.server.isEmpty() || server.isEmpty() || h.server.compare(server, Qt::CaseInsensitive) == 0;
-        if (sameServer && h.database.compare(database, Qt::CaseInsensitive) == 0
-            && h.schema.compare(schema, Qt::CaseInsensitive) == 0 && h.table.compare(table, Qt::CaseInsensitive) == 0
+        // A run that sent nothing has nothing to undo.
+        if (entry.records > 0 && sameServer && h.database.compare(database, Qt::CaseInsensitive) == 0
+            && resolved(h.schema).compare(resolved(table.schema), Qt::CaseInsensitive) == 0
+            && h.table.compare(table.name, Qt::CaseInsensitive) == 0
             && h.field.compare(field, Qt::CaseInsensitive) == 0)
             return entry;
     }
     return std::nullopt;
 }
 
-void markUndone(const QString &journalPath, const QDateTime &time)
+bool markUndone(const QString &journalPath, const QDateTime &time, qsizetype putBack, qsizetype records)
 {
-    const PrivateFile::CreationScope privateFiles;
-    QFile mark(markOf(journalPath));
-    if (mark.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        mark.write(
-            QJsonDocument(QJsonObject { { QStringLiteral("undoneAt"), time.toUTC().toString(Qt::ISODateWithMs) } })
-                .toJson(QJsonDocument::Compact));
+    if (putBack <= 0)
+        return false;
+    const QJsonObject mark { { QStringLiteral("undoneAt"), time.toUTC().toString(Qt::ISODateWithMs) },
+        { QStringLiteral("putBack"), qint64(putBack) }, { QStringLiteral("records"), qint64(records) } };
+    return PrivateFile::replaceContents(markOf(journalPath), QJsonDocument(mark).toJson(QJsonDocument::Compact));
+}
+
+QString Entry::undoneText(const QString &shownTime) const
+{
+    if (!undoneAt)
+        return {};
+    if (putBack && undoRecords && *putBack < *undoRecords) {
+        return QStringLiteral("partly, %1 of %2, %3")
+            .arg(Messages::number(*putBack), Messages::number(*undoRecords), shownTime);
+    }
+    return QStringLiteral("yes, ") + shownTime;
 }
 
 bool remove(const QString &journalPath)

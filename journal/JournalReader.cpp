@@ -1,6 +1,7 @@
 #include "journal/JournalReader.h"
 
 #include "casing/Case.h"
+#include "platform/PrivateFile.h"
 
 #include <QDir>
 
@@ -13,12 +14,6 @@
 #include <QSet>
 #include <algorithm>
 #include <cstring>
-
-#ifndef Q_OS_WIN
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -70,42 +65,6 @@ bool storable(const QString &text)
             return false;
     }
     return true;
-}
-
-// Opens the path only when it is a regular file: a pipe, a device or a
-// folder is never read (a pipe would wait for ever, a device never end).
-bool openRegular(QFile &file, QString &reason)
-{
-#ifndef Q_OS_WIN
-    const int fd = ::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        reason = qt_error_string(errno);
-        return false;
-    }
-    struct stat info = {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        reason = QStringLiteral("it is not a regular file");
-        return false;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        reason = file.errorString();
-        return false;
-    }
-    return true;
-#else
-    if (!QFileInfo(file.fileName()).isFile()) {
-        reason = QStringLiteral("it is not a regular file");
-        return false;
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        reason = file.errorString();
-        return false;
-    }
-    return true;
-#endif
 }
 
 // Reads a file a line at a time, holding at most one line of at most `bound`
@@ -192,7 +151,7 @@ bool JournalReader::openAndReadHeader(QFile &file)
     m_cutShort = false;
     m_error.clear();
     QString reason;
-    if (!openRegular(file, reason)) {
+    if (!PrivateFile::openRegular(file, reason)) {
         m_error = QStringLiteral("The journal %1 cannot be read: %2.").arg(QDir::toNativeSeparators(path), reason);
         return false;
     }

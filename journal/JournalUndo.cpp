@@ -3,6 +3,7 @@
 #include "casing/Case.h"
 #include "connection/Session.h"
 #include "connection/SqlDialect.h"
+#include "journal/JournalCatalogue.h"
 #include "platform/odbc/Connection.h"
 
 #include <QFileInfo>
@@ -72,10 +73,18 @@ void JournalUndo::attach(BatchChange::Callbacks &callbacks)
         = [this](const QString &text, const QList<QVariant> &keyValues) { return rewrite(text, keyValues); };
 }
 
-BatchChange::Result JournalUndo::run(BatchChange::Callbacks callbacks)
+BatchChange::Result JournalUndo::run(BatchChange::Callbacks callbacks, bool dryRun)
 {
     attach(callbacks);
-    return BatchChange(m_fields, { m_header.schema, m_header.table }, m_header.field, callbacks).run();
+    BatchChange change(m_fields, { m_header.schema, m_header.table }, m_header.field, callbacks);
+    change.setDryRun(dryRun);
+    return change.run();
+}
+
+void JournalUndo::markJournal(const QString &journalPath, const BatchChange::Result &result) const
+{
+    if (result.recordsChanged > 0)
+        JournalCatalogue::markUndone(journalPath, QDateTime::currentDateTimeUtc(), back(result), m_journalRecords);
 }
 
 QStringList JournalUndo::keyOf(const QList<QVariant> &keyValues)

@@ -23,7 +23,8 @@ public:
     void attach(BatchChange::Callbacks &callbacks);
     // The undo itself: a batch change of the journal's table and field with the
     // callbacks, attached first.
-    BatchChange::Result run(BatchChange::Callbacks callbacks);
+    // A dry run changes nothing and counts what the undo would put back.
+    BatchChange::Result run(BatchChange::Callbacks callbacks, bool dryRun = false);
 
     // Why the journal is not of the database the login fields reach (another
     // database; another server, port or way of connecting where the journal
@@ -35,6 +36,14 @@ public:
     // Records of the journal that were left alone (changed since the run,
     // gone, or not to be told apart from rows the run did not change).
     qsizetype leftAlone() const;
+    // The records of the journal, whole lines of any kind.
+    qsizetype journalRecords() const { return m_journalRecords; }
+    // Records whose rows hold their old text after the undo: put back by it,
+    // or already back before it (with a key).
+    qsizetype back(const BatchChange::Result &result) const { return result.recordsChanged + m_alreadyBack; }
+    // Remembers beside the journal what this undo put back; nothing when it
+    // put back nothing.
+    void markJournal(const QString &journalPath, const BatchChange::Result &result) const;
     // One line on what went back and what was left alone, and why.
     QString describe(const BatchChange::Result &result) const;
 

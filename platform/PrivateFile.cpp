@@ -3,6 +3,7 @@
 #include "platform/Failure.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #ifdef Q_OS_WIN
@@ -158,6 +159,66 @@ void prepareFolder(const QString &folder)
             throw Failure(QStringLiteral("The folder %1 cannot be created.").arg(QDir::toNativeSeparators(folder)));
         narrow(folder, Kind::Folder);
     }
+#endif
+}
+
+bool openRegular(QFile &file, QString &reason)
+{
+#ifndef Q_OS_WIN
+    const int fd = ::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        reason = qt_error_string(errno);
+        return false;
+    }
+    struct stat info = {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        reason = QStringLiteral("it is not a regular file");
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        reason = file.errorString();
+        return false;
+    }
+    return true;
+#else
+    if (!QFileInfo(file.fileName()).isFile()) {
+        reason = QStringLiteral("it is not a regular file");
+        return false;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        reason = file.errorString();
+        return false;
+    }
+    return true;
+#endif
+}
+
+bool replaceContents(const QString &path, const QByteArray &bytes)
+{
+#ifndef Q_OS_WIN
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+        S_IRUSR | S_IWUSR);
+    if (fd < 0)
+        return false;
+    struct stat info = {};
+    bool written = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid()
+        && ::fchmod(fd, S_IRUSR | S_IWUSR) == 0 && ::ftruncate(fd, 0) == 0;
+    for (qsizetype done = 0; written && done < bytes.size();) {
+        const ssize_t wrote = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        written = wrote > 0;
+        done += wrote > 0 ? wrote : 0;
+    }
+    return ::close(fd) == 0 && written;
+#else
+    const QFileInfo info(path);
+    if (info.isSymLink() || info.isJunction() || (info.exists() && !info.isFile()))
+        return false;
+    const CreationScope privateFiles;
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() && file.flush();
 #endif
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/Failure.h"
 
+#include <QFileInfo>
 #include <QProcess>
 
 #ifdef Q_OS_WIN
@@ -43,6 +44,16 @@ void DesktopShell::open(const QString &target)
 void DesktopShell::open(const QString &target)
 {
     const QString program = QStringLiteral("xdg-open");
+    // xdg-open starts whatever it finds, and says nothing when it finds no
+    // program for folders: ask first which program that is.
+    if (QFileInfo(target).isDir()) {
+        QProcess query;
+        query.start(QStringLiteral("xdg-mime"),
+            { QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("inode/directory") });
+        if (query.waitForFinished(5000) && query.exitStatus() == QProcess::NormalExit
+            && query.readAllStandardOutput().trimmed().isEmpty())
+            throw Failure(QStringLiteral("No program to open folders is set up on this desktop."));
+    }
     if (!QProcess::startDetached(program, { target }))
         throw Failure(QStringLiteral("Could not start \"%1\" to open %2.").arg(program, target));
 }

@@ -16,4 +16,11 @@ void clickOnEnter(QAbstractButton *button);
 // Places a window in the middle of the primary screen.
 void centreOnScreen(QWidget *window);
 
+// Places a window in the middle of another, wholly inside the screen that
+// shows the other.
+void centreOver(QWidget *window, const QWidget *over);
+
+// Escape closes the window.
+void closeOnEscape(QWidget *window);
+
 } // namespace WindowSetup

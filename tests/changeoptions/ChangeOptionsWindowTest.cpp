@@ -465,15 +465,19 @@ private slots:
             qPrintable(boxes->shown[0].text));
 
         // A look before the change changes nothing, and lists what would change.
-        // The same steps wait in the context menus of the window and of the preview list.
-        QCOMPARE(form->contextMenuPolicy(), Qt::ActionsContextMenu);
-        QStringList menu;
-        for (const QAction *action : form->actions())
-            menu << action->text();
-        QCOMPARE(menu, QStringList({ "Undo Last Change", "Change History\u2026" }));
-        QCOMPARE(form->previewList->contextMenuPolicy(), Qt::ActionsContextMenu);
-        QVERIFY(form->previewList->actions().size() == 1
-            && form->previewList->actions()[0]->text() == "Preview Change\u2026");
+        // The same steps wait in every context menu of the window, and
+        // "Start Changing" names their keys.
+        for (QWidget *owner : QList<QWidget *> { form.get(), form->tableList, form->fieldList, form->previewList }) {
+            QCOMPARE(owner->contextMenuPolicy(), Qt::ActionsContextMenu);
+            QStringList menu;
+            for (const QAction *action : owner->actions())
+                menu << action->text() + " " + action->shortcut().toString();
+            QCOMPARE(menu,
+                QStringList(
+                    { "Undo Last Change Ctrl+Z", "Change History\u2026 Ctrl+H", "Preview Change\u2026 Ctrl+D" }));
+        }
+        for (const char *key : { "Ctrl+D", "Ctrl+Z", "Ctrl+H" })
+            QVERIFY(form->startChangingButton->toolTip().contains(key));
         keys(Qt::Key_D);
         QVERIFY(form->changePreviewWindow() && form->changePreviewWindow()->isVisible());
         const QString preview = form->changePreviewWindow()->Text->toPlainText();
@@ -511,6 +515,18 @@ private slots:
         keys(Qt::Key_H);
         HistoryWindow *history = form->historyWindow();
         QVERIFY(history && history->isVisible());
+        // Over the window, wholly on the screen, with the journals' folder named.
+        QVERIFY2(history->screen()->availableGeometry().contains(history->frameGeometry()),
+            qPrintable(QStringLiteral("%1,%2 %3x%4 on %5x%6")
+                           .arg(history->frameGeometry().x())
+                           .arg(history->frameGeometry().y())
+                           .arg(history->frameGeometry().width())
+                           .arg(history->frameGeometry().height())
+                           .arg(history->screen()->availableGeometry().width())
+                           .arg(history->screen()->availableGeometry().height())));
+        QVERIFY(history->frameGeometry().contains(form->frameGeometry().center()));
+        QVERIFY2(history->FolderPath->text().contains(QDir::toNativeSeparators("Marrowfen/Vantrell/journals")),
+            qPrintable(history->FolderPath->text()));
         QCOMPARE(history->List->topLevelItemCount(), 1);
         const QTreeWidgetItem *run = history->List->topLevelItem(0);
         QCOMPARE(run->text(3), QStringLiteral("people"));
@@ -538,6 +554,12 @@ private slots:
         QCOMPARE(history->List->topLevelItemCount(), 2);
         QCOMPARE(history->List->topLevelItem(0)->text(5), QStringLiteral("UPPER CASE"));
         QVERIFY(history->List->topLevelItem(0)->text(7).isEmpty());
+        // The history's Undo asks as Ctrl+Z does: No changes nothing.
+        boxes->answers = { false };
+        QTest::mouseClick(history->UndoButton, Qt::LeftButton);
+        QVERIFY(boxes->shown.last().question);
+        QCOMPARE(db->column("people", "name"), (QVariantList { "ADA LOVELACE", "ALAN TURING", QVariant() }));
+        boxes->answers = { true };
         QTest::mouseClick(history->UndoButton, Qt::LeftButton);
         QCOMPARE(boxes->texts().last(), QStringLiteral("Undo: 2 of 2 records of the journal put back."));
         QCOMPARE(db->column("people", "name"), (QVariantList { "ada lovelace", "alan turing", QVariant() }));
@@ -548,7 +570,39 @@ private slots:
         QVERIFY(boxes->shown.last().question);
         QCOMPARE(history->List->topLevelItemCount(), 0);
         QVERIFY(QDir(sandbox->shell.opened[0]).entryList(QDir::Files).isEmpty());
-        history->close();
+        // Escape closes the history.
+        history->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(history));
+        QTest::keyClick(history, Qt::Key_Escape);
+        QVERIFY(!history->isVisible());
+    }
+
+    // The history and the preview belong to the database the window shows:
+    // switching database closes them, and an undo asked of a hidden window
+    // does not run.
+    void switchingDatabaseClosesHistoryAndPreview()
+    {
+        db->exec("CREATE TABLE people (name TEXT)");
+        db->exec("INSERT INTO people VALUES ('ada')");
+        makeFormWithTables();
+        form->setShowLoginWindow([] {});
+        form->show();
+        form->tableChosen();
+        form->modeBox->setCurrentIndex(0);
+        form->startChanging();
+        QCOMPARE(boxes->texts().last(), QStringLiteral("Done."));
+        form->showHistory();
+        form->previewChange();
+        QVERIFY(form->historyWindow()->isVisible() && form->changePreviewWindow()->isVisible());
+        form->switchDatabase();
+        QVERIFY(!form->isVisible());
+        QVERIFY(!form->historyWindow()->isVisible());
+        QVERIFY(!form->changePreviewWindow()->isVisible());
+        boxes->answers = { true };
+        const qsizetype shown = boxes->shown.size();
+        form->historyWindow()->UndoButton->click();
+        QCOMPARE(boxes->shown.size(), shown);
+        QCOMPARE(db->column("people", "name"), (QVariantList { "ADA" }));
     }
 
     void startChangingHoldsListsStill()
