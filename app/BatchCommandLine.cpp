@@ -15,6 +15,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 #ifdef _WIN32
@@ -243,13 +244,48 @@ int runUndo(const CommandLineOptions &options)
 
 } // namespace
 
+namespace {
+
+// The window system's own options, which the window takes, and how many
+// values follow each (a value may also follow an "=").
+struct WindowOption {
+    const char *name;
+    int values;
+};
+constexpr WindowOption WindowOptions[] = { { "-platform", 1 }, { "-platformpluginpath", 1 }, { "-platformtheme", 1 },
+    { "-plugin", 1 }, { "-qwindowgeometry", 1 }, { "-qwindowicon", 1 }, { "-qwindowtitle", 1 }, { "-reverse", 0 },
+    { "-session", 1 }, { "-style", 1 }, { "-stylesheet", 1 }, { "-widgetcount", 0 }, { "-display", 1 },
+    { "-geometry", 1 }, { "-name", 1 }, { "-title", 1 }, { "-visual", 1 }, { "-nograb", 0 }, { "-dograb", 0 },
+    { "-sync", 0 } };
+
+// How many arguments the window system's option at argv[i] takes, itself
+// included; 0 when it is none of them.
+int windowOptionLength(const char *argument)
+{
+    for (const WindowOption &option : WindowOptions) {
+        const size_t length = std::strlen(option.name);
+        if (std::strncmp(argument, option.name, length) != 0)
+            continue;
+        if (argument[length] == '\0')
+            return 1 + option.values;
+        if (argument[length] == '=' && option.values > 0)
+            return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
 bool isRequested(int argc, char *argv[])
 {
-    // Any of its options, even misspelt with one dash, asks for the command
-    // line, which then says what is wrong rather than opening the window.
-    for (int i = 1; i < argc; ++i)
-        if (CommandLineOptions::isOption(argv[i]))
+    // Any argument but the window system's own asks for the command line,
+    // which says what is wrong with it rather than opening the window.
+    for (int i = 1; i < argc;) {
+        const int taken = windowOptionLength(argv[i]);
+        if (taken == 0)
             return true;
+        i += taken;
+    }
     return false;
 }
 

@@ -152,11 +152,6 @@ QByteArray optionNamed(const char *argument)
 
 } // namespace
 
-bool CommandLineOptions::isOption(const char *argument)
-{
-    return !optionNamed(argument).isEmpty();
-}
-
 QString CommandLineOptions::help()
 {
     QString text = QString::fromUtf8(Usage);

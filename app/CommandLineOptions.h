@@ -29,8 +29,4 @@ struct CommandLineOptions {
 
     // The help text, made from the options' own descriptions.
     static QString help();
-
-    // True when the argument is one of the options, written with one dash or
-    // two and with or without "=value".
-    static bool isOption(const char *argument);
 };

@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include <algorithm>
+
 namespace Settings {
 
 namespace {
@@ -20,17 +22,43 @@ QSettings open(const QString &application)
     return QSettings(registryRoot + QLatin1Char('\\') + application, QSettings::NativeFormat);
 }
 #else
+// True when the file is missing or a regular file.
+bool readable(const QString &path);
+
+// Every file a store of the application name reads besides the user's own:
+// the organisation's file beside it, and the system-wide ones in each folder
+// XDG_CONFIG_DIRS names (/etc/xdg when it names none).
+QStringList fallbackFiles(const QString &application, const QString &userFile)
+{
+    const QString userFolder = QFileInfo(userFile).absolutePath();
+    QStringList files { QFileInfo(userFolder).absolutePath() + QLatin1Char('/') + application
+        + QStringLiteral(".ini") };
+    QStringList systemFolders = qEnvironmentVariable("XDG_CONFIG_DIRS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    if (systemFolders.isEmpty())
+        systemFolders << QStringLiteral("/etc/xdg");
+    for (const QString &folder : std::as_const(systemFolders))
+        files << folder + QLatin1Char('/') + application + QLatin1Char('/') + application + QStringLiteral(".ini")
+              << folder + QLatin1Char('/') + application + QStringLiteral(".ini");
+    return files;
+}
+
 // One INI file per application name in the user's configuration folder; the
-// section is a group inside it.
+// section is a group inside it. Opening a store reads its files at once: where
+// one of the files it would read besides the user's own is not a regular file
+// (a pipe would hold the program up for ever), the user's file alone is read.
 QSettings open(const QString &application)
 {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, application, application);
+    const QString userFile = filePath(application);
+    const QStringList fallbacks = fallbackFiles(application, userFile);
+    if (std::all_of(fallbacks.cbegin(), fallbacks.cend(), readable))
+        return QSettings(QSettings::IniFormat, QSettings::UserScope, application, application);
+    return QSettings(userFile, QSettings::IniFormat);
 }
 #endif
 
 #ifndef Q_OS_WIN
-// True when the file is missing or a regular file: a pipe or a device in its
-// place would hold the program up for ever, or never end.
+// A pipe or a device in a settings file's place would hold the program up
+// for ever, or never end.
 bool readable(const QString &path)
 {
     const QFileInfo file(path);

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
@@ -232,10 +233,23 @@ private slots:
         QVERIFY2(!run.journal.isEmpty(), qPrintable(run.output));
         for (const QString &statement : editAfterRun.split(';', Qt::SkipEmptyParts))
             db.exec(statement);
+        const QVariantList afterRun = db.column("t", "v");
+
+        // A dry run of the undo says what would go back, and changes nothing.
+        const Ran look = launch(environment, { "--undo", run.journal, "--dry-run" });
+        QFETCH(QString, undoSays);
+        if (look.exitCode == 0) {
+            QVERIFY2(look.output.contains("Dry run: nothing was changed. The undo would report:\n"),
+                qPrintable(look.output));
+            QVERIFY2(look.output.contains(undoSays), qPrintable(look.output));
+        }
+        QCOMPARE(db.column("t", "v"), afterRun);
+        QVERIFY(!QFileInfo::exists(run.journal + ".undone"));
 
         const Ran undo = launch(environment, { "--undo", run.journal });
         QTEST(undo.exitCode, "exitCode");
-        QFETCH(QString, undoSays);
+        // The undo is remembered beside the journal when anything went back.
+        QCOMPARE(QFileInfo::exists(run.journal + ".undone"), undo.output.contains(QRegularExpression("Undo: [1-9]")));
         QVERIFY2(undo.output.contains(undoSays), qPrintable(undo.output));
         QVERIFY2(undo.journal.isEmpty(), qPrintable(undo.output));
         QTEST(db.column("t", "v"), "afterUndo");
@@ -349,6 +363,10 @@ private slots:
         QTest::newRow("a mode twice") << QStringList { "--batch" } + change + QStringList { "--mode=lower" }
                                       << "--mode is given more than once.";
         QTest::newRow("no display") << QStringList {} << "no display";
+        // Anything the window system does not take is the command line's to refuse.
+        QTest::newRow("an unknown option") << QStringList { "--bogus" } << "Unknown option 'bogus'.";
+        QTest::newRow("a bare word") << QStringList { "bogus" } << "unexpected argument \"bogus\".";
+        QTest::newRow("three dashes") << QStringList { "---batch" } << "-batch";
     }
 
     void argumentsThatAreRefused()

@@ -152,6 +152,18 @@ private slots:
         QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
         QCOMPARE(Settings::read(Settings::MSUser, "nobody"), QStringLiteral("nobody"));
         QVERIFY_THROWS_EXCEPTION(Failure, Settings::write(Settings::MSUser, "x"));
+
+        // A pipe among the system-wide files holds nothing up either: the
+        // user's own file is read and written alone.
+        QVERIFY(QFile::remove(file));
+        QTemporaryDir system;
+        QVERIFY(QDir().mkpath(system.filePath("Marrowfen")));
+        QCOMPARE(::mkfifo(QFile::encodeName(system.filePath("Marrowfen/Marrowfen.ini")).constData(), 0600), 0);
+        const QByteArray previous = qgetenv("XDG_CONFIG_DIRS");
+        qputenv("XDG_CONFIG_DIRS", QFile::encodeName(system.path()));
+        Settings::write(Settings::MSUser, "someone else");
+        QCOMPARE(Settings::read(Settings::MSUser, "nobody"), QStringLiteral("someone else"));
+        previous.isNull() ? qunsetenv("XDG_CONFIG_DIRS") : qputenv("XDG_CONFIG_DIRS", previous);
     }
 
     // A settings file of another user's is not the program's to write.

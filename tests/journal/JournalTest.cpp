@@ -1,4 +1,5 @@
 #include "casing/BatchChange.h"
+#include "journal/JournalCatalogue.h"
 #include "journal/JournalReader.h"
 #include "journal/JournalUndo.h"
 #include "journal/JournalWriter.h"
@@ -368,6 +369,86 @@ private slots:
             QVERIFY2(reader.error().contains("not a regular file"), qPrintable(reader.error()));
         }
 #endif
+    }
+
+    // The undo's mark says how much went back, and follows the journal's own
+    // rules: never written through a link or into a pipe, private, and not
+    // written at all when nothing went back.
+    void undoMarkSaysWhatWentBack()
+    {
+        QTemporaryDir folder;
+        TestDatabase db;
+        db.table("t", "id INTEGER PRIMARY KEY, v TEXT", "v", { "one", "two", "three" });
+        const QString journalled = runJournalled(db, folder.path());
+        QVERIFY(!journalled.isEmpty());
+        const QString mark = journalled + ".undone";
+        const auto listed = [&] { return JournalCatalogue::list(folder.path()).value(0); };
+
+        QVERIFY(!JournalCatalogue::markUndone(journalled, QDateTime::currentDateTimeUtc(), 0, 3));
+        QVERIFY(!QFileInfo::exists(mark));
+        QVERIFY(listed().undoneText("now").isEmpty());
+        QVERIFY(JournalCatalogue::markUndone(journalled, QDateTime::currentDateTimeUtc(), 2, 3));
+        QCOMPARE(listed().undoneText("now"), QStringLiteral("partly, 2 of 3, now"));
+#ifndef Q_OS_WIN
+        QCOMPARE(permissions(mark), 0600);
+#endif
+        QVERIFY(JournalCatalogue::markUndone(journalled, QDateTime::currentDateTimeUtc(), 3, 3));
+        QCOMPARE(listed().undoneText("now"), QStringLiteral("yes, now"));
+        // A mark of the first kind names only its time.
+        write(mark, "{\"undoneAt\":\"2026-01-31T12:00:00.000Z\"}");
+        QCOMPARE(listed().undoneText("then"), QStringLiteral("yes, then"));
+#ifndef Q_OS_WIN
+        QVERIFY(QFile::remove(mark));
+        const QString other = write(folder.filePath("other.txt"), "a line of someone's own\n");
+        QVERIFY(QFile::link(other, mark));
+        QVERIFY(!JournalCatalogue::markUndone(journalled, QDateTime::currentDateTimeUtc(), 3, 3));
+        QCOMPARE(contents(other), QByteArray("a line of someone's own\n"));
+        QVERIFY(listed().undoneText("now").isEmpty());
+        QVERIFY(QFile::remove(mark));
+        QCOMPARE(::mkfifo(QFile::encodeName(mark).constData(), 0600), 0);
+        QVERIFY(!JournalCatalogue::markUndone(journalled, QDateTime::currentDateTimeUtc(), 3, 3));
+        QVERIFY(listed().undoneText("now").isEmpty());
+#endif
+    }
+
+    // The catalogue trusts the order files were written in, not a date they
+    // hold, and the newest run to undo is one that sent records.
+    void newestRunIsTheLastWrittenThatSentRecords()
+    {
+        QTemporaryDir folder;
+        TestDatabase db;
+        db.table("t", "id INTEGER PRIMARY KEY, v TEXT", "v", { "one", "two", "three" });
+        const QString real = runJournalled(db, folder.path());
+        QVERIFY(!real.isEmpty());
+        // A file from the future, written before the real run's.
+        QByteArray future = contents(real);
+        future.replace(future.indexOf("\"time\":\"") + 8, 4, "9999");
+        const QString dated = write(folder.filePath("0000-future.jsonl"), future);
+        QFile datedFile(dated);
+        QVERIFY(datedFile.open(QIODevice::Append)
+            && datedFile.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
+        datedFile.close();
+        // A later run that found nothing to change sent nothing.
+        db.exec("UPDATE t SET v = upper(v)");
+        JournalWriter empty(header(), folder.path());
+        BatchChange::Callbacks callbacks;
+        callbacks.modeText = [] { return QStringLiteral("UPPER CASE"); };
+        empty.attach(callbacks);
+        QCOMPARE(BatchChange(db.fields(), TableName { {}, "t" }, "v", callbacks).run().recordsChanged, 0);
+        QVERIFY(!empty.path().isEmpty());
+
+        const QList<JournalCatalogue::Entry> entries = JournalCatalogue::list(folder.path());
+        QCOMPARE(entries.size(), 3);
+        QCOMPARE(entries.last().path, dated);
+        const auto newest
+            = JournalCatalogue::newestFor(folder.path(), "localhost", "sales", TableName { {}, "t" }, "main", "v");
+        QVERIFY(newest);
+        QCOMPARE(newest->path, real);
+        // The default schema named or not names one table.
+        QVERIFY(
+            JournalCatalogue::newestFor(folder.path(), "localhost", "sales", TableName { "main", "t" }, "main", "v"));
+        QVERIFY(
+            !JournalCatalogue::newestFor(folder.path(), "localhost", "sales", TableName { "other", "t" }, "main", "v"));
     }
 
     // Without a key, rows that get a run's new text while its undo runs keep
