@@ -9,18 +9,21 @@
 #include <QString>
 #include <QStringList>
 
-// Reads a journal. The format, JSON Lines in UTF-8, each line ending in a
-// line feed:
-//   {"format":"Vantrell journal","formatVersion":1,"table":"...","schema":"...",
-//    "field":"...","server":"...","database":"...","mode":"UPPER CASE",
-//    "time":"2026-01-31T12:00:00.000Z","programVersion":"1.0","keyColumns":["id"]}
+// Reads a journal: JSON Lines in UTF-8, each line ending in a line feed (see
+// docs/journal.md). A header of the run, then one object per record about to be
+// changed, and, from the second format on, lines of what the server wrote:
+//   {"format":"Vantrell journal","formatVersion":2,"table":"...","schema":"...",
+//    "field":"...","server":"...","port":"1433","localConnection":false,
+//    "database":"...","mode":"UPPER CASE","time":"2026-01-31T12:00:00.000Z",
+//    "programVersion":"1.0","keyColumns":["id"]}
 //   {"key":["17"],"old":"new york","new":"NEW YORK"}
-//   ...
-// then one object per record about to be changed: its key values in the order
-// of keyColumns (text, or null for a Null value; [] when the rows were named
-// by value, and then one object per row of the value), its old text and its
-// new text. Null values are never changed, so texts are always strings; every
-// UTF-16 unit is kept (control characters and lone surrogates as \u escapes).
+//   {"written":"chunk","except":[3]}          with a key, after each chunk
+//   {"notWritten":{"old":"a","new":"A"}}      without a key, at the end ...
+//   {"written":"texts"}                       ... once the texts were applied
+// Key values are text, or null for a Null value; [] when the rows were named
+// by value, and then one object per row of the value. Null values are never
+// changed, so texts are always strings; every UTF-16 unit is kept (control
+// characters and lone surrogates as \u escapes).
 //
 // A run writes each line whole before the records it holds are sent, so a
 // last line cut short (the run was killed, or the disk was full) held records
