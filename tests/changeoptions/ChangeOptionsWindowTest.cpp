@@ -18,9 +18,11 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -636,6 +638,70 @@ private slots:
         QVERIFY(!listsEnabledAtYield.isEmpty());
         QVERIFY(!listsEnabledAtYield.contains(true));
         QVERIFY(form->tableList->isEnabled() && form->fieldList->isEnabled() && form->previewList->isEnabled());
+    }
+
+    // While an undo runs, the lists are held still, and the window's keys
+    // still answer: Ctrl+D says to wait, as Ctrl+Z does.
+    void keysDuringAnUndoSayToWait()
+    {
+        db->exec("CREATE TABLE people (name TEXT)");
+        db->exec("INSERT INTO people VALUES ('ada lovelace'), ('alan turing')");
+        makeFormWithTables();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        form->tableChosen();
+        form->modeBox->setCurrentIndex(0);
+        form->startChanging();
+        QCOMPARE(boxes->texts().last(), QStringLiteral("Done."));
+        boxes->shown.clear();
+        boxes->answers = { true };
+        QTimer probe;
+        bool pressed = false;
+        connect(&probe, &QTimer::timeout, this, [&] {
+            if (RunInWindow::isRunning() && !std::exchange(pressed, true)) {
+                QTest::keyClick(form.get(), Qt::Key_D, Qt::ControlModifier);
+                QTest::keyClick(form.get(), Qt::Key_Z, Qt::ControlModifier);
+            }
+        });
+        probe.start(0);
+        QTest::keyClick(form.get(), Qt::Key_Z, Qt::ControlModifier);
+        probe.stop();
+        QVERIFY(pressed);
+        QCOMPARE(boxes->texts().mid(1),
+            QStringList({ "Please wait until the case change is done.", "Please wait until the case change is done.",
+                "Undo: 2 of 2 records of the journal put back." }));
+        QVERIFY2(boxes->texts().first().contains("the field \"name\" of \"people\" to UPPER CASE, 2 records?"),
+            qPrintable(boxes->texts().first()));
+        QCOMPARE(db->column("people", "name"), (QVariantList { "ada lovelace", "alan turing" }));
+    }
+
+    // A long table name is cut in its column, whole on the row's tooltip, and
+    // counts have their thousands separated.
+    void historyKeepsEveryColumnInView()
+    {
+        QTemporaryDir folder;
+        const QString table(150, QLatin1Char('t'));
+        QByteArray journal = "{\"format\":\"Vantrell journal\",\"formatVersion\":2,\"table\":\"" + table.toUtf8()
+            + "\",\"schema\":\"\",\"field\":\"v\",\"server\":\"db1\",\"port\":\"1433\",\"localConnection\":false,"
+              "\"database\":\"sales\",\"mode\":\"UPPER CASE\",\"time\":\"2026-01-31T12:00:00.000Z\","
+              "\"programVersion\":\"1.0\",\"keyColumns\":[]}\n";
+        for (int i = 0; i < 2000; ++i)
+            journal += "{\"key\":[],\"old\":\"a\",\"new\":\"A\"}\n";
+        QFile file(folder.filePath("long.jsonl"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(journal) == journal.size());
+        file.close();
+        HistoryWindow history(folder.path(), {}, {});
+        history.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&history));
+        const QTreeWidgetItem *run = history.List->topLevelItem(0);
+        QCOMPARE(run->text(6), QStringLiteral("2,000"));
+        QCOMPARE(run->toolTip(3), table);
+        int widths = 0;
+        for (int column = 0; column < history.List->columnCount(); ++column)
+            widths += history.List->header()->sectionSize(column);
+        QVERIFY2(history.List->header()->sectionSize(3) <= history.List->viewport()->width() / 2,
+            qPrintable(QString::number(history.List->header()->sectionSize(3))));
+        QVERIFY(widths < 3 * history.List->viewport()->width());
     }
 
     void switchWithoutLoginWindowReports()

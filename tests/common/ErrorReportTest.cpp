@@ -2,6 +2,7 @@
 #include "common/AppTitle.h"
 #include "common/BuildConfig.h"
 #include "common/FailureTrap.h"
+#include "common/Messages.h"
 #include "common/NullValue.h"
 #include "common/ProgramFiles.h"
 #include "support/RecordingMessageBoxes.h"
@@ -79,6 +80,15 @@ private slots:
     void displayTurnsCarriageReturnsIntoLineBreaks()
     {
         QCOMPARE(MessageBoxes::displayText("a\r\nb\r\rc"), QStringLiteral("a\nb\n\nc"));
+    }
+
+    // Counts in messages have their thousands separated, and one of a thing is one.
+    void countsReadAsWords()
+    {
+        QCOMPARE(Messages::counted(1, "record", "records"), QStringLiteral("1 record"));
+        QCOMPARE(Messages::counted(0, "record", "records"), QStringLiteral("0 records"));
+        QCOMPARE(Messages::counted(2000000, "record", "records"), QStringLiteral("2,000,000 records"));
+        QCOMPARE(Messages::number(12345), QStringLiteral("12,345"));
     }
 
     void nullsReadAsDefaultsAndMissingFilesAsAbsent()
