@@ -363,6 +363,8 @@ private slots:
         QTest::newRow("a mode twice") << QStringList { "--batch" } + change + QStringList { "--mode=lower" }
                                       << "--mode is given more than once.";
         QTest::newRow("no display") << QStringList {} << "no display";
+        QTest::newRow("a schema with --undo") << QStringList { "--undo", "j.jsonl", "--schema", "main" }
+                                              << "--schema cannot be given with --undo: the journal names it.";
         // Anything the window system does not take is the command line's to refuse.
         QTest::newRow("an unknown option") << QStringList { "--bogus" } << "Unknown option 'bogus'.";
         QTest::newRow("a bare word") << QStringList { "bogus" } << "unexpected argument \"bogus\".";
@@ -394,6 +396,44 @@ private slots:
         const QString errors = QString::fromUtf8(program.readAllStandardError());
         QVERIFY2(errors.contains(says), qPrintable(errors));
         QCOMPARE(db.column("t", "v"), (QVariantList { "one" }));
+    }
+
+    // Output that fails only at its last flush is lost output too.
+    void outputLostAtTheLastFlushExitsThree()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("POSIX /dev/full");
+#else
+        TestEnvironment environment(TestEnvironment::Reach::ChildProcesses);
+        for (const char *option : { "--help", "--version" })
+            QCOMPARE(launch(environment, { option }, {}, "/dev/full").exitCode, 3);
+#endif
+    }
+
+    // Records of a journal that no run writes are never put back, are counted
+    // as left alone, and the exit status says not everything went back.
+    void recordsNoRunWritesAreLeftAlone()
+    {
+        TestEnvironment environment(TestEnvironment::Reach::ChildProcesses);
+        TestDatabase db;
+        db.table("t", Keyed, "v", { "one", "two" });
+        rememberLogin(db.fields());
+        const Ran run = launch(environment, { "--batch", "--table", "t", "--field", "v", "--mode", "upper" });
+        QCOMPARE(run.exitCode, 0);
+        QByteArray journal = contents(run.journal);
+        // The second record made to change more than letter case.
+        journal.replace("\"new\":\"TWO\"", "\"new\":\"TWO!\"");
+        db.exec("UPDATE t SET v = 'TWO!' WHERE v = 'TWO'");
+        const QString edited = environment.dataFolder() + "/edited.jsonl";
+        QFile file(edited);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(journal) == journal.size());
+        file.close();
+        const Ran undo = launch(environment, { "--undo", edited });
+        QCOMPARE(undo.exitCode, 1);
+        QVERIFY2(
+            undo.output.contains("Undo: 1 of 2 records of the journal put back; 1 left alone: 1 that no run writes"),
+            qPrintable(undo.output));
+        QCOMPARE(db.column("t", "v"), (QVariantList { "one", "TWO!" }));
     }
 
     // A reader that quits the pipe ends the output, not the run.

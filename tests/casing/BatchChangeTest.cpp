@@ -477,6 +477,18 @@ private slots:
             << "v TEXT"
             << ""
             << "INSERT INTO t (v) VALUES ('one'), ('one')" << QVariantList { "one", "TWO", "THREE", "one", "one" } << 1;
+        // Text by text (an update trigger), a text changes only while exactly
+        // as many rows hold it as were read.
+        QTest::newRow("by value, text by text, rows of a text added")
+            << "v TEXT"
+            << "CREATE TRIGGER noted AFTER UPDATE ON t BEGIN SELECT 1; END"
+            << "INSERT INTO t (v) VALUES ('one')" << QVariantList { "one", "TWO", "THREE", "one" } << 1;
+        // The engine counts the rows of each text exactly, whatever the
+        // field's collation: "one" and "One" are two texts.
+        QTest::newRow("by value, texts alike but for case")
+            << "v TEXT COLLATE NOCASE"
+            << "INSERT INTO t (v) VALUES ('One'), ('one')"
+            << "" << QVariantList { "ONE", "TWO", "THREE", "ONE", "ONE" } << 0;
         // As many rows as were read, but not those of each text.
         QTest::newRow("by value, a text's row gone, another's added")
             << "v TEXT"
@@ -507,6 +519,7 @@ private slots:
         db.table("t", columns, "v", { "one", "two", "three" });
         if (!setup.isEmpty())
             db.exec(setup);
+        const int rows = db.query("SELECT count(*) FROM t").value(0).toInt();
 
         Recorder recorder { "UPPER CASE" };
         recorder.onYield = [&](int position) {
@@ -516,9 +529,33 @@ private slots:
         };
         const BatchChange::Result result = recorder.run(db.fields());
         QCOMPARE(result.changedSinceRead, changedSinceRead);
-        QCOMPARE(result.recordsChanged, 3 - changedSinceRead);
+        QCOMPARE(result.recordsChanged, rows - changedSinceRead);
         QVERIFY(recorder.failures.isEmpty());
         QTEST(db.column("t", "v"), "after");
+    }
+
+    // A chunk that fell short is done again record by record; the chunks
+    // after it are one statement again, and as atomic: one that falls short
+    // too is rolled back whole before its records are done one by one.
+    void chunksAfterARedoAreAtomicAgain()
+    {
+        QVariantList values;
+        for (int i = 0; i < 5000; ++i)
+            values << QStringLiteral("row %1").arg(i);
+        TestDatabase db;
+        db.table("t", Keyed, "v", values);
+        Recorder recorder { "UPPER CASE" };
+        // A row in the first chunk and one in the third change after they were read.
+        recorder.onYield = [&](int position) {
+            if (position == 1)
+                db.exec("UPDATE t SET v = 'edited' WHERE id IN (2, 4500)");
+        };
+        const BatchChange::Result result = recorder.run(db.fields());
+        QVERIFY(recorder.failures.isEmpty());
+        QCOMPARE(recorder.chunks.size(), 3);
+        QCOMPARE(result.changedSinceRead, 2);
+        QCOMPARE(result.recordsChanged, 4998);
+        QCOMPARE(db.query("SELECT count(*) FROM t WHERE v = 'edited'").value(0).toInt(), 2);
     }
 
     // Without a key the rows of each text are counted first, then read block

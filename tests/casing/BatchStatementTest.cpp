@@ -50,6 +50,7 @@ private slots:
         QTest::newRow("nchar") << "nchar" << 10 << "Latin1_General_CI_AS" << true << "[K] = CAST(? AS nchar(5))";
         QTest::newRow("odd collation text") << "char" << 3 << "x'; --" << true << "[K] = CAST(? AS char(3))";
         QTest::newRow("float") << "float" << 8 << "" << false << "";
+        QTest::newRow("real") << "real" << 4 << "" << false << "";
         QTest::newRow("datetime") << "datetime" << 8 << "" << false << "";
         QTest::newRow("money") << "money" << 8 << "" << false << "";
         QTest::newRow("binary") << "varbinary" << 16 << "" << false << "";

@@ -451,6 +451,31 @@ private slots:
             !JournalCatalogue::newestFor(folder.path(), "localhost", "sales", TableName { "other", "t" }, "main", "v"));
     }
 
+    // Without a key, a new text that came from several old texts cannot go
+    // back to any of them; one that no row holds any more is gone, not left
+    // alone.
+    void keylessUndoPutsNothingOnTheWrongRows()
+    {
+        TestDatabase db;
+        db.table("t", "v TEXT", "v", { "abc", "Abc", "xyz" });
+        QTemporaryDir folder;
+        const QString journalled = runJournalled(db, folder.path());
+        QVERIFY(!journalled.isEmpty());
+        QCOMPARE(db.column("t", "v"), (QVariantList { "ABC", "ABC", "XYZ" }));
+        db.exec("DELETE FROM t WHERE v = 'XYZ'");
+
+        JournalReader journal;
+        QVERIFY2(journal.read(journalled), qPrintable(journal.error()));
+        JournalUndo undo(journal, db.fields());
+        const BatchChange::Result result = undo.run({});
+        QCOMPARE(result.recordsChanged, 0);
+        QCOMPARE(db.column("t", "v"), (QVariantList { "ABC", "ABC" }));
+        QCOMPARE(undo.leftAlone(), 2);
+        const QString said = undo.describe(result);
+        QVERIFY2(said.contains("; 1 whose new text no row holds any more; 2 left alone: 2 whose new text"),
+            qPrintable(said));
+    }
+
     // Without a key, rows that get a run's new text while its undo runs keep
     // it: the undo changes no more rows than the run changed.
     void undoChangesNoRowsAddedMeanwhile()
