@@ -27,21 +27,26 @@ Tables userTables(const LoginFields &fields, const std::function<bool()> &visit)
 
     for (; !tables.eof(); tables.moveNext()) {
         const QString name = tables.value(nameField).toString();
+        const QString type = tables.value(typeField).toString();
         // SQL Server's driver gives its system tables a type of their own; the
         // embedded engine's driver calls its bookkeeping tables "TABLE" too.
-        if (tables.value(typeField).toString() != UserTableType || dialect->isEngineTable(name))
+        if (type != UserTableType || dialect->isEngineTable(name))
             continue;
         if (visit && !visit()) {
             listed.stopped = true;
             break;
         }
-        if (name.toUpper().contains(QLatin1String("SYS")))
-            continue;
-        listed.tables.append({ schemaField < 0 ? QString() : tables.value(schemaField).toString(), name });
+        if (isUserTable(type, name))
+            listed.tables.append({ schemaField < 0 ? QString() : tables.value(schemaField).toString(), name });
     }
     tables.close();
     connection->close();
     return listed;
+}
+
+bool isUserTable(const QString &type, const QString &name)
+{
+    return type == UserTableType && !name.toUpper().contains(QLatin1String("SYS"));
 }
 
 } // namespace TableCatalogue

@@ -23,4 +23,9 @@ struct Tables {
 // Throws odbc::Error when the connection or the catalogue fails.
 Tables userTables(const LoginFields &fields, const std::function<bool()> &visit = {});
 
+// The rule of the listing for one catalogue row: its type exactly "TABLE"
+// (not "SYSTEM TABLE", "GLOBAL TEMPORARY" or a view), its name without "SYS"
+// in any case.
+bool isUserTable(const QString &type, const QString &name);
+
 } // namespace TableCatalogue

@@ -6,6 +6,7 @@
 #include "common/Settings.h"
 #include "platform/BusyPointer.h"
 #include "platform/ProgressBar.h"
+#include "platform/odbc/Counters.h"
 #include "support/LayoutCheck.h"
 #include "support/ListRows.h"
 #include "support/TestDatabase.h"
@@ -387,6 +388,30 @@ private slots:
         QCOMPARE(rowTexts(form->fieldList), QStringList({ "z" }));
         QCOMPARE(rowTexts(form->previewList), QStringList({ "zz" }));
         QVERIFY(!BusyPointer::isShowing());
+
+        // Chosen while the preview of the other fills: the preview holds the
+        // later table's values alone.
+        for (int i = 0; i < 50; ++i)
+            db->exec(QStringLiteral("INSERT INTO wide (a1) VALUES ('w%1')").arg(i));
+        QVERIFY(selectRow(form->tableList, "narrow"));
+        form->tableChosen();
+        chosen = false;
+        QTimer probe;
+        connect(&probe, &QTimer::timeout, this, [&] {
+            if (!chosen && form->previewList->topLevelItemCount() > 0
+                && form->previewList->topLevelItem(0)->text(0) == "w0") {
+                chosen = true;
+                QVERIFY(selectRow(form->tableList, "narrow"));
+                form->tableChosen();
+            }
+        });
+        probe.start(0);
+        QVERIFY(selectRow(form->tableList, "wide"));
+        form->tableChosen();
+        probe.stop();
+        QVERIFY(chosen);
+        QCOMPARE(rowTexts(form->fieldList), QStringList({ "z" }));
+        QCOMPARE(rowTexts(form->previewList), QStringList({ "zz" }));
     }
 
     void clickAndKeyboardRunFills()
@@ -403,6 +428,21 @@ private slots:
         QVERIFY(clickRow(form->tableList, "second"));
         QCOMPARE(rowTexts(form->fieldList), QStringList({ "b", "c" }));
         QCOMPARE(rowTexts(form->previewList), QStringList({ "b1" }));
+        // A click that moves the selection fills each list once: it sends what
+        // one choice of the table sends.
+        const auto statementsOf = [](const std::function<void()> &step) {
+            const std::uint64_t before = odbc::counters().statements;
+            step();
+            return odbc::counters().statements - before;
+        };
+        QVERIFY(selectRow(form->tableList, "first"));
+        const std::uint64_t chosenOnce = statementsOf([&] {
+            QVERIFY(selectRow(form->tableList, "second"));
+            form->tableChosen();
+        });
+        QVERIFY(chosenOnce > 0);
+        QVERIFY(clickRow(form->tableList, "first"));
+        QCOMPARE(statementsOf([&] { QVERIFY(clickRow(form->tableList, "second")); }), chosenOnce);
 
         // Another field replaces the preview only.
         QTreeWidget *fields = form->fieldList;
@@ -546,6 +586,10 @@ private slots:
         login.database = "/elsewhere/other.sqlite";
         history->refresh();
         QVERIFY(!history->UndoButton->isEnabled());
+        // Nor by Ctrl+Z.
+        form->undoLastChange();
+        QVERIFY2(boxes->texts().last().startsWith("No change of the field \"name\" of \"people\" in this database"),
+            qPrintable(boxes->texts().last()));
         login = ours;
         history->refresh();
         // A second run, newest first, undone by the window's button.

@@ -1,4 +1,5 @@
 #include "changeoptions/TableListRows.h"
+#include "connection/TableCatalogue.h"
 #include "platform/odbc/OdbcError.h"
 #include "support/ListRows.h"
 #include "support/TestDatabase.h"
@@ -12,6 +13,36 @@ class ListTablesTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Only plain tables are listed: a catalogue row of another type whose
+    // name holds "TABLE" is not one, nor a table whose name holds "SYS".
+    void onlyPlainTablesAreListed_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("listed");
+        QTest::newRow("a table") << "TABLE"
+                                 << "Customers" << true;
+        QTest::newRow("a system table") << "SYSTEM TABLE"
+                                        << "Customers" << false;
+        QTest::newRow("a global temporary table") << "GLOBAL TEMPORARY"
+                                                  << "Customers" << false;
+        QTest::newRow("a local temporary table") << "LOCAL TEMPORARY TABLE"
+                                                 << "Customers" << false;
+        QTest::newRow("a view") << "VIEW"
+                                << "Customers" << false;
+        QTest::newRow("another case") << "table"
+                                      << "Customers" << false;
+        QTest::newRow("SYS in the name") << "TABLE"
+                                         << "ChangeSysLog" << false;
+    }
+
+    void onlyPlainTablesAreListed()
+    {
+        QFETCH(QString, type);
+        QFETCH(QString, name);
+        QTEST(TableCatalogue::isUserTable(type, name), "listed");
+    }
+
     void listsUserTablesInCatalogueOrder()
     {
         TestDatabase db;
