@@ -27,8 +27,9 @@ namespace {
 class Run {
 public:
     Run(const LoginFields &fields, const TableName &table, const QString &field,
-        const BatchChange::Callbacks &callbacks, bool dryRun)
+        const BatchChange::Callbacks &callbacks, bool dryRun, const WordRules *wordRules)
         : m_run(fields, table, field, callbacks, dryRun)
+        , m_wordRules(wordRules)
     {
     }
 
@@ -54,6 +55,7 @@ private:
     bool handOverPlanned();
 
     BatchContext m_run;
+    const WordRules *m_wordRules; // none: the plain case rules
     SnapshotReader m_snapshot { m_run };
     ChunkPolicy m_policy;
     QList<ChunkRecord> m_chunk;
@@ -350,7 +352,8 @@ std::optional<QString> Run::newTextOf(Case::Mode mode, const ChunkRecord &record
 {
     if (m_run.callbacks.rewrite)
         return m_run.callbacks.rewrite(record.change.oldText, record.change.keyValues);
-    return Case::convertForStorage(mode, record.change.oldText);
+    return m_wordRules ? m_wordRules->convert(mode, record.change.oldText)
+                       : Case::convertForStorage(mode, record.change.oldText);
 }
 
 bool Run::joinsPair(ChunkRecord &record)
@@ -428,7 +431,7 @@ BatchChange::BatchChange(LoginFields fields, TableName table, QString field, Cal
 BatchChange::Result BatchChange::run()
 {
     try {
-        return Run(m_fields, m_table, m_field, m_callbacks, m_dryRun).run();
+        return Run(m_fields, m_table, m_field, m_callbacks, m_dryRun, m_wordRules.get()).run();
     } catch (const std::exception &e) {
         // Only a callback can get here; the run ends as one that never started.
         Result result;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "casing/WordRules.h"
+
 #include "casing/Case.h"
 #include "connection/LoginFields.h"
 #include "connection/TableName.h"
@@ -10,6 +12,7 @@
 #include <QVariant>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 // One record whose new text is about to be sent.
@@ -115,6 +118,8 @@ public:
     // Reads, converts and checks as a real run, hands the records to
     // beforeSend, and sends nothing: the result counts what a run would change.
     void setDryRun(bool dryRun) { m_dryRun = dryRun; }
+    // The word rules Proper Case and Sentence case follow; none: the plain rules.
+    void setWordRules(std::shared_ptr<const WordRules> rules) { m_wordRules = std::move(rules); }
 
     // Runs the whole change; never throws.
     Result run();
@@ -125,6 +130,7 @@ private:
     QString m_field;
     Callbacks m_callbacks;
     bool m_dryRun = false;
+    std::shared_ptr<const WordRules> m_wordRules;
 };
 
 // One line that says how many records could not be changed and why.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "casing/Case.h"
+#include "casing/WordRules.h"
 
 class QTreeWidget;
 
@@ -10,6 +11,6 @@ class QTreeWidget;
 // database now holds. The number, order and selection of the items stay as they are.
 namespace PreviewListConversion {
 
-void convert(QTreeWidget *list, Case::Mode mode);
+void convert(QTreeWidget *list, Case::Mode mode, const WordRules *wordRules = nullptr);
 
 } // namespace PreviewListConversion

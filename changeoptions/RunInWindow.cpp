@@ -2,6 +2,7 @@
 
 #include "casing/BatchChange.h"
 #include "casing/DryRunSample.h"
+#include "casing/SavedWordRules.h"
 #include "changeoptions/PreviewListConversion.h"
 #include "changeoptions/TableListRows.h"
 #include "common/AppTitle.h"
@@ -106,7 +107,7 @@ bool selectionMade(const Controls &controls)
 // converted in place, or read again, and "Done."; or why not every record was
 // changed. `modeTextsUsed` holds every mode text the records were written in.
 void showEndOfChange(const Controls &controls, const BatchChange::Result &result, const QString &journalError,
-    const QStringList &modeTextsUsed)
+    const QStringList &modeTextsUsed, const WordRules *wordRules)
 {
     QWidget *window = controls.window;
     // A run that never reached its first record has said why; the preview
@@ -145,7 +146,8 @@ void showEndOfChange(const Controls &controls, const BatchChange::Result &result
     if (mode && !oneMode && controls.refillPreview)
         trap.step(LinePreviewRefill, controls.refillPreview);
     else if (mode)
-        trap.step(previewConversionLine(*mode), [&] { PreviewListConversion::convert(controls.previewList, *mode); });
+        trap.step(previewConversionLine(*mode),
+            [&] { PreviewListConversion::convert(controls.previewList, *mode, wordRules); });
     else
         trap.step(LineMessUp, [&] { Messages::show(window, QStringLiteral("mess up")); });
     trap.step(LineDone, [&] { Messages::show(window, QStringLiteral("Done.")); });
@@ -225,6 +227,8 @@ std::optional<QString> previewChange(const Controls &controls, qsizetype shownCh
     sample.attach(callbacks);
     BatchChange change(fields, TableListRows::tableOfRow(controls.tableList->currentItem()),
         selectedText(controls.fieldList), callbacks);
+    const bool rulesOn = SavedWordRules::isOn();
+    change.setWordRules(SavedWordRules::rules(rulesOn));
     change.setDryRun(true);
     const BatchChange::Result result = change.run();
     resetWindow(controls);
@@ -232,8 +236,9 @@ std::optional<QString> previewChange(const Controls &controls, qsizetype shownCh
         Messages::show(window, result.refusal);
     if (result.outcome != BatchChange::Outcome::Finished)
         return std::nullopt;
-    QString text
-        = QStringLiteral("Nothing was changed. In %1, a run would report:\n").arg(modeText) + describeCounts(result);
+    QString text = QStringLiteral("Nothing was changed. In %1, a run would report:\n")
+                       .arg(SavedWordRules::modeText(modeText, rulesOn))
+        + describeCounts(result);
     if (!sample.isEmpty())
         text += QStringLiteral("\n\n") + sample.heading() + QLatin1Char('\n') + sample.lines();
     return text;
@@ -293,17 +298,20 @@ void startChanging(const Controls &controls)
         return text;
     };
     attachWindow(callbacks, controls);
+    // The word rules as saved when the run starts, for every record.
+    const std::shared_ptr<const WordRules> wordRules = SavedWordRules::rules(SavedWordRules::isOn());
     // Every run keeps its journal, silently.
     const TableName table = TableListRows::tableOfRow(controls.tableList->currentItem());
-    const JournalHeader header
-        = JournalHeader::forRun(fields, table, selectedText(controls.fieldList), controls.modeBox->currentText());
+    const JournalHeader header = JournalHeader::forRun(fields, table, selectedText(controls.fieldList),
+        SavedWordRules::modeText(controls.modeBox->currentText(), wordRules != nullptr));
     JournalWriter journal(header);
     journal.attach(callbacks);
     BatchChange change(fields, table, header.field, callbacks);
+    change.setWordRules(wordRules);
     const BatchChange::Result result = change.run();
 
     resetWindow(controls);
-    showEndOfChange(controls, result, journal.error(), modeTextsUsed);
+    showEndOfChange(controls, result, journal.error(), modeTextsUsed, wordRules.get());
 }
 
 } // namespace RunInWindow

@@ -17,6 +17,8 @@ inline const QString MSDatabase = QStringLiteral("MSDatabase");
 inline const QString MSPort = QStringLiteral("MSPort");
 inline const QString LocalConnection = QStringLiteral("Local Connection");
 inline const QString ModeKey = QStringLiteral("Combo1"); // the mode box's index
+inline const QString WordRulesOn = QStringLiteral("Word Rules"); // "1" when Proper and Sentence case follow them
+inline const QString UserWords = QStringLiteral("Word Rules Words"); // the user's words, a line each
 
 // What a key that was never written reads as.
 inline const QString DefaultPort = QStringLiteral("1433");

@@ -34,9 +34,11 @@ private slots:
 
     void cleanup()
     {
-        if (!m_fields.server.isEmpty())
+        if (!m_fields.server.isEmpty()) {
+            exec(QStringLiteral("IF OBJECT_ID('%1_view') IS NOT NULL DROP VIEW [%1_view]").arg(m_table));
             for (const QString &name : { m_table, QStringLiteral("%1_log").arg(m_table) })
                 exec(QStringLiteral("IF OBJECT_ID('%1') IS NOT NULL DROP TABLE [%1]").arg(name));
+        }
     }
 
     // Every mode, with a key and without, Unicode beyond the BMP included.
@@ -103,7 +105,7 @@ private slots:
     {
         QFETCH(bool, keyed);
         const QStringList awkward { "quote \" and back\\slash", "line\nbreak\ttab", "a \x01 control", "{\"json\": [1]}",
-            "it's ]] bracket", "ünïcödé 😀 日本" };
+            "it's ]] bracket", "ünïcödé 😀 日本", "a back\\slash alone" };
         QVariantList texts;
         QVariantList expected;
         const int rows = SnapshotReader::BlockRows + 500;
@@ -180,6 +182,20 @@ private slots:
         QCOMPARE(result.changedSinceRead, 1);
     }
 
+    // A view is never changed, even one that takes updates.
+    void viewIsRefused()
+    {
+        makeTable(true, "nvarchar(100)", { "one", "two" });
+        exec(QStringLiteral("CREATE VIEW [%1_view] AS SELECT id, v FROM [%1]").arg(m_table));
+        BatchChange::Callbacks callbacks;
+        callbacks.modeText = [] { return QStringLiteral("UPPER CASE"); };
+        const BatchChange::Result result
+            = BatchChange(m_fields, { {}, m_table + QStringLiteral("_view") }, "v", callbacks).run();
+        QCOMPARE(result.outcome, BatchChange::Outcome::Refused);
+        QVERIFY2(result.refusal.contains("view"), qPrintable(result.refusal));
+        QCOMPARE(values(), (QVariantList { "one", "two" }));
+    }
+
     // A schema-qualified table, a journal and its undo, and a dry run.
     void schemaJournalUndoDryRun()
     {
@@ -201,6 +217,9 @@ private slots:
 
         JournalReader journal;
         QVERIFY2(journal.read(writer.path()), qPrintable(journal.error()));
+        // The journal says the server wrote every record.
+        QCOMPARE(journal.records().size(), 3);
+        QCOMPARE(journal.notWrittenRecords() + journal.endUnknownRecords(), 0);
         JournalUndo undo(journal, m_fields);
         BatchChange::Callbacks undoing;
         undo.attach(undoing);
