@@ -5,6 +5,7 @@
 #include "changeoptions/ReportList.h"
 #include "changeoptions/RunInWindow.h"
 #include "changeoptions/TableListRows.h"
+#include "changeoptions/WordRulesWindow.h"
 #include "common/BuildConfig.h"
 #include "common/ErrorReport.h"
 #include "common/FailureTrap.h"
@@ -107,10 +108,12 @@ void ChangeOptionsWindow::addShortcuts()
         QStringLiteral("Change History\u2026"), QKeySequence(Qt::CTRL | Qt::Key_H), &ChangeOptionsWindow::showHistory);
     action(QStringLiteral("Preview Change\u2026"), QKeySequence(Qt::CTRL | Qt::Key_D),
         &ChangeOptionsWindow::previewChange);
+    action(QStringLiteral("Word Rules\u2026"), QKeySequence(Qt::CTRL | Qt::Key_R), &ChangeOptionsWindow::showWordRules);
     for (QWidget *menu : menus)
         menu->setContextMenuPolicy(Qt::ActionsContextMenu);
     startChangingButton->setToolTip(QStringLiteral("Ctrl+D previews the change, Ctrl+Z undoes the last change, "
-                                                   "Ctrl+H shows every change; right-click for the same."));
+                                                   "Ctrl+H shows every change, Ctrl+R sets the word rules of Proper "
+                                                   "Case; right-click for the same."));
 }
 
 void ChangeOptionsWindow::buildControls()
@@ -384,6 +387,17 @@ void ChangeOptionsWindow::previewChange()
     if (!m_changePreview->isVisible())
         WindowSetup::centreOver(m_changePreview, this);
     m_changePreview->showText(*text);
+}
+
+void ChangeOptionsWindow::showWordRules()
+{
+    if (!m_wordRules)
+        m_wordRules = new WordRulesWindow(this);
+    if (!m_wordRules->isVisible())
+        WindowSetup::centreOver(m_wordRules, this);
+    m_wordRules->show();
+    m_wordRules->raise();
+    m_wordRules->activateWindow();
 }
 
 void ChangeOptionsWindow::switchDatabase()

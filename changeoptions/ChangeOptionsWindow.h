@@ -13,6 +13,7 @@
 
 class ChangePreviewWindow;
 class HistoryWindow;
+class WordRulesWindow;
 class QComboBox;
 class QGroupBox;
 class QPushButton;
@@ -40,11 +41,13 @@ public:
     void undoLastChange(); // Ctrl+Z: the newest run on the selected field, undone after a question
     void showHistory(); // Ctrl+H: "Change History"
     void previewChange(); // Ctrl+D, and the preview list's menu: a dry run of the selected field
+    void showWordRules(); // Ctrl+R: "Word Rules", what Proper Case and Sentence case follow
 
     // The journals' folder the history and the undo read.
     void setJournalsFolder(const QString &folder) { m_journalsFolder = folder; }
     HistoryWindow *historyWindow() const { return m_history; }
     ChangePreviewWindow *changePreviewWindow() const { return m_changePreview; }
+    WordRulesWindow *wordRulesWindow() const { return m_wordRules; }
 
     // What "Switch SQL Server Database" calls to show the login window.
     void setShowLoginWindow(std::function<void()> show) { m_showLoginWindow = std::move(show); }
@@ -90,6 +93,7 @@ private:
     QString m_journalsFolder;
     HistoryWindow *m_history = nullptr;
     ChangePreviewWindow *m_changePreview = nullptr;
+    WordRulesWindow *m_wordRules = nullptr;
     TableName m_fieldsOf; // the table whose fields the field list holds
     bool m_loading = false; // the load sets the mode box; that is no choice of the user's
 };
