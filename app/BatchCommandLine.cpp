@@ -4,6 +4,7 @@
 #include "casing/BatchChange.h"
 #include "casing/Case.h"
 #include "casing/DryRunSample.h"
+#include "casing/SavedWordRules.h"
 #include "common/BuildConfig.h"
 #include "connection/ConnectionCheck.h"
 #include "journal/JournalReader.h"
@@ -173,9 +174,11 @@ int runChange(const CommandLineOptions &options)
     const QString modeText = Case::ModeTexts[int(options.mode)];
     ProgressOutput progress;
     BatchChange::Callbacks callbacks = callbacksFor(progress, modeText);
+    const std::shared_ptr<const WordRules> wordRules = SavedWordRules::rules(options.wordRules, options.extraWords);
     std::optional<JournalWriter> writer;
     if (!options.dryRun && options.journal) {
-        writer.emplace(JournalHeader::forRun(options.fields, options.table, options.field, modeText));
+        writer.emplace(JournalHeader::forRun(
+            options.fields, options.table, options.field, SavedWordRules::modeText(modeText, wordRules != nullptr)));
         writer->attach(callbacks);
     }
     DryRunSample sample(DryRunShown);
@@ -183,6 +186,7 @@ int runChange(const CommandLineOptions &options)
         sample.attach(callbacks);
     BatchChange change(options.fields, options.table, options.field, callbacks);
     change.setDryRun(options.dryRun);
+    change.setWordRules(wordRules);
     const BatchChange::Result result = change.run();
     progress.finish();
     if (const std::optional<int> exitCode = endedEarly(result, writer ? writer->error() : QString()))

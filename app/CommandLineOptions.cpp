@@ -1,5 +1,7 @@
 #include "app/CommandLineOptions.h"
 
+#include "casing/WordListFile.h"
+
 #include "common/Settings.h"
 #include "connection/RememberedLogin.h"
 
@@ -30,6 +32,12 @@ const Option Options[] = {
     { "mode", "MODE", Group::Change,
         "\"UPPER CASE\", \"lower case\", \"Proper Case\", \"Sentence case\", or one of the words upper, lower, "
         "proper, sentence, in any letter case" },
+    { "word-rules", nullptr, Group::Change,
+        "Proper Case and Sentence case follow the word rules for this run: names such as McDonald, O'Brien, de la "
+        "Cruz and Henry VIII, acronyms, the program's words and the words saved in the Word Rules window" },
+    { "words", "FILE", Group::Change,
+        "with the word rules, the words of a UTF-8 file too, one per line, as they must be written; a file that "
+        "is not a regular file or not UTF-8, or has a line of more than 200 characters, is refused (exit status 2)" },
     { "server", "NAME", Group::Login, "the server" },
     { "port", "PORT", Group::Login, "the port (not used for a local connection)" },
     { "user", "NAME", Group::Login, "the user name" },
@@ -291,5 +299,14 @@ std::variant<CommandLineOptions, QString> CommandLineOptions::parse(const QStrin
     options.undoJournal = given.value("undo");
     options.anyDatabase = given.isSet("any-database");
     options.fields = loginFieldsFrom(given);
+    options.wordRules = given.isSet("word-rules") || given.isSet("words");
+    if (given.isSet("words")) {
+        if (undoing)
+            return QStringLiteral("--words goes with --batch.");
+        const std::variant<QStringList, QString> words = WordListFile::read(given.value("words"));
+        if (const QString *refusal = std::get_if<QString>(&words))
+            return *refusal + QStringLiteral(" Nothing was changed.");
+        options.extraWords = std::get<QStringList>(words);
+    }
     return options;
 }

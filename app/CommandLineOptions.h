@@ -18,6 +18,8 @@ struct CommandLineOptions {
     QString field;
     Case::Mode mode = Case::Mode::Upper;
     bool dryRun = false;
+    bool wordRules = false; // --word-rules or --words
+    QStringList extraWords; // the words of --words
     bool journal = true; // a change keeps its journal unless --no-journal
     QString undoJournal; // the journal an undo puts back
     bool anyDatabase = false; // an undo goes ahead in another database than its journal's

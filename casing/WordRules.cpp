@@ -123,7 +123,8 @@ CaseCount casesOf(QStringView text)
     CaseCount count;
     for (const Character &ch : charactersOf(text)) {
         count.upper = count.upper || QChar::isUpper(ch.c);
-        count.lower = count.lower || QChar::isLower(ch.c);
+        // A lower-case letter without a capital of its own (ß) is in every case.
+        count.lower = count.lower || (QChar::isLower(ch.c) && QChar::toUpper(ch.c) != ch.c);
     }
     return count;
 }
@@ -263,13 +264,15 @@ QString WordRules::properCase(const QString &text, Case::Separators separators) 
         const QString *spelling = listed(word, &joining);
         const CaseCount own = casesOf(word);
         const QList<Character> letters = charactersOf(word);
+        const auto isLowerOnly
+            = [](const Character &ch) { return QChar::isLower(ch.c) && QChar::toUpper(ch.c) != ch.c; };
         const bool capitalStart = QChar::isUpper(letters.first().c);
         const bool allCaps = own.upper && !own.lower;
         // Lower case after a capital that is not the first letter: iPhone, eBay.
         const auto firstCapital = std::find_if(
             letters.cbegin() + 1, letters.cend(), [](const Character &ch) { return QChar::isUpper(ch.c); });
-        const bool innerCapitals = firstCapital != letters.cend()
-            && std::any_of(firstCapital, letters.cend(), [](const Character &ch) { return QChar::isLower(ch.c); });
+        const bool innerCapitals
+            = firstCapital != letters.cend() && std::any_of(firstCapital, letters.cend(), isLowerOnly);
         QString cased;
         if (spelling && !joining) {
             cased = *spelling;

@@ -398,6 +398,45 @@ private slots:
         QCOMPARE(db.column("t", "v"), (QVariantList { "one" }));
     }
 
+    // --word-rules and --words: names come out as they are written, the
+    // journal says the rules were on, and a word file that is no list of
+    // words is refused before anything is sent.
+    void wordRulesForOneRun()
+    {
+        TestEnvironment environment(TestEnvironment::Reach::ChildProcesses);
+        TestDatabase db;
+        db.table("t", Keyed, "v", { "RONALD MCDONALD", "MARIA DE LA CRUZ", "ACLU OF TEXAS" });
+        rememberLogin(db.fields());
+        const QStringList change { "--batch", "--table", "t", "--field", "v", "--mode", "proper" };
+        const QString words = environment.dataFolder() + "/words.txt";
+        const auto writeWords = [&](const QByteArray &bytes) {
+            QFile file(words);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
+        };
+        for (const QByteArray &refused : { QByteArray("Stra\xdf"
+                                                      "e\n"),
+                 QByteArray(201, 'a') }) {
+            writeWords(refused);
+            const Ran run = launch(environment, change + QStringList { "--words", words });
+            QCOMPARE(run.exitCode, 2);
+            QVERIFY2(run.errors.contains("Nothing was changed."), qPrintable(run.errors));
+        }
+        QCOMPARE(launch(environment, change + QStringList { "--words", environment.dataFolder() }).exitCode, 2);
+        QCOMPARE(db.column("t", "v"), (QVariantList { "RONALD MCDONALD", "MARIA DE LA CRUZ", "ACLU OF TEXAS" }));
+
+        writeWords("ACLU\n");
+        const Ran run = launch(environment, change + QStringList { "--words", words });
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(db.column("t", "v"), (QVariantList { "Ronald McDonald", "Maria de la Cruz", "ACLU of Texas" }));
+        QVERIFY(contents(run.journal).contains("\"mode\":\"Proper Case, word rules\""));
+        // Without them, the plain rule.
+        db.exec("UPDATE t SET v = upper(v)");
+        QCOMPARE(launch(environment, change).exitCode, 0);
+        QCOMPARE(db.column("t", "v"), (QVariantList { "Ronald Mcdonald", "Maria De La Cruz", "Aclu Of Texas" }));
+        const Ran help = launch(environment, { "--help" });
+        QVERIFY(help.output.contains("--word-rules") && help.output.contains("--words FILE"));
+    }
+
     // Output that fails only at its last flush is lost output too.
     void outputLostAtTheLastFlushExitsThree()
     {

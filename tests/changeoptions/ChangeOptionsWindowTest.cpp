@@ -1,8 +1,10 @@
 #include "changeoptions/ChangeOptionsWindow.h"
+#include "casing/SavedWordRules.h"
 #include "changeoptions/ChangePreviewWindow.h"
 #include "changeoptions/HistoryWindow.h"
 #include "changeoptions/RunInWindow.h"
 #include "changeoptions/TableListRows.h"
+#include "changeoptions/WordRulesWindow.h"
 #include "common/Settings.h"
 #include "platform/BusyPointer.h"
 #include "platform/ProgressBar.h"
@@ -15,12 +17,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -515,10 +520,10 @@ private slots:
             for (const QAction *action : owner->actions())
                 menu << action->text() + " " + action->shortcut().toString();
             QCOMPARE(menu,
-                QStringList(
-                    { "Undo Last Change Ctrl+Z", "Change History\u2026 Ctrl+H", "Preview Change\u2026 Ctrl+D" }));
+                QStringList({ "Undo Last Change Ctrl+Z", "Change History\u2026 Ctrl+H", "Preview Change\u2026 Ctrl+D",
+                    "Word Rules\u2026 Ctrl+R" }));
         }
-        for (const char *key : { "Ctrl+D", "Ctrl+Z", "Ctrl+H" })
+        for (const char *key : { "Ctrl+D", "Ctrl+Z", "Ctrl+H", "Ctrl+R" })
             QVERIFY(form->startChangingButton->toolTip().contains(key));
         keys(Qt::Key_D);
         QVERIFY(form->changePreviewWindow() && form->changePreviewWindow()->isVisible());
@@ -746,6 +751,67 @@ private slots:
         QVERIFY2(history.List->header()->sectionSize(3) <= history.List->viewport()->width() / 2,
             qPrintable(QString::number(history.List->header()->sectionSize(3))));
         QVERIFY(widths < 3 * history.List->viewport()->width());
+    }
+
+    // "Word Rules" (Ctrl+R) saves its switch and the user's words at once,
+    // shows a sample as it is typed, and "Start Changing", the preview list
+    // and the history follow it.
+    void wordRulesWindowAndTheRunsThatFollowIt()
+    {
+        db->exec("CREATE TABLE people (id INTEGER PRIMARY KEY, name TEXT)");
+        db->exec("INSERT INTO people (name) VALUES ('RONALD MCDONALD'), ('ACLU OF TEXAS')");
+        makeFormWithTables();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        form->tableChosen();
+        QVERIFY(selectRow(form->fieldList, "name"));
+        form->fieldChosen();
+        QTest::keyClick(form.get(), Qt::Key_R, Qt::ControlModifier);
+        WordRulesWindow *rules = form->wordRulesWindow();
+        QVERIFY(rules && rules->isVisible());
+        QVERIFY(!rules->onBox->isChecked());
+        QVERIFY(rules->shippedWordList->count() > 0);
+        QCOMPARE(rules->shippedWordList->selectionMode(), QAbstractItemView::NoSelection);
+
+        QTest::keyClicks(rules->sampleBox, "MARIA DE LA CRUZ");
+        QVERIFY2(rules->sampleResult->text().startsWith("Proper Case: Maria De La Cruz\n"),
+            qPrintable(rules->sampleResult->text()));
+        rules->onBox->setChecked(true);
+        QCOMPARE(Settings::read(Settings::WordRulesOn), QStringLiteral("1"));
+        QVERIFY2(rules->sampleResult->text().startsWith("Proper Case: Maria de la Cruz\n"),
+            qPrintable(rules->sampleResult->text()));
+
+        rules->wordBox->setText("ACLU");
+        QTest::mouseClick(rules->addButton, Qt::LeftButton);
+        rules->wordBox->setText("two words");
+        QTest::mouseClick(rules->addButton, Qt::LeftButton);
+        QVERIFY(boxes->texts().last().startsWith("The word was not added"));
+        QTemporaryDir folder;
+        QFile file(folder.filePath("words.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("IBM\niPhone\n") > 0);
+        file.close();
+        QVERIFY(rules->importWords(file.fileName()));
+        QCOMPARE(Settings::read(Settings::UserWords).split('\n'), QStringList({ "ACLU", "IBM", "iPhone" }));
+        rules->userWordList->findItems("IBM", Qt::MatchExactly).first()->setSelected(true);
+        QTest::mouseClick(rules->removeButton, Qt::LeftButton);
+        QCOMPARE(Settings::read(Settings::UserWords).split('\n'), QStringList({ "ACLU", "iPhone" }));
+        rules->close();
+
+        form->modeBox->setCurrentIndex(2);
+        form->startChanging();
+        QCOMPARE(boxes->texts().last(), QStringLiteral("Done."));
+        QCOMPARE(db->column("people", "name"), (QVariantList { "Ronald McDonald", "ACLU of Texas" }));
+        QCOMPARE(rowTexts(form->previewList), QStringList({ "Ronald McDonald", "ACLU of Texas" }));
+        form->showHistory();
+        QCOMPARE(form->historyWindow()->List->topLevelItem(0)->text(5), QStringLiteral("Proper Case, word rules"));
+        form->historyWindow()->close();
+
+        // Switched off, Proper Case is the plain rule again.
+        SavedWordRules::setOn(false);
+        db->exec("UPDATE people SET name = upper(name)");
+        form->fieldChosen();
+        form->startChanging();
+        QCOMPARE(db->column("people", "name"), (QVariantList { "Ronald Mcdonald", "Aclu Of Texas" }));
     }
 
     void switchWithoutLoginWindowReports()
