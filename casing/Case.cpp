@@ -133,6 +133,21 @@ bool sameLetters(const QString &a, const QString &b)
     return true;
 }
 
+char32_t upperOf(char32_t c)
+{
+    return mapped(c, Mapping::Upper);
+}
+
+char32_t lowerOf(char32_t c)
+{
+    return mapped(c, Mapping::Lower);
+}
+
+char32_t capitalOf(char32_t c)
+{
+    return mapped(c, Mapping::Capital);
+}
+
 QString convertForPreview(Mode mode, const QString &text)
 {
     if (mode == Mode::Proper)

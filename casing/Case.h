@@ -39,6 +39,13 @@ bool sameLetters(const QString &a, const QString &b);
 // The rule for the preview list.
 QString convertForPreview(Mode mode, const QString &text);
 
+// One character's partners as every rule maps them: a partner that would take
+// another number of UTF-16 units is not taken, the character stays.
+char32_t upperOf(char32_t c);
+char32_t lowerOf(char32_t c);
+// The upper case of the lower case, as the rules raise a word's first letter.
+char32_t capitalOf(char32_t c);
+
 // The list conversion: rewrites every text in place with the mode's preview rule.
 void convertList(Mode mode, QStringList &texts);
 

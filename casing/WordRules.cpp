@@ -101,52 +101,11 @@ bool isMacName(const QString &rest)
     return roots.contains(rest);
 }
 
-// Vowels of the Latin letters, with their accents: a word in capitals with
-// none of them is taken for an acronym (BBC, KPMG).
-bool hasVowel(const QString &lowered)
-{
-    for (const QChar c : lowered) {
-        const QChar base = c.decompositionTag() == QChar::NoDecomposition ? c : c.decomposition().at(0);
-        if (QStringLiteral("aeiouy").contains(base) || !base.isLetter() || base.unicode() > 0x024f)
-            return true;
-    }
-    return false;
-}
-
-struct CaseCount {
-    bool upper = false;
-    bool lower = false;
-};
-
-CaseCount casesOf(QStringView text)
-{
-    CaseCount count;
-    for (const Character &ch : charactersOf(text)) {
-        count.upper = count.upper || QChar::isUpper(ch.c);
-        // A lower-case letter without a capital of its own (ß) is in every case.
-        count.lower = count.lower || (QChar::isLower(ch.c) && QChar::toUpper(ch.c) != ch.c);
-    }
-    return count;
-}
-
 // The word with its first letter raised and the rest lowered, each character
 // as the plain rules map it.
 QString capitalised(const QString &word)
 {
     return Case::properCase(word, Case::Separators::StoredValue);
-}
-
-// A capitalised name, with Mc, Mac and O' followed by a raised letter.
-QString nameCased(const QString &word)
-{
-    const QString lowered = Case::lowerCase(word);
-    const auto raisedFrom
-        = [&](qsizetype prefix) { return capitalised(lowered.left(prefix)) + capitalised(lowered.mid(prefix)); };
-    if (lowered.size() >= 4 && lowered.startsWith(QLatin1String("mc")) && lowered.at(2).isLetter())
-        return raisedFrom(2);
-    if (lowered.size() >= 6 && lowered.startsWith(QLatin1String("mac")) && isMacName(lowered.mid(3)))
-        return raisedFrom(3);
-    return capitalised(lowered);
 }
 
 // The spelling taken for a word only when it differs from it in letter case
@@ -229,68 +188,169 @@ QString WordRules::convert(Case::Mode mode, const QString &text, Case::Separator
     return Case::convertForStorage(mode, text);
 }
 
+namespace {
+
+// One character of a text: its code point and how many UTF-16 units it takes.
+struct Unit {
+    char32_t c;
+    int units;
+};
+
+Unit unitAt(const char16_t *text, qsizetype size, qsizetype at)
+{
+    const char16_t unit = text[at];
+    if (QChar::isHighSurrogate(unit) && at + 1 < size && QChar::isLowSurrogate(text[at + 1]))
+        return { QChar::surrogateToUcs4(unit, text[at + 1]), 2 };
+    return { char32_t(unit), 1 };
+}
+
+// Writes the character at `at` of the text, taking as many units as it did.
+void put(char16_t *text, qsizetype at, const Unit &original, char32_t c)
+{
+    if (QChar::isSurrogate(original.c))
+        return; // a lone surrogate is left as it is
+    if (original.units == 2) {
+        text[at] = QChar::highSurrogate(c);
+        text[at + 1] = QChar::lowSurrogate(c);
+    } else {
+        text[at] = char16_t(c);
+    }
+}
+
+bool isLowerOnly(char32_t c)
+{
+    return QChar::isLower(c) && QChar::toUpper(c) != c;
+}
+
+bool isVowelLetter(char32_t c)
+{
+    const QChar lower = QChar(char16_t(c < 0x10000 ? Case::lowerOf(c) : c));
+    if (c >= 0x250)
+        return true; // beyond the Latin letters no word is taken for an acronym
+    const QChar base = lower.decompositionTag() == QChar::NoDecomposition ? lower : lower.decomposition().at(0);
+    return QStringView(u"aeiouy").contains(base);
+}
+
+} // namespace
+
 QString WordRules::properCase(const QString &text, Case::Separators separators) const
 {
-    const QList<Character> characters = charactersOf(text);
-    const CaseCount cases = casesOf(text);
-    const bool oneCase = !(cases.upper && cases.lower);
-    QString result = Case::lowerCase(text);
-    bool firstWord = true;
-    for (qsizetype i = 0; i < characters.size();) {
-        if (!isWordCharacter(characters[i].c)) {
-            ++i;
-            continue;
-        }
-        qsizetype end = i;
-        while (end < characters.size() && isWordCharacter(characters[end].c))
-            ++end;
-        const qsizetype from = characters[i].at;
-        const qsizetype units = characters[end - 1].at + characters[end - 1].units - from;
-        const QString word = text.mid(from, units);
-        const bool isFirst = std::exchange(firstWord, false);
-        const char32_t before = i > 0 ? characters[i - 1].c : U' ';
-        const bool joined = i > 1 && isApostrophe(before) && isWordCharacter(characters[i - 2].c);
-        const qsizetype length = end - i;
-        // A word starts after a blank or a listed mark; a single letter after a
-        // full stop is an initial. Any other word goes on the one before it.
-        const bool starts
-            = i == 0 || isBlank(before, separators) || startsWordAfter(before) || (before == U'.' && length == 1);
-        i = end;
-        // The ending of a contraction or a possessive stays lower case.
-        if (!starts || (joined && isContractionEnding(Case::lowerCase(word))))
-            continue;
+    const qsizetype size = text.size();
+    const char16_t *in = reinterpret_cast<const char16_t *>(text.utf16());
+    // A text typed in one case tells nothing by its capitals.
+    bool anyUpper = false;
+    bool anyLower = false;
+    for (qsizetype at = 0; at < size;) {
+        const Unit u = unitAt(in, size, at);
+        anyUpper = anyUpper || QChar::isUpper(u.c);
+        anyLower = anyLower || isLowerOnly(u.c);
+        at += u.units;
+    }
+    const bool oneCase = !(anyUpper && anyLower);
 
-        bool joining = false;
-        const QString *spelling = listed(word, &joining);
-        const CaseCount own = casesOf(word);
-        const QList<Character> letters = charactersOf(word);
-        const auto isLowerOnly
-            = [](const Character &ch) { return QChar::isLower(ch.c) && QChar::toUpper(ch.c) != ch.c; };
-        const bool capitalStart = QChar::isUpper(letters.first().c);
-        const bool allCaps = own.upper && !own.lower;
-        // Lower case after a capital that is not the first letter: iPhone, eBay.
-        const auto firstCapital = std::find_if(
-            letters.cbegin() + 1, letters.cend(), [](const Character &ch) { return QChar::isUpper(ch.c); });
-        const bool innerCapitals
-            = firstCapital != letters.cend() && std::any_of(firstCapital, letters.cend(), isLowerOnly);
-        QString cased;
-        if (spelling && !joining) {
-            cased = *spelling;
-        } else if (!oneCase && length >= 2 && allCaps) {
-            cased = word; // an acronym among words in lower case
-        } else if (!oneCase && own.lower && (capitalStart || innerCapitals)) {
-            cased = word; // written as its owner writes it: Smith, McDonald, DeGeneres, iPhone
-        } else if (spelling) {
-            cased = isFirst ? capitalised(word) : *spelling;
-        } else if (oneCase && allCaps && length >= 2 && !hasVowel(Case::lowerCase(word))
-            && std::all_of(word.cbegin(), word.cend(), [](QChar c) { return c.isLetter(); })) {
-            cased = word; // BBC, KPMG
-        } else {
-            cased = nameCased(word);
+    QString result = text;
+    char16_t *out = reinterpret_cast<char16_t *>(result.data());
+    QString key;
+    key.reserve(64);
+    bool firstWord = true;
+    char32_t before = U' ';
+    char32_t twoBefore = U' ';
+    for (qsizetype at = 0; at < size;) {
+        const Unit first = unitAt(in, size, at);
+        if (!isWordCharacter(first.c)) {
+            put(out, at, first, Case::lowerOf(first.c));
+            twoBefore = before;
+            before = first.c;
+            at += first.units;
+            continue;
         }
-        if (!fits(word, cased))
-            cased = nameCased(word);
-        result.replace(from, units, cased);
+        // The word: its key in lower case, and what its capitals say.
+        const qsizetype from = at;
+        key.resize(0);
+        int letters = 0;
+        bool upper = false;
+        bool lower = false;
+        bool onlyLetters = true;
+        bool vowel = false;
+        bool capitalStart = QChar::isUpper(first.c);
+        bool innerCapital = false;
+        bool lowerAfterInnerCapital = false;
+        for (; at < size;) {
+            const Unit u = unitAt(in, size, at);
+            if (!isWordCharacter(u.c))
+                break;
+            const char32_t low = Case::lowerOf(u.c);
+            if (u.units == 2) {
+                key.append(QChar(QChar::highSurrogate(low)));
+                key.append(QChar(QChar::lowSurrogate(low)));
+            } else {
+                key.append(QChar(char16_t(low)));
+            }
+            if (letters > 0 && QChar::isUpper(u.c))
+                innerCapital = true;
+            else if (innerCapital && isLowerOnly(u.c))
+                lowerAfterInnerCapital = true;
+            upper = upper || QChar::isUpper(u.c);
+            lower = lower || isLowerOnly(u.c);
+            onlyLetters = onlyLetters && QChar::isLetter(u.c);
+            vowel = vowel || (QChar::isLetter(u.c) && isVowelLetter(u.c));
+            ++letters;
+            at += u.units;
+        }
+        const qsizetype units = at - from;
+        const bool isFirst = std::exchange(firstWord, false);
+        const bool joined = isApostrophe(before) && isWordCharacter(twoBefore);
+        // A word starts after a blank or a listed mark; a single letter after
+        // a full stop is an initial. Any other word goes on the one before it.
+        const bool starts
+            = from == 0 || isBlank(before, separators) || startsWordAfter(before) || (before == U'.' && letters == 1);
+        twoBefore = before;
+        before = U'a'; // a letter: what the word ended with
+
+        enum class Cased { Lower, Kept, Listed, Capital };
+        Cased cased = Cased::Capital;
+        const Spelling *spelling = nullptr;
+        if (const auto found = m_words.constFind(key); found != m_words.cend())
+            spelling = &found.value();
+        const bool allCaps = upper && !lower;
+        if (!starts || (joined && isContractionEnding(key)))
+            cased = Cased::Lower; // the ending of a contraction or a possessive, or no word start
+        else if (spelling && !spelling->joining)
+            cased = Cased::Listed;
+        else if (!oneCase && letters >= 2 && allCaps)
+            cased = Cased::Kept; // an acronym among words in lower case
+        else if (!oneCase && lower && (capitalStart || lowerAfterInnerCapital))
+            cased = Cased::Kept; // written as its owner writes it: Smith, McDonald, DeGeneres, iPhone
+        else if (spelling)
+            cased = isFirst ? Cased::Capital : Cased::Listed;
+        else if (oneCase && allCaps && letters >= 2 && onlyLetters && !vowel)
+            cased = Cased::Kept; // BBC, KPMG
+        if (cased == Cased::Listed
+            && !(spelling->text.size() == units && Case::sameLetters(spelling->text, text.mid(from, units))))
+            cased = Cased::Capital;
+
+        if (cased == Cased::Kept)
+            continue; // the copy holds the word as written
+        if (cased == Cased::Listed) {
+            std::copy_n(reinterpret_cast<const char16_t *>(spelling->text.utf16()), units, out + from);
+            continue;
+        }
+        // Capital: the first letter raised, and the one after Mc, or after
+        // Mac in a Scottish or Irish name.
+        qsizetype raisedAt = -1;
+        if (cased == Cased::Capital) {
+            if (letters >= 4 && key.startsWith(QLatin1String("mc")) && key.at(2).isLetter())
+                raisedAt = 2;
+            else if (letters >= 6 && key.startsWith(QLatin1String("mac")) && isMacName(key.mid(3)))
+                raisedAt = 3;
+        }
+        int index = 0;
+        for (qsizetype k = from; k < at; ++index) {
+            const Unit u = unitAt(in, size, k);
+            const bool raise = cased == Cased::Capital && (index == 0 || index == raisedAt);
+            put(out, k, u, raise ? Case::capitalOf(u.c) : Case::lowerOf(u.c));
+            k += u.units;
+        }
     }
     return result;
 }
