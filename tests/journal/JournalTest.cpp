@@ -280,6 +280,43 @@ private slots:
 #endif
     }
 
+    // A journal that stops taking writes after its header stops the run
+    // before any record goes out that it does not hold.
+    void journalThatStopsTakingWritesStopsTheRun()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("POSIX file size limit");
+#else
+        TestDatabase db;
+        db.table("t", "id INTEGER PRIMARY KEY, v TEXT", "v", { "one", "two", "three" });
+        QTemporaryDir folder;
+        JournalWriter writer(header(), folder.path());
+        BatchChange::Callbacks callbacks;
+        callbacks.modeText = [] { return QStringLiteral("UPPER CASE"); };
+        writer.attach(callbacks);
+        struct rlimit before = {};
+        ::getrlimit(RLIMIT_FSIZE, &before);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        // Once the header is written, no file of the process grows any more.
+        const auto open = callbacks.started;
+        callbacks.started = [&](const QStringList &keyColumns) {
+            const bool opened = open(keyColumns);
+            struct rlimit limited = before;
+            limited.rlim_cur = rlim_t(QFileInfo(writer.path()).size());
+            ::setrlimit(RLIMIT_FSIZE, &limited);
+            return opened;
+        };
+        const BatchChange::Result result = BatchChange(db.fields(), TableName { {}, "t" }, "v", callbacks).run();
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, previousHandler);
+        QCOMPARE(result.outcome, BatchChange::Outcome::Declined);
+        QCOMPARE(result.recordsChanged, 0);
+        QVERIFY2(writer.error().contains("The run stopped before changing the records it could not record."),
+            qPrintable(writer.error()));
+        QCOMPARE(db.column("t", "v"), (QVariantList { "one", "two", "three" }));
+#endif
+    }
+
     // The folder and the file are the user's alone, whatever stood there before.
     void privateFromAnUnsafeStart_data()
     {
