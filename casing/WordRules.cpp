@@ -81,20 +81,20 @@ bool isContractionEnding(const QString &lowered)
 
 // Names where Mac is a prefix whose next letter is raised (MacDonald), by
 // what follows Mac. Other words that begin with Mac (Machado, Mack, Macy,
-// Macias) are written as any other word.
+// Macias), and names written both ways or mostly without the capital
+// (Mackay, Mackie, Macbeth, Macintosh), are written as any other word.
 bool isMacName(const QString &rest)
 {
     static const QSet<QString> roots = [] {
         QSet<QString> all;
-        for (const char *root : { "alister", "allister", "alpine", "arthur", "askill", "aulay", "bain", "bean", "beth",
-                 "bride", "cabe", "callum", "cann", "carthy", "caskill", "clean", "clure", "coll", "connell", "cormack",
-                 "crae", "creadie", "culloch", "diarmid", "donald", "donnell", "dougal", "dougall", "dowell", "duff",
-                 "ewan", "ewen", "fadyen", "farlane", "gillivray", "gowan", "gregor", "guire", "hale", "innes",
-                 "intosh", "intyre", "isaac", "iver", "kay", "kechnie", "kenna", "kenzie", "kie", "killop", "kinlay",
-                 "kinley", "kinnon", "lachlan", "laren", "laurin", "lean", "leish", "lellan", "lennan", "leod", "mahon",
-                 "manus", "martin", "master", "millan", "minn", "murray", "namara", "naughton", "neil", "neill",
-                 "nicol", "nulty", "pherson", "quarrie", "queen", "rae", "ritchie", "rory", "sween", "taggart",
-                 "tavish", "vicar", "whirter" })
+        for (const char *root : { "alister", "allister", "alpine", "arthur", "askill", "aulay", "bain", "bean", "bride",
+                 "cabe", "callum", "cann", "carthy", "caskill", "clure", "coll", "connell", "cormack", "crae",
+                 "creadie", "culloch", "diarmid", "donald", "donnell", "dougal", "dougall", "dowell", "duff", "ewan",
+                 "ewen", "fadyen", "farlane", "gillivray", "gowan", "gregor", "guire", "hale", "innes", "intyre",
+                 "isaac", "iver", "kechnie", "kenna", "kenzie", "killop", "kinlay", "kinley", "kinnon", "lachlan",
+                 "laren", "laurin", "lean", "leish", "lellan", "lennan", "leod", "mahon", "manus", "martin", "master",
+                 "millan", "minn", "murray", "namara", "naughton", "neil", "neill", "nicol", "nulty", "pherson",
+                 "quarrie", "queen", "rae", "ritchie", "rory", "sween", "taggart", "tavish", "vicar", "whirter" })
             all.insert(QString::fromLatin1(root));
         return all;
     }();
@@ -147,6 +147,8 @@ WordRules::WordRules(const QStringList &userWords)
     for (const QString &word : userWords)
         if (refusal(word).isEmpty())
             m_words.insert(Case::lowerCase(word), { word, false });
+    for (auto word = m_words.cbegin(); word != m_words.cend(); ++word)
+        m_longest = std::max(m_longest, word.key().size());
 }
 
 QString WordRules::refusal(const QString &word)
@@ -250,8 +252,8 @@ QString WordRules::properCase(const QString &text, Case::Separators separators) 
 
     QString result = text;
     char16_t *out = reinterpret_cast<char16_t *>(result.data());
-    QString key;
-    key.reserve(64);
+    // One key buffer for every word of every text this thread converts.
+    thread_local QString key;
     bool firstWord = true;
     char32_t before = U' ';
     char32_t twoBefore = U' ';
@@ -310,8 +312,9 @@ QString WordRules::properCase(const QString &text, Case::Separators separators) 
         enum class Cased { Lower, Kept, Listed, Capital };
         Cased cased = Cased::Capital;
         const Spelling *spelling = nullptr;
-        if (const auto found = m_words.constFind(key); found != m_words.cend())
-            spelling = &found.value();
+        if (key.size() <= m_longest)
+            if (const auto found = m_words.constFind(key); found != m_words.cend())
+                spelling = &found.value();
         const bool allCaps = upper && !lower;
         if (!starts || (joined && isContractionEnding(key)))
             cased = Cased::Lower; // the ending of a contraction or a possessive, or no word start
@@ -344,12 +347,18 @@ QString WordRules::properCase(const QString &text, Case::Separators separators) 
             else if (letters >= 6 && key.startsWith(QLatin1String("mac")) && isMacName(key.mid(3)))
                 raisedAt = 3;
         }
-        int index = 0;
-        for (qsizetype k = from; k < at; ++index) {
-            const Unit u = unitAt(in, size, k);
-            const bool raise = cased == Cased::Capital && (index == 0 || index == raisedAt);
-            put(out, k, u, raise ? Case::capitalOf(u.c) : Case::lowerOf(u.c));
-            k += u.units;
+        // The key holds the word lowered, unit for unit: only the raised
+        // letters are mapped again.
+        const char16_t *lowered = reinterpret_cast<const char16_t *>(key.utf16());
+        std::copy_n(lowered, units, out + from);
+        if (cased == Cased::Capital) {
+            int index = 0;
+            for (qsizetype k = from; k < at && index <= std::max<qsizetype>(raisedAt, 0); ++index) {
+                const Unit u = unitAt(in, size, k);
+                if (index == 0 || index == raisedAt)
+                    put(out, k, u, Case::capitalOf(u.c));
+                k += u.units;
+            }
         }
     }
     return result;

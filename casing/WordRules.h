@@ -51,4 +51,5 @@ private:
         bool joining = false; // written in lower case inside a text, raised at its start
     };
     QHash<QString, Spelling> m_words; // by the word in lower case
+    qsizetype m_longest = 0; // the longest word listed, in UTF-16 units
 };
