@@ -365,11 +365,7 @@ void ChangeOptionsWindow::showHistory()
             this);
     else
         m_history->refresh();
-    if (!m_history->isVisible())
-        WindowSetup::centreOver(m_history, this);
-    m_history->show();
-    m_history->raise();
-    m_history->activateWindow();
+    WindowSetup::present(m_history, this);
 }
 
 void ChangeOptionsWindow::previewChange()
@@ -384,20 +380,15 @@ void ChangeOptionsWindow::previewChange()
         return;
     if (!m_changePreview)
         m_changePreview = new ChangePreviewWindow(this);
-    if (!m_changePreview->isVisible())
-        WindowSetup::centreOver(m_changePreview, this);
-    m_changePreview->showText(*text);
+    m_changePreview->setText(*text);
+    WindowSetup::present(m_changePreview, this);
 }
 
 void ChangeOptionsWindow::showWordRules()
 {
     if (!m_wordRules)
         m_wordRules = new WordRulesWindow(this);
-    if (!m_wordRules->isVisible())
-        WindowSetup::centreOver(m_wordRules, this);
-    m_wordRules->show();
-    m_wordRules->raise();
-    m_wordRules->activateWindow();
+    WindowSetup::present(m_wordRules, this);
 }
 
 void ChangeOptionsWindow::switchDatabase()

@@ -29,10 +29,7 @@ ChangePreviewWindow::ChangePreviewWindow(QWidget *parent)
     WindowSetup::closeOnEscape(this);
 }
 
-void ChangePreviewWindow::showText(const QString &text)
+void ChangePreviewWindow::setText(const QString &text)
 {
     Text->setPlainText(text);
-    show();
-    raise();
-    activateWindow();
 }

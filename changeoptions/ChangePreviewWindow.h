@@ -13,7 +13,8 @@ class ChangePreviewWindow : public QWidget {
 public:
     explicit ChangePreviewWindow(QWidget *parent = nullptr);
 
-    void showText(const QString &text);
+    // The preview's text: the counts a run would report and its first changes.
+    void setText(const QString &text);
 
     QPlainTextEdit *Text = nullptr;
     QPushButton *CloseButton = nullptr;

@@ -77,6 +77,15 @@ void centreOver(QWidget *window, const QWidget *over)
     window->move(frame.topLeft());
 }
 
+void present(QWidget *window, const QWidget *over)
+{
+    if (!window->isVisible())
+        centreOver(window, over);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 void closeOnEscape(QWidget *window)
 {
     auto *close = new QAction(window);

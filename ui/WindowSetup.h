@@ -20,6 +20,10 @@ void centreOnScreen(QWidget *window);
 // shows the other.
 void centreOver(QWidget *window, const QWidget *over);
 
+// Shows a window of the program's over another, centred on it the first time
+// it shows, raised and active.
+void present(QWidget *window, const QWidget *over);
+
 // Escape closes the window.
 void closeOnEscape(QWidget *window);
 

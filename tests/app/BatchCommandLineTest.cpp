@@ -34,6 +34,14 @@ QProcessEnvironment programEnvironment(const TestEnvironment &environment, const
     return env;
 }
 
+// Writes a journal of the test's own making into the data folder; its path.
+QString writeJournal(const TestEnvironment &environment, const QString &name, const QByteArray &bytes)
+{
+    const QString path = environment.dataFolder() + QLatin1Char('/') + name;
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? path : QString();
+}
+
 Ran launch(const TestEnvironment &environment, const QStringList &arguments, const QString &dataHome = {},
     const QString &outputTo = {})
 {
@@ -307,10 +315,8 @@ private slots:
         QByteArray journal = contents(run.journal);
         QVERIFY(journal.contains(from));
         journal.replace(journal.lastIndexOf(from), from.size(), to);
-        const QString edited = environment.dataFolder() + "/edited.jsonl";
-        QFile file(edited);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(journal) == journal.size());
-        file.close();
+        const QString edited = writeJournal(environment, "edited.jsonl", journal);
+        QVERIFY(!edited.isEmpty());
 
         const Ran undo = launch(environment, { "--undo", edited });
         QCOMPARE(undo.exitCode, 2);
@@ -335,10 +341,8 @@ private slots:
         QByteArray journal = contents(run.journal);
         journal.truncate(journal.lastIndexOf("{\"written\""));
         journal.chop(5);
-        const QString cut = environment.dataFolder() + "/cut.jsonl";
-        QFile file(cut);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(journal) == journal.size());
-        file.close();
+        const QString cut = writeJournal(environment, "cut.jsonl", journal);
+        QVERIFY(!cut.isEmpty());
 
         const Ran undo = launch(environment, { "--undo=" + cut });
         QCOMPARE(undo.exitCode, 0);
@@ -463,10 +467,8 @@ private slots:
         // The second record made to change more than letter case.
         journal.replace("\"new\":\"TWO\"", "\"new\":\"TWO!\"");
         db.exec("UPDATE t SET v = 'TWO!' WHERE v = 'TWO'");
-        const QString edited = environment.dataFolder() + "/edited.jsonl";
-        QFile file(edited);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(journal) == journal.size());
-        file.close();
+        const QString edited = writeJournal(environment, "edited.jsonl", journal);
+        QVERIFY(!edited.isEmpty());
         const Ran undo = launch(environment, { "--undo", edited });
         QCOMPARE(undo.exitCode, 1);
         QVERIFY2(
