@@ -13,26 +13,26 @@ WindowFlow::WindowFlow()
 {
     // Both windows and every message box take the program's icon.
     QApplication::setWindowIcon(AppIcon::icon());
-    m_form1 = std::make_unique<LoginWindow>();
-    m_form1->setChangeOptionsWindow([this] { return useChangeOptionsWindow(); });
+    m_loginWindow = std::make_unique<LoginWindow>();
+    m_loginWindow->setChangeOptionsWindow([this] { return useChangeOptionsWindow(); });
 }
 
 WindowFlow::~WindowFlow() = default;
 
 void WindowFlow::start()
 {
-    m_form1->load();
-    if (!(m_form2 && m_form2->isVisible()) && !ProgramEnd::requested())
-        m_form1->show();
+    m_loginWindow->load();
+    if (!(m_changeOptionsWindow && m_changeOptionsWindow->isVisible()) && !ProgramEnd::requested())
+        m_loginWindow->show();
 }
 
 ChangeOptionsSide *WindowFlow::useChangeOptionsWindow()
 {
-    if (!m_form2) {
-        m_form2 = std::make_unique<ChangeOptionsWindow>(m_form1->loginFieldsSource());
-        m_form2->setShowLoginWindow([this] { m_form1->show(); });
-        m_form2->load();
-        m_handOver = std::make_unique<ChangeOptionsHandOver>(m_form2.get());
+    if (!m_changeOptionsWindow) {
+        m_changeOptionsWindow = std::make_unique<ChangeOptionsWindow>(m_loginWindow->loginFieldsSource());
+        m_changeOptionsWindow->setShowLoginWindow([this] { m_loginWindow->show(); });
+        m_changeOptionsWindow->load();
+        m_handOver = std::make_unique<ChangeOptionsHandOver>(m_changeOptionsWindow.get());
     }
     return m_handOver.get();
 }

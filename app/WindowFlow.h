@@ -23,14 +23,14 @@ public:
     // of the two is ever on screen.
     void start();
 
-    LoginWindow *loginWindow() const { return m_form1.get(); }
+    LoginWindow *loginWindow() const { return m_loginWindow.get(); }
     // nullptr until "Next >" first needs it.
-    ChangeOptionsWindow *changeOptionsWindow() const { return m_form2.get(); }
+    ChangeOptionsWindow *changeOptionsWindow() const { return m_changeOptionsWindow.get(); }
 
 private:
     ChangeOptionsSide *useChangeOptionsWindow();
 
-    std::unique_ptr<LoginWindow> m_form1;
-    std::unique_ptr<ChangeOptionsWindow> m_form2; // goes first: it reads the login window's fields
-    std::unique_ptr<ChangeOptionsHandOver> m_handOver; // "Next >" into m_form2
+    std::unique_ptr<LoginWindow> m_loginWindow;
+    std::unique_ptr<ChangeOptionsWindow> m_changeOptionsWindow; // goes first: it reads the login window's fields
+    std::unique_ptr<ChangeOptionsHandOver> m_handOver; // "Next >" into m_changeOptionsWindow
 };
