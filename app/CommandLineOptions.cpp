@@ -44,6 +44,19 @@ const Option Options[] = {
     { "database", "NAME", Group::Login, "the database" },
     { "local", nullptr, Group::Login, "a local connection (no port)" },
     { "no-local", nullptr, Group::Login, "not a local connection" },
+    { "encrypt", nullptr, Group::Login,
+        "encrypt the whole session and check the server's certificate: signed by an authority this computer "
+        "trusts (or one of --trusted-authorities) and issued for the server's name. A server that offers no "
+        "encryption, or whose certificate fails the check, is refused (exit status 2) before the login is sent" },
+    { "trust-server-certificate", nullptr, Group::Login,
+        "encrypt the whole session and take any certificate the server shows. This does not protect against a "
+        "machine in the middle, which can read and change every text" },
+    { "trusted-authorities", "FILE", Group::Login,
+        "with --encrypt: the authorities' certificates (PEM) to check the server's against, for a server with a "
+        "private authority; on Windows the system's certificate store holds them instead" },
+    { "no-encrypt", nullptr, Group::Login,
+        "neither of the two: the login is encrypted only when the server offers it, and everything after it "
+        "travels in the clear" },
     { "no-journal", nullptr, Group::Journal, "keep no journal of this run" },
     { "dry-run", nullptr, Group::Journal,
         "read and convert as a real run would and change nothing: the counts a real run would report and the "
@@ -74,7 +87,8 @@ QString heading(Group group)
     case Group::Change:
         return {};
     case Group::Login:
-        return QStringLiteral("Login fields are the ones the login window remembered; these replace them:\n");
+        return QStringLiteral("Login fields and encryption choices are the ones the login window remembered;\n"
+                              "these replace them:\n");
     case Group::Journal:
         return QStringLiteral("The password is never taken from the command line: it is the remembered one,\n"
                               "or the environment variable VANTRELL_PASSWORD when that is set.\n\n"
@@ -243,6 +257,13 @@ std::optional<QString> conflict(const ParsedArguments &given)
     }
     if (given.isSet("local") && given.isSet("no-local"))
         return QStringLiteral("--local and --no-local cannot both be given.");
+    if (given.isSet("no-encrypt"))
+        for (const char *encrypting : { "encrypt", "trust-server-certificate", "trusted-authorities" })
+            if (given.isSet(encrypting))
+                return QStringLiteral("--%1 and --no-encrypt cannot both be given.").arg(QLatin1String(encrypting));
+    if (given.isSet("trusted-authorities") && given.isSet("trust-server-certificate"))
+        return QStringLiteral("--trusted-authorities goes with --encrypt: with --trust-server-certificate no "
+                              "certificate is checked.");
     return std::nullopt;
 }
 
@@ -260,6 +281,17 @@ LoginFields loginFieldsFrom(const ParsedArguments &given)
         fields.database = given.value("database");
     if (given.isSet("local") || given.isSet("no-local"))
         fields.localConnection = given.isSet("local");
+    ConnectionSecurity &security = fields.security;
+    if (given.isSet("no-encrypt"))
+        security = ConnectionSecurity {};
+    if (given.isSet("encrypt")) {
+        security.encrypt = true;
+        security.trustServerCertificate = false;
+    }
+    if (given.isSet("trust-server-certificate"))
+        security.trustServerCertificate = true;
+    if (given.isSet("trusted-authorities"))
+        security.authoritiesFile = given.value("trusted-authorities");
     if (qEnvironmentVariableIsSet("VANTRELL_PASSWORD"))
         fields.password = qEnvironmentVariable("VANTRELL_PASSWORD");
     return fields;
@@ -299,6 +331,8 @@ std::variant<CommandLineOptions, QString> CommandLineOptions::parse(const QStrin
     options.undoJournal = given.value("undo");
     options.anyDatabase = given.isSet("any-database");
     options.fields = loginFieldsFrom(given);
+    if (given.isSet("trusted-authorities") && !options.fields.security.checksCertificate())
+        return QStringLiteral("--trusted-authorities goes with --encrypt.");
     options.wordRules = given.isSet("word-rules") || given.isSet("words");
     if (given.isSet("words")) {
         if (undoing)

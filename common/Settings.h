@@ -16,6 +16,10 @@ inline const QString MSPassword = QStringLiteral("MSPassword");
 inline const QString MSDatabase = QStringLiteral("MSDatabase");
 inline const QString MSPort = QStringLiteral("MSPort");
 inline const QString LocalConnection = QStringLiteral("Local Connection");
+// The encryption choices beside the login fields: "1" or "0", as "Local Connection".
+inline const QString EncryptConnection = QStringLiteral("Encrypt Connection");
+inline const QString TrustServerCertificate = QStringLiteral("Trust Server Certificate");
+inline const QString TrustedAuthorities = QStringLiteral("Trusted Authorities"); // a file; empty for the system's
 inline const QString ModeKey = QStringLiteral("Combo1"); // the mode box's index
 inline const QString WordRulesOn = QStringLiteral("Word Rules"); // "1" when Proper and Sentence case follow them
 inline const QString UserWords = QStringLiteral("Word Rules Words"); // the user's words, a line each

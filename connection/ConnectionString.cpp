@@ -1,5 +1,16 @@
 #include "connection/ConnectionString.h"
 
+#include "connection/FreeTdsServerEntry.h"
+
+OdbcDriver nativeDriver()
+{
+#ifdef Q_OS_WIN
+    return OdbcDriver::Windows;
+#else
+    return OdbcDriver::FreeTds;
+#endif
+}
+
 QString connectionStringValue(const QString &value)
 {
     const bool breaksString
@@ -11,12 +22,34 @@ QString connectionStringValue(const QString &value)
     return QLatin1Char('{') + braced + QLatin1Char('}');
 }
 
-QString buildConnectionString(const LoginFields &fields)
+namespace {
+
+QString serverPart(const LoginFields &fields, OdbcDriver driver)
 {
+    if (driver == OdbcDriver::FreeTds && fields.security.checksCertificate())
+        return QStringLiteral("Servername=") + connectionStringValue(FreeTdsServerEntry::name(fields));
     QString server = fields.server;
     if (!fields.localConnection)
         server += QLatin1Char(',') + fields.port;
-    return QStringLiteral("Driver={SQL Server};Server=") + connectionStringValue(server) + QStringLiteral(";Database=")
+    return QStringLiteral("Server=") + connectionStringValue(server);
+}
+
+QString encryptionPart(const ConnectionSecurity &security, OdbcDriver driver)
+{
+    if (!security.encrypted())
+        return {};
+    if (driver == OdbcDriver::FreeTds)
+        return QStringLiteral("Encryption=require;");
+    return security.trustServerCertificate ? QStringLiteral("Encrypt=yes;TrustServerCertificate=yes;")
+                                           : QStringLiteral("Encrypt=yes;");
+}
+
+} // namespace
+
+QString buildConnectionString(const LoginFields &fields, OdbcDriver driver)
+{
+    return QStringLiteral("Driver={SQL Server};") + serverPart(fields, driver) + QStringLiteral(";Database=")
         + connectionStringValue(fields.database) + QStringLiteral(";Uid=") + connectionStringValue(fields.user)
-        + QStringLiteral(";Pwd=") + connectionStringValue(fields.password) + QStringLiteral(";");
+        + QStringLiteral(";Pwd=") + connectionStringValue(fields.password) + QStringLiteral(";")
+        + encryptionPart(fields.security, driver);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "connection/ConnectionSecurity.h"
+
 #include <QString>
 
 #include <functional>
@@ -12,6 +14,7 @@ struct LoginFields {
     QString password;
     QString database;
     bool localConnection = false; // the "Local Connection" box is ticked
+    ConnectionSecurity security; // remembered beside the fields, chosen outside the login frame
 };
 
 // Reads the current login fields; every connection calls it when it opens.

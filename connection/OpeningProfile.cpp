@@ -1,7 +1,9 @@
 #include "connection/OpeningProfile.h"
 
 #include "connection/ConnectionString.h"
+#include "connection/EncryptedOpening.h"
 #include "platform/odbc/Connection.h"
+#include "platform/odbc/OdbcError.h"
 
 namespace {
 constexpr int BatchTimeoutSeconds = 5000;
@@ -29,7 +31,14 @@ void applyProfile(odbc::Connection &connection, OpeningProfile profile)
 void openWithProfile(odbc::Connection &connection, OpeningProfile profile, const LoginFields &fields)
 {
     applyProfile(connection, profile);
-    connection.open(buildConnectionString(fields));
+    EncryptedOpening::prepare(fields);
+    try {
+        connection.open(buildConnectionString(fields));
+    } catch (const odbc::Error &failure) {
+        if (!fields.security.encrypted())
+            throw;
+        throw EncryptedOpening::explain(failure, fields);
+    }
 }
 
 std::unique_ptr<odbc::Connection> openConnection(OpeningProfile profile, const LoginFields &fields)

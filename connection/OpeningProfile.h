@@ -23,7 +23,9 @@ enum class OpeningProfile {
 void applyProfile(odbc::Connection &connection, OpeningProfile profile);
 
 // Makes the profile's settings and opens the connection from the login fields.
-// Throws odbc::Error with the driver's message when it cannot be opened.
+// Throws odbc::Error with the driver's message when it cannot be opened (for an
+// encrypted connection, with the reason in plain words first where the driver
+// gives none), and Failure when the encryption asked for cannot be prepared.
 void openWithProfile(odbc::Connection &connection, OpeningProfile profile, const LoginFields &fields);
 
 // A fresh connection, opened by the profile.

@@ -14,6 +14,12 @@ LoginFields read()
     fields.database = Settings::read(Settings::MSDatabase);
     fields.localConnection
         = Settings::isTicked(Settings::read(Settings::LocalConnection, Settings::DefaultLocalConnection));
+    // Read as "Local Connection" is: never written or "0" is unticked, any other text ticked.
+    const QString unticked = QStringLiteral("0");
+    fields.security.encrypt = Settings::isTicked(Settings::read(Settings::EncryptConnection, unticked));
+    fields.security.trustServerCertificate
+        = Settings::isTicked(Settings::read(Settings::TrustServerCertificate, unticked));
+    fields.security.authoritiesFile = Settings::read(Settings::TrustedAuthorities);
     return fields;
 }
 

@@ -12,6 +12,7 @@
 #include "connection/OpeningProfile.h"
 #include "connection/RememberedLogin.h"
 #include "login/ChangeOptionsSide.h"
+#include "login/ConnectionSecurityDialog.h"
 #include "login/HomePageVisit.h"
 #include "platform/BusyPointer.h"
 #include "platform/HandCursor.h"
@@ -23,6 +24,7 @@
 #include "ui/WindowDesign.h"
 #include "ui/WindowSetup.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -133,6 +135,35 @@ void LoginWindow::buildControls()
     connect(helpButton, &QPushButton::clicked, this, &LoginWindow::help);
     connect(testConnectionButton, &QPushButton::clicked, this, &LoginWindow::testConnection);
     setButtonPointer(QCursor(Qt::ArrowCursor));
+
+    // The encryption choices stay outside the login frame's own controls.
+    encryptionAction = new QAction(QStringLiteral("Encryption..."), this);
+    encryptionAction->setObjectName(QStringLiteral("encryptionAction"));
+    encryptionAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    encryptionAction->setShortcutContext(Qt::WindowShortcut);
+    encryptionAction->setToolTip(QStringLiteral("Whether connections are encrypted, and how the server's "
+                                                "certificate is checked"));
+    connect(encryptionAction, &QAction::triggered, this, &LoginWindow::chooseEncryption);
+    for (QWidget *surface : std::initializer_list<QWidget *> { this, loginFrame }) {
+        surface->addAction(encryptionAction);
+        surface->setContextMenuPolicy(Qt::ActionsContextMenu);
+    }
+}
+
+void LoginWindow::chooseEncryption()
+{
+    if (findChild<ConnectionSecurityDialog *>())
+        return;
+    auto *dialog = new ConnectionSecurityDialog(m_security, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        m_security = dialog->security();
+        const auto ticked = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
+        save(Settings::EncryptConnection, ticked(m_security.encrypt));
+        save(Settings::TrustServerCertificate, ticked(m_security.trustServerCertificate));
+        save(Settings::TrustedAuthorities, m_security.authoritiesFile);
+    });
+    dialog->open();
 }
 
 void LoginWindow::connectSaving()
@@ -177,6 +208,7 @@ LoginFields LoginWindow::loginFields() const
     fields.password = passwordBox->text();
     fields.database = databaseBox->text();
     fields.localConnection = localConnectionBox->isChecked();
+    fields.security = m_security;
     return fields;
 }
 
@@ -208,6 +240,7 @@ void LoginWindow::load()
     trap.step(134, [&] { databaseBox->setText(stored.database); });
     trap.step(136, [&] { portBox->setText(stored.port); });
     trap.step(138, [&] { localConnectionBox->setChecked(stored.localConnection); });
+    m_security = stored.security;
     m_restoring = false;
 
     // The port is not looked at: a local connection does not use it.

@@ -9,6 +9,7 @@
 #include <functional>
 
 class ChangeOptionsSide;
+class QAction;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -45,6 +46,9 @@ public:
     void next(); // "Next >"
     void help(); // "Help"
     void testConnection(); // "Test Connection"
+    // "Encryption...": opens the dialog of the connections' encryption choices
+    // over the window; what it takes is remembered at once.
+    void chooseEncryption();
 
     static const QString ConnectionSuccessful;
     static const QString CouldNotConnect;
@@ -66,6 +70,8 @@ public:
     QPushButton *testConnectionButton = nullptr; // "Test Connection"
     QPushButton *helpButton = nullptr; // "Help"
     QPushButton *nextButton = nullptr; // "Next >"
+    // "Encryption..." (Ctrl+E), in the context menu of the window and its frame.
+    QAction *encryptionAction = nullptr;
 
     // The skin engine lives on the login window; the load hands it the skin file.
     SkinEngine skinEngine;
@@ -88,6 +94,7 @@ private:
     std::function<ChangeOptionsSide *()> m_changeOptionsWindow;
     std::function<void()> m_endProgram;
     QCursor m_buttonPointer;
+    ConnectionSecurity m_security; // the encryption choices every connection uses
     bool m_restoring = false;
     bool m_nextRunning = false;
     bool m_toldSaveFailure = false;

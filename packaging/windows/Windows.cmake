@@ -22,7 +22,8 @@ install(FILES ${icon_ico} DESTINATION .)
 # Qt: the libraries the program links, the platform plug-in that opens its
 # windows, the style that draws them as Windows does, and the icon-format
 # plug-in that reads the hand cursor.
-install(FILES $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6::Widgets> DESTINATION .)
+install(FILES $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6::Widgets> $<TARGET_FILE:Qt6::Network>
+        DESTINATION .)
 install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms)
 install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles)
 install(FILES $<TARGET_FILE:Qt6::QICOPlugin> DESTINATION imageformats)
