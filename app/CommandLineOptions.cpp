@@ -123,7 +123,12 @@ QString optionLines(const Option &option)
     QString lines = QStringLiteral("  --") + QLatin1String(option.name);
     if (option.value)
         lines += QLatin1Char(' ') + QLatin1String(option.value);
-    lines = lines.leftJustified(DescriptionColumn - 1) + QLatin1Char(' ');
+    // A name too long for its column has its description begin on the next line.
+    if (lines.size() >= DescriptionColumn - 1)
+        lines += QLatin1Char('\n') + QString(DescriptionColumn - 1, QLatin1Char(' '));
+    else
+        lines = lines.leftJustified(DescriptionColumn - 1);
+    lines += QLatin1Char(' ');
     int column = DescriptionColumn;
     bool first = true;
     for (const QString &word : QString::fromUtf8(option.description).split(QLatin1Char(' '))) {

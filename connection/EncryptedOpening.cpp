@@ -96,7 +96,7 @@ odbc::Error explain(const odbc::Error &failure, const LoginFields &fields, OdbcD
         return odbc::Error(QStringLiteral("The server's certificate is not trusted: it is not signed by %1, or it "
                                           "was not issued for the name \"%2\", or it is out of date. The login was "
                                           "not sent.\n\n")
-                                   .arg(authorities, endpoint->host)
+                               .arg(authorities, endpoint->host)
                 + failure.description(),
             failure.sqlState());
     }

@@ -61,8 +61,7 @@ QString name(const LoginFields &fields)
 QString text(const LoginFields &fields, const QString &authorities)
 {
     const Address address = addressOf(fields);
-    if (address.host.isEmpty() || !carriable(address.host) || !carriable(address.port)
-        || !carriable(address.instance))
+    if (address.host.isEmpty() || !carriable(address.host) || !carriable(address.port) || !carriable(address.instance))
         throw Failure(QStringLiteral("The server \"%1\" cannot be reached over an encrypted connection that checks "
                                      "its certificate: FreeTDS cannot take that name from its configuration file.")
                           .arg(fields.server));

@@ -119,6 +119,21 @@ private slots:
             "/nonexistent-vantrell/x.sqlite" }
                                      << "" << 2 << ""
                                      << "could not connect" << untouched << false << "";
+        QTest::newRow("authorities that cannot be read")
+            << QStringList { "--mode", "upper", "--encrypt", "--trusted-authorities", "/nonexistent-vantrell/ca.pem" }
+            << "" << 2 << ""
+            << "The trusted authorities file \"/nonexistent-vantrell/ca.pem\" cannot be read" << untouched << false
+            << "";
+        QTest::newRow("authorities without --encrypt")
+            << QStringList { "--mode", "upper", "--trusted-authorities", "/etc/ssl/ca.pem" } << "" << 2 << ""
+            << "--trusted-authorities goes with --encrypt." << untouched << false << "";
+        QTest::newRow("authorities with a trusted certificate")
+            << QStringList { "--mode", "upper", "--trust-server-certificate", "--trusted-authorities", "/etc/ca.pem" }
+            << "" << 2 << ""
+            << "no certificate is checked" << untouched << false << "";
+        QTest::newRow("encrypt and no-encrypt")
+            << QStringList { "--mode", "upper", "--encrypt", "--no-encrypt" } << "" << 2 << ""
+            << "--encrypt and --no-encrypt cannot both be given." << untouched << false << "";
         QTest::newRow("schema") << QStringList { "--mode", "upper", "--schema", "main" } << "" << 0 << "2 rows changed"
                                 << "" << QVariantList { "HELLO WORLD", QVariant(), "O'NEIL", "HELLO WORLD" } << false
                                 << "";
@@ -566,8 +581,12 @@ private slots:
         QVERIFY(program.waitForFinished(60000));
         QCOMPARE(program.exitCode(), 0);
         const QString output = QString::fromUtf8(program.readAllStandardOutput());
+        // No line runs past 79 columns.
+        for (const QString &line : output.split('\n'))
+            QVERIFY2(line.size() <= 79, qPrintable(line));
         for (const char *word : { "--batch", "--table", "--schema", "default schema", "--field", "--mode",
-                 "VANTRELL_PASSWORD", "Exit status", "--undo", "--dry-run", "--no-journal" })
+                 "VANTRELL_PASSWORD", "Exit status", "--undo", "--dry-run", "--no-journal", "--encrypt",
+                 "--trust-server-certificate", "does not protect", "--trusted-authorities", "--no-encrypt" })
             QVERIFY2(output.contains(word), word);
     }
 };

@@ -108,14 +108,14 @@ constexpr int LoginPacket = 0x10;
 
 // Skips the test without a TDS server and a way to switch its TLS; ends it when
 // TLS could not be turned on.
-#define REQUIRE_TLS_SERVER()                                                                                        \
-    do {                                                                                                            \
-        if (!tlsServerNamed())                                                                                      \
-            QSKIP("VANTRELL_TEST_SQLSERVER and VANTRELL_TEST_TLS_SWITCH are not both set: the TDS server's TLS is " \
-                  "not tested.");                                                                                   \
-        turnTlsOnOnce();                                                                                            \
-        if (QTest::currentTestFailed())                                                                             \
-            return;                                                                                                 \
+#define REQUIRE_TLS_SERVER()                                                                                           \
+    do {                                                                                                               \
+        if (!tlsServerNamed())                                                                                         \
+            QSKIP("VANTRELL_TEST_SQLSERVER and VANTRELL_TEST_TLS_SWITCH are not both set: the TDS server's TLS is "    \
+                  "not tested.");                                                                                      \
+        turnTlsOnOnce();                                                                                               \
+        if (QTest::currentTestFailed())                                                                                \
+            return;                                                                                                    \
     } while (false)
 
 // Encrypted connections through FreeTDS (the driver named "SQL Server" here).

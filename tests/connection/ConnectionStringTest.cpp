@@ -95,9 +95,9 @@ private slots:
             << login << OdbcDriver::Windows << server + "Encrypt=yes;TrustServerCertificate=yes;";
         login.security = security(true, false);
         QTest::newRow("encrypt, Windows") << login << OdbcDriver::Windows << server + "Encrypt=yes;";
-        QTest::newRow("encrypt, FreeTDS") << login << OdbcDriver::FreeTds
-                                          << "Driver={SQL Server};Servername=" + FreeTdsServerEntry::name(login) + tail
-                + "Encryption=require;";
+        QTest::newRow("encrypt, FreeTDS")
+            << login << OdbcDriver::FreeTds
+            << "Driver={SQL Server};Servername=" + FreeTdsServerEntry::name(login) + tail + "Encryption=require;";
         login.security = security(true, false, "C:/certs/ca;1.pem");
         QTest::newRow("authorities file is not in the string")
             << login << OdbcDriver::Windows << server + "Encrypt=yes;";
@@ -122,12 +122,12 @@ private slots:
             = QStringLiteral("\tencryption = require\n\tca file = /run/v/ca.pem\n\tcheck certificate hostname = yes\n");
         QTest::newRow("host and port") << fields("db.example.com", "1533", "d", "u", "p", false)
                                        << "\thost = db.example.com\n\tport = 1533\n" + checks;
-        QTest::newRow("local: the driver's port") << fields("localhost", "1533", "d", "u", "p", true)
-                                                  << "\thost = localhost\n" + checks;
+        QTest::newRow("local: the driver's port")
+            << fields("localhost", "1533", "d", "u", "p", true) << "\thost = localhost\n" + checks;
         QTest::newRow("local with a port in the server box")
             << fields("10.0.0.5,2000", "1533", "d", "u", "p", true) << "\thost = 10.0.0.5\n\tport = 2000\n" + checks;
-        QTest::newRow("named instance, local") << fields("srv\\SQLEXPRESS", "", "d", "u", "p", true)
-                                               << "\thost = srv\n\tinstance = SQLEXPRESS\n" + checks;
+        QTest::newRow("named instance, local")
+            << fields("srv\\SQLEXPRESS", "", "d", "u", "p", true) << "\thost = srv\n\tinstance = SQLEXPRESS\n" + checks;
         QTest::newRow("named instance with a port: the port")
             << fields("srv\\SQLEXPRESS", "1433", "d", "u", "p", false) << "\thost = srv\n\tport = 1433\n" + checks;
     }
@@ -137,8 +137,8 @@ private slots:
         QFETCH(LoginFields, login);
         QFETCH(QString, lines);
         login.security = security(true, false);
-        QCOMPARE(FreeTdsServerEntry::text(login, "/run/v/ca.pem"),
-            "[" + FreeTdsServerEntry::name(login) + "]\n" + lines);
+        QCOMPARE(
+            FreeTdsServerEntry::text(login, "/run/v/ca.pem"), "[" + FreeTdsServerEntry::name(login) + "]\n" + lines);
     }
 
     void freeTdsEntryNameTellsServersApart()
@@ -165,13 +165,20 @@ private slots:
     {
         QTest::addColumn<QString>("server");
         QTest::addColumn<QString>("authorities");
-        QTest::newRow("comment mark in the server") << "db#1" << "system";
-        QTest::newRow("semicolon in the server") << "db;x" << "system";
-        QTest::newRow("line end in the server") << "db\n\tca file = /tmp/evil" << "system";
-        QTest::newRow("blank in the server") << "db x" << "system";
-        QTest::newRow("empty server") << "" << "system";
-        QTest::newRow("comment mark in the authorities path") << "db" << "/tmp/a#b/ca.pem";
-        QTest::newRow("path longer than a line") << "db" << "/" + QString(300, 'a');
+        QTest::newRow("comment mark in the server") << "db#1"
+                                                    << "system";
+        QTest::newRow("semicolon in the server") << "db;x"
+                                                 << "system";
+        QTest::newRow("line end in the server") << "db\n\tca file = /tmp/evil"
+                                                << "system";
+        QTest::newRow("blank in the server") << "db x"
+                                             << "system";
+        QTest::newRow("empty server") << ""
+                                      << "system";
+        QTest::newRow("comment mark in the authorities path") << "db"
+                                                              << "/tmp/a#b/ca.pem";
+        QTest::newRow("path longer than a line") << "db"
+                                                 << "/" + QString(300, 'a');
     }
 
     void freeTdsEntryRefusesWhatItCannotCarry()

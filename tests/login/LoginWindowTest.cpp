@@ -4,6 +4,7 @@
 #include "common/AppTitle.h"
 #include "common/BuildConfig.h"
 #include "common/Settings.h"
+#include "login/ConnectionSecurityDialog.h"
 #include "platform/BusyPointer.h"
 #include "platform/Failure.h"
 #include "support/LayoutCheck.h"
@@ -135,6 +136,63 @@ private slots:
             form->localConnectionBox, Qt::LeftButton, {}, QPoint(5, form->localConnectionBox->height() / 2));
         QCOMPARE(Settings::read(Settings::LocalConnection, "missing"), QStringLiteral("0"));
         QVERIFY(!form->loginFields().localConnection);
+    }
+
+    // The encryption choices: remembered beside the login fields, reached from
+    // the window's context menu and Ctrl+E without a control of the frame's,
+    // and used by every connection, "Test Connection" too.
+    void encryptionChoicesAreRememberedAndUsed()
+    {
+        Settings::write(Settings::EncryptConnection, "1");
+        Settings::write(Settings::TrustedAuthorities, "/nonexistent-vantrell/ca.pem");
+        form->load();
+        QCOMPARE(form->loginFields().security, (ConnectionSecurity { true, false, "/nonexistent-vantrell/ca.pem" }));
+        for (QWidget *surface : std::initializer_list<QWidget *> { form, form->loginFrame }) {
+            QCOMPARE(surface->contextMenuPolicy(), Qt::ActionsContextMenu);
+            QVERIFY(surface->actions().contains(form->encryptionAction));
+        }
+
+        TestDatabase db;
+        enterLogin(form, db.fields("pw"));
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        QTest::mouseClick(form->testConnectionButton, Qt::LeftButton);
+        QCOMPARE(sandbox->boxes.texts(), QStringList { LoginWindow::CouldNotConnect });
+        QVERIFY2(shown()[0].details.contains("/nonexistent-vantrell/ca.pem"), qPrintable(shown()[0].details));
+
+        QTest::keyClick(form, Qt::Key_E, Qt::ControlModifier);
+        auto *dialog = form->findChild<ConnectionSecurityDialog *>();
+        QVERIFY(dialog);
+        QTRY_VERIFY(dialog->isVisible());
+        QVERIFY(dialog->encryptBox->isChecked());
+        QVERIFY(!dialog->trustBox->isChecked());
+        QVERIFY(dialog->authoritiesBox->isEnabled());
+        QVERIFY(!dialog->trustWarning->isVisible());
+        // Trusting any certificate says what it does not protect against, and
+        // leaves the authorities aside.
+        dialog->trustBox->click();
+        QVERIFY(dialog->trustWarning->isVisible());
+        QVERIFY(dialog->trustWarning->text().contains("machine in the middle"));
+        QVERIFY(!dialog->authoritiesBox->isEnabled());
+        dialog->okButton->click();
+        QTRY_VERIFY(!form->findChild<ConnectionSecurityDialog *>());
+        QCOMPARE(Settings::read(Settings::TrustServerCertificate, "missing"), QStringLiteral("1"));
+        QCOMPARE(Settings::read(Settings::EncryptConnection, "missing"), QStringLiteral("1"));
+        QVERIFY(form->loginFields().security.trustServerCertificate);
+        QTest::mouseClick(form->testConnectionButton, Qt::LeftButton);
+        QCOMPARE(sandbox->boxes.texts().last(), LoginWindow::ConnectionSuccessful);
+
+        // Cancel changes nothing.
+        form->encryptionAction->trigger();
+        dialog = form->findChild<ConnectionSecurityDialog *>();
+        QVERIFY(dialog);
+        dialog->encryptBox->click();
+        dialog->trustBox->click();
+        dialog->reject();
+        QVERIFY(form->loginFields().security.trustServerCertificate);
+        QCOMPARE(Settings::read(Settings::TrustServerCertificate, "missing"), QStringLiteral("1"));
+        // Nothing of the frame changed for it.
+        QCOMPARE(form->size(), QSize(536, 265));
     }
 
     void focusSelectsWholeText_data()
