@@ -162,8 +162,18 @@ bool undoChange(const Controls &controls, const QString &journalPath)
     RunningGuard guard;
     QWidget *window = controls.window;
     const LoginFields fields = controls.loginFields ? controls.loginFields() : LoginFields();
+    // A long journal takes a while to read: the pointer and the bar say so at
+    // once, and the window (a box just closed over it too) is painted meanwhile.
+    BusyPointer::show();
+    controls.progressBar->setText(QStringLiteral("Reading the journal"));
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     JournalReader journal;
-    if (!journal.read(journalPath)) {
+    const bool read = journal.read(journalPath, [bar = controls.progressBar](double share) {
+        bar->setValue(100 * share);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
+    resetWindow(controls);
+    if (!read) {
         Messages::show(window, journal.error() + QStringLiteral(" Nothing was changed."));
         return false;
     }

@@ -194,14 +194,18 @@ bool JournalReader::readSummary(const QString &path)
     return true;
 }
 
-bool JournalReader::read(const QString &path)
+bool JournalReader::read(const QString &path, const std::function<void(double)> &reading)
 {
+    constexpr qsizetype LinesBetweenReports = 4096;
     QFile file(path);
     if (!openAndReadHeader(file))
         return false;
+    const double size = double(std::max<qint64>(file.size(), 1));
     QByteArray line;
     LineReader lines(file);
     for (qsizetype number = 2;; ++number) {
+        if (reading && number % LinesBetweenReports == 0)
+            reading(std::min(1.0, double(file.pos()) / size));
         const LineReader::Line got = lines.next(line, JournalHeader::LongestRecordLine);
         if (got == LineReader::Line::End)
             break;

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+
+#include <functional>
 #include <QStringList>
 
 // Reads a journal: JSON Lines in UTF-8, each line ending in a line feed (see
@@ -33,7 +35,9 @@ public:
     // False, with error() saying why, when the file cannot be read or is not a
     // journal: not a regular file, no whole header, or a line before the last
     // that is not a journal record.
-    bool read(const QString &path);
+    // `reading`, when given, is called every few thousand lines with the share
+    // of the file read so far (0 to 1): a window shows it and keeps painting.
+    bool read(const QString &path, const std::function<void(double)> &reading = {});
 
     // Reads the header alone and counts the whole lines after it, without
     // reading the records: what a list of journals shows. False as read().

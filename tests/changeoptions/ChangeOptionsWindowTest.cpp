@@ -718,6 +718,42 @@ private slots:
         QCOMPARE(db->column("people", "name"), (QVariantList { "ada lovelace", "alan turing" }));
     }
 
+    // A long journal is read under the busy pointer, with the bar saying so and
+    // the window painted, before the first row goes back.
+    void undoReadsItsJournalUnderTheBusyPointer()
+    {
+        db->exec("CREATE TABLE people (name TEXT)");
+        QVariantList names;
+        for (int i = 0; i < 6000; ++i)
+            names << QStringLiteral("person %1").arg(i);
+        db->insert("people", "name", names);
+        makeFormWithTables();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        form->tableChosen();
+        form->modeBox->setCurrentIndex(0);
+        form->startChanging();
+        QCOMPARE(boxes->texts().last(), QStringLiteral("Done."));
+        boxes->answers = { true };
+        QTimer probe;
+        int readingSeen = 0;
+        int readingWithoutPointer = 0;
+        connect(&probe, &QTimer::timeout, this, [&] {
+            if (RunInWindow::isRunning() && form->progressBar->text() == QStringLiteral("Reading the journal")) {
+                ++readingSeen;
+                if (!BusyPointer::isShowing())
+                    ++readingWithoutPointer;
+            }
+        });
+        probe.start(0);
+        QTest::keyClick(form.get(), Qt::Key_Z, Qt::ControlModifier);
+        probe.stop();
+        QVERIFY(readingSeen > 0);
+        QCOMPARE(readingWithoutPointer, 0);
+        QCOMPARE(db->column("people", "name"), names);
+        QCOMPARE(form->progressBar->text(), QStringLiteral("Progress Bar"));
+    }
+
     // A long table name is cut in its column, whole on the row's tooltip, and
     // counts have their thousands separated.
     void historyKeepsEveryColumnInView()
