@@ -7,9 +7,9 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
-#include <QStringList>
 
 // Reads a journal: JSON Lines in UTF-8, each line ending in a line feed (see
 // docs/journal.md). A header of the run, then one object per record about to be
