@@ -63,9 +63,11 @@ void prepare(const LoginFields &fields, OdbcDriver driver)
         return;
     if (driver == OdbcDriver::Windows) {
         if (!security.authoritiesFile.isEmpty())
-            throw Failure(QStringLiteral("A trusted authorities file cannot be used on Windows: the server's "
-                                         "certificate is checked against the Windows certificate store. Add the "
-                                         "authority to the store (Trusted Root Certification Authorities) instead."));
+            throw Failure(QStringLiteral("The trusted authorities file \"%1\" cannot be used on Windows: the "
+                                         "server's certificate is checked against the Windows certificate store. "
+                                         "Add the authority to the store (Trusted Root Certification Authorities) "
+                                         "instead.")
+                              .arg(security.authoritiesFile));
         return;
     }
     if (security.checksCertificate())
