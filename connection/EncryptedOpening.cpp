@@ -62,7 +62,8 @@ void prepare(const LoginFields &fields, OdbcDriver driver)
     if (!security.encrypted())
         return;
     if (driver == OdbcDriver::Windows) {
-        if (!security.authoritiesFile.isEmpty())
+        // The file is looked at only while the certificate is checked.
+        if (security.checksCertificate() && !security.authoritiesFile.isEmpty())
             throw Failure(QStringLiteral("The trusted authorities file \"%1\" cannot be used on Windows: the "
                                          "server's certificate is checked against the Windows certificate store. "
                                          "Add the authority to the store (Trusted Root Certification Authorities) "

@@ -1,4 +1,5 @@
 #include "connection/ConnectionString.h"
+#include "connection/EncryptedOpening.h"
 #include "connection/FreeTdsServerEntry.h"
 #include "connection/OpeningProfile.h"
 #include "platform/Failure.h"
@@ -188,6 +189,26 @@ private slots:
         LoginFields login = fields(server, "1433", "d", "u", "p", false);
         login.security = security(true, false);
         QVERIFY_THROWS_EXCEPTION(Failure, FreeTdsServerEntry::text(login, authorities));
+    }
+
+    // Windows checks certificates against its own store: a file of authorities
+    // is refused there while the certificate is to be checked, and not looked
+    // at otherwise.
+    void windowsRefusesAnAuthoritiesFileItWouldUse()
+    {
+        LoginFields login = fields("h", "1433", "d", "u", "p", false);
+        login.security = security(true, false, "/etc/ssl/ca.pem");
+        try {
+            EncryptedOpening::prepare(login, OdbcDriver::Windows);
+            QFAIL("a file of authorities cannot be used on Windows");
+        } catch (const Failure &e) {
+            QVERIFY2(
+                e.description().contains("\"/etc/ssl/ca.pem\" cannot be used on Windows"), qPrintable(e.description()));
+        }
+        login.security = security(true, true, "/etc/ssl/ca.pem");
+        EncryptedOpening::prepare(login, OdbcDriver::Windows);
+        login.security = security(true, false);
+        EncryptedOpening::prepare(login, OdbcDriver::Windows);
     }
 
     void eachUseOpensWithItsOwnTimeouts_data()
