@@ -1,6 +1,7 @@
 #include "connection/EncryptedOpening.h"
 
 #include "connection/FreeTdsConfiguration.h"
+#include "connection/ServerAddress.h"
 #include "connection/ServerEncryptionOffer.h"
 #include "platform/Failure.h"
 #include "platform/odbc/OdbcError.h"
@@ -28,22 +29,13 @@ struct Endpoint {
 // browser service knows that one.
 std::optional<Endpoint> endpointOf(const LoginFields &fields)
 {
-    QString server = fields.server;
-    QString port = fields.localConnection ? QString() : fields.port;
-    if (fields.localConnection) {
-        if (const qsizetype comma = server.indexOf(QLatin1Char(',')); comma >= 0) {
-            port = server.mid(comma + 1);
-            server.truncate(comma);
-        }
-    }
-    const qsizetype slash = server.indexOf(QLatin1Char('\\'));
-    if (slash >= 0)
-        server.truncate(slash);
+    const ServerAddress address = ServerAddress::of(fields);
+    QString port = address.port;
     if (port.isEmpty() && fields.localConnection)
         port = qEnvironmentVariable("TDSPORT");
-    if (port.isEmpty() && slash >= 0)
+    if (port.isEmpty() && !address.instance.isEmpty())
         return std::nullopt;
-    Endpoint endpoint { server.trimmed(), DefaultPort };
+    Endpoint endpoint { address.host.trimmed(), DefaultPort };
     if (!port.isEmpty()) {
         bool number = false;
         const uint value = port.trimmed().toUInt(&number);

@@ -1,5 +1,6 @@
 #include "connection/FreeTdsServerEntry.h"
 
+#include "connection/ServerAddress.h"
 #include "platform/Failure.h"
 
 #include <QCryptographicHash>
@@ -17,34 +18,6 @@ bool carriable(const QString &value)
     return !value.contains(unsafe);
 }
 
-struct Address {
-    QString host;
-    QString port; // empty: FreeTDS's own (TDSPORT, or the default)
-    QString instance;
-};
-
-// The server box read as the driver reads "host", "host\instance" and, for a
-// local connection, "host,port".
-Address addressOf(const LoginFields &fields)
-{
-    Address address;
-    QString server = fields.server;
-    if (fields.localConnection) {
-        if (const qsizetype comma = server.indexOf(QLatin1Char(',')); comma >= 0) {
-            address.port = server.mid(comma + 1);
-            server.truncate(comma);
-        }
-    } else {
-        address.port = fields.port;
-    }
-    if (const qsizetype slash = server.indexOf(QLatin1Char('\\')); slash >= 0) {
-        address.instance = server.mid(slash + 1);
-        server.truncate(slash);
-    }
-    address.host = server;
-    return address;
-}
-
 } // namespace
 
 QString name(const LoginFields &fields)
@@ -60,7 +33,7 @@ QString name(const LoginFields &fields)
 
 QString text(const LoginFields &fields, const QString &authorities)
 {
-    const Address address = addressOf(fields);
+    const ServerAddress address = ServerAddress::of(fields);
     if (address.host.isEmpty() || !carriable(address.host) || !carriable(address.port) || !carriable(address.instance))
         throw Failure(QStringLiteral("The server \"%1\" cannot be reached over an encrypted connection that checks "
                                      "its certificate: FreeTDS cannot take that name from its configuration file.")
