@@ -19,9 +19,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -129,6 +132,34 @@ double secondsOfCommandLine(const QString &path, const QString &dataFolder, long
     return secondsOfProgram({ "--batch", "--table", "t", "--field", "v", "--mode", "UPPER CASE", "--server",
                                 "localhost", "--database", path },
         dataFolder, {}, peakKiB);
+}
+
+// The newest journal a run left in its data folder.
+QString newestJournal(const QString &dataFolder)
+{
+    QString newest;
+    QDateTime newestTime;
+    QDirIterator it(dataFolder, { QStringLiteral("*.jsonl") }, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (const QDateTime time = it.fileInfo().lastModified(); newest.isEmpty() || time > newestTime) {
+            newest = path;
+            newestTime = time;
+        }
+    }
+    if (newest.isEmpty()) {
+        std::fprintf(stderr, "the run left no journal in %s\n", qPrintable(dataFolder));
+        std::exit(1);
+    }
+    return newest;
+}
+
+// `vantrell --undo` of the newest journal of the data folder, run whole, with
+// the login fields of the arguments that follow.
+double secondsOfUndo(
+    const QString &dataFolder, const QStringList &login, const QString &password = {}, long *peakKiB = nullptr)
+{
+    return secondsOfProgram(QStringList { "--undo", newestJournal(dataFolder) } + login, dataFolder, password, peakKiB);
 }
 
 // The batch change itself, wired as the command line wires it (the journal
@@ -280,15 +311,24 @@ void printMemoryGrowth(const QString &folder)
 {
     for (Shape shape : { Shape::Keyed, Shape::Distinct, Shape::Repeated }) {
         long peaks[2] = {};
+        long undoPeaks[2] = {};
+        double seconds[2] = {};
+        double undoSeconds[2] = {};
         const int sizes[2] = { 100000, 400000 };
         for (int i = 0; i < 2; ++i) {
             QTemporaryDir dir(folder + QStringLiteral("/memory-XXXXXX"));
             const QString path = dir.path() + QStringLiteral("/memory.sqlite");
             makeTable(path, sizes[i], shape);
-            secondsOfCommandLine(path, dir.path(), &peaks[i]);
+            seconds[i] = secondsOfCommandLine(path, dir.path(), &peaks[i]);
+            undoSeconds[i]
+                = secondsOfUndo(dir.path(), { "--server", "localhost", "--database", path }, {}, &undoPeaks[i]);
         }
-        std::printf("  %-18s peak %5.0f MiB at 100,000 rows, %5.0f MiB at 400,000 rows: %.2f times\n", nameOf(shape),
-            peaks[0] / 1024.0, peaks[1] / 1024.0, double(peaks[1]) / double(peaks[0]));
+        std::printf("  %-18s run  peak %5.0f MiB at 100,000 rows, %5.0f MiB at 400,000 rows: %.2f times\n",
+            nameOf(shape), peaks[0] / 1024.0, peaks[1] / 1024.0, double(peaks[1]) / double(peaks[0]));
+        std::printf("  %-18s undo peak %5.0f MiB at 100,000 rows, %5.0f MiB at 400,000 rows: %.2f times; "
+                    "undo / run time %.2f and %.2f (target <= 1.5)\n",
+            nameOf(shape), undoPeaks[0] / 1024.0, undoPeaks[1] / 1024.0, double(undoPeaks[1]) / double(undoPeaks[0]),
+            undoSeconds[0] / seconds[0], undoSeconds[1] / seconds[1]);
         std::fflush(stdout);
     }
 }
@@ -319,15 +359,24 @@ void makeServerTable(const LoginFields &fields, const QString &table, int rows, 
                             .replace(QStringLiteral("%%"), QStringLiteral("%")));
 }
 
-// The program run whole on the server's table, and its peak resident memory.
-double secondsOfServerCommandLine(const LoginFields &fields, const QString &table, long &peakKiB)
+QStringList serverLogin(const LoginFields &fields)
+{
+    QStringList login { "--server", fields.server, "--user", fields.user, "--database", fields.database };
+    login << (fields.localConnection ? QStringList { "--local" } : QStringList { "--no-local", "--port", fields.port });
+    return login;
+}
+
+// The program run whole on the server's table, and its peak resident memory;
+// then the undo of its journal, likewise.
+double secondsOfServerCommandLine(
+    const LoginFields &fields, const QString &table, long &peakKiB, double &undoSeconds, long &undoPeakKiB)
 {
     QTemporaryDir data;
-    QStringList arguments { "--batch", "--table", table, "--field", "v", "--mode", "UPPER CASE", "--server",
-        fields.server, "--user", fields.user, "--database", fields.database };
-    arguments << (fields.localConnection ? QStringList { "--local" }
-                                         : QStringList { "--no-local", "--port", fields.port });
-    return secondsOfProgram(arguments, data.path(), fields.password, &peakKiB);
+    const QStringList arguments
+        = QStringList { "--batch", "--table", table, "--field", "v", "--mode", "UPPER CASE" } + serverLogin(fields);
+    const double seconds = secondsOfProgram(arguments, data.path(), fields.password, &peakKiB);
+    undoSeconds = secondsOfUndo(data.path(), serverLogin(fields), fields.password, &undoPeakKiB);
+    return seconds;
 }
 
 double secondsOfServerSetBasedUpdate(const LoginFields &fields, const QString &table)
@@ -347,12 +396,15 @@ void printServer(const LoginFields &fields, const QList<int> &sizes)
         for (const int rows : sizes) {
             makeServerTable(fields, table, rows, shape);
             long peak = 0;
-            const double program = secondsOfServerCommandLine(fields, table, peak);
+            long undoPeak = 0;
+            double undo = 0;
+            const double program = secondsOfServerCommandLine(fields, table, peak, undo, undoPeak);
             makeServerTable(fields, table, rows, shape);
             const double setBased = secondsOfServerSetBasedUpdate(fields, table);
             std::printf("  %-18s %8d rows  program %8.3f s (%7.0f records/s)  set-based %7.3f s  ratio %6.1f  "
-                        "peak %4.0f MiB\n",
-                nameOf(shape), rows, program, rows / program, setBased, program / setBased, peak / 1024.0);
+                        "peak %4.0f MiB  undo %8.3f s (%.2f of the run)  undo peak %4.0f MiB\n",
+                nameOf(shape), rows, program, rows / program, setBased, program / setBased, peak / 1024.0, undo,
+                undo / program, undoPeak / 1024.0);
             std::fflush(stdout);
         }
     }
