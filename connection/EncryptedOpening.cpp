@@ -69,7 +69,8 @@ void prepare(const LoginFields &fields, OdbcDriver driver)
 
 odbc::Error explain(const odbc::Error &failure, const LoginFields &fields, OdbcDriver driver)
 {
-    if (!fields.security.encrypted())
+    // A server that did not answer in time is not asked again.
+    if (!fields.security.encrypted() || failure.sqlState().startsWith(QLatin1String("HYT")))
         return failure;
     const std::optional<Endpoint> endpoint = endpointOf(fields);
     if (!endpoint)
