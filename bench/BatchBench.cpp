@@ -472,7 +472,7 @@ void printWindow(const QString &folder, int rows)
     }
     MessageBoxes::setInstance(nullptr);
     std::printf("  primary key %7d rows  \"Start Changing\" %7.3f s  program %7.3f s  command line %7.3f s  "
-                "window / command line %.2f (target <= 1.5)\n",
+                "window / command line %.2f (target <= 1.2)\n",
         rows, window, program, commandLine, window / commandLine);
     std::fflush(stdout);
 }
