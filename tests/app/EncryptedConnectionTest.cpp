@@ -123,7 +123,9 @@ constexpr int LoginPacket = 0x10;
 // encryption never receives the login. Against a TDS server, when
 // VANTRELL_TEST_SQLSERVER names one and VANTRELL_TEST_TLS_SWITCH names the
 // command that turns TLS on in it ("on CERTIFICATE KEY") and off ("off"),
-// such as tests/support/babelfish-tls: the built program with each choice.
+// restarting it where it reads its certificate only at start: the built
+// program with each choice. The command is the tester's: it depends on how
+// the server was installed, and the project keeps none of the server's own.
 class EncryptedConnectionTest : public QObject {
     Q_OBJECT
 
