@@ -71,29 +71,23 @@ void prepare(const LoginFields &fields)
     }
     const QString name = FreeTdsServerEntry::name(fields);
     QString authorities = QStringLiteral("system");
+    QByteArray authoritiesCopy;
     if (!fields.security.authoritiesFile.isEmpty()) {
         authorities = s.folder->filePath(name + QStringLiteral(".pem"));
-        const QByteArray bytes = authoritiesIn(fields.security.authoritiesFile);
-        const QString entry = FreeTdsServerEntry::text(fields, authorities);
-        writeWhole(authorities, bytes);
-        s.entries.insert(name, entry);
-    } else {
-        s.entries.insert(name, FreeTdsServerEntry::text(fields, authorities));
+        authoritiesCopy = authoritiesIn(fields.security.authoritiesFile);
     }
+    // The entry is made, and may be refused, before anything is written.
+    const QString entry = FreeTdsServerEntry::text(fields, authorities);
+    if (!authoritiesCopy.isEmpty())
+        writeWhole(authorities, authoritiesCopy);
+    s.entries.insert(name, entry);
     QByteArray file = "# Written by Vantrell for its encrypted connections; removed when it ends.\n";
-    for (const QString &entry : std::as_const(s.entries))
-        file += entry.toUtf8() + '\n';
+    for (const QString &written : std::as_const(s.entries))
+        file += written.toUtf8() + '\n';
     const QString path = s.folder->filePath(QStringLiteral("freetds.conf"));
     writeWhole(path, file);
     if (qgetenv("FREETDSCONF") != QFile::encodeName(path))
         qputenv("FREETDSCONF", QFile::encodeName(path));
-}
-
-QString filePath()
-{
-    State &s = state();
-    const std::lock_guard lock(s.mutex);
-    return s.folder ? s.folder->filePath(QStringLiteral("freetds.conf")) : QString();
 }
 
 } // namespace FreeTdsConfiguration

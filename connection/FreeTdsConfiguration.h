@@ -18,7 +18,4 @@ namespace FreeTdsConfiguration {
 // cannot be written.
 void prepare(const LoginFields &fields);
 
-// The configuration file FreeTDS is pointed at; empty before the first prepare().
-QString filePath();
-
 } // namespace FreeTdsConfiguration

@@ -152,8 +152,11 @@ void LoginWindow::buildControls()
 
 void LoginWindow::chooseEncryption()
 {
-    if (findChild<ConnectionSecurityDialog *>())
+    if (auto *open = findChild<ConnectionSecurityDialog *>()) {
+        open->raise();
+        open->activateWindow();
         return;
+    }
     auto *dialog = new ConnectionSecurityDialog(m_security, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
