@@ -69,6 +69,13 @@ public:
         // record read with this old text and key, or std::nullopt to leave the
         // record out (counted in Result::leftOut).
         std::function<std::optional<QString>(const QString &oldText, const QList<QVariant> &keyValues)> rewrite;
+        // When set, a run with a key visits only the rows this names, by
+        // their key values (as text, in key order), a block at a time: the
+        // key values of up to `most` more rows, none once all were named. A
+        // row named that the table no longer holds is not visited. Unset:
+        // every row of the table.
+        std::function<QList<QList<QVariant>>(int most)> namedRows;
+        qsizetype rowsNamed = 0; // the rows namedRows names in all
     };
 
     enum class Outcome {

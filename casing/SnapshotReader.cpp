@@ -6,6 +6,15 @@
 
 void SnapshotReader::open(const QString &select)
 {
+    if (m_run.callbacks.namedRows && !m_run.key.isEmpty()) {
+        // The first rows are read with the first record, once the run has started.
+        m_named = true;
+        m_count = m_run.callbacks.rowsNamed;
+        m_connection = openSession(OpeningProfile::Batch, m_run.fields).connection;
+        for (const QString &statement : m_run.dialect->readingSetup())
+            m_connection->execute(statement);
+        return;
+    }
     const QString counter = m_run.dialect->changeCounter(m_run.table);
     if (m_run.key.isEmpty() && !counter.isEmpty())
         m_changesBefore = m_run.connection->query(counter).value(0);
@@ -112,8 +121,42 @@ void SnapshotReader::rewind()
     fetchBlock();
 }
 
+// The rows the next part of the named chunk names that the table holds;
+// the next chunk is asked for once every part was read.
+bool SnapshotReader::nextNamedBlock()
+{
+    const int capacity = m_run.dialect->chunkRecords(int(m_run.key.size()));
+    for (;;) {
+        if (m_namedParts.isEmpty()) {
+            const QList<QList<QVariant>> keys = m_run.callbacks.namedRows(capacity);
+            if (keys.isEmpty())
+                return false;
+            // The chunk's values as a chunk statement takes them, without texts.
+            QList<QVariant> values;
+            values.reserve(keys.size() * (m_run.key.size() + 2));
+            for (const QList<QVariant> &key : keys)
+                values << key << QVariant() << QVariant();
+            m_namedParts = m_run.dialect->chunkParts(std::move(values), int(m_run.key.size()) + 2, capacity);
+        }
+        const ChunkPart part = m_namedParts.takeFirst();
+        std::unique_ptr<odbc::Statement> &statement = m_namedQuery[int(part.shape.carrier)];
+        if (!statement) {
+            statement = std::make_unique<odbc::Statement>(*m_connection);
+            statement->prepare(m_run.dialect->selectNamedRows(m_run.table, m_run.field, m_run.key, part.shape));
+        }
+        statement->execute(part.parameters);
+        m_records = odbc::RecordSet::begin(*statement, transferFor(*m_run.dialect));
+        m_records.fetchNext(*statement, -1);
+        statement->closeCursor();
+        if (!m_records.eof())
+            return true;
+    }
+}
+
 bool SnapshotReader::nextBlock()
 {
+    if (m_named)
+        return nextNamedBlock();
     if (!m_connection || !m_lastBlockFull)
         return false;
     if (m_streamed) {
@@ -163,6 +206,8 @@ void SnapshotReader::endReading()
 // slow both, as they share the engine's allocator.
 void SnapshotReader::close()
 {
+    for (std::unique_ptr<odbc::Statement> &statement : m_namedQuery)
+        statement.reset();
     m_nextQuery.reset();
     m_query.reset();
     m_connection.reset();

@@ -14,6 +14,8 @@
 // query of its own in the order of the key (or, without one, of the engine's
 // row locator), after the last row of the block before; where the engine
 // has no row locator, one query's rows are fetched a block at a time.
+// A run that is told which rows to visit (BatchChange::Callbacks::namedRows)
+// reads only those, a chunk of keys at a time, on a connection of their own.
 // Without a key each text's rows are counted first: by the engine where it
 // can (SqlDialect::countTexts), else by reading the rows once more. Where
 // none of that can be done, one query reads them whole on the run's connection.
@@ -60,6 +62,7 @@ private:
     template <typename Read>
     bool readAlongside(Read &&read);
     void readBlock(const QList<QVariant> &after);
+    bool nextNamedBlock();
     void fetchBlock();
     bool nextBlock();
 
@@ -77,4 +80,9 @@ private:
     bool m_streamed = false; // one query's rows, fetched block by block from m_query
     QString m_select;
     qsizetype m_rowsFetched = 0;
+    // Rows named by key: the statements that read them (by ChunkCarrier),
+    // and the parts of the named chunk not read yet.
+    bool m_named = false;
+    std::unique_ptr<odbc::Statement> m_namedQuery[2];
+    QList<ChunkPart> m_namedParts;
 };

@@ -275,17 +275,31 @@ int EmbeddedDialect::chunkRecords(int) const
     return 2000;
 }
 
+// The key columns of t equal to the chunk row's key values.
+QString EmbeddedDialect::chunkKeyConditions(const QList<KeyColumn> &key) const
+{
+    const int columns = int(key.size()) + 2;
+    QStringList conditions;
+    for (int i = 0; i < key.size(); ++i)
+        conditions << keyCondition(key[i], QStringLiteral("t.") + quoteName(key[i].name), chunkValue(i, columns));
+    return conditions.join(QStringLiteral(" AND "));
+}
+
+QString EmbeddedDialect::joinChunkByKey(const TableName &table, const QList<KeyColumn> &key, ChunkShape) const
+{
+    // The chunk's rows first, each finding its row by the key's index.
+    return QStringLiteral("FROM json_each(?) AS j CROSS JOIN ") + quoteTable(table) + QStringLiteral(" AS t ON ")
+        + chunkKeyConditions(key);
+}
+
 QString EmbeddedDialect::updateChunkByKey(
     const TableName &table, const QString &field, const QList<KeyColumn> &key, ChunkShape) const
 {
     const int columns = int(key.size()) + 2;
-    QString conditions;
-    for (int i = 0; i < key.size(); ++i)
-        conditions += keyCondition(key[i], QStringLiteral("t.") + quoteName(key[i].name), chunkValue(i, columns))
-            + QStringLiteral(" AND ");
     return QStringLiteral("UPDATE ") + quoteTable(table) + QStringLiteral(" AS t SET ") + quoteName(field)
         + QStringLiteral(" = ") + chunkValue(columns - 1, columns) + QStringLiteral(" FROM json_each(?) AS j WHERE ")
-        + conditions + exactlyEquals(QStringLiteral("t.") + quoteName(field), chunkValue(columns - 2, columns));
+        + chunkKeyConditions(key) + QStringLiteral(" AND ")
+        + exactlyEquals(QStringLiteral("t.") + quoteName(field), chunkValue(columns - 2, columns));
 }
 
 QStringList EmbeddedDialect::createStaging() const

@@ -54,10 +54,14 @@ public:
 
 protected:
     QString keyCondition(const KeyColumn &column, const QString &columnRef, const QString &value) const override;
+    QString joinChunkByKey(const TableName &table, const QList<KeyColumn> &key, ChunkShape shape) const override;
     QString keyValue(const KeyColumn &column, const QString &value) const override;
     QString firstRows(const QString &columns, const QString &rest, int rows) const override;
     QString exactlyEquals(const QString &fieldRef, const QString &value) const override;
     int oldValueBindings() const override { return 1; }
     QString readAsText(const QString &fieldRef) const override;
     QString storedLengthOf(const QString &fieldRef) const override;
+
+private:
+    QString chunkKeyConditions(const QList<KeyColumn> &key) const;
 };

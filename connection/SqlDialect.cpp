@@ -23,13 +23,21 @@ QString SqlDialect::selectField(const TableName &table, const QString &field) co
     return QStringLiteral("SELECT ") + quoteName(field) + QStringLiteral(" FROM ") + quoteTable(table);
 }
 
-QString SqlDialect::changeColumns(const QString &field, const QList<KeyColumn> &key) const
+QString SqlDialect::changeColumns(const QString &field, const QList<KeyColumn> &key, const QString &table) const
 {
-    const QString quoted = quoteName(field);
+    const QString prefix = table.isEmpty() ? QString() : table + QLatin1Char('.');
+    const QString quoted = prefix + quoteName(field);
     QString columns = readAsText(quoted) + QStringLiteral(", ") + storedLengthOf(quoted);
     for (const KeyColumn &column : key)
-        columns += QStringLiteral(", ") + quoteName(column.name);
+        columns += QStringLiteral(", ") + prefix + quoteName(column.name);
     return columns;
+}
+
+QString SqlDialect::selectNamedRows(
+    const TableName &table, const QString &field, const QList<KeyColumn> &key, ChunkShape rows) const
+{
+    return QStringLiteral("SELECT ") + changeColumns(field, key, QStringLiteral("t")) + QLatin1Char(' ')
+        + joinChunkByKey(table, key, rows);
 }
 
 QString SqlDialect::selectForChange(const TableName &table, const QString &field, const QList<KeyColumn> &key) const

@@ -130,6 +130,11 @@ public:
     // (the first block when empty).
     SqlQuery selectBlockForChange(const TableName &table, const QString &field, const QList<KeyColumn> &key, int rows,
         const QList<QVariant> &after) const;
+    // The rows of up to `rows` records of a chunk (see updateChunkByKey, whose
+    // parameters it takes, the texts unused) that the table holds, with
+    // selectForChange's columns, in no order.
+    QString selectNamedRows(
+        const TableName &table, const QString &field, const QList<KeyColumn> &key, ChunkShape rows) const;
     // Without a key: a column that tells every row of any table apart, by
     // which its rows are read in blocks as selectBlockForChange reads them by
     // key; none where the engine has none (its rows then come as one query's,
@@ -228,8 +233,12 @@ public:
     virtual bool failureRepeats(const QString &sqlState, const QString &message) const;
 
 protected:
-    // The columns selectForChange reads.
-    QString changeColumns(const QString &field, const QList<KeyColumn> &key) const;
+    // The columns selectForChange reads, of the table named `table` in the
+    // statement (none: the only one).
+    QString changeColumns(const QString &field, const QList<KeyColumn> &key, const QString &table = {}) const;
+    // The chunk's rows joined to the table as t: "FROM <table> AS t JOIN ...",
+    // the chunk's values in the same order as updateChunkByKey takes them.
+    virtual QString joinChunkByKey(const TableName &table, const QList<KeyColumn> &key, ChunkShape shape) const = 0;
     // A key column equal to a value.
     virtual QString keyCondition(const KeyColumn &column, const QString &columnRef, const QString &value) const = 0;
     // A bound value as the key column compares it: the same conversion and

@@ -338,8 +338,7 @@ QList<ChunkPart> SqlServerDialect::chunkParts(QList<QVariant> values, int column
     return parts;
 }
 
-QString SqlServerDialect::updateChunkByKey(
-    const TableName &table, const QString &field, const QList<KeyColumn> &key, ChunkShape shape) const
+QString SqlServerDialect::joinChunkByKey(const TableName &table, const QList<KeyColumn> &key, ChunkShape shape) const
 {
     QStringList names;
     QString conditions;
@@ -350,9 +349,15 @@ QString SqlServerDialect::updateChunkByKey(
             conditions += QStringLiteral(" AND ");
         conditions += keyCondition(key[i], QStringLiteral("t.") + quoteName(key[i].name), QStringLiteral("v.") + name);
     }
-    return QStringLiteral("UPDATE t SET ") + quoteName(field) + QStringLiteral(" = v.n FROM ") + quoteTable(table)
-        + QStringLiteral(" AS t JOIN ") + chunkRows(shape, names << QStringLiteral("o") << QStringLiteral("n"))
-        + QStringLiteral(" ON ") + conditions + QStringLiteral(" WHERE ")
+    return QStringLiteral("FROM ") + quoteTable(table) + QStringLiteral(" AS t JOIN ")
+        + chunkRows(shape, names << QStringLiteral("o") << QStringLiteral("n")) + QStringLiteral(" ON ") + conditions;
+}
+
+QString SqlServerDialect::updateChunkByKey(
+    const TableName &table, const QString &field, const QList<KeyColumn> &key, ChunkShape shape) const
+{
+    return QStringLiteral("UPDATE t SET ") + quoteName(field) + QStringLiteral(" = v.n ")
+        + joinChunkByKey(table, key, shape) + QStringLiteral(" WHERE ")
         + exactlyEquals(QStringLiteral("t.") + quoteName(field), QStringLiteral("v.o"));
 }
 

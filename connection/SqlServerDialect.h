@@ -53,6 +53,7 @@ public:
 
 protected:
     QString keyCondition(const KeyColumn &column, const QString &columnRef, const QString &value) const override;
+    QString joinChunkByKey(const TableName &table, const QList<KeyColumn> &key, ChunkShape shape) const override;
     QString keyValue(const KeyColumn &column, const QString &value) const override;
     QString firstRows(const QString &columns, const QString &rest, int rows) const override;
     QString exactlyEquals(const QString &fieldRef, const QString &value) const override;

@@ -12,8 +12,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
+#include <QStringDecoder>
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -133,23 +136,359 @@ private:
 
 } // namespace
 
+namespace {
+
+// What one record line holds: a record that can be put back, one that no run
+// writes (refused), or no journal record at all.
+enum class RecordLine { Record, Refused, Invalid };
+
+// A JSON string from `at` (its opening quote) on, as the writer writes it,
+// into `text`; `at` then lies past its closing quote. False for anything
+// else (another escape, a surrogate escape, a raw control character, bytes
+// that are not UTF-8), which the general parser then judges.
+bool readWrittenString(const QByteArray &line, qsizetype &at, QString &text)
+{
+    if (at >= line.size() || line.at(at) != '"')
+        return false;
+    QByteArray bytes;
+    const char *data = line.constData();
+    qsizetype from = ++at;
+    for (; at < line.size(); ++at) {
+        const auto c = static_cast<unsigned char>(data[at]);
+        if (c == '"')
+            break;
+        if (c < 0x20)
+            return false;
+        if (c != '\\')
+            continue;
+        bytes.append(data + from, at - from);
+        if (++at >= line.size())
+            return false;
+        switch (data[at]) {
+        case '"':
+            bytes += '"';
+            break;
+        case '\\':
+            bytes += '\\';
+            break;
+        case '/':
+            bytes += '/';
+            break;
+        case 'b':
+            bytes += '\b';
+            break;
+        case 'f':
+            bytes += '\f';
+            break;
+        case 'n':
+            bytes += '\n';
+            break;
+        case 'r':
+            bytes += '\r';
+            break;
+        case 't':
+            bytes += '\t';
+            break;
+        case 'u': {
+            if (at + 4 >= line.size())
+                return false;
+            uint unit = 0;
+            for (qsizetype digit = at + 1; digit <= at + 4; ++digit) {
+                const char hex = data[digit];
+                const int value = hex >= '0' && hex <= '9' ? hex - '0'
+                    : hex >= 'a' && hex <= 'f'             ? hex - 'a' + 10
+                    : hex >= 'A' && hex <= 'F'             ? hex - 'A' + 10
+                                                           : -1;
+                if (value < 0)
+                    return false;
+                unit = unit * 16 + uint(value);
+            }
+            if (QChar::isSurrogate(unit))
+                return false;
+            bytes += QString(QChar(char16_t(unit))).toUtf8();
+            at += 4;
+            break;
+        }
+        default:
+            return false;
+        }
+        from = at + 1;
+    }
+    if (at >= line.size())
+        return false;
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    if (bytes.isEmpty())
+        text = decoder.decode(QByteArrayView(data + from, at - from));
+    else
+        text = decoder.decode(bytes.append(data + from, at - from));
+    ++at;
+    return !decoder.hasError();
+}
+
+// A record line exactly as the writer lays it out:
+//   {"key":[<text or null>,...],"old":<text>,"new":<text>}
+// False when the line is laid out otherwise: the general parser then reads it.
+bool readWrittenRecord(const QByteArray &line, qsizetype keyColumns, PlannedChange &record)
+{
+    const auto expect = [&](qsizetype &at, QByteArrayView bytes) {
+        if (QByteArrayView(line).sliced(at).startsWith(bytes)) {
+            at += bytes.size();
+            return true;
+        }
+        return false;
+    };
+    qsizetype at = 0;
+    if (!expect(at, "{\"key\":["))
+        return false;
+    record.keyValues.clear();
+    for (qsizetype column = 0; column < keyColumns; ++column) {
+        if (column > 0 && !expect(at, ","))
+            return false;
+        QString value;
+        if (expect(at, "null"))
+            record.keyValues << QVariant();
+        else if (readWrittenString(line, at, value))
+            record.keyValues << QVariant(value);
+        else
+            return false;
+    }
+    return expect(at, "],\"old\":") && readWrittenString(line, at, record.oldText) && expect(at, ",\"new\":")
+        && readWrittenString(line, at, record.newText) && expect(at, "}") && at == line.size();
+}
+
+RecordLine parseRecord(const QByteArray &line, qsizetype keyColumns, PlannedChange &record)
+{
+    if (readWrittenRecord(line, keyColumns, record)) {
+        return storable(record.oldText) && storable(record.newText) && Case::sameLetters(record.oldText, record.newText)
+            ? RecordLine::Record
+            : RecordLine::Refused;
+    }
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+    const QJsonObject object = document.object();
+    const QJsonArray key = object.value(QLatin1String("key")).toArray();
+    bool valid = error.error == QJsonParseError::NoError && document.isObject() && allStrings(object, { "old", "new" })
+        && object.value(QLatin1String("key")).isArray() && key.size() == keyColumns;
+    record.keyValues.clear();
+    for (const QJsonValue value : key) {
+        valid = valid && (value.isString() || value.isNull());
+        record.keyValues << (value.isString() ? QVariant(value.toString()) : QVariant());
+    }
+    if (!valid)
+        return RecordLine::Invalid;
+    record.oldText = object.value(QLatin1String("old")).toString();
+    record.newText = object.value(QLatin1String("new")).toString();
+    if (membersWritten(line) != 3 || object.size() != 3 || !storable(record.oldText) || !storable(record.newText)
+        || !Case::sameLetters(record.oldText, record.newText))
+        return RecordLine::Refused;
+    return RecordLine::Record;
+}
+
+// A hash of a row's key values; Null and the empty text are two values.
+size_t keyHash(const QList<QVariant> &keyValues)
+{
+    size_t hash = 0;
+    for (const QVariant &value : keyValues)
+        hash = value.isNull() ? qHashMulti(hash, 1) : qHashMulti(hash, 2, value.toString());
+    return hash;
+}
+
+} // namespace
+
+// One pass over a journal's lines after its header.
+class JournalReader::Scan {
+public:
+    Scan(JournalReader &reader, Pass pass)
+        : m_reader(reader)
+        , m_pass(pass)
+        , m_file(reader.m_path)
+        , m_lines(m_file)
+    {
+    }
+
+    // Opens the file; false, with the reader's error set, when it cannot be read.
+    bool open();
+    // Reads the next line; false at the end of the file or on a failure (the
+    // reader's error is then set).
+    bool step(const std::function<void(double)> &reading);
+    // Records ready to be given, in order.
+    QList<PlannedChange> ready;
+    qsizetype readyAt = 0;
+    // The check's hashes of the keys of records that can be put back.
+    std::vector<size_t> keyHashes;
+    // Without a key: records of a journal of the second format, and those
+    // of them whose texts the server did not write.
+    qsizetype keylessRecords = 0;
+    qsizetype keylessUnwritten = 0;
+
+private:
+    bool readOutcome(const QByteArray &line);
+    void keep(PlannedChange record);
+    bool failLine(const QString &reason);
+
+    struct Pending {
+        std::optional<PlannedChange> record; // none for one refused
+    };
+
+    JournalReader &m_reader;
+    const Pass m_pass;
+    QFile m_file;
+    LineReader m_lines;
+    qsizetype m_number = 1;
+    double m_size = 1;
+    // With a key, from the second format on: the records since the last line
+    // of what the server wrote.
+    QList<Pending> m_pending;
+    QByteArray m_line;
+};
+
+bool JournalReader::Scan::open()
+{
+    if (!m_reader.openAndReadHeader(m_file))
+        return false;
+    const QFileInfo info(m_file);
+    if (m_pass == Pass::Check) {
+        m_reader.m_size = info.size();
+        m_reader.m_modified = info.lastModified();
+    } else if (info.size() != m_reader.m_size || info.lastModified() != m_reader.m_modified) {
+        m_reader.m_error = QStringLiteral("The journal %1 changed while it was read.")
+                               .arg(QDir::toNativeSeparators(m_reader.m_path));
+        return false;
+    }
+    m_size = double(std::max<qint64>(info.size(), 1));
+    return true;
+}
+
+bool JournalReader::Scan::failLine(const QString &reason)
+{
+    return m_reader.fail(m_reader.m_path, QStringLiteral("line %1 %2").arg(m_number).arg(reason));
+}
+
+bool JournalReader::Scan::step(const std::function<void(double)> &reading)
+{
+    constexpr qsizetype LinesBetweenReports = 4096;
+    ++m_number;
+    if (reading && m_number % LinesBetweenReports == 0)
+        reading(std::min(1.0, double(m_file.pos()) / m_size));
+    const LineReader::Line got = m_lines.next(m_line, JournalHeader::LongestRecordLine);
+    const bool keyed = !m_reader.m_header.keyColumns.isEmpty();
+    const bool tellsWritten = m_reader.m_header.formatVersion >= 2;
+    switch (got) {
+    case LineReader::Line::CutShort:
+        if (m_pass == Pass::Check)
+            m_reader.m_cutShort = true;
+        [[fallthrough]];
+    case LineReader::Line::End:
+        // Records after the last line of what the server wrote: the run ended
+        // under them, so each row holds its old or its new text.
+        for (Pending &pending : m_pending)
+            if (pending.record)
+                keep(std::move(*pending.record));
+        m_pending.clear();
+        return false;
+    case LineReader::Line::TooLong:
+        return failLine(QStringLiteral("is longer than a journal record"));
+    case LineReader::Line::Failed:
+        m_reader.m_error = QStringLiteral("The journal %1 cannot be read: %2.")
+                               .arg(QDir::toNativeSeparators(m_reader.m_path), m_file.errorString());
+        return false;
+    case LineReader::Line::Whole:
+        break;
+    }
+    if (tellsWritten && isOutcomeLine(m_line))
+        return readOutcome(m_line) || failLine(QStringLiteral("is not a journal record"));
+    PlannedChange record;
+    const RecordLine line = parseRecord(m_line, m_reader.m_header.keyColumns.size(), record);
+    if (line == RecordLine::Invalid)
+        return failLine(QStringLiteral("is not a journal record"));
+    if (line == RecordLine::Refused) {
+        if (m_pass == Pass::Check)
+            ++m_reader.m_refused;
+        if (keyed && tellsWritten)
+            m_pending.append(Pending { std::nullopt });
+        return true;
+    }
+    if (keyed && tellsWritten) {
+        m_pending.append(Pending { std::move(record) });
+    } else if (!keyed && tellsWritten) {
+        // Rows without a key are told apart by their texts alone: only the
+        // end of the file tells which texts were written.
+        ++keylessRecords;
+        const bool unwritten = m_reader.m_unwrittenTexts.contains({ record.oldText, record.newText });
+        keylessUnwritten += unwritten ? 1 : 0;
+        if (m_pass == Pass::Give && m_reader.m_textsSettled && !unwritten)
+            keep(std::move(record));
+    } else {
+        keep(std::move(record));
+    }
+    return true;
+}
+
+void JournalReader::Scan::keep(PlannedChange record)
+{
+    if (m_pass == Pass::Check) {
+        ++m_reader.m_kept;
+        if (!m_reader.m_header.keyColumns.isEmpty())
+            keyHashes.push_back(keyHash(record.keyValues));
+    } else if (m_pass == Pass::Give) {
+        if (m_reader.m_header.keyColumns.isEmpty() || !m_reader.m_repeatedKeys.contains(keyHash(record.keyValues)))
+            ready.append(std::move(record));
+    }
+}
+
+bool JournalReader::Scan::readOutcome(const QByteArray &line)
+{
+    QJsonParseError error;
+    const QJsonObject object = QJsonDocument::fromJson(line, &error).object();
+    if (error.error != QJsonParseError::NoError || membersWritten(line) < object.size())
+        return false;
+    const bool keyed = !m_reader.m_header.keyColumns.isEmpty();
+    if (const QJsonValue text = object.value(QLatin1String("notWritten"));
+        !keyed && object.size() == 1 && text.isObject() && allStrings(text.toObject(), { "old", "new" })) {
+        if (m_pass == Pass::Check)
+            m_reader.m_unwrittenTexts.insert(
+                { text[QLatin1String("old")].toString(), text[QLatin1String("new")].toString() });
+        return true;
+    }
+    const QString written = object.value(QLatin1String("written")).toString();
+    if (!keyed && written == QLatin1String("texts") && object.size() == 1) {
+        if (m_pass == Pass::Check)
+            m_reader.m_textsSettled = true;
+        return true;
+    }
+    if (!keyed || written != QLatin1String("chunk"))
+        return false;
+    // The records since the last outcome: written, but those the line excepts.
+    QSet<qsizetype> except;
+    for (const QJsonValue place : object.value(QLatin1String("except")).toArray()) {
+        if (!place.isDouble() || place.toInteger(-1) < 0 || place.toInteger() >= m_pending.size())
+            return false;
+        except.insert(place.toInteger());
+    }
+    for (qsizetype place = 0; place < m_pending.size(); ++place) {
+        if (!m_pending[place].record)
+            continue;
+        if (!except.contains(place))
+            keep(std::move(*m_pending[place].record));
+        else if (m_pass == Pass::Check)
+            ++m_reader.m_notWritten;
+    }
+    m_pending.clear();
+    return true;
+}
+
+JournalReader::JournalReader() = default;
+JournalReader::~JournalReader() = default;
+
 bool JournalReader::fail(const QString &path, const QString &reason)
 {
     m_error = QStringLiteral("%1 is not a journal of Vantrell: %2.").arg(QDir::toNativeSeparators(path), reason);
-    m_records.clear();
     return false;
 }
 
 bool JournalReader::openAndReadHeader(QFile &file)
 {
     const QString path = file.fileName();
-    m_records.clear();
-    m_refused = 0;
-    m_notWritten = 0;
-    m_endUnknown = 0;
-    m_recordLines = 0;
-    m_cutShort = false;
-    m_error.clear();
     QString reason;
     if (!PrivateFile::openRegular(file, reason)) {
         m_error = QStringLiteral("The journal %1 cannot be read: %2.").arg(QDir::toNativeSeparators(path), reason);
@@ -178,6 +517,8 @@ bool JournalReader::openAndReadHeader(QFile &file)
 
 bool JournalReader::readSummary(const QString &path)
 {
+    m_error.clear();
+    m_recordLines = 0;
     QFile file(path);
     if (!openAndReadHeader(file))
         return false;
@@ -194,43 +535,87 @@ bool JournalReader::readSummary(const QString &path)
     return true;
 }
 
+bool JournalReader::scan(Pass pass, const std::function<void(double)> &reading)
+{
+    Scan scan(*this, pass);
+    if (!scan.open())
+        return false;
+    while (scan.step(reading)) { }
+    if (!m_error.isEmpty())
+        return false;
+    if (pass == Pass::Count) {
+        m_notWritten = scan.keylessUnwritten;
+        return true;
+    }
+    // With a key, a run writes one record per row: a key named twice names
+    // no row that either record can be trusted for.
+    std::sort(scan.keyHashes.begin(), scan.keyHashes.end());
+    for (auto at = scan.keyHashes.begin(); at != scan.keyHashes.end();) {
+        const auto next = std::upper_bound(at, scan.keyHashes.end(), *at);
+        if (next - at > 1) {
+            m_repeatedKeys.insert(*at);
+            m_refused += next - at;
+            m_kept -= next - at;
+        }
+        at = next;
+    }
+    if (m_header.keyColumns.isEmpty() && tellsWritten()) {
+        if (!m_textsSettled) {
+            m_endUnknown = scan.keylessRecords;
+        } else {
+            m_kept = scan.keylessRecords;
+            // The texts not written are few: their records are counted once more.
+            if (!m_unwrittenTexts.isEmpty() && !this->scan(Pass::Count))
+                return false;
+            m_kept -= m_notWritten;
+        }
+    }
+    return true;
+}
+
 bool JournalReader::read(const QString &path, const std::function<void(double)> &reading)
 {
-    constexpr qsizetype LinesBetweenReports = 4096;
-    QFile file(path);
-    if (!openAndReadHeader(file))
+    m_path = path;
+    m_kept = 0;
+    m_refused = 0;
+    m_notWritten = 0;
+    m_endUnknown = 0;
+    m_recordLines = 0;
+    m_cutShort = false;
+    m_error.clear();
+    m_repeatedKeys.clear();
+    m_unwrittenTexts.clear();
+    m_textsSettled = false;
+    m_records.reset();
+    m_checked = scan(Pass::Check, reading);
+    return m_checked;
+}
+
+bool JournalReader::openRecords()
+{
+    if (!m_checked)
         return false;
-    const double size = double(std::max<qint64>(file.size(), 1));
-    QByteArray line;
-    LineReader lines(file);
-    for (qsizetype number = 2;; ++number) {
-        if (reading && number % LinesBetweenReports == 0)
-            reading(std::min(1.0, double(file.pos()) / size));
-        const LineReader::Line got = lines.next(line, JournalHeader::LongestRecordLine);
-        if (got == LineReader::Line::End)
-            break;
-        if (got == LineReader::Line::CutShort) {
-            m_cutShort = true;
-            break;
-        }
-        if (got == LineReader::Line::TooLong)
-            return fail(path, QStringLiteral("line %1 is longer than a journal record").arg(number));
-        if (got == LineReader::Line::Failed) {
-            m_error = QStringLiteral("The journal %1 cannot be read: %2.")
-                          .arg(QDir::toNativeSeparators(path), file.errorString());
-            m_records.clear();
+    m_records = std::make_unique<Scan>(*this, Pass::Give);
+    if (m_records->open())
+        return true;
+    m_records.reset();
+    return false;
+}
+
+bool JournalReader::nextRecord(PlannedChange &record)
+{
+    if (!m_records)
+        return false;
+    Scan &scan = *m_records;
+    while (scan.readyAt == scan.ready.size()) {
+        scan.ready.clear();
+        scan.readyAt = 0;
+        if (!scan.step({}) && scan.ready.isEmpty()) {
+            m_records.reset();
             return false;
         }
-        if (m_header.formatVersion >= 2 && isOutcomeLine(line)) {
-            if (!readOutcome(line))
-                return fail(path, QStringLiteral("line %1 is not a journal record").arg(number));
-            continue;
-        }
-        if (!readRecord(line))
-            return fail(path, QStringLiteral("line %1 is not a journal record").arg(number));
     }
-    keepWrittenRecords();
-    refuseRepeatedKeys();
+    record = std::move(scan.ready[scan.readyAt++]);
     return true;
 }
 
@@ -271,123 +656,7 @@ bool JournalReader::readHeader(const QByteArray &line)
     return !m_header.table.isEmpty() && !m_header.field.isEmpty();
 }
 
-bool JournalReader::readRecord(const QByteArray &line)
-{
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(line, &error);
-    const QJsonObject object = document.object();
-    const QJsonArray key = object.value(QLatin1String("key")).toArray();
-    bool valid = error.error == QJsonParseError::NoError && document.isObject() && allStrings(object, { "old", "new" })
-        && object.value(QLatin1String("key")).isArray() && key.size() == m_header.keyColumns.size();
-    PlannedChange record;
-    for (const QJsonValue value : key) {
-        valid = valid && (value.isString() || value.isNull());
-        record.keyValues << (value.isString() ? QVariant(value.toString()) : QVariant());
-    }
-    if (!valid)
-        return false;
-    record.oldText = object.value(QLatin1String("old")).toString();
-    record.newText = object.value(QLatin1String("new")).toString();
-    if (membersWritten(line) != 3 || object.size() != 3 || !storable(record.oldText) || !storable(record.newText)
-        || !Case::sameLetters(record.oldText, record.newText)) {
-        ++m_refused;
-        m_sinceOutcome << -1;
-    } else {
-        m_sinceOutcome << m_records.size();
-        m_records << record;
-        m_written << Written::Unknown;
-    }
-    return true;
-}
-
 bool JournalReader::isOutcomeLine(const QByteArray &line)
 {
     return line.startsWith("{\"written\":") || line.startsWith("{\"notWritten\":");
-}
-
-bool JournalReader::readOutcome(const QByteArray &line)
-{
-    QJsonParseError error;
-    const QJsonObject object = QJsonDocument::fromJson(line, &error).object();
-    if (error.error != QJsonParseError::NoError || membersWritten(line) < object.size())
-        return false;
-    const bool keyed = !m_header.keyColumns.isEmpty();
-    if (const QJsonValue text = object.value(QLatin1String("notWritten"));
-        !keyed && object.size() == 1 && text.isObject() && allStrings(text.toObject(), { "old", "new" })) {
-        m_unwrittenTexts.insert({ text[QLatin1String("old")].toString(), text[QLatin1String("new")].toString() });
-        return true;
-    }
-    const QString written = object.value(QLatin1String("written")).toString();
-    if (!keyed && written == QLatin1String("texts") && object.size() == 1) {
-        m_textsSettled = true;
-        return true;
-    }
-    if (!keyed || written != QLatin1String("chunk"))
-        return false;
-    // The records since the last outcome: written, but those the line excepts.
-    QSet<qsizetype> except;
-    for (const QJsonValue place : object.value(QLatin1String("except")).toArray()) {
-        if (!place.isDouble() || place.toInteger(-1) < 0 || place.toInteger() >= m_sinceOutcome.size())
-            return false;
-        except.insert(place.toInteger());
-    }
-    for (qsizetype place = 0; place < m_sinceOutcome.size(); ++place)
-        if (const qsizetype record = m_sinceOutcome[place]; record >= 0)
-            m_written[record] = except.contains(place) ? Written::No : Written::Yes;
-    m_sinceOutcome.clear();
-    return true;
-}
-
-// Of the records read, those the server did not write are never put back.
-// Without a key, rows are told apart by their text only: a text whose end
-// the journal does not tell (the run ended before its texts were applied,
-// or while they were) is left alone too.
-void JournalReader::keepWrittenRecords()
-{
-    if (m_header.formatVersion < 2)
-        return;
-    const bool keyed = !m_header.keyColumns.isEmpty();
-    qsizetype kept = 0;
-    for (qsizetype i = 0; i < m_records.size(); ++i) {
-        const PlannedChange &record = m_records[i];
-        bool keep = true;
-        if (keyed) {
-            keep = m_written[i] != Written::No;
-            m_notWritten += keep ? 0 : 1;
-        } else if (!m_textsSettled) {
-            keep = false;
-            ++m_endUnknown;
-        } else if (m_unwrittenTexts.contains({ record.oldText, record.newText })) {
-            keep = false;
-            ++m_notWritten;
-        }
-        if (keep)
-            m_records[kept++] = record;
-    }
-    m_records.resize(kept);
-    m_written.clear();
-    m_sinceOutcome.clear();
-    m_unwrittenTexts.clear();
-}
-
-// With a key, a run writes one record per row: a key named twice names no
-// row that either record can be trusted for.
-void JournalReader::refuseRepeatedKeys()
-{
-    if (m_header.keyColumns.isEmpty())
-        return;
-    // Null and the empty text are two values.
-    const auto keyOf = [](const PlannedChange &record) {
-        QStringList key;
-        for (const QVariant &value : record.keyValues)
-            key << (value.isNull() ? QStringLiteral("n") : QLatin1Char('t') + value.toString());
-        return key;
-    };
-    QHash<QStringList, int> named;
-    named.reserve(m_records.size());
-    for (const PlannedChange &record : std::as_const(m_records))
-        ++named[keyOf(record)];
-    const qsizetype before = m_records.size();
-    m_records.removeIf([&](const PlannedChange &record) { return named.value(keyOf(record)) > 1; });
-    m_refused += before - m_records.size();
 }

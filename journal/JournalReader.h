@@ -3,6 +3,7 @@
 #include "casing/BatchChange.h"
 #include "journal/JournalHeader.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QList>
 #include <QSet>
@@ -10,6 +11,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 // Reads a journal: JSON Lines in UTF-8, each line ending in a line feed (see
 // docs/journal.md). A header of the run, then one object per record about to be
@@ -32,9 +34,13 @@
 // that were never sent: it is left out, and cutShort() says so.
 class JournalReader {
 public:
-    // False, with error() saying why, when the file cannot be read or is not a
-    // journal: not a regular file, no whole header, or a line before the last
-    // that is not a journal record.
+    JournalReader();
+    ~JournalReader();
+
+    // Checks the whole file and counts its records, without keeping them:
+    // false, with error() saying why, when the file cannot be read or is not
+    // a journal: not a regular file, no whole header, or a line before the
+    // last that is not a journal record.
     // `reading`, when given, is called every few thousand lines with the share
     // of the file read so far (0 to 1): a window shows it and keeps painting.
     bool read(const QString &path, const std::function<void(double)> &reading = {});
@@ -46,8 +52,17 @@ public:
     qsizetype recordLines() const { return m_recordLines; }
 
     const JournalHeader &header() const { return m_header; }
-    // The records that can be put back.
-    const QList<PlannedChange> &records() const { return m_records; }
+
+    // After read(): the records that can be put back, in the journal's order,
+    // read from the file once more a line at a time, so that what is held
+    // never grows with the journal. openRecords() starts from the first;
+    // nextRecord() gives the next one, or false after the last one or when
+    // the file no longer reads as read() found it (error() then says why).
+    bool openRecords();
+    bool nextRecord(PlannedChange &record);
+    // The records nextRecord() gives.
+    qsizetype keptRecords() const { return m_kept; }
+
     // Records of the file that no run of the program writes, and are never put
     // back: old and new text that differ in more than letter case, a text with
     // a NUL or a lone surrogate (no engine stores it as it is), a key named
@@ -66,33 +81,37 @@ public:
     QString error() const { return m_error; }
 
 private:
+    class Scan;
+    enum class Pass { Check, Count, Give };
+
     bool fail(const QString &path, const QString &reason);
+    // Reads the file from its header on, as `pass` wants: checks and counts
+    // every line, counts what only the end of the file tells, or gives the
+    // records that can be put back.
+    bool scan(Pass pass, const std::function<void(double)> &reading = {});
     // Opens the file and reads its header; false as read().
     bool openAndReadHeader(QFile &file);
     bool readHeader(const QByteArray &line);
-    // Adds the record of a line; false when the line is not a journal record.
-    bool readRecord(const QByteArray &line);
-    void refuseRepeatedKeys();
     static bool isOutcomeLine(const QByteArray &line);
-    // Takes in a line of what the server wrote; false when it is not one.
-    bool readOutcome(const QByteArray &line);
-    void keepWrittenRecords();
 
-    enum class Written { Unknown, Yes, No };
-
+    QString m_path;
     JournalHeader m_header;
-    QList<PlannedChange> m_records;
+    qsizetype m_kept = 0;
     qsizetype m_refused = 0;
     bool m_cutShort = false;
     qsizetype m_recordLines = 0;
     qsizetype m_notWritten = 0;
     qsizetype m_endUnknown = 0;
     QString m_error;
-    // While reading: with a key, what became of each record, and the records
-    // (their places in m_records, -1 for one refused) since the last outcome
-    // line; without a key, the texts not written and whether the apply ended.
-    QList<Written> m_written;
-    QList<qsizetype> m_sinceOutcome;
+    // The file as read() found it: a later pass that finds it otherwise stops.
+    qint64 m_size = 0;
+    QDateTime m_modified;
+    // With a key: a hash of each key named more than once (a record of such a
+    // key is refused). Without a key: the texts the server did not write, and
+    // whether the journal tells the end of the texts.
+    QSet<size_t> m_repeatedKeys;
     QSet<std::pair<QString, QString>> m_unwrittenTexts;
     bool m_textsSettled = false;
+    bool m_checked = false; // read() found the file a journal
+    std::unique_ptr<Scan> m_records; // the pass of openRecords()
 };

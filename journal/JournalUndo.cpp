@@ -4,6 +4,7 @@
 #include "connection/Session.h"
 #include "connection/SqlDialect.h"
 #include "journal/JournalCatalogue.h"
+#include "platform/Failure.h"
 #include "platform/odbc/Connection.h"
 
 #include <QFileInfo>
@@ -42,25 +43,19 @@ QString JournalUndo::elsewhere(const JournalHeader &header, const LoginFields &f
     return {};
 }
 
-JournalUndo::JournalUndo(const JournalReader &journal, LoginFields fields)
-    : m_header(journal.header())
+JournalUndo::JournalUndo(JournalReader &journal, LoginFields fields)
+    : m_journal(journal)
+    , m_header(journal.header())
     , m_fields(std::move(fields))
-    , m_journalRecords(journal.records().size() + journal.refusedRecords() + journal.notWrittenRecords()
-          + journal.endUnknownRecords())
+    , m_journalRecords(
+          journal.keptRecords() + journal.refusedRecords() + journal.notWrittenRecords() + journal.endUnknownRecords())
+    , m_kept(journal.keptRecords())
     , m_refused(journal.refusedRecords())
     , m_notWritten(journal.notWrittenRecords())
     , m_endUnknown(journal.endUnknownRecords())
     , m_tellsWritten(journal.tellsWritten())
     , m_cutShort(journal.cutShort())
 {
-    for (const PlannedChange &record : journal.records()) {
-        if (!m_header.keyColumns.isEmpty()) {
-            m_byKey.insert(keyOf(record.keyValues), Entry { record.oldText, record.newText });
-        } else {
-            m_oldTexts[record.newText].insert(record.oldText);
-            ++m_recorded[record.newText];
-        }
-    }
 }
 
 void JournalUndo::attach(BatchChange::Callbacks &callbacks)
@@ -71,6 +66,10 @@ void JournalUndo::attach(BatchChange::Callbacks &callbacks)
     callbacks.started = [this](const QStringList &keyColumns) { return start(keyColumns); };
     callbacks.rewrite
         = [this](const QString &text, const QList<QVariant> &keyValues) { return rewrite(text, keyValues); };
+    if (!m_header.keyColumns.isEmpty()) {
+        callbacks.namedRows = [this](int most) { return nextRows(most); };
+        callbacks.rowsNamed = m_kept;
+    }
 }
 
 BatchChange::Result JournalUndo::run(BatchChange::Callbacks callbacks, bool dryRun)
@@ -97,13 +96,27 @@ QStringList JournalUndo::keyOf(const QList<QVariant> &keyValues)
 
 bool JournalUndo::start(const QStringList &keyColumns)
 {
+    m_block.clear();
+    m_gone = 0;
+    m_changedSince = 0;
+    m_alreadyBack = 0;
+    m_texts.clear();
     if (!m_header.keyColumns.isEmpty()) {
         if (keyColumns.join(QLatin1Char('\n')).compare(m_header.keyColumns.join(QLatin1Char('\n')), Qt::CaseInsensitive)
-            == 0)
-            return true;
-        m_refusal = QStringLiteral("The journal names the rows of \"%1\" by the key (%2), which the table no longer "
-                                   "has. Nothing was changed.")
-                        .arg(m_header.table, m_header.keyColumns.join(QStringLiteral(", ")));
+            != 0) {
+            m_refusal = QStringLiteral("The journal names the rows of \"%1\" by the key (%2), which the table no "
+                                       "longer has. Nothing was changed.")
+                            .arg(m_header.table, m_header.keyColumns.join(QStringLiteral(", ")));
+            return false;
+        }
+        if (!m_journal.openRecords()) {
+            m_refusal = m_journal.error() + QStringLiteral(" Nothing was changed.");
+            return false;
+        }
+        return true;
+    }
+    if (!readTexts()) {
+        m_refusal = m_journal.error() + QStringLiteral(" Nothing was changed.");
         return false;
     }
     // Without a key, count the rows that hold each new text now.
@@ -111,21 +124,55 @@ bool JournalUndo::start(const QStringList &keyColumns)
     for (odbc::RecordSet rows = session.connection->query(
              session.dialect->selectForChange({ m_header.schema, m_header.table }, m_header.field, {}));
          !rows.eof(); rows.moveNext())
-        if (const QVariant value = rows.value(0); value.isValid() && m_recorded.contains(value.toString()))
-            ++m_holding[value.toString()];
-    for (auto recorded = m_recorded.cbegin(); recorded != m_recorded.cend(); ++recorded) {
-        const QSet<QString> &oldTexts = m_oldTexts[recorded.key()];
-        if (oldTexts.size() == 1 && m_holding.value(recorded.key()) == recorded.value())
-            m_restorable.insert(recorded.key(), *oldTexts.cbegin());
-    }
+        if (const QVariant value = rows.value(0); value.isValid())
+            if (const auto text = m_texts.find(value.toString()); text != m_texts.end())
+                ++text->holding;
     return true;
+}
+
+// Without a key: what the journal's records say of each new text.
+bool JournalUndo::readTexts()
+{
+    if (!m_journal.openRecords())
+        return false;
+    PlannedChange record;
+    qsizetype records = 0;
+    while (m_journal.nextRecord(record)) {
+        Text &text = m_texts[record.newText];
+        if (text.records == 0)
+            text.oldText = record.oldText;
+        else if (text.oldText != record.oldText)
+            text.fromSeveral = true;
+        ++text.records;
+        ++records;
+    }
+    return m_journal.error().isEmpty() && records == m_kept;
+}
+
+// By key: the key values of the next block of records; the records of the
+// block before whose rows were not read are gone.
+QList<QList<QVariant>> JournalUndo::nextRows(int most)
+{
+    for (const Entry &entry : std::as_const(m_block))
+        m_gone += entry.seen ? 0 : 1;
+    m_block.clear();
+    QList<QList<QVariant>> rows;
+    rows.reserve(most);
+    PlannedChange record;
+    while (rows.size() < most && m_journal.nextRecord(record)) {
+        m_block.insert(keyOf(record.keyValues), Entry { record.oldText, record.newText });
+        rows << record.keyValues;
+    }
+    if (rows.size() < most && !m_journal.error().isEmpty())
+        throw Failure(m_journal.error());
+    return rows;
 }
 
 std::optional<QString> JournalUndo::rewrite(const QString &text, const QList<QVariant> &keyValues)
 {
     if (!m_header.keyColumns.isEmpty()) {
-        const auto entry = m_byKey.find(keyOf(keyValues));
-        if (entry == m_byKey.end())
+        const auto entry = m_block.find(keyOf(keyValues));
+        if (entry == m_block.end())
             return std::nullopt; // a row the run did not change
         entry->seen = true;
         if (text == entry->newText)
@@ -136,15 +183,15 @@ std::optional<QString> JournalUndo::rewrite(const QString &text, const QList<QVa
             ++m_changedSince;
         return std::nullopt;
     }
-    if (const auto restorable = m_restorable.constFind(text); restorable != m_restorable.cend())
-        return *restorable;
+    if (const auto found = m_texts.constFind(text); found != m_texts.cend() && found->restorable())
+        return found->oldText;
     return std::nullopt;
 }
 
 qsizetype JournalUndo::gone() const
 {
-    qsizetype gone = 0;
-    for (const Entry &entry : m_byKey)
+    qsizetype gone = m_gone;
+    for (const Entry &entry : m_block)
         gone += entry.seen ? 0 : 1;
     return gone;
 }
@@ -152,9 +199,9 @@ qsizetype JournalUndo::gone() const
 qsizetype JournalUndo::ambiguous(bool held) const
 {
     qsizetype records = 0;
-    for (auto recorded = m_recorded.cbegin(); recorded != m_recorded.cend(); ++recorded)
-        if (!m_restorable.contains(recorded.key()) && (m_holding.value(recorded.key()) > 0) == held)
-            records += recorded.value();
+    for (const Text &text : m_texts)
+        if (!text.restorable() && (text.holding > 0) == held)
+            records += text.records;
     return records;
 }
 

@@ -5,21 +5,24 @@
 #include "journal/JournalReader.h"
 
 #include <QHash>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 
 // Puts back the old texts of a journal: a batch change of the journal's table
 // and field whose rewrite() looks every record up in the journal. A row gets
 // its old text back only while it holds exactly the new text the run wrote.
-// With a key, rows are found by key. Without one, a value goes back only where
-// that cannot touch a row the run did not change: as many rows hold the new
-// text now as the run changed to it, all from one old text.
+// With a key, only the rows the journal names are read, by key, a block of
+// the journal's records at a time, read from the file as they are needed.
+// Without one, a value goes back only where that cannot touch a row the run
+// did not change: as many rows hold the new text now as the run changed to
+// it, all from one old text.
 class JournalUndo {
 public:
-    JournalUndo(const JournalReader &journal, LoginFields fields);
+    // The journal, read(); the undo reads its records again as it goes.
+    JournalUndo(JournalReader &journal, LoginFields fields);
 
-    // Sets started() and rewrite() of the callbacks; the mode text is the journal's.
+    // Sets started(), rewrite() and, with a key, the rows to visit of the
+    // callbacks; the mode text is the journal's.
     void attach(BatchChange::Callbacks &callbacks);
     // The undo itself: a batch change of the journal's table and field with the
     // callbacks, attached first.
@@ -53,7 +56,18 @@ private:
         QString newText;
         bool seen = false;
     };
+    // Without a key, per new text: the old text it came from, the records of
+    // the journal, and the rows that hold it at the start.
+    struct Text {
+        QString oldText;
+        qsizetype records = 0;
+        qsizetype holding = 0;
+        bool fromSeveral = false; // it came from more than one old text
+        bool restorable() const { return !fromSeveral && holding == records; }
+    };
     bool start(const QStringList &keyColumns);
+    bool readTexts();
+    QList<QList<QVariant>> nextRows(int most);
     std::optional<QString> rewrite(const QString &text, const QList<QVariant> &keyValues);
     static QStringList keyOf(const QList<QVariant> &keyValues);
     qsizetype gone() const; // by key: records whose row was not read, or was Null
@@ -61,19 +75,19 @@ private:
     // holds (held) or no row holds.
     qsizetype ambiguous(bool held) const;
 
+    JournalReader &m_journal;
     JournalHeader m_header;
     LoginFields m_fields;
     qsizetype m_journalRecords = 0;
+    qsizetype m_kept = 0; // records that can be put back
     qsizetype m_refused = 0; // records of the file that no run writes: never put back
     qsizetype m_notWritten = 0; // records the run did not write: never put back
     qsizetype m_endUnknown = 0; // without a key: records whose texts the run never finished writing
     bool m_tellsWritten = true; // the journal says which records the run wrote
     bool m_cutShort = false; // the file's last line was cut short and left out
-    QHash<QStringList, Entry> m_byKey;
-    QHash<QString, QString> m_restorable; // new text -> old text, without a key
-    QHash<QString, QSet<QString>> m_oldTexts; // new text -> the old texts it came from, without a key
-    QHash<QString, qsizetype> m_recorded; // new text -> records of the journal, without a key
-    QHash<QString, qsizetype> m_holding; // new text -> rows that hold it at the start, without a key
+    QHash<QStringList, Entry> m_block; // by key: the records of the block of rows being read
+    qsizetype m_gone = 0; // by key: records of the blocks before whose row was not read
+    QHash<QString, Text> m_texts; // without a key, by new text
     QString m_refusal;
     qsizetype m_changedSince = 0; // by key: the row holds neither text
     qsizetype m_alreadyBack = 0; // by key: the row holds the old text again

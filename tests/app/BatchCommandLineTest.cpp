@@ -218,9 +218,19 @@ private slots:
             << Keyed << QVariantList { "one", "two", "three" } << "UPDATE t SET v = 'two, edited' WHERE v = 'TWO'" << 1
             << "Undo: 2 of 3 records of the journal put back; 1 left alone: 1 changed since the run."
             << QVariantList { "one", "two, edited", "three" };
-        QTest::newRow("row deleted after the run")
-            << Keyed << QVariantList { "one", "two" } << "DELETE FROM t WHERE v = 'TWO'" << 1
-            << "1 left alone: 1 no longer there or Null." << QVariantList { "one" };
+        // The undo reads the rows its journal names a block at a time: the
+        // rows of each block are told apart from those of the others.
+        QVariantList names;
+        for (int i = 1; i <= 4500; ++i)
+            names << QStringLiteral("name %1").arg(i);
+        QVariantList namesAfterUndo = names;
+        namesAfterUndo[4399] = "changed";
+        namesAfterUndo.removeAt(1);
+        QTest::newRow("rows deleted and changed after the run")
+            << Keyed << names << "DELETE FROM t WHERE id = 2;UPDATE t SET v = 'changed' WHERE id = 4400" << 1
+            << "Undo: 4498 of 4500 records of the journal put back; 2 left alone: 1 changed since the run; 1 no "
+               "longer there or Null."
+            << namesAfterUndo;
         QTest::newRow("no key, new text held before the run")
             << "v TEXT" << QVariantList { "hello", "HELLO", "abc" } << "" << 1
             << "Undo: 1 of 2 records of the journal put back; 1 left alone: 1 whose new text other rows held"

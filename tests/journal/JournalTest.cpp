@@ -38,6 +38,17 @@ QByteArray contents(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The records a read journal gives back, read once more from its file.
+QList<PlannedChange> recordsOf(JournalReader &reader)
+{
+    QList<PlannedChange> records;
+    PlannedChange record;
+    if (reader.openRecords())
+        while (reader.nextRecord(record))
+            records << record;
+    return records;
+}
+
 QString write(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
@@ -150,21 +161,23 @@ private slots:
         QVERIFY(!reader.cutShort());
         if (!kept) {
             // The empty texts alone come back.
-            QCOMPARE(reader.records().size(), 1000);
+            QCOMPARE(recordsOf(reader).size(), 1000);
             QCOMPARE(reader.refusedRecords(), 3000);
             return;
         }
-        QCOMPARE(reader.records().size(), 4000);
+        const QList<PlannedChange> read = recordsOf(reader);
+        QCOMPARE(read.size(), 4000);
+        QCOMPARE(reader.keptRecords(), 4000);
         QCOMPARE(reader.refusedRecords(), 0);
-        const PlannedChange &record = reader.records().first();
+        const PlannedChange &record = read.first();
         QCOMPARE(record.keyValues.size(), keyColumns.size());
         for (qsizetype i = 0; i < key.size(); ++i) {
             QCOMPARE(record.keyValues[i].isValid(), key[i].isValid());
             QCOMPARE(record.keyValues[i].toString(), key[i].toString());
         }
         for (qsizetype i = 0; i < records.size(); ++i) {
-            QCOMPARE(reader.records()[i].oldText, records[i].oldText);
-            QCOMPARE(reader.records()[i].newText, records[i].newText);
+            QCOMPARE(read[i].oldText, records[i].oldText);
+            QCOMPARE(read[i].newText, records[i].newText);
         }
     }
 
@@ -207,9 +220,9 @@ private slots:
         QCOMPARE(reader.read(write(folder.filePath("j.jsonl"), bytes)), reason.isEmpty());
         QVERIFY2(reader.error().contains(reason), qPrintable(reader.error()));
         if (!reason.isEmpty())
-            QVERIFY(reader.records().isEmpty());
+            QVERIFY(recordsOf(reader).isEmpty());
         else
-            QCOMPARE(reader.records().size(), 1);
+            QCOMPARE(recordsOf(reader).size(), 1);
         QCOMPARE(reader.cutShort(), QByteArray(QTest::currentDataTag()).startsWith("cut in the last"));
     }
 
@@ -241,7 +254,7 @@ private slots:
         QTemporaryDir folder;
         JournalReader reader;
         QVERIFY2(reader.read(write(folder.filePath("j.jsonl"), head + records)), qPrintable(reader.error()));
-        QCOMPARE(reader.records().size(), kept);
+        QCOMPARE(recordsOf(reader).size(), kept);
         QCOMPARE(reader.refusedRecords(), records.count('\n') - kept);
     }
 
@@ -276,7 +289,7 @@ private slots:
         JournalReader reader;
         QVERIFY(reader.read(writer.path()));
         QVERIFY(!reader.cutShort());
-        QCOMPARE(reader.records().size(), 1);
+        QCOMPARE(recordsOf(reader).size(), 1);
 #endif
     }
 
@@ -569,7 +582,7 @@ private slots:
 
         JournalReader journal;
         QVERIFY2(journal.read(writer.path()), qPrintable(journal.error()));
-        QCOMPARE(journal.records().size(), 1);
+        QCOMPARE(recordsOf(journal).size(), 1);
         QCOMPARE(journal.notWrittenRecords(), 1);
         JournalUndo undo(journal, db.fields());
         const BatchChange::Result result = undo.run({});
@@ -634,7 +647,7 @@ private slots:
         file.close();
         QVERIFY2(reader.read(writer.path()), qPrintable(reader.error()));
         QVERIFY(reader.cutShort());
-        QCOMPARE(reader.records().size(), 1);
+        QCOMPARE(recordsOf(reader).size(), 1);
         QVERIFY(reader.readSummary(writer.path()));
         QCOMPARE(reader.recordLines(), 1);
     }
@@ -709,7 +722,7 @@ private slots:
 
         JournalReader journal;
         QVERIFY2(journal.read(writer.path()), qPrintable(journal.error()));
-        QTEST(int(journal.records().size()), "journalled");
+        QTEST(int(recordsOf(journal).size()), "journalled");
         // Someone writes a value of their own in the meantime.
         db.exec("UPDATE t SET v = 'four, edited' WHERE v = 'four'");
         for (int pass = 1; pass <= 2; ++pass) {
@@ -718,7 +731,7 @@ private slots:
             undo.attach(undoing);
             const BatchChange::Result result = BatchChange(db.fields(), TableName { {}, "t" }, "v", undoing).run();
             QCOMPARE(result.outcome, BatchChange::Outcome::Finished);
-            QCOMPARE(result.recordsChanged, pass == 1 ? journal.records().size() : 0);
+            QCOMPARE(result.recordsChanged, pass == 1 ? recordsOf(journal).size() : 0);
             QCOMPARE(db.column("t", "v"), (QVariantList { "one", "two", "one", "three", "four, edited" }));
         }
     }
