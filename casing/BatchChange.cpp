@@ -11,8 +11,6 @@
 #include "connection/Session.h"
 #include "platform/Failure.h"
 
-#include <QHash>
-
 #include <algorithm>
 
 #include <memory>
@@ -39,7 +37,6 @@ private:
     bool prepareSteps();
     FieldFacts lookUpField();
     QList<KeyColumn> findKey();
-    void countTexts();
     std::unique_ptr<ChunkWriter> makeWriter();
     void visitRecord(Case::Mode mode);
     // The record's text as the server stores it, with its key; none when the
@@ -47,9 +44,11 @@ private:
     std::optional<ChunkRecord> readRecord(Case::Mode mode);
     // The text the record is to hold; none when it is left out.
     std::optional<QString> newTextOf(Case::Mode mode, const ChunkRecord &record);
-    // Without a key: the record's row joins its old text's pair when the text
-    // was met before (true), or starts the pair the record carries.
-    bool joinsPair(ChunkRecord &record);
+    // Without a key: a record of the text before joins its pair; any other
+    // starts the pair of its text, held until its text's records are visited.
+    void holdPair(ChunkRecord record);
+    // The pair held goes into the chunk.
+    void releasePair();
     // Sends the records waiting in the chunk; false when the run must end.
     bool flush();
     bool handOverPlanned();
@@ -60,13 +59,10 @@ private:
     ChunkPolicy m_policy;
     QList<ChunkRecord> m_chunk;
 
-    // Without a key: per distinct text the rows held when they were counted,
-    // and the pair it belongs to. Memory grows with the distinct texts only.
-    struct TextSlot {
-        qsizetype rows = 0;
-        int pair = -1;
-    };
-    QHash<QString, TextSlot> m_slots;
+    // Without a key: the pair of the text whose records are being visited,
+    // and the pairs made so far. Nothing is kept of the pairs before.
+    std::optional<ChunkRecord> m_heldPair;
+    int m_pairs = 0;
 
     std::unique_ptr<UnrepresentableFilter> m_filter;
     // Declared last, so a chunk under way ends before anything it uses goes.
@@ -123,6 +119,7 @@ BatchChange::Result Run::run()
         if (result.outcome == BatchChange::Outcome::Finished)
             result.recordsRead = position;
         if (result.outcome == BatchChange::Outcome::Finished || result.outcome == BatchChange::Outcome::Stopped) {
+            releasePair();
             if (flush()) {
                 m_writer->settle();
                 m_writer->finish();
@@ -194,11 +191,7 @@ bool Run::prepareSteps()
     result.byKey = !m_run.key.isEmpty();
     m_policy = ChunkPolicy(*m_run.dialect, int(m_run.key.size()));
 
-    if (!m_run.attempt(BatchChange::LineRecordCount, [&] {
-            result.recordsRead = m_snapshot.count();
-            if (m_run.key.isEmpty())
-                countTexts();
-        }))
+    if (!m_run.attempt(BatchChange::LineRecordCount, [&] { result.recordsRead = m_snapshot.count(); }))
         return false;
 
     if (m_run.callbacks.started) {
@@ -217,28 +210,6 @@ bool Run::prepareSteps()
             return false;
     }
     return true;
-}
-
-// Without a key: the rows that hold each distinct text, counted by the engine
-// where it can, else in a first reading of all rows; the records are then
-// visited in a second.
-void Run::countTexts()
-{
-    if (const QString grouped = m_run.dialect->countTexts(m_run.table, m_run.field);
-        !grouped.isEmpty() && m_snapshot.readsAlongside()) {
-        for (odbc::RecordSet counts = m_snapshot.query(grouped); !counts.eof(); counts.moveNext())
-            m_slots[counts.text(0).toString()].rows += counts.value(1).toLongLong();
-        m_run.result.recordsRead = m_snapshot.count();
-        return;
-    }
-    odbc::RecordSet &records = m_snapshot.records();
-    for (; m_snapshot.hasRecord(); records.moveNext()) {
-        if (records.isNull(0))
-            continue;
-        ++m_slots[records.text(0).toString()].rows;
-    }
-    m_snapshot.rewind();
-    m_run.result.recordsRead = m_snapshot.count();
 }
 
 FieldFacts Run::lookUpField()
@@ -310,8 +281,10 @@ void Run::visitRecord(Case::Mode mode)
         return;
     }
     record->change.newText = *newText;
-    if (m_run.key.isEmpty() && joinsPair(*record))
+    if (m_run.key.isEmpty()) {
+        holdPair(std::move(*record));
         return;
+    }
     m_chunk.append(std::move(*record));
     m_policy.added(m_chunk.size());
 }
@@ -342,6 +315,8 @@ std::optional<ChunkRecord> Run::readRecord(Case::Mode mode)
         return std::nullopt;
     }
     ChunkRecord record { mode, { {}, value.toString(), {} } };
+    if (m_run.key.isEmpty())
+        record.rows = records.value(SnapshotReader::RowsOfTextColumn).toLongLong();
     record.change.keyValues.reserve(m_run.key.size());
     for (int column = 0; column < m_run.key.size(); ++column)
         record.change.keyValues << records.value(2 + column);
@@ -356,26 +331,24 @@ std::optional<QString> Run::newTextOf(Case::Mode mode, const ChunkRecord &record
                        : Case::convertForStorage(mode, record.change.oldText);
 }
 
-bool Run::joinsPair(ChunkRecord &record)
+void Run::holdPair(ChunkRecord record)
 {
-    auto found = m_slots.find(record.change.oldText);
-    // A text not counted lies in this one row: the count leaves out texts
-    // of one row, and a row changed since it was counted is read as it is
-    // now. The change checks how many rows hold it, as for any text.
-    if (found == m_slots.end())
-        found = m_slots.insert(record.change.oldText, TextSlot { 1, -1 });
-    TextSlot &slot = found.value();
-    if (slot.pair >= 0) {
-        TextPair &pair = m_run.pairs[slot.pair];
-        if (pair.unrepresentable || pair.refused)
-            pair.unrepresentable ? m_run.tally.notRepresentable() : m_run.tally.refusedByServer();
-        else
-            ++pair.records;
-        return true;
+    if (m_heldPair && m_heldPair->change.oldText == record.change.oldText) {
+        ++m_heldPair->records;
+        return;
     }
-    record.pair = slot.pair = int(m_run.pairs.size());
-    m_run.pairs.append(TextPair { found.key(), record.change.newText, record.mode, 1, slot.rows });
-    return false;
+    releasePair();
+    record.pair = m_pairs++;
+    m_heldPair = std::move(record);
+}
+
+void Run::releasePair()
+{
+    if (!m_heldPair)
+        return;
+    m_chunk.append(std::move(*m_heldPair));
+    m_heldPair.reset();
+    m_policy.added(m_chunk.size());
 }
 
 // The chunk's records go to beforeSend, without a key one per row of each
@@ -387,7 +360,7 @@ bool Run::handOverPlanned()
     QList<BatchChange::PlannedChange> changes;
     changes.reserve(std::min(PlannedAtOnce, m_chunk.size()));
     for (const ChunkRecord &record : std::as_const(m_chunk)) {
-        for (qsizetype rows = record.pair < 0 ? 1 : m_run.pairs[record.pair].rows; rows > 0;) {
+        for (qsizetype rows = record.pair < 0 ? 1 : record.rows; rows > 0;) {
             if (changes.size() == PlannedAtOnce) {
                 if (!m_run.callbacks.beforeSend(changes))
                     return false;

@@ -44,7 +44,6 @@ public:
     std::unique_ptr<SqlDialect> dialect;
     FieldFacts facts;
     QList<KeyColumn> key; // empty when rows are named by their value
-    QList<TextPair> pairs; // without a key: one per distinct old text met
 
     // Runs a step; a failure goes to failure() once per description. False when it failed.
     template <typename Step>

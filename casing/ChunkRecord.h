@@ -5,23 +5,17 @@
 
 #include <QString>
 
-// A record waiting in the current chunk.
+// A record waiting in the current chunk. Without a key it stands for every
+// record of its old text: the run reads the rows in the order of their
+// texts, so the records of one text come one after another, and the first
+// of them decides the new text for all.
 struct ChunkRecord {
     Case::Mode mode;
     BatchChange::PlannedChange change;
-    int pair = -1; // without a key: the pair of its old text (BatchContext::pairs)
-};
-
-// Without a key, one pair per distinct old text: its first record decides
-// the new text, and every later record of that text counts with it.
-struct TextPair {
-    QString oldText;
-    QString newText;
-    Case::Mode mode;
-    qsizetype records = 0; // records visited that hold the old text
-    qsizetype rows = 0; // rows of the snapshot that hold it
-    bool staged = false;
-    bool unrepresentable = false; // the field cannot hold the new text
-    bool refused = false; // the check of the new text failed: never sent
-    bool written = false; // the apply changed its rows
+    // Without a key: the number of its old text's pair (its place among the
+    // texts staged), the rows that held the text when they were counted, and
+    // the records visited that hold it.
+    int pair = -1;
+    qsizetype rows = 1;
+    qsizetype records = 1;
 };

@@ -4,6 +4,14 @@
 #include "connection/Session.h"
 #include "platform/Failure.h"
 
+// The text of the embedded engine comes as the UTF-8 it stores: the driver's
+// own conversion would draw on the engine's allocator, which the writing
+// thread holds much of the time.
+static odbc::TextTransfer transferFor(const SqlDialect &dialect)
+{
+    return dialect.readsSnapshotAlongside() ? odbc::TextTransfer::StoredUtf8 : odbc::TextTransfer::Utf16;
+}
+
 void SnapshotReader::open(const QString &select)
 {
     if (m_run.callbacks.namedRows && !m_run.key.isEmpty()) {
@@ -11,27 +19,51 @@ void SnapshotReader::open(const QString &select)
         m_named = true;
         m_count = m_run.callbacks.rowsNamed;
         m_connection = openSession(OpeningProfile::Batch, m_run.fields).connection;
-        for (const QString &statement : m_run.dialect->readingSetup())
-            m_connection->execute(statement);
         return;
     }
-    const QString counter = m_run.dialect->changeCounter(m_run.table);
-    if (m_run.key.isEmpty() && !counter.isEmpty())
-        m_changesBefore = m_run.connection->query(counter).value(0);
-    m_blockKey = m_run.key.isEmpty() ? m_run.dialect->rowLocator() : m_run.key;
+    if (m_run.key.isEmpty()) {
+        openSorted();
+        return;
+    }
     if (readAlongside([&] {
-            if (m_blockKey.isEmpty()) {
-                m_streamed = true;
-                m_select = select;
-                rewind();
-                return;
-            }
             m_count = m_connection->query(m_run.dialect->countRows(m_run.table)).value(0).toLongLong();
             readBlock({});
         }))
         return;
-    m_blockKey.clear();
     m_records = m_run.connection->query(select);
+    m_count = m_records.recordCount();
+}
+
+// Without a key: the rows in the order of their texts, so that the rows of
+// each text come one after another.
+void SnapshotReader::openSorted()
+{
+    const SqlDialect &dialect = *m_run.dialect;
+    if (const QString counter = dialect.changeCounter(m_run.table); !counter.isEmpty())
+        m_changesBefore = m_run.connection->query(counter).value(0);
+    const QStringList sort = dialect.sortRows(m_run.table, m_run.field);
+    if (readAlongside([&] {
+            m_count = m_connection->query(dialect.countRows(m_run.table)).value(0).toLongLong();
+            for (const QString &statement : sort)
+                m_connection->execute(statement);
+            if (!sort.isEmpty()) {
+                m_sorted = true;
+                readBlock({});
+                return;
+            }
+            m_streamed = true;
+            m_query = std::make_unique<odbc::Statement>(*m_connection);
+            m_query->prepare(dialect.sortedRows(m_run.table, m_run.field, 0, {}).text);
+            m_query->execute();
+            m_records = odbc::RecordSet::begin(*m_query, transferFor(dialect));
+            fetchBlock();
+        }))
+        return;
+    m_sorted = false;
+    for (const QString &statement : sort)
+        m_run.connection->execute(statement);
+    const SqlQuery rows = dialect.sortedRows(m_run.table, m_run.field, 0, {});
+    m_records = m_run.connection->query(rows.text, rows.parameters);
     m_count = m_records.recordCount();
 }
 
@@ -43,8 +75,6 @@ bool SnapshotReader::readAlongside(Read &&read)
 {
     try {
         m_connection = openSession(OpeningProfile::Batch, m_run.fields).connection;
-        for (const QString &statement : m_run.dialect->readingSetup())
-            m_connection->execute(statement);
         read();
         return true;
     } catch (const odbc::Error &e) {
@@ -62,19 +92,13 @@ bool SnapshotReader::readAlongside(Read &&read)
     }
 }
 
-// The text of the embedded engine comes as the UTF-8 it stores: the driver's
-// own conversion would draw on the engine's allocator, which the writing
-// thread holds much of the time.
-static odbc::TextTransfer transferFor(const SqlDialect &dialect)
-{
-    return dialect.readsSnapshotAlongside() ? odbc::TextTransfer::StoredUtf8 : odbc::TextTransfer::Utf16;
-}
-
 // The block after the row whose key values are `after` replaces the rows
 // visited already, in the same memory: their texts went into the chunks as copies.
 void SnapshotReader::readBlock(const QList<QVariant> &after)
 {
-    const SqlQuery block = m_run.dialect->selectBlockForChange(m_run.table, m_run.field, m_blockKey, BlockRows, after);
+    const SqlQuery block = m_sorted
+        ? m_run.dialect->sortedRows(m_run.table, m_run.field, BlockRows, after.value(0))
+        : m_run.dialect->selectBlockForChange(m_run.table, m_run.field, m_run.key, BlockRows, after);
     std::unique_ptr<odbc::Statement> &statement = after.isEmpty() ? m_query : m_nextQuery;
     if (!statement) {
         statement = std::make_unique<odbc::Statement>(*m_connection);
@@ -92,33 +116,8 @@ void SnapshotReader::readBlock(const QList<QVariant> &after)
 void SnapshotReader::fetchBlock()
 {
     m_lastBlockFull = m_records.fetchNext(*m_query, BlockRows);
-    m_rowsFetched += m_records.recordCount();
     if (!m_lastBlockFull)
         m_query->closeCursor();
-}
-
-void SnapshotReader::rewind()
-{
-    if (!m_connection) {
-        m_records.moveFirst();
-        return;
-    }
-    if (!m_streamed) {
-        readBlock({});
-        return;
-    }
-    // The first reading counted the rows.
-    m_count = m_rowsFetched;
-    m_rowsFetched = 0;
-    if (!m_query) {
-        m_query = std::make_unique<odbc::Statement>(*m_connection);
-        m_query->prepare(m_select);
-    } else {
-        m_query->closeCursor();
-    }
-    m_query->execute();
-    m_records = odbc::RecordSet::begin(*m_query, transferFor(*m_run.dialect));
-    fetchBlock();
 }
 
 // The rows the next part of the named chunk names that the table holds;
@@ -163,10 +162,12 @@ bool SnapshotReader::nextBlock()
         fetchBlock();
         return !m_records.eof();
     }
-    // The last row's key: the next block starts after it.
+    // The last row's key (or place): the next block starts after it.
     QList<QVariant> last;
     m_records.moveLast();
-    for (int column = 0; column < m_blockKey.size(); ++column)
+    if (m_sorted)
+        last << m_records.value(RowsOfTextColumn + 1);
+    for (int column = 0; !m_sorted && column < m_run.key.size(); ++column)
         last << m_records.value(2 + column);
     readBlock(last);
     return !m_records.eof();
@@ -179,15 +180,6 @@ bool SnapshotReader::ensureRecord()
     bool more = false;
     m_run.mustSucceed(BatchChange::LineRecordValue, [&] { more = nextBlock(); });
     return more;
-}
-
-odbc::RecordSet SnapshotReader::query(const QString &select)
-{
-    odbc::Statement statement(*m_connection);
-    statement.executeDirect(select);
-    odbc::RecordSet rows = odbc::RecordSet::begin(statement, transferFor(*m_run.dialect));
-    rows.fetchNext(statement, -1);
-    return rows;
 }
 
 void SnapshotReader::endReading()

@@ -8,14 +8,16 @@
 
 void StagedWriter::write(QList<ChunkRecord> chunk)
 {
-    for (const ChunkRecord &record : chunk)
-        m_run.pairs[record.pair].staged = true;
+    if (m_firstLine == 0)
+        m_firstLine = BatchChange::executeLine(chunk.first().mode);
     QList<QVariant> parameters;
-    parameters.reserve(3 * m_capacity);
+    parameters.reserve(SqlDialect::StagedValues * m_capacity);
     for (const ChunkRecord &record : chunk)
-        parameters << QString::number(record.pair) << record.change.oldText << record.change.newText;
+        parameters << QString::number(record.pair) << record.change.oldText << record.change.newText
+                   << QString::number(record.rows) << QString::number(record.records)
+                   << QString::number(int(record.mode));
     // Padding rows have no pair number, so every chunk has the one statement shape.
-    QList<ChunkPart> parts = m_run.dialect->chunkParts(std::move(parameters), 3, m_capacity);
+    QList<ChunkPart> parts = m_run.dialect->chunkParts(std::move(parameters), SqlDialect::StagedValues, m_capacity);
     settle();
     m_inFlight = true;
     m_inFlightLine = BatchChange::executeLine(chunk.first().mode);
@@ -78,8 +80,7 @@ void StagedWriter::finish()
 {
     if (!m_stagingMade)
         return;
-    const QList<TextPair> &pairs = m_run.pairs;
-    const int line = BatchChange::executeLine(pairs.isEmpty() ? Case::Mode::Upper : pairs.first().mode);
+    const int line = m_firstLine;
     // The index is made once all pairs are in: one build instead of one update per pair.
     m_run.mustSucceed(line, [&] {
         m_run.connection->execute(m_run.dialect->indexStaging());
@@ -87,37 +88,27 @@ void StagedWriter::finish()
     });
     // A trigger may change other rows as each row is changed: a statement per
     // text then checks the rows after the triggers of the texts before it.
+    bool applied = false;
     if (!m_run.facts.updateTriggers) {
         odbc::Transaction apply(*m_run.connection);
-        if (applyCounted(line, apply)) {
-            reportUnwritten();
-            return;
-        }
+        applied = applyCounted(line, apply);
     }
-    redoByValue();
-    reportUnwritten();
-}
-
-// Every staged text whose rows the apply left as they were.
-void StagedWriter::reportUnwritten()
-{
-    if (!m_run.callbacks.afterWrite)
-        return;
-    BatchChange::Unwritten unwritten;
-    for (const TextPair &pair : std::as_const(m_run.pairs))
-        if (pair.staged && !pair.written)
-            unwritten.texts.append({ pair.oldText, pair.newText });
-    m_run.callbacks.afterWrite(unwritten);
+    if (!applied) {
+        m_unwritten = {};
+        redoByValue();
+    }
+    if (m_run.callbacks.afterWrite)
+        m_run.callbacks.afterWrite(m_unwritten);
 }
 
 // In one transaction: the rows of each pair are counted, and kept locked; a
-// pair whose old text no longer lies in as many rows as the snapshot held (a
-// row changed, added or taken away since) is taken out and left alone, so no
+// pair whose old text no longer lies in as many rows as were counted (a row
+// changed, added or taken away since) is taken out and left alone, so no
 // row changes that the journal does not cover; one join changes the rest.
 bool StagedWriter::applyCounted(int line, odbc::Transaction &apply)
 {
-    const QList<TextPair> &pairs = m_run.pairs;
-    QList<qint64> rowsOfPair(pairs.size(), 0);
+    m_unwritten = {};
+    m_recordsLeftOut = 0;
     // Nobody else has changed the database since before the snapshot: its rows are the counts.
     bool unchangedSinceSnapshot = false;
     if (m_changesBeforeSnapshot.isValid()
@@ -129,30 +120,23 @@ bool StagedWriter::applyCounted(int line, odbc::Transaction &apply)
             },
             BatchContext::Report::OnlyWhenEnding))
         return false;
-    if (unchangedSinceSnapshot) {
-        for (int i = 0; i < pairs.size(); ++i)
-            if (pairs[i].staged)
-                rowsOfPair[i] = pairs[i].rows;
-        return applyExpecting(line, rowsOfPair, apply);
-    }
+    if (unchangedSinceSnapshot)
+        return applyExpecting(line, apply);
+    QList<int> moved;
     const bool counted = m_run.send(
         line,
         [&] {
-            for (odbc::RecordSet found = m_run.connection->query(m_run.dialect->countStaged(m_run.table, m_run.field));
-                 !found.eof(); found.moveNext())
-                if (const qsizetype pair = found.value(0).toLongLong(); pair >= 0 && pair < rowsOfPair.size())
-                    rowsOfPair[pair] = found.value(1).toLongLong();
+            for (odbc::RecordSet found
+                 = m_run.connection->query(m_run.dialect->stagedPairsMoved(m_run.table, m_run.field));
+                 !found.eof(); found.moveNext()) {
+                moved << found.value(0).toInt();
+                m_unwritten.texts.append({ found.value(1).toString(), found.value(2).toString() });
+                m_recordsLeftOut += found.value(3).toLongLong();
+            }
         },
         BatchContext::Report::OnlyWhenEnding);
     if (!counted)
         return false;
-    QList<int> moved;
-    for (int i = 0; i < pairs.size(); ++i) {
-        if (pairs[i].staged && rowsOfPair[i] != pairs[i].rows) {
-            moved << i;
-            rowsOfPair[i] = 0; // counted with no row changed
-        }
-    }
     const bool takenOut = moved.isEmpty()
         || m_run.send(
             line,
@@ -162,20 +146,29 @@ bool StagedWriter::applyCounted(int line, odbc::Transaction &apply)
                     m_run.prepared(unstage, m_run.dialect->unstagePair()).execute({ QString::number(pair) });
             },
             BatchContext::Report::OnlyWhenEnding);
-    return takenOut && applyExpecting(line, rowsOfPair, apply);
+    return takenOut && applyExpecting(line, apply);
 }
 
-// Runs the join, and commits it when it changed as many rows as the pairs are
-// expected to hold, counting each pair's records; otherwise the transaction
-// is left to roll back.
-bool StagedWriter::applyExpecting(int line, const QList<qint64> &rowsOfPair, odbc::Transaction &apply)
+// Runs the join, and commits it when it changed as many rows as the pairs
+// staged are expected to hold, counting their records; otherwise the
+// transaction is left to roll back.
+bool StagedWriter::applyExpecting(int line, odbc::Transaction &apply)
 {
     qint64 expected = 0;
     qint64 texts = 0;
-    for (const qint64 rows : rowsOfPair) {
-        expected += rows;
-        texts += rows > 0 ? 1 : 0;
-    }
+    qint64 records = 0;
+    qint64 recordsChanged = 0;
+    if (!m_run.send(
+            line,
+            [&] {
+                const odbc::RecordSet totals = m_run.connection->query(m_run.dialect->stagedTotals());
+                expected = totals.value(0).toLongLong();
+                texts = totals.value(1).toLongLong();
+                records = totals.value(2).toLongLong();
+                recordsChanged = totals.value(3).toLongLong();
+            },
+            BatchContext::Report::OnlyWhenEnding))
+        return false;
     const bool manyRowsPerText = expected > 4 * texts;
     std::optional<qint64> rows;
     const bool sent = m_run.send(
@@ -187,53 +180,62 @@ bool StagedWriter::applyExpecting(int line, const QList<qint64> &rowsOfPair, odb
     if (!sent || !rows || (*rows != expected && *rows >= 0))
         return false;
     m_run.mustSucceed(line, [&] { apply.commit(); });
-    QList<TextPair> &pairs = m_run.pairs;
-    for (int i = 0; i < pairs.size(); ++i)
-        if (pairs[i].staged && pairs[i].records > 0)
-            countPair(pairs[i], rowsOfPair[i]);
+    // Each pair's rows held its old text as they were counted: as many of its
+    // records as rows were changed.
+    m_run.tally.changed(qsizetype(recordsChanged), expected);
+    m_run.tally.changedSinceRead(qsizetype(records - recordsChanged + m_recordsLeftOut));
     return true;
 }
 
-// A transaction per pair: its rows are counted, and kept locked, and changed
-// only while exactly as many hold the old text as the snapshot held.
+// A transaction per pair, the pairs read back from the staging table a few
+// at a time.
 void StagedWriter::redoByValue()
 {
-    for (TextPair &pair : m_run.pairs) {
-        if (!pair.staged || pair.records == 0)
-            continue;
-        const int line = BatchChange::executeLine(pair.mode);
-        odbc::Transaction pairChange(*m_run.connection);
-        std::optional<qint64> holding;
-        std::optional<qint64> changed;
-        const bool sent = m_run.send(line, [&] {
-            odbc::Statement &count
-                = m_run.prepared(m_countByValue, m_run.dialect->countByValue(m_run.table, m_run.field));
-            count.execute(m_run.dialect->oldValueParameters(pair.oldText));
-            holding = odbc::RecordSet::fetch(count).value(0).toLongLong();
-            if (*holding != pair.rows)
-                return;
-            odbc::Statement &statement
-                = m_run.prepared(m_singleUpdate, m_run.dialect->updateByValue(m_run.table, m_run.field));
-            statement.execute(m_run.dialect->updateParameters(pair.newText, {}, pair.oldText));
-            changed = statement.rowCount();
+    constexpr int PairsAtOnce = 1000;
+    std::unique_ptr<odbc::Statement> next;
+    for (int after = -1;;) {
+        QList<StagedPair> pairs;
+        m_run.mustSucceed(m_firstLine, [&] {
+            odbc::Statement &statement = m_run.prepared(next, m_run.dialect->stagedPairs(PairsAtOnce));
+            statement.execute({ QString::number(after) });
+            for (odbc::RecordSet rows = odbc::RecordSet::fetch(statement); !rows.eof(); rows.moveNext())
+                pairs.append(StagedPair { rows.value(0).toInt(), rows.value(1).toString(), rows.value(2).toString(),
+                    rows.value(3).toLongLong(), rows.value(4).toLongLong(),
+                    BatchChange::executeLine(Case::Mode(rows.value(5).toInt())) });
         });
-        if (!sent || !changed || (*changed != *holding && *changed >= 0)) {
-            if (sent)
-                countPair(pair, 0);
-            else
-                m_run.tally.refusedByServer(pair.records);
-            continue;
-        }
-        m_run.mustSucceed(line, [&] { pairChange.commit(); });
-        countPair(pair, *holding);
+        if (pairs.isEmpty())
+            return;
+        for (const StagedPair &pair : std::as_const(pairs))
+            redoPair(pair);
+        after = pairs.last().number;
     }
 }
 
-// The records of a pair whose old text `rows` rows held when it was applied.
-void StagedWriter::countPair(TextPair &pair, qint64 rows)
+// The pair's rows are counted, and kept locked, and changed only while
+// exactly as many hold the old text as were counted.
+void StagedWriter::redoPair(const StagedPair &pair)
 {
-    pair.written = rows > 0;
-    const qsizetype changed = qsizetype(std::min<qint64>(rows, pair.records));
-    m_run.tally.changed(changed, rows);
-    m_run.tally.changedSinceRead(pair.records - changed);
+    odbc::Transaction pairChange(*m_run.connection);
+    std::optional<qint64> holding;
+    std::optional<qint64> changed;
+    const bool sent = m_run.send(pair.line, [&] {
+        odbc::Statement &count = m_run.prepared(m_countByValue, m_run.dialect->countByValue(m_run.table, m_run.field));
+        count.execute(m_run.dialect->oldValueParameters(pair.oldText));
+        holding = odbc::RecordSet::fetch(count).value(0).toLongLong();
+        if (*holding != pair.rows)
+            return;
+        odbc::Statement &statement
+            = m_run.prepared(m_singleUpdate, m_run.dialect->updateByValue(m_run.table, m_run.field));
+        statement.execute(m_run.dialect->updateParameters(pair.newText, {}, pair.oldText));
+        changed = statement.rowCount();
+    });
+    if (!sent || !changed || (*changed != *holding && *changed >= 0)) {
+        sent ? m_run.tally.changedSinceRead(pair.records) : m_run.tally.refusedByServer(pair.records);
+        m_unwritten.texts.append({ pair.oldText, pair.newText });
+        return;
+    }
+    m_run.mustSucceed(pair.line, [&] { pairChange.commit(); });
+    const qsizetype recordsChanged = qsizetype(std::min<qint64>(*holding, pair.records));
+    m_run.tally.changed(recordsChanged, *holding);
+    m_run.tally.changedSinceRead(pair.records - recordsChanged);
 }

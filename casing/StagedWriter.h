@@ -14,9 +14,10 @@ class Transaction;
 }
 
 // Without a key: each chunk's (old, new) pairs go to a temporary table of
-// the session, committed per chunk on a thread of its own; the user's table
-// is not touched until the end, when one join changes every row that holds
-// a staged old text, in one transaction.
+// the session, with what is known of each (its rows and records), committed
+// per chunk on a thread of its own; the user's table is not touched until
+// the end, when one join changes every row that holds a staged old text, in
+// one transaction. Nothing of a pair is kept in the program once it is staged.
 class StagedWriter final : public ChunkWriter {
 public:
     // changesBeforeSnapshot: the engine's change counter read before the
@@ -35,19 +36,32 @@ public:
     void close() override;
 
 private:
+    // A staged pair as the staging table holds it.
+    struct StagedPair {
+        int number = 0;
+        QString oldText;
+        QString newText;
+        qint64 rows = 0;
+        qint64 records = 0;
+        int line = 0; // the line of the report for its mode
+    };
     bool applyCounted(int line, odbc::Transaction &apply);
-    bool applyExpecting(int line, const QList<qint64> &rowsOfPair, odbc::Transaction &apply);
+    bool applyExpecting(int line, odbc::Transaction &apply);
     void redoByValue();
-    void countPair(TextPair &pair, qint64 rows);
-    void reportUnwritten();
+    void redoPair(const StagedPair &pair);
 
     BatchContext &m_run;
     const int m_capacity;
     const QVariant m_changesBeforeSnapshot;
     bool m_stagingMade = false;
+    int m_firstLine = 0; // the report's line of the first pair staged
     std::unique_ptr<odbc::Statement> m_stage[2]; // by ChunkCarrier
     std::unique_ptr<odbc::Statement> m_countByValue;
     std::unique_ptr<odbc::Statement> m_singleUpdate;
+    // The staged pairs whose rows the end left as they were, and, once the
+    // join changed the rest, the pairs it left out (their records).
+    BatchChange::Unwritten m_unwritten;
+    qint64 m_recordsLeftOut = 0;
 
     bool m_inFlight = false; // a chunk of pairs is being staged
     int m_inFlightLine = 0;

@@ -43,13 +43,7 @@ void UnrepresentableFilter::apply(QList<ChunkRecord> &chunk, ChunkWriter &writer
             kept.append(std::move(chunk[i]));
             continue;
         }
-        qsizetype records = 1;
-        if (chunk[i].pair >= 0) {
-            TextPair &pair = m_run.pairs[chunk[i].pair];
-            pair.unrepresentable = verdict == Verdict::Unfit;
-            pair.refused = verdict == Verdict::Unchecked;
-            records = pair.records;
-        }
+        const qsizetype records = chunk[i].records;
         verdict == Verdict::Unfit ? m_run.tally.notRepresentable(records) : m_run.tally.refusedByServer(records);
     }
     chunk = std::move(kept);

@@ -15,9 +15,9 @@ QString EmbeddedDialect::quoteName(const QString &name) const
 QStringList EmbeddedDialect::sessionSetup() const
 {
     // The session's temporary tables (the staged pairs of a change without a
-    // key) are kept in memory rather than in a file the engine writes at
-    // every commit; they grow with the distinct texts only.
-    return { QStringLiteral("PRAGMA temp_store = MEMORY") };
+    // key, the rows sorted by their texts) go into a file beyond the engine's
+    // cache, rather than into memory that grows with the texts.
+    return { QStringLiteral("PRAGMA temp_store = FILE") };
 }
 
 // The engine names the database a connection opens "main".
@@ -169,25 +169,33 @@ bool EmbeddedDialect::readsSnapshotAlongside() const
 #endif
 }
 
-QList<KeyColumn> EmbeddedDialect::rowLocator() const
+QStringList EmbeddedDialect::sortRows(const TableName &table, const QString &field) const
 {
-    KeyColumn rowid;
-    rowid.name = QStringLiteral("_rowid_");
-    rowid.type = QStringLiteral("INTEGER");
-    return { rowid };
-}
-
-QString EmbeddedDialect::countTexts(const TableName &table, const QString &field) const
-{
+    // BINARY tells texts apart by every byte, whatever the column's collation.
+    // The rows go into the table in the order of their texts, so that its
+    // row numbers follow that order.
     const QString quoted = quoteName(field);
-    return QStringLiteral("SELECT ") + readAsText(quoted) + QStringLiteral(", count(*) FROM ") + quoteTable(table)
-        + QStringLiteral(" WHERE ") + quoted + QStringLiteral(" IS NOT NULL GROUP BY ") + quoted
-        + QStringLiteral(" COLLATE BINARY HAVING count(*) > 1");
+    const QString text = quoted + QStringLiteral(" COLLATE BINARY");
+    return { QStringLiteral("DROP TABLE IF EXISTS temp.vantrell_sorted"),
+        QStringLiteral("CREATE TEMP TABLE vantrell_sorted (i INTEGER PRIMARY KEY, v, l INTEGER, c INTEGER)"),
+        QStringLiteral("INSERT INTO temp.vantrell_sorted (v, l, c) SELECT ") + changeColumns(field, {})
+            + QStringLiteral(", count(*) OVER (PARTITION BY ") + text + QStringLiteral(") FROM ") + quoteTable(table)
+            + QStringLiteral(" ORDER BY ") + text };
 }
 
-QStringList EmbeddedDialect::readingSetup() const
+SqlQuery EmbeddedDialect::sortedRows(const TableName &, const QString &, int rows, const QVariant &after) const
 {
-    return { QStringLiteral("PRAGMA temp_store = FILE") };
+    SqlQuery query;
+    QString rest = QStringLiteral("FROM temp.vantrell_sorted");
+    if (after.isValid()) {
+        rest += QStringLiteral(" WHERE i > ?");
+        query.parameters << after;
+    }
+    rest += QStringLiteral(" ORDER BY i");
+    const QString columns = QStringLiteral("v, l, c, i");
+    query.text
+        = rows > 0 ? firstRows(columns, rest, rows) : QStringLiteral("SELECT ") + columns + QLatin1Char(' ') + rest;
+    return query;
 }
 
 QString EmbeddedDialect::readAsText(const QString &fieldRef) const
@@ -305,7 +313,8 @@ QString EmbeddedDialect::updateChunkByKey(
 QStringList EmbeddedDialect::createStaging() const
 {
     return { dropStaging(),
-        QStringLiteral("CREATE TEMP TABLE vantrell_pairs (i INTEGER PRIMARY KEY, o TEXT NOT NULL, n TEXT NOT NULL)") };
+        QStringLiteral("CREATE TEMP TABLE vantrell_pairs (i INTEGER PRIMARY KEY, o TEXT NOT NULL, n TEXT NOT NULL, "
+                       "r INTEGER NOT NULL, c INTEGER NOT NULL, m INTEGER NOT NULL)") };
 }
 
 QString EmbeddedDialect::indexStaging() const
@@ -315,20 +324,27 @@ QString EmbeddedDialect::indexStaging() const
 
 QString EmbeddedDialect::stageChunk(ChunkShape) const
 {
-    // A staged pair's row: its number, the old and the new text.
-    return QStringLiteral("INSERT INTO temp.vantrell_pairs (i, o, n) SELECT ") + chunkValue(0, NamedRowValues)
-        + QStringLiteral(", ") + chunkValue(1, NamedRowValues) + QStringLiteral(", ") + chunkValue(2, NamedRowValues)
-        + QStringLiteral(" FROM json_each(?) AS j");
+    QStringList values;
+    for (int n = 0; n < StagedValues; ++n)
+        values << chunkValue(n, StagedValues);
+    return QStringLiteral("INSERT INTO temp.vantrell_pairs (i, o, n, r, c, m) SELECT ")
+        + values.join(QStringLiteral(", ")) + QStringLiteral(" FROM json_each(?) AS j");
 }
 
-QString EmbeddedDialect::countStaged(const TableName &table, const QString &field) const
+QString EmbeddedDialect::stagedPairsMoved(const TableName &table, const QString &field) const
 {
     // The table outside, the pairs found by their index: the engine would
     // otherwise build an index of the table's texts for the grouping's order.
-    return QStringLiteral("SELECT p.i, count(*) FROM ") + quoteTable(table)
-        + QStringLiteral(" AS t CROSS JOIN temp.vantrell_pairs AS p ON ")
+    return QStringLiteral("SELECT s.i, s.o, s.n, s.c FROM temp.vantrell_pairs AS s LEFT JOIN (SELECT p.i AS i, "
+                          "count(*) AS h FROM ")
+        + quoteTable(table) + QStringLiteral(" AS t CROSS JOIN temp.vantrell_pairs AS p ON ")
         + exactlyEquals(QStringLiteral("t.") + quoteName(field), QStringLiteral("p.o"))
-        + QStringLiteral(" GROUP BY p.i");
+        + QStringLiteral(" GROUP BY p.i) AS h ON h.i = s.i WHERE coalesce(h.h, 0) <> s.r");
+}
+
+QString EmbeddedDialect::stagingTable() const
+{
+    return QStringLiteral("temp.vantrell_pairs");
 }
 
 QString EmbeddedDialect::changeCounter(const TableName &table) const

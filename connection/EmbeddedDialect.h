@@ -23,14 +23,11 @@ public:
     qsizetype storedLength(QStringView text) const override;
     // Its Windows build hands narrow text over in the system's code page.
     bool readsSnapshotAlongside() const override;
-    // The rowid every table without a key has: the driver would otherwise
-    // hand over a query's rows only once it has read them all.
-    QList<KeyColumn> rowLocator() const override;
-    // BINARY tells texts apart by every byte.
-    QString countTexts(const TableName &table, const QString &field) const override;
-    // A sort there (the count of texts) goes on in a file beyond the engine's
-    // cache, rather than in memory that grows with the rows.
-    QStringList readingSetup() const override;
+    // The rows in the order of their texts go into a table of the session,
+    // which is read a block at a time: the driver would otherwise hand over
+    // a query's rows only once it has read them all.
+    QStringList sortRows(const TableName &table, const QString &field) const override;
+    SqlQuery sortedRows(const TableName &table, const QString &field, int rows, const QVariant &after) const override;
 
     QString updateChunkByKey(
         const TableName &table, const QString &field, const QList<KeyColumn> &key, ChunkShape shape) const override;
@@ -44,7 +41,7 @@ public:
     QStringList createStaging() const override;
     QString stageChunk(ChunkShape pairs) const override;
     QString indexStaging() const override;
-    QString countStaged(const TableName &table, const QString &field) const override;
+    QString stagedPairsMoved(const TableName &table, const QString &field) const override;
     QString changeCounter(const TableName &table) const override;
     QString unstagePair() const override;
     QString countByValue(const TableName &table, const QString &field) const override;
@@ -59,6 +56,7 @@ protected:
     QString firstRows(const QString &columns, const QString &rest, int rows) const override;
     QString exactlyEquals(const QString &fieldRef, const QString &value) const override;
     int oldValueBindings() const override { return 1; }
+    QString stagingTable() const override;
     QString readAsText(const QString &fieldRef) const override;
     QString storedLengthOf(const QString &fieldRef) const override;
 

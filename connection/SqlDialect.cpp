@@ -115,7 +115,7 @@ int SqlDialect::chunkRecords(int keyColumns) const
     // Key values, the old and the new text per record; a pair number, the old
     // and the new text per staged pair.
     constexpr int StatementParameters = 2000;
-    return StatementParameters / (keyColumns == 0 ? 3 : keyColumns + 2);
+    return StatementParameters / (keyColumns == 0 ? StagedValues : keyColumns + 2);
 }
 
 QList<QVariant> SqlDialect::chunkParameters(QList<QVariant> values, int columns, int capacity) const
@@ -141,4 +141,17 @@ bool SqlDialect::failureRepeats(const QString &sqlState, const QString &) const
     // Connection exceptions (08...), timeouts and a cancelled statement.
     return sqlState.startsWith(QLatin1String("08")) || sqlState == QLatin1String("HYT00")
         || sqlState == QLatin1String("HYT01") || sqlState == QLatin1String("HY008");
+}
+
+QString SqlDialect::stagedTotals() const
+{
+    return QStringLiteral("SELECT COALESCE(SUM(r), 0), COUNT(*), COALESCE(SUM(c), 0), "
+                          "COALESCE(SUM(CASE WHEN r < c THEN r ELSE c END), 0) FROM ")
+        + stagingTable();
+}
+
+QString SqlDialect::stagedPairs(int pairs) const
+{
+    return firstRows(QStringLiteral("i, o, n, r, c, m"),
+        QStringLiteral("FROM ") + stagingTable() + QStringLiteral(" WHERE i > ? ORDER BY i"), pairs);
 }

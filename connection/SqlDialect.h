@@ -135,18 +135,18 @@ public:
     // selectForChange's columns, in no order.
     QString selectNamedRows(
         const TableName &table, const QString &field, const QList<KeyColumn> &key, ChunkShape rows) const;
-    // Without a key: a column that tells every row of any table apart, by
-    // which its rows are read in blocks as selectBlockForChange reads them by
-    // key; none where the engine has none (its rows then come as one query's,
-    // fetched as they are visited).
-    virtual QList<KeyColumn> rowLocator() const { return {}; }
-    // Without a key: a query of each distinct text that more than one row
-    // holds, as selectForChange reads it, and the number of rows that hold
-    // exactly that text; empty where the engine cannot group texts exactly
-    // (its rows are then read once more to count them).
-    virtual QString countTexts(const TableName &, const QString &) const { return {}; }
-    // Statements for the connection a run's rows are read on, after sessionSetup.
-    virtual QStringList readingSetup() const { return {}; }
+    // Without a key the rows are read in the order of their texts, so that
+    // the rows of one text come one after another, each with the number of
+    // rows that hold exactly its text: selectForChange's columns, that number,
+    // and (where blocks are read) the row's place in the order.
+    // Statements that first put the rows in that order into a table of the
+    // session the rows are read on; none where one query reads them sorted.
+    virtual QStringList sortRows(const TableName &, const QString &) const { return {}; }
+    // The rows in that order: where sortRows() made a table of them, the next
+    // block of at most `rows` rows after the place `after` (the first block
+    // when it is invalid; all rows when `rows` is 0); else one query of all.
+    virtual SqlQuery sortedRows(
+        const TableName &table, const QString &field, int rows, const QVariant &after) const = 0;
     // A query whose one value is the number of rows of the table.
     QString countRows(const TableName &table) const;
     // The length selectForChange reports for a value that was read exactly.
@@ -171,7 +171,7 @@ public:
     // Records per chunk when the key has this many columns (none: the pairs
     // are staged), so that one statement carries a whole chunk. By default
     // 2,000 parameters, under SQL Server's 2,100: 666 records with a
-    // one-column key or staged pairs, fewer with a wider key.
+    // one-column key, fewer with a wider key, 333 staged pairs.
     virtual int chunkRecords(int keyColumns) const;
 
     // Rewrites the rows of up to `records` records at once, each named by its
@@ -193,17 +193,27 @@ public:
     virtual QList<ChunkPart> chunkParts(QList<QVariant> values, int columns, int capacity) const;
 
     // Without a key, (old text, new text) pairs are staged in a temporary table
-    // of the session and applied with one join at the end.
+    // of the session and applied with one join at the end. What is known of
+    // each pair stays there rather than in the program: the rows that held
+    // its old text when they were counted, the records visited, the mode.
     virtual QStringList createStaging() const = 0;
-    // Parameters, pair by pair: pair number, old text, new text; a pair whose
-    // number is Null is padding.
+    // Parameters, pair by pair: pair number, old text, new text, rows,
+    // records, mode (as a number); a pair whose number is Null is padding.
+    static constexpr int StagedValues = 6;
     virtual QString stageChunk(ChunkShape pairs) const = 0;
+    // One row: the rows of every staged pair, the pairs, their records, and
+    // for each pair the smaller of its rows and its records, added up.
+    QString stagedTotals() const;
+    // The next staged pairs after the number (one parameter), at most `pairs`
+    // of them, in order: number, old text, new text, rows, records, mode.
+    QString stagedPairs(int pairs) const;
     // The index that finds a staged pair by its old text, made once all are
     // in: one sort of the pairs costs less than keeping it up pair by pair.
     virtual QString indexStaging() const = 0;
-    // Per staged pair: its number and how many rows hold its old text exactly.
-    // The rows counted stay locked until the transaction ends.
-    virtual QString countStaged(const TableName &table, const QString &field) const = 0;
+    // The staged pairs whose old text no longer lies in exactly as many rows
+    // as were counted: number, old text, new text, records. The rows counted
+    // stay locked until the transaction ends.
+    virtual QString stagedPairsMoved(const TableName &table, const QString &field) const = 0;
     // A query whose one value changes whenever another connection commits a
     // change to the table's database, and which, run first in a transaction,
     // holds the database against other writers until the transaction ends;
@@ -251,6 +261,8 @@ protected:
     // oldValueBindings() times.
     virtual QString exactlyEquals(const QString &fieldRef, const QString &value) const = 0;
     virtual int oldValueBindings() const = 0;
+    // The staging table as statements name it.
+    virtual QString stagingTable() const = 0;
     // The field as the program reads it, and its stored length.
     virtual QString readAsText(const QString &fieldRef) const = 0;
     virtual QString storedLengthOf(const QString &fieldRef) const = 0;

@@ -366,7 +366,8 @@ QStringList SqlServerDialect::createStaging() const
     return { dropStaging(),
         QStringLiteral("CREATE TABLE #vantrell_pairs (i int NOT NULL PRIMARY KEY, k nvarchar(400)") + Binary
             + QStringLiteral(" NOT NULL, o nvarchar(max)") + Binary
-            + QStringLiteral(" NOT NULL, n nvarchar(max) NOT NULL)") };
+            + QStringLiteral(" NOT NULL, n nvarchar(max) NOT NULL, r bigint NOT NULL, c bigint NOT NULL, "
+                             "m int NOT NULL)") };
 }
 
 QString SqlServerDialect::indexStaging() const
@@ -376,21 +377,41 @@ QString SqlServerDialect::indexStaging() const
 
 QString SqlServerDialect::stageChunk(ChunkShape pairs) const
 {
-    return QStringLiteral(
-               "INSERT INTO #vantrell_pairs (i, k, o, n) SELECT CAST(v.i AS int), CAST(v.o AS nvarchar(400)), "
-               "v.o, v.n FROM ")
-        + chunkRows(pairs, { QStringLiteral("i"), QStringLiteral("o"), QStringLiteral("n") })
+    return QStringLiteral("INSERT INTO #vantrell_pairs (i, k, o, n, r, c, m) SELECT CAST(v.i AS int), "
+                          "CAST(v.o AS nvarchar(400)), v.o, v.n, CAST(v.r AS bigint), CAST(v.c AS bigint), "
+                          "CAST(v.m AS int) FROM ")
+        + chunkRows(pairs,
+            { QStringLiteral("i"), QStringLiteral("o"), QStringLiteral("n"), QStringLiteral("r"), QStringLiteral("c"),
+                QStringLiteral("m") })
         + QStringLiteral(" WHERE v.i IS NOT NULL");
 }
 
-QString SqlServerDialect::countStaged(const TableName &table, const QString &field) const
+QString SqlServerDialect::stagedPairsMoved(const TableName &table, const QString &field) const
 {
     // The rows counted stay locked until the change is committed, so the
     // counts still hold when the rows are changed.
     const QString fieldRef = QStringLiteral("t.") + quoteName(field);
-    return QStringLiteral("SELECT p.i, COUNT_BIG(*) FROM ") + quoteTable(table)
-        + QStringLiteral(" AS t WITH (UPDLOCK, HOLDLOCK) JOIN #vantrell_pairs AS p ON ")
-        + matchesStaged(fieldRef, exactlyEquals(fieldRef, QStringLiteral("p.o"))) + QStringLiteral(" GROUP BY p.i");
+    return QStringLiteral("SELECT s.i, s.o, s.n, s.c FROM #vantrell_pairs AS s LEFT JOIN (SELECT p.i, COUNT_BIG(*) "
+                          "AS h FROM ")
+        + quoteTable(table) + QStringLiteral(" AS t WITH (UPDLOCK, HOLDLOCK) JOIN #vantrell_pairs AS p ON ")
+        + matchesStaged(fieldRef, exactlyEquals(fieldRef, QStringLiteral("p.o")))
+        + QStringLiteral(" GROUP BY p.i) AS h ON h.i = s.i WHERE COALESCE(h.h, 0) <> s.r");
+}
+
+SqlQuery SqlServerDialect::sortedRows(const TableName &table, const QString &field, int, const QVariant &) const
+{
+    // Equal under a binary collation and of the same length: the same text.
+    const QString quoted = quoteName(field);
+    const QString order
+        = asUnicode(quoted) + Binary + QStringLiteral(", DATALENGTH(") + asUnicode(quoted) + QLatin1Char(')');
+    return { QStringLiteral("SELECT ") + changeColumns(field, {}) + QStringLiteral(", COUNT_BIG(*) OVER (PARTITION BY ")
+            + order + QStringLiteral(") FROM ") + quoteTable(table) + QStringLiteral(" ORDER BY ") + order,
+        {} };
+}
+
+QString SqlServerDialect::stagingTable() const
+{
+    return QStringLiteral("#vantrell_pairs");
 }
 
 QString SqlServerDialect::unstagePair() const

@@ -44,7 +44,9 @@ public:
     QStringList createStaging() const override;
     QString stageChunk(ChunkShape pairs) const override;
     QString indexStaging() const override;
-    QString countStaged(const TableName &table, const QString &field) const override;
+    QString stagedPairsMoved(const TableName &table, const QString &field) const override;
+    // One query of the rows in the order of their texts.
+    SqlQuery sortedRows(const TableName &table, const QString &field, int rows, const QVariant &after) const override;
     QString unstagePair() const override;
     QString countByValue(const TableName &table, const QString &field) const override;
     QString applyStaged(const TableName &table, const QString &field, bool manyRowsPerText) const override;
@@ -58,6 +60,7 @@ protected:
     QString firstRows(const QString &columns, const QString &rest, int rows) const override;
     QString exactlyEquals(const QString &fieldRef, const QString &value) const override;
     int oldValueBindings() const override { return 2; }
+    QString stagingTable() const override;
     QString readAsText(const QString &fieldRef) const override;
     QString storedLengthOf(const QString &fieldRef) const override;
 

@@ -150,7 +150,8 @@ private slots:
     {
         SqlServerDialect dialect;
         const TableName table { {}, "T" };
-        for (const QString &statement : { dialect.countStaged(table, "F"), dialect.applyStaged(table, "F", false) }) {
+        for (const QString &statement :
+            { dialect.stagedPairsMoved(table, "F"), dialect.applyStaged(table, "F", false) }) {
             QVERIFY2(statement.contains("CAST(CAST(t.[F] AS nvarchar(max)) AS nvarchar(400)) COLLATE "
                                         "Latin1_General_100_BIN2 = p.k AND "),
                 qPrintable(statement));
@@ -158,7 +159,7 @@ private slots:
                                         "nvarchar(max)))"),
                 qPrintable(statement));
         }
-        QVERIFY(dialect.countStaged(table, "F").contains("WITH (UPDLOCK, HOLDLOCK)"));
+        QVERIFY(dialect.stagedPairsMoved(table, "F").contains("WITH (UPDLOCK, HOLDLOCK)"));
     }
 
     // A chunk is one statement, and SQL Server takes at most 2,100 parameters
