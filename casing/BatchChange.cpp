@@ -326,7 +326,7 @@ std::optional<ChunkRecord> Run::readRecord(Case::Mode mode)
 std::optional<QString> Run::newTextOf(Case::Mode mode, const ChunkRecord &record)
 {
     if (m_run.callbacks.rewrite)
-        return m_run.callbacks.rewrite(record.change.oldText, record.change.keyValues);
+        return m_run.callbacks.rewrite(record.change.oldText, record.change.keyValues, record.rows);
     return m_wordRules ? m_wordRules->convert(mode, record.change.oldText)
                        : Case::convertForStorage(mode, record.change.oldText);
 }

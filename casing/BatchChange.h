@@ -67,8 +67,12 @@ public:
         std::function<void(const Unwritten &unwritten)> afterWrite;
         // Replaces the mode's case rule when set: the text to write for a
         // record read with this old text and key, or std::nullopt to leave the
-        // record out (counted in Result::leftOut).
-        std::function<std::optional<QString>(const QString &oldText, const QList<QVariant> &keyValues)> rewrite;
+        // record out (counted in Result::leftOut). Without a key, `rows` is
+        // the number of rows that held exactly the old text when the run
+        // began (with a key, 1). The records of one text come one after
+        // another, and its first record decides for all.
+        std::function<std::optional<QString>(const QString &oldText, const QList<QVariant> &keyValues, qsizetype rows)>
+            rewrite;
         // When set, a run with a key visits only the rows this names, by
         // their key values (as text, in key order), a block at a time: the
         // key values of up to `most` more rows, none once all were named. A

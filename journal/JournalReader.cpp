@@ -311,8 +311,12 @@ public:
     // Reads the next line; false at the end of the file or on a failure (the
     // reader's error is then set).
     bool step(const std::function<void(double)> &reading);
-    // Records ready to be given, in order.
-    QList<PlannedChange> ready;
+    // Records ready to be given, in order, with the places of their lines.
+    struct Ready {
+        PlannedChange record;
+        qint64 offset;
+    };
+    QList<Ready> ready;
     qsizetype readyAt = 0;
     // The check's hashes of the keys of records that can be put back.
     std::vector<size_t> keyHashes;
@@ -323,11 +327,12 @@ public:
 
 private:
     bool readOutcome(const QByteArray &line);
-    void keep(PlannedChange record);
+    void keep(PlannedChange record, qint64 offset);
     bool failLine(const QString &reason);
 
     struct Pending {
         std::optional<PlannedChange> record; // none for one refused
+        qint64 offset = 0;
     };
 
     JournalReader &m_reader;
@@ -340,6 +345,7 @@ private:
     // of what the server wrote.
     QList<Pending> m_pending;
     QByteArray m_line;
+    PlannedChange m_previous; // without a key: the record before
 };
 
 bool JournalReader::Scan::open()
@@ -370,6 +376,7 @@ bool JournalReader::Scan::step(const std::function<void(double)> &reading)
     ++m_number;
     if (reading && m_number % LinesBetweenReports == 0)
         reading(std::min(1.0, double(m_file.pos()) / m_size));
+    const qint64 offset = m_file.pos();
     const LineReader::Line got = m_lines.next(m_line, JournalHeader::LongestRecordLine);
     const bool keyed = !m_reader.m_header.keyColumns.isEmpty();
     const bool tellsWritten = m_reader.m_header.formatVersion >= 2;
@@ -383,7 +390,7 @@ bool JournalReader::Scan::step(const std::function<void(double)> &reading)
         // under them, so each row holds its old or its new text.
         for (Pending &pending : m_pending)
             if (pending.record)
-                keep(std::move(*pending.record));
+                keep(std::move(*pending.record), pending.offset);
         m_pending.clear();
         return false;
     case LineReader::Line::TooLong:
@@ -405,11 +412,17 @@ bool JournalReader::Scan::step(const std::function<void(double)> &reading)
         if (m_pass == Pass::Check)
             ++m_reader.m_refused;
         if (keyed && tellsWritten)
-            m_pending.append(Pending { std::nullopt });
+            m_pending.append(Pending { std::nullopt, offset });
         return true;
     }
+    if (!keyed && m_pass == Pass::Check
+        && (m_reader.m_textPairs == 0 || record.oldText != m_previous.oldText
+            || record.newText != m_previous.newText)) {
+        ++m_reader.m_textPairs;
+        m_previous = record;
+    }
     if (keyed && tellsWritten) {
-        m_pending.append(Pending { std::move(record) });
+        m_pending.append(Pending { std::move(record), offset });
     } else if (!keyed && tellsWritten) {
         // Rows without a key are told apart by their texts alone: only the
         // end of the file tells which texts were written.
@@ -417,14 +430,14 @@ bool JournalReader::Scan::step(const std::function<void(double)> &reading)
         const bool unwritten = m_reader.m_unwrittenTexts.contains({ record.oldText, record.newText });
         keylessUnwritten += unwritten ? 1 : 0;
         if (m_pass == Pass::Give && m_reader.m_textsSettled && !unwritten)
-            keep(std::move(record));
+            keep(std::move(record), offset);
     } else {
-        keep(std::move(record));
+        keep(std::move(record), offset);
     }
     return true;
 }
 
-void JournalReader::Scan::keep(PlannedChange record)
+void JournalReader::Scan::keep(PlannedChange record, qint64 offset)
 {
     if (m_pass == Pass::Check) {
         ++m_reader.m_kept;
@@ -432,7 +445,7 @@ void JournalReader::Scan::keep(PlannedChange record)
             keyHashes.push_back(keyHash(record.keyValues));
     } else if (m_pass == Pass::Give) {
         if (m_reader.m_header.keyColumns.isEmpty() || !m_reader.m_repeatedKeys.contains(keyHash(record.keyValues)))
-            ready.append(std::move(record));
+            ready.append(Ready { std::move(record), offset });
     }
 }
 
@@ -469,7 +482,7 @@ bool JournalReader::Scan::readOutcome(const QByteArray &line)
         if (!m_pending[place].record)
             continue;
         if (!except.contains(place))
-            keep(std::move(*m_pending[place].record));
+            keep(std::move(*m_pending[place].record), m_pending[place].offset);
         else if (m_pass == Pass::Check)
             ++m_reader.m_notWritten;
     }
@@ -577,6 +590,7 @@ bool JournalReader::read(const QString &path, const std::function<void(double)> 
 {
     m_path = path;
     m_kept = 0;
+    m_textPairs = 0;
     m_refused = 0;
     m_notWritten = 0;
     m_endUnknown = 0;
@@ -587,6 +601,7 @@ bool JournalReader::read(const QString &path, const std::function<void(double)> 
     m_unwrittenTexts.clear();
     m_textsSettled = false;
     m_records.reset();
+    m_lookUp.reset();
     m_checked = scan(Pass::Check, reading);
     return m_checked;
 }
@@ -602,7 +617,7 @@ bool JournalReader::openRecords()
     return false;
 }
 
-bool JournalReader::nextRecord(PlannedChange &record)
+bool JournalReader::nextRecord(PlannedChange &record, qint64 *offset)
 {
     if (!m_records)
         return false;
@@ -615,7 +630,10 @@ bool JournalReader::nextRecord(PlannedChange &record)
             return false;
         }
     }
-    record = std::move(scan.ready[scan.readyAt++]);
+    Scan::Ready &ready = scan.ready[scan.readyAt++];
+    record = std::move(ready.record);
+    if (offset)
+        *offset = ready.offset;
     return true;
 }
 
@@ -659,4 +677,22 @@ bool JournalReader::readHeader(const QByteArray &line)
 bool JournalReader::isOutcomeLine(const QByteArray &line)
 {
     return line.startsWith("{\"written\":") || line.startsWith("{\"notWritten\":");
+}
+
+bool JournalReader::readRecordAt(qint64 offset, PlannedChange &record)
+{
+    if (!m_checked)
+        return false;
+    if (!m_lookUp) {
+        m_lookUp = std::make_unique<QFile>(m_path);
+        QString reason;
+        if (!PrivateFile::openRegular(*m_lookUp, reason)) {
+            m_lookUp.reset();
+            return false;
+        }
+    }
+    QByteArray line;
+    return m_lookUp->seek(offset)
+        && LineReader(*m_lookUp).next(line, JournalHeader::LongestRecordLine) == LineReader::Line::Whole
+        && parseRecord(line, m_header.keyColumns.size(), record) == RecordLine::Record;
 }

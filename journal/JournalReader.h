@@ -59,9 +59,16 @@ public:
     // nextRecord() gives the next one, or false after the last one or when
     // the file no longer reads as read() found it (error() then says why).
     bool openRecords();
-    bool nextRecord(PlannedChange &record);
+    // `offset`, when given, is set to the place of the record's line, from
+    // which readRecordAt() reads it again.
+    bool nextRecord(PlannedChange &record, qint64 *offset = nullptr);
+    bool readRecordAt(qint64 offset, PlannedChange &record);
     // The records nextRecord() gives.
     qsizetype keptRecords() const { return m_kept; }
+    // Without a key: at most how many times a record's texts differ from
+    // those of the record before (a run writes the records of a text's
+    // rows one after another).
+    qsizetype textPairs() const { return m_textPairs; }
 
     // Records of the file that no run of the program writes, and are never put
     // back: old and new text that differ in more than letter case, a text with
@@ -97,6 +104,7 @@ private:
     QString m_path;
     JournalHeader m_header;
     qsizetype m_kept = 0;
+    qsizetype m_textPairs = 0;
     qsizetype m_refused = 0;
     bool m_cutShort = false;
     qsizetype m_recordLines = 0;
@@ -114,4 +122,5 @@ private:
     bool m_textsSettled = false;
     bool m_checked = false; // read() found the file a journal
     std::unique_ptr<Scan> m_records; // the pass of openRecords()
+    std::unique_ptr<QFile> m_lookUp; // the file as readRecordAt() reads it
 };

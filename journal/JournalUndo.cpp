@@ -1,13 +1,12 @@
 #include "journal/JournalUndo.h"
 
 #include "casing/Case.h"
-#include "connection/Session.h"
-#include "connection/SqlDialect.h"
 #include "journal/JournalCatalogue.h"
 #include "platform/Failure.h"
-#include "platform/odbc/Connection.h"
 
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace {
 
@@ -64,8 +63,9 @@ void JournalUndo::attach(BatchChange::Callbacks &callbacks)
     const QString mode = Case::modeOf(m_header.mode) ? m_header.mode : Case::ModeTexts.first();
     callbacks.modeText = [mode] { return mode; };
     callbacks.started = [this](const QStringList &keyColumns) { return start(keyColumns); };
-    callbacks.rewrite
-        = [this](const QString &text, const QList<QVariant> &keyValues) { return rewrite(text, keyValues); };
+    callbacks.rewrite = [this](const QString &text, const QList<QVariant> &keyValues, qsizetype rows) {
+        return rewrite(text, keyValues, rows);
+    };
     if (!m_header.keyColumns.isEmpty()) {
         callbacks.namedRows = [this](int most) { return nextRows(most); };
         callbacks.rowsNamed = m_kept;
@@ -101,6 +101,8 @@ bool JournalUndo::start(const QStringList &keyColumns)
     m_changedSince = 0;
     m_alreadyBack = 0;
     m_texts.clear();
+    m_visitedRecords = 0;
+    m_visitedLeftAlone = 0;
     if (!m_header.keyColumns.isEmpty()) {
         if (keyColumns.join(QLatin1Char('\n')).compare(m_header.keyColumns.join(QLatin1Char('\n')), Qt::CaseInsensitive)
             != 0) {
@@ -116,37 +118,88 @@ bool JournalUndo::start(const QStringList &keyColumns)
         return true;
     }
     if (!readTexts()) {
-        m_refusal = m_journal.error() + QStringLiteral(" Nothing was changed.");
+        m_refusal = (m_journal.error().isEmpty() ? QStringLiteral("The journal changed while it was read.")
+                                                 : m_journal.error())
+            + QStringLiteral(" Nothing was changed.");
         return false;
     }
-    // Without a key, count the rows that hold each new text now.
-    const Session session = openSession(OpeningProfile::Batch, m_fields);
-    for (odbc::RecordSet rows = session.connection->query(
-             session.dialect->selectForChange({ m_header.schema, m_header.table }, m_header.field, {}));
-         !rows.eof(); rows.moveNext())
-        if (const QVariant value = rows.value(0); value.isValid())
-            if (const auto text = m_texts.find(value.toString()); text != m_texts.end())
-                ++text->holding;
     return true;
 }
 
-// Without a key: what the journal's records say of each new text.
+namespace {
+
+size_t textHash(const QString &text)
+{
+    return qHash(text, size_t(0x9e3779b97f4a7c15u));
+}
+
+} // namespace
+
+// Without a key: what the journal's records say of each new text. The
+// records of a text's pair come one after another in the journal.
 bool JournalUndo::readTexts()
 {
+    m_lastText.clear();
+    m_lastRewrite.reset();
     if (!m_journal.openRecords())
         return false;
+    m_texts.reserve(size_t(m_journal.textPairs()));
     PlannedChange record;
+    PlannedChange pair;
+    qint64 offset = 0;
+    qint64 pairOffset = 0;
+    qsizetype pairRecords = 0;
     qsizetype records = 0;
-    while (m_journal.nextRecord(record)) {
-        Text &text = m_texts[record.newText];
-        if (text.records == 0)
-            text.oldText = record.oldText;
-        else if (text.oldText != record.oldText)
-            text.fromSeveral = true;
-        ++text.records;
+    while (m_journal.nextRecord(record, &offset)) {
         ++records;
+        if (pairRecords > 0 && record.newText == pair.newText && record.oldText == pair.oldText) {
+            ++pairRecords;
+            continue;
+        }
+        if (pairRecords > 0)
+            addText(pair, pairOffset, pairRecords);
+        pair = std::move(record);
+        pairOffset = offset;
+        pairRecords = 1;
     }
-    return m_journal.error().isEmpty() && records == m_kept;
+    if (pairRecords > 0)
+        addText(pair, pairOffset, pairRecords);
+    if (!m_journal.error().isEmpty() || records != m_kept)
+        return false;
+    // Texts of one hash: the same new text from the same old text counts
+    // once, from another old text it came from several; two texts of one
+    // hash cannot be told apart, and are left alone.
+    std::sort(m_texts.begin(), m_texts.end(), [](const Text &a, const Text &b) { return a.hash < b.hash; });
+    size_t kept = 0;
+    for (size_t i = 0; i < m_texts.size(); ++i) {
+        const Text text = m_texts[i];
+        if (kept == 0 || m_texts[kept - 1].hash != text.hash) {
+            m_texts[kept++] = text;
+            continue;
+        }
+        Text &first = m_texts[kept - 1];
+        PlannedChange firstRecord;
+        PlannedChange otherRecord;
+        if (!m_journal.readRecordAt(first.offset, firstRecord) || !m_journal.readRecordAt(text.offset, otherRecord))
+            return false;
+        const quint64 together = quint64(first.records) + text.records;
+        first.records = std::min(together, Text::MostRecords);
+        first.fromSeveral = first.fromSeveral || text.fromSeveral || together > Text::MostRecords
+            || firstRecord.newText != otherRecord.newText || firstRecord.oldText != otherRecord.oldText;
+    }
+    m_texts.resize(kept);
+    return true;
+}
+
+void JournalUndo::addText(const PlannedChange &record, qint64 offset, qsizetype records)
+{
+    Text text;
+    text.hash = textHash(record.newText);
+    text.offset = std::min(quint64(offset), Text::FarthestOffset);
+    text.records = std::min(quint64(records), Text::MostRecords);
+    // A text beyond what the entry holds cannot be put back.
+    text.fromSeveral = quint64(offset) > Text::FarthestOffset || quint64(records) > Text::MostRecords;
+    m_texts.push_back(text);
 }
 
 // By key: the key values of the next block of records; the records of the
@@ -168,7 +221,7 @@ QList<QList<QVariant>> JournalUndo::nextRows(int most)
     return rows;
 }
 
-std::optional<QString> JournalUndo::rewrite(const QString &text, const QList<QVariant> &keyValues)
+std::optional<QString> JournalUndo::rewrite(const QString &text, const QList<QVariant> &keyValues, qsizetype rows)
 {
     if (!m_header.keyColumns.isEmpty()) {
         const auto entry = m_block.find(keyOf(keyValues));
@@ -183,9 +236,28 @@ std::optional<QString> JournalUndo::rewrite(const QString &text, const QList<QVa
             ++m_changedSince;
         return std::nullopt;
     }
-    if (const auto found = m_texts.constFind(text); found != m_texts.cend() && found->restorable())
-        return found->oldText;
-    return std::nullopt;
+    // The rows of a text come one after another.
+    if (!m_lastText.isNull() && text == m_lastText)
+        return m_lastRewrite;
+    m_lastText = text;
+    m_lastRewrite.reset();
+    const size_t hash = textHash(text);
+    const auto found = std::lower_bound(
+        m_texts.begin(), m_texts.end(), hash, [](const Text &entry, size_t value) { return entry.hash < value; });
+    PlannedChange record;
+    if (found == m_texts.end() || found->hash != hash || !m_journal.readRecordAt(found->offset, record)
+        || record.newText != text)
+        return std::nullopt;
+    if (found->visited)
+        return std::nullopt;
+    // Back only where as many rows hold the new text as the run changed to it.
+    found->visited = true;
+    m_visitedRecords += qsizetype(found->records);
+    if (!found->fromSeveral && qsizetype(found->records) == rows)
+        m_lastRewrite = record.oldText;
+    else
+        m_visitedLeftAlone += qsizetype(found->records);
+    return m_lastRewrite;
 }
 
 qsizetype JournalUndo::gone() const
@@ -198,11 +270,9 @@ qsizetype JournalUndo::gone() const
 
 qsizetype JournalUndo::ambiguous(bool held) const
 {
-    qsizetype records = 0;
-    for (const Text &text : m_texts)
-        if (!text.restorable() && (text.holding > 0) == held)
-            records += text.records;
-    return records;
+    if (!m_header.keyColumns.isEmpty())
+        return 0;
+    return held ? m_visitedLeftAlone : m_kept - m_visitedRecords;
 }
 
 qsizetype JournalUndo::leftAlone() const

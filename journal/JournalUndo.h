@@ -8,6 +8,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+#include <vector>
+
 // Puts back the old texts of a journal: a batch change of the journal's table
 // and field whose rewrite() looks every record up in the journal. A row gets
 // its old text back only while it holds exactly the new text the run wrote.
@@ -56,19 +59,24 @@ private:
         QString newText;
         bool seen = false;
     };
-    // Without a key, per new text: the old text it came from, the records of
-    // the journal, and the rows that hold it at the start.
+    // Without a key, per new text of the journal, in 16 bytes: a hash of it,
+    // the place of a record of it in the journal (its texts are read again
+    // from there), and its records. The texts stay in the journal's file.
     struct Text {
-        QString oldText;
-        qsizetype records = 0;
-        qsizetype holding = 0;
-        bool fromSeveral = false; // it came from more than one old text
-        bool restorable() const { return !fromSeveral && holding == records; }
+        static constexpr quint64 MostRecords = (quint64(1) << 27) - 1;
+        static constexpr quint64 FarthestOffset = (quint64(1) << 35) - 1;
+        size_t hash = 0;
+        quint64 offset : 35 = 0;
+        quint64 records : 27 = 0;
+        // It came from more than one old text, or cannot be told apart.
+        quint64 fromSeveral : 1 = 0;
+        quint64 visited : 1 = 0; // a row of it was visited
     };
     bool start(const QStringList &keyColumns);
     bool readTexts();
+    void addText(const PlannedChange &record, qint64 offset, qsizetype records);
     QList<QList<QVariant>> nextRows(int most);
-    std::optional<QString> rewrite(const QString &text, const QList<QVariant> &keyValues);
+    std::optional<QString> rewrite(const QString &text, const QList<QVariant> &keyValues, qsizetype rows);
     static QStringList keyOf(const QList<QVariant> &keyValues);
     qsizetype gone() const; // by key: records whose row was not read, or was Null
     // Without a key: records whose new text cannot go back, and that some row
@@ -87,7 +95,14 @@ private:
     bool m_cutShort = false; // the file's last line was cut short and left out
     QHash<QStringList, Entry> m_block; // by key: the records of the block of rows being read
     qsizetype m_gone = 0; // by key: records of the blocks before whose row was not read
-    QHash<QString, Text> m_texts; // without a key, by new text
+    std::vector<Text> m_texts; // without a key, in the order of their hashes
+    // Without a key: records of the texts a row was visited of, and of those
+    // that could not go back.
+    qsizetype m_visitedRecords = 0;
+    qsizetype m_visitedLeftAlone = 0;
+    // Without a key: the text of the rows visited last, and what it becomes.
+    QString m_lastText;
+    std::optional<QString> m_lastRewrite;
     QString m_refusal;
     qsizetype m_changedSince = 0; // by key: the row holds neither text
     qsizetype m_alreadyBack = 0; // by key: the row holds the old text again

@@ -692,7 +692,8 @@ private slots:
         BatchChange::Callbacks callbacks;
         callbacks.modeText = [] { return QStringLiteral("UPPER CASE"); };
         if (rewrite)
-            callbacks.rewrite = [](const QString &oldText, const QList<QVariant> &) -> std::optional<QString> {
+            callbacks.rewrite
+                = [](const QString &oldText, const QList<QVariant> &, qsizetype) -> std::optional<QString> {
                 if (oldText == "c")
                     return std::nullopt;
                 return oldText + "!";
