@@ -12,7 +12,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
-#include <QStringDecoder>
 #include <algorithm>
 #include <cstring>
 #include <optional>
@@ -152,6 +151,7 @@ bool readWrittenString(const QByteArray &line, qsizetype &at, QString &text)
         return false;
     QByteArray bytes;
     const char *data = line.constData();
+    bool ascii = true;
     qsizetype from = ++at;
     for (; at < line.size(); ++at) {
         const auto c = static_cast<unsigned char>(data[at]);
@@ -159,6 +159,7 @@ bool readWrittenString(const QByteArray &line, qsizetype &at, QString &text)
             break;
         if (c < 0x20)
             return false;
+        ascii = ascii && c < 0x80;
         if (c != '\\')
             continue;
         bytes.append(data + from, at - from);
@@ -206,6 +207,7 @@ bool readWrittenString(const QByteArray &line, qsizetype &at, QString &text)
             if (QChar::isSurrogate(unit))
                 return false;
             bytes += QString(QChar(char16_t(unit))).toUtf8();
+            ascii = ascii && unit < 0x80;
             at += 4;
             break;
         }
@@ -216,13 +218,17 @@ bool readWrittenString(const QByteArray &line, qsizetype &at, QString &text)
     }
     if (at >= line.size())
         return false;
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    if (bytes.isEmpty())
-        text = decoder.decode(QByteArrayView(data + from, at - from));
-    else
-        text = decoder.decode(bytes.append(data + from, at - from));
+    const QByteArrayView rest(data + from, at - from);
     ++at;
-    return !decoder.hasError();
+    if (bytes.isEmpty() && ascii) {
+        text = QString::fromLatin1(rest);
+        return true;
+    }
+    // Bytes that are not UTF-8 come out as replacement characters: such a
+    // text (or one that holds that character itself) is left to the
+    // general parser.
+    text = bytes.isEmpty() ? QString::fromUtf8(rest) : QString::fromUtf8(bytes.append(rest));
+    return !text.contains(QChar::ReplacementCharacter);
 }
 
 // A record line exactly as the writer lays it out:
@@ -327,11 +333,16 @@ public:
 
 private:
     bool readOutcome(const QByteArray &line);
-    void keep(PlannedChange record, qint64 offset);
+    struct Pending;
+    void keep(Pending &pending);
     bool failLine(const QString &reason);
 
+    // A record since the last line of what the server wrote: none for one
+    // refused; the check keeps the hash of its key alone.
     struct Pending {
-        std::optional<PlannedChange> record; // none for one refused
+        bool refused = false;
+        std::optional<PlannedChange> record;
+        size_t keyHash = 0;
         qint64 offset = 0;
     };
 
@@ -389,8 +400,8 @@ bool JournalReader::Scan::step(const std::function<void(double)> &reading)
         // Records after the last line of what the server wrote: the run ended
         // under them, so each row holds its old or its new text.
         for (Pending &pending : m_pending)
-            if (pending.record)
-                keep(std::move(*pending.record), pending.offset);
+            if (!pending.refused)
+                keep(pending);
         m_pending.clear();
         return false;
     case LineReader::Line::TooLong:
@@ -412,7 +423,7 @@ bool JournalReader::Scan::step(const std::function<void(double)> &reading)
         if (m_pass == Pass::Check)
             ++m_reader.m_refused;
         if (keyed && tellsWritten)
-            m_pending.append(Pending { std::nullopt, offset });
+            m_pending.append(Pending { true, std::nullopt, 0, offset });
         return true;
     }
     if (!keyed && m_pass == Pass::Check
@@ -422,30 +433,37 @@ bool JournalReader::Scan::step(const std::function<void(double)> &reading)
         m_previous = record;
     }
     if (keyed && tellsWritten) {
-        m_pending.append(Pending { std::move(record), offset });
+        const size_t hash = keyHash(record.keyValues);
+        m_pending.append(
+            Pending { false, m_pass == Pass::Give ? std::optional(std::move(record)) : std::nullopt, hash, offset });
     } else if (!keyed && tellsWritten) {
         // Rows without a key are told apart by their texts alone: only the
         // end of the file tells which texts were written.
         ++keylessRecords;
         const bool unwritten = m_reader.m_unwrittenTexts.contains({ record.oldText, record.newText });
         keylessUnwritten += unwritten ? 1 : 0;
-        if (m_pass == Pass::Give && m_reader.m_textsSettled && !unwritten)
-            keep(std::move(record), offset);
+        if (m_pass == Pass::Give && m_reader.m_textsSettled && !unwritten) {
+            Pending kept { false, std::move(record), 0, offset };
+            keep(kept);
+        }
     } else {
-        keep(std::move(record), offset);
+        const size_t hash = keyed ? keyHash(record.keyValues) : 0;
+        Pending kept { false, std::move(record), hash, offset };
+        keep(kept);
     }
     return true;
 }
 
-void JournalReader::Scan::keep(PlannedChange record, qint64 offset)
+void JournalReader::Scan::keep(Pending &pending)
 {
+    const bool keyed = !m_reader.m_header.keyColumns.isEmpty();
     if (m_pass == Pass::Check) {
         ++m_reader.m_kept;
-        if (!m_reader.m_header.keyColumns.isEmpty())
-            keyHashes.push_back(keyHash(record.keyValues));
-    } else if (m_pass == Pass::Give) {
-        if (m_reader.m_header.keyColumns.isEmpty() || !m_reader.m_repeatedKeys.contains(keyHash(record.keyValues)))
-            ready.append(Ready { std::move(record), offset });
+        if (keyed)
+            keyHashes.push_back(pending.keyHash);
+    } else if (m_pass == Pass::Give && pending.record) {
+        if (!keyed || !m_reader.m_repeatedKeys.contains(pending.keyHash))
+            ready.append(Ready { std::move(*pending.record), pending.offset });
     }
 }
 
@@ -479,10 +497,10 @@ bool JournalReader::Scan::readOutcome(const QByteArray &line)
         except.insert(place.toInteger());
     }
     for (qsizetype place = 0; place < m_pending.size(); ++place) {
-        if (!m_pending[place].record)
+        if (m_pending[place].refused)
             continue;
         if (!except.contains(place))
-            keep(std::move(*m_pending[place].record), m_pending[place].offset);
+            keep(m_pending[place]);
         else if (m_pass == Pass::Check)
             ++m_reader.m_notWritten;
     }
