@@ -62,6 +62,16 @@ int refused(const QString &message, int exitCode = UsageOrConnection)
     return exitCode;
 }
 
+// Where the run's time went, on the error output, when VANTRELL_TIMES is set
+// (for measuring; see docs/development.md).
+void reportTimes(const BatchChange::Result &result)
+{
+    if (!qEnvironmentVariableIsSet("VANTRELL_TIMES"))
+        return;
+    err() << describeTimes(result.times) << '\n';
+    err().flush();
+}
+
 // True when everything written to the output so far has reached it.
 bool outputWritten()
 {
@@ -189,6 +199,7 @@ int runChange(const CommandLineOptions &options)
     change.setWordRules(wordRules);
     const BatchChange::Result result = change.run();
     progress.finish();
+    reportTimes(result);
     if (const std::optional<int> exitCode = endedEarly(result, writer ? writer->error() : QString()))
         return *exitCode;
 
@@ -227,6 +238,7 @@ int runUndo(const CommandLineOptions &options)
     JournalUndo undo(journal, options.fields);
     const BatchChange::Result result = undo.run(callbacks, options.dryRun);
     progress.finish();
+    reportTimes(result);
     if (const std::optional<int> exitCode = endedEarly(result, undo.refusal()))
         return *exitCode;
     if (options.dryRun) {

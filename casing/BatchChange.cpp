@@ -11,6 +11,8 @@
 #include "connection/Session.h"
 #include "platform/Failure.h"
 
+#include <QElapsedTimer>
+
 #include <algorithm>
 
 #include <memory>
@@ -34,6 +36,20 @@ public:
     BatchChange::Result run();
 
 private:
+    // Adds the time the step takes to the part.
+    template <typename Step>
+    auto timed(double &part, Step &&step)
+    {
+        const qint64 start = m_clock.nsecsElapsed();
+        struct Add {
+            double &part;
+            const QElapsedTimer &clock;
+            qint64 start;
+            ~Add() { part += double(clock.nsecsElapsed() - start) / 1e9; }
+        } add { part, m_clock, start };
+        return step();
+    }
+    bool nextRecord();
     bool prepareSteps();
     FieldFacts lookUpField();
     QList<KeyColumn> findKey();
@@ -54,6 +70,7 @@ private:
     bool handOverPlanned();
 
     BatchContext m_run;
+    QElapsedTimer m_clock;
     const WordRules *m_wordRules; // none: the plain case rules
     SnapshotReader m_snapshot { m_run };
     ChunkPolicy m_policy;
@@ -71,15 +88,20 @@ private:
 
 BatchChange::Result Run::run()
 {
+    m_clock.start();
     BatchChange::Result &result = m_run.result;
-    if (!prepareSteps()) {
+    BatchChange::Result::Times &times = result.times;
+    if (!timed(times.setUp, [&] { return prepareSteps(); })) {
         if (result.outcome == BatchChange::Outcome::Finished)
             result.outcome
                 = result.refusal.isEmpty() ? BatchChange::Outcome::NotStarted : BatchChange::Outcome::Refused;
+        times.whole = double(m_clock.nsecsElapsed()) / 1e9;
         return result;
     }
-    m_writer = makeWriter();
-    m_filter = std::make_unique<UnrepresentableFilter>(m_run, m_policy.capacity());
+    timed(times.setUp, [&] {
+        m_writer = makeWriter();
+        m_filter = std::make_unique<UnrepresentableFilter>(m_run, m_policy.capacity());
+    });
     const BatchChange::Callbacks &callbacks = m_run.callbacks;
     const qsizetype count = result.recordsRead;
     odbc::RecordSet &records = m_snapshot.records();
@@ -87,9 +109,10 @@ BatchChange::Result Run::run()
     QString lastModeText;
     std::optional<Case::Mode> lastMode;
     bool modeKnown = false;
+    qint64 loopEnded = -1;
     try {
         qsizetype position = 0;
-        for (; m_snapshot.ensureRecord(); ++position) {
+        for (; nextRecord(); ++position) {
             if (callbacks.yield)
                 callbacks.yield();
             if (callbacks.stop && callbacks.stop()) {
@@ -111,9 +134,10 @@ BatchChange::Result Run::run()
             else
                 m_run.tally.withoutMode();
             records.moveNext();
-            if (m_policy.due(m_chunk.size()) && !flush())
+            if (m_policy.due(m_chunk.size()) && !timed(times.writing, [&] { return flush(); }))
                 break;
         }
+        loopEnded = m_clock.nsecsElapsed();
         m_snapshot.endReading();
         // Every record was visited: as many as there were, whatever the count said.
         if (result.outcome == BatchChange::Outcome::Finished)
@@ -126,6 +150,8 @@ BatchChange::Result Run::run()
             }
         }
     } catch (const RunEnds &) {
+        if (loopEnded < 0)
+            loopEnded = m_clock.nsecsElapsed();
         m_writer->abandon();
         m_run.connection->rollback();
         result.outcome = BatchChange::Outcome::EndedByFailure;
@@ -136,7 +162,18 @@ BatchChange::Result Run::run()
         m_run.tally.restNotReached();
     }
     m_writer->close();
+    times.end = double(m_clock.nsecsElapsed() - loopEnded) / 1e9;
+    times.whole = double(m_clock.nsecsElapsed()) / 1e9;
     return result;
+}
+
+// The record to visit next, reading the next block of rows when the one at
+// hand is done.
+bool Run::nextRecord()
+{
+    if (!m_snapshot.records().eof())
+        return true;
+    return timed(m_run.result.times.reading, [&] { return m_snapshot.ensureRecord(); });
 }
 
 std::unique_ptr<ChunkWriter> Run::makeWriter()
@@ -401,10 +438,23 @@ BatchChange::BatchChange(LoginFields fields, TableName table, QString field, Cal
 {
 }
 
+namespace {
+
+BatchChange::Result::Times lastRunTimes;
+
+} // namespace
+
+BatchChange::Result::Times BatchChange::lastTimes()
+{
+    return lastRunTimes;
+}
+
 BatchChange::Result BatchChange::run()
 {
     try {
-        return Run(m_fields, m_table, m_field, m_callbacks, m_dryRun, m_wordRules.get()).run();
+        Result result = Run(m_fields, m_table, m_field, m_callbacks, m_dryRun, m_wordRules.get()).run();
+        lastRunTimes = result.times;
+        return result;
     } catch (const std::exception &e) {
         // Only a callback can get here; the run ends as one that never started.
         Result result;
@@ -450,4 +500,16 @@ QString describeCounts(const BatchChange::Result &result)
         .arg(result.rejected)
         .arg(result.unreadable)
         .arg(result.notReached);
+}
+
+QString describeTimes(const BatchChange::Result::Times &times)
+{
+    const double visiting = std::max(0.0, times.whole - times.setUp - times.reading - times.writing - times.end);
+    return QStringLiteral("Times: set-up %1 s, reading %2 s, visiting %3 s, writing %4 s, the end %5 s, in all %6 s.")
+        .arg(times.setUp, 0, 'f', 3)
+        .arg(times.reading, 0, 'f', 3)
+        .arg(visiting, 0, 'f', 3)
+        .arg(times.writing, 0, 'f', 3)
+        .arg(times.end, 0, 'f', 3)
+        .arg(times.whole, 0, 'f', 3);
 }

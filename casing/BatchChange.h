@@ -111,6 +111,20 @@ public:
         qsizetype notReached = 0; // not changed because the run ended before them
 
         qsizetype unchanged() const { return changedSinceRead + notRepresentable + rejected + unreadable + notReached; }
+
+        // Where the run's time went, in seconds: before the first record
+        // (connections, look-ups, the first rows), reading the rows after
+        // the first, handing the chunks over and sending them, and the end
+        // (the last chunk, the staged texts, letting go); the rest of the
+        // whole went on visiting the records.
+        struct Times {
+            double setUp = 0;
+            double reading = 0;
+            double writing = 0;
+            double end = 0;
+            double whole = 0;
+        };
+        Times times;
     };
 
     // Line numbers of the error report, by step.
@@ -134,6 +148,9 @@ public:
 
     // Runs the whole change; never throws.
     Result run();
+    // The times of the run that ended last in this process (what a benchmark
+    // of the window reads).
+    static Result::Times lastTimes();
 
 private:
     LoginFields m_fields;
@@ -149,3 +166,5 @@ QString describeUnchanged(const BatchChange::Result &result);
 // One line of every count of a run: records read, rows changed, already in
 // case, and those left unchanged by reason.
 QString describeCounts(const BatchChange::Result &result);
+// One line of where a run's time went.
+QString describeTimes(const BatchChange::Result::Times &times);

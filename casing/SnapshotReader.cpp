@@ -124,7 +124,7 @@ void SnapshotReader::fetchBlock()
 // the next chunk is asked for once every part was read.
 bool SnapshotReader::nextNamedBlock()
 {
-    const int capacity = m_run.dialect->chunkRecords(int(m_run.key.size()));
+    const int capacity = m_run.dialect->namedRowsAtOnce(int(m_run.key.size()));
     for (;;) {
         if (m_namedParts.isEmpty()) {
             const QList<QList<QVariant>> keys = m_run.callbacks.namedRows(capacity);

@@ -135,6 +135,9 @@ public:
     // selectForChange's columns, in no order.
     QString selectNamedRows(
         const TableName &table, const QString &field, const QList<KeyColumn> &key, ChunkShape rows) const;
+    // The rows one selectNamedRows statement names at most: by default as
+    // many as a chunk holds.
+    virtual int namedRowsAtOnce(int keyColumns) const { return chunkRecords(keyColumns); }
     // Without a key the rows are read in the order of their texts, so that
     // the rows of one text come one after another, each with the number of
     // rows that hold exactly its text: selectForChange's columns, that number,

@@ -291,6 +291,11 @@ int SqlServerDialect::chunkRecords(int keyColumns) const
     return SqlDialect::chunkRecords(keyColumns);
 }
 
+int SqlServerDialect::namedRowsAtOnce(int keyColumns) const
+{
+    return m_chunkForm == ChunkForm::Json ? 16000 : SqlDialect::chunkRecords(keyColumns);
+}
+
 QList<QVariant> SqlServerDialect::chunkParameters(QList<QVariant> values, int columns, int capacity) const
 {
     if (m_chunkForm == ChunkForm::ValuesList)

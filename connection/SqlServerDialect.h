@@ -32,6 +32,8 @@ public:
     void learnFrom(odbc::Connection &connection) override;
 
     int chunkRecords(int keyColumns) const override;
+    // One JSON parameter names any number of rows.
+    int namedRowsAtOnce(int keyColumns) const override;
     QList<QVariant> chunkParameters(QList<QVariant> values, int columns, int capacity) const override;
     // One JSON statement; on a server whose OPENJSON hands back the escapes
     // of a text (\" \\ \n ...) rather than their characters, the rows

@@ -86,11 +86,17 @@ void JournalUndo::markJournal(const QString &journalPath, const BatchChange::Res
         JournalCatalogue::markUndone(journalPath, QDateTime::currentDateTimeUtc(), back(result), m_journalRecords);
 }
 
-QStringList JournalUndo::keyOf(const QList<QVariant> &keyValues)
+QString JournalUndo::keyOf(const QList<QVariant> &keyValues)
 {
-    QStringList key;
-    for (const QVariant &value : keyValues)
-        key << value.toString();
+    // One value as it is; several each after its length, so that no two keys
+    // give the same text.
+    if (keyValues.size() == 1)
+        return keyValues.first().toString();
+    QString key;
+    for (const QVariant &value : keyValues) {
+        const QString text = value.toString();
+        key += QString::number(text.size()) + QLatin1Char(':') + text;
+    }
     return key;
 }
 

@@ -77,7 +77,7 @@ private:
     void addText(const PlannedChange &record, qint64 offset, qsizetype records);
     QList<QList<QVariant>> nextRows(int most);
     std::optional<QString> rewrite(const QString &text, const QList<QVariant> &keyValues, qsizetype rows);
-    static QStringList keyOf(const QList<QVariant> &keyValues);
+    static QString keyOf(const QList<QVariant> &keyValues);
     qsizetype gone() const; // by key: records whose row was not read, or was Null
     // Without a key: records whose new text cannot go back, and that some row
     // holds (held) or no row holds.
@@ -93,7 +93,7 @@ private:
     qsizetype m_endUnknown = 0; // without a key: records whose texts the run never finished writing
     bool m_tellsWritten = true; // the journal says which records the run wrote
     bool m_cutShort = false; // the file's last line was cut short and left out
-    QHash<QStringList, Entry> m_block; // by key: the records of the block of rows being read
+    QHash<QString, Entry> m_block; // by key: the records of the block of rows being read
     qsizetype m_gone = 0; // by key: records of the blocks before whose row was not read
     std::vector<Text> m_texts; // without a key, in the order of their hashes
     // Without a key: records of the texts a row was visited of, and of those
