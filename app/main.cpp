@@ -1,6 +1,7 @@
 #include "app/BatchCommandLine.h"
 #include "app/Startup.h"
 #include "platform/Console.h"
+#include "ui/EventDispatcher.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -47,6 +48,7 @@ int main(int argc, char *argv[])
             stderr);
         return 2;
     }
+    EventDispatcher::preferQtOwn();
     QApplication app(argc, argv);
     return Startup::run(app);
 }

@@ -15,6 +15,7 @@
 #include "platform/odbc/Connection.h"
 #include "platform/odbc/Counters.h"
 #include "support/ServerLine.h"
+#include "ui/EventDispatcher.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -514,6 +515,7 @@ int main(int argc, char *argv[])
 {
     if (argc > 1 && QByteArray(argv[1]) == "--window") {
         // The path users take: the window, best of three runs.
+        EventDispatcher::preferQtOwn();
         QApplication app(argc, argv);
         const int rows = argc > 2 ? QByteArray(argv[2]).toInt() : 200000;
         std::printf(

@@ -18,7 +18,7 @@ void SnapshotReader::open(const QString &select)
         // The first rows are read with the first record, once the run has started.
         m_named = true;
         m_count = m_run.callbacks.rowsNamed;
-        m_connection = openSession(OpeningProfile::Batch, m_run.fields).connection;
+        m_connection = openAlongside(OpeningProfile::Batch, m_run.fields, *m_run.dialect);
         return;
     }
     if (m_run.key.isEmpty()) {
@@ -74,7 +74,7 @@ template <typename Read>
 bool SnapshotReader::readAlongside(Read &&read)
 {
     try {
-        m_connection = openSession(OpeningProfile::Batch, m_run.fields).connection;
+        m_connection = openAlongside(OpeningProfile::Batch, m_run.fields, *m_run.dialect);
         read();
         return true;
     } catch (const odbc::Error &e) {

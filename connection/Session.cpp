@@ -10,3 +10,12 @@ Session openSession(OpeningProfile profile, const LoginFields &fields)
     session.dialect->learnFrom(*session.connection);
     return session;
 }
+
+std::unique_ptr<odbc::Connection> openAlongside(
+    OpeningProfile profile, const LoginFields &fields, const SqlDialect &dialect)
+{
+    std::unique_ptr<odbc::Connection> connection = openConnection(profile, fields);
+    for (const QString &statement : dialect.sessionSetup())
+        connection->execute(statement);
+    return connection;
+}

@@ -16,3 +16,9 @@ struct Session {
 
 // Opens, picks the dialect and runs the set-up. Throws odbc::Error as openConnection does.
 Session openSession(OpeningProfile profile, const LoginFields &fields);
+
+// Another connection to the engine a session reached, with the set-up of its
+// dialect run on it; what the dialect learnt of the engine holds for this
+// connection too, so it is not asked again.
+std::unique_ptr<odbc::Connection> openAlongside(
+    OpeningProfile profile, const LoginFields &fields, const SqlDialect &dialect);
