@@ -63,6 +63,7 @@ void JournalUndo::attach(BatchChange::Callbacks &callbacks)
     const QString mode = Case::modeOf(m_header.mode) ? m_header.mode : Case::ModeTexts.first();
     callbacks.modeText = [mode] { return mode; };
     callbacks.started = [this](const QStringList &keyColumns) { return start(keyColumns); };
+    m_yield = callbacks.yield;
     callbacks.rewrite = [this](const QString &text, const QList<QVariant> &keyValues, qsizetype rows) {
         return rewrite(text, keyValues, rows);
     };
@@ -157,7 +158,9 @@ bool JournalUndo::readTexts()
     qsizetype pairRecords = 0;
     qsizetype records = 0;
     while (m_journal.nextRecord(record, &offset)) {
-        ++records;
+        // A window goes on painting while a long journal is read.
+        if (++records % 4096 == 0 && m_yield)
+            m_yield();
         if (pairRecords > 0 && record.newText == pair.newText && record.oldText == pair.oldText) {
             ++pairRecords;
             continue;

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -103,6 +104,7 @@ private:
     // Without a key: the text of the rows visited last, and what it becomes.
     QString m_lastText;
     std::optional<QString> m_lastRewrite;
+    std::function<void()> m_yield; // the run's, while the journal is read without a key
     QString m_refusal;
     qsizetype m_changedSince = 0; // by key: the row holds neither text
     qsizetype m_alreadyBack = 0; // by key: the row holds the old text again
