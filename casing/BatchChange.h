@@ -80,6 +80,12 @@ public:
         // every row of the table.
         std::function<QList<QList<QVariant>>(int most)> namedRows;
         qsizetype rowsNamed = 0; // the rows namedRows names in all
+        // Set when namedRows names rows in the order of the key (as a run
+        // read them): when they are most of the table, each block is read as
+        // the range of keys from its first to its last, the rows of the range
+        // it does not name visited too, and the rows of the block this gives
+        // (named, but not met in the range) read by key after it.
+        std::function<QList<QList<QVariant>>()> unvisitedRows;
     };
 
     enum class Outcome {

@@ -77,4 +77,11 @@ private:
     bool m_named = false;
     std::unique_ptr<odbc::Statement> m_namedQuery[2];
     QList<ChunkPart> m_namedParts;
+    // Rows named in key order, read as the range of keys of each chunk named:
+    // whether they are, the range of the chunk at hand, and whether its rows
+    // are being read.
+    bool m_byRange = false;
+    SqlDialect::KeyRange m_range;
+    bool m_rangeRead = false;
+    bool m_rangeStarted = false;
 };

@@ -45,27 +45,43 @@ QString SqlDialect::selectForChange(const TableName &table, const QString &field
     return QStringLiteral("SELECT ") + changeColumns(field, key) + QStringLiteral(" FROM ") + quoteTable(table);
 }
 
-SqlQuery SqlDialect::selectBlockForChange(const TableName &table, const QString &field, const QList<KeyColumn> &key,
-    int rows, const QList<QVariant> &after) const
+QString SqlDialect::keyBeyond(
+    const QList<KeyColumn> &key, KeyOrder order, const QList<QVariant> &values, QList<QVariant> &parameters) const
 {
-    QString rest = QStringLiteral("FROM ") + quoteTable(table);
-    SqlQuery query;
-    if (!after.isEmpty()) {
-        // (k1, k2, ...) > (v1, v2, ...), column by column.
-        QStringList alternatives;
-        for (int i = 0; i < key.size(); ++i) {
-            QString alternative;
-            for (int j = 0; j < i; ++j) {
-                alternative += quoteName(key[j].name) + QStringLiteral(" = ") + keyValue(key[j], QStringLiteral("?"))
-                    + QStringLiteral(" AND ");
-                query.parameters << after.value(j);
-            }
-            alternative += quoteName(key[i].name) + QStringLiteral(" > ") + keyValue(key[i], QStringLiteral("?"));
-            query.parameters << after.value(i);
-            alternatives << QLatin1Char('(') + alternative + QLatin1Char(')');
+    // Column by column: the columns before equal, this one beyond.
+    const bool below = order == KeyOrder::UpTo;
+    const QString beyond = below ? QStringLiteral(" < ") : QStringLiteral(" > ");
+    const QString last = order == KeyOrder::After ? beyond : below ? QStringLiteral(" <= ") : QStringLiteral(" >= ");
+    QStringList alternatives;
+    for (int i = 0; i < key.size(); ++i) {
+        QString alternative;
+        for (int j = 0; j < i; ++j) {
+            alternative += quoteName(key[j].name) + QStringLiteral(" = ") + keyValue(key[j], QStringLiteral("?"))
+                + QStringLiteral(" AND ");
+            parameters << values.value(j);
         }
-        rest += QStringLiteral(" WHERE ") + alternatives.join(QStringLiteral(" OR "));
+        alternative
+            += quoteName(key[i].name) + (i + 1 == key.size() ? last : beyond) + keyValue(key[i], QStringLiteral("?"));
+        parameters << values.value(i);
+        alternatives << QLatin1Char('(') + alternative + QLatin1Char(')');
     }
+    return QLatin1Char('(') + alternatives.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+}
+
+SqlQuery SqlDialect::selectBlockForChange(const TableName &table, const QString &field, const QList<KeyColumn> &key,
+    int rows, const QList<QVariant> &after, const KeyRange &range) const
+{
+    SqlQuery query;
+    QStringList conditions;
+    if (!after.isEmpty())
+        conditions << keyBeyond(key, KeyOrder::After, after, query.parameters);
+    else if (!range.first.isEmpty())
+        conditions << keyBeyond(key, KeyOrder::From, range.first, query.parameters);
+    if (!range.last.isEmpty())
+        conditions << keyBeyond(key, KeyOrder::UpTo, range.last, query.parameters);
+    QString rest = QStringLiteral("FROM ") + quoteTable(table);
+    if (!conditions.isEmpty())
+        rest += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
     QStringList order;
     for (const KeyColumn &column : key)
         order << quoteName(column.name);

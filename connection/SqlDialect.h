@@ -127,9 +127,15 @@ public:
     QString selectForChange(const TableName &table, const QString &field, const QList<KeyColumn> &key) const;
     // With a key: the next block of at most `rows` rows of selectForChange's
     // columns, in key order, after the row whose key values are `after`
-    // (the first block when empty).
+    // (the first block when empty), within the range when one is given:
+    // from the key values `first` to `last`, both included (either empty: no
+    // bound there).
+    struct KeyRange {
+        QList<QVariant> first;
+        QList<QVariant> last;
+    };
     SqlQuery selectBlockForChange(const TableName &table, const QString &field, const QList<KeyColumn> &key, int rows,
-        const QList<QVariant> &after) const;
+        const QList<QVariant> &after, const KeyRange &range = {}) const;
     // The rows of up to `rows` records of a chunk (see updateChunkByKey, whose
     // parameters it takes, the texts unused) that the table holds, with
     // selectForChange's columns, in no order.
@@ -246,6 +252,11 @@ public:
     virtual bool failureRepeats(const QString &sqlState, const QString &message) const;
 
 protected:
+    // The rows whose key lies after (or from, or up to) the key values, in key
+    // order, column by column; the values go to `parameters`.
+    enum class KeyOrder { After, From, UpTo };
+    QString keyBeyond(
+        const QList<KeyColumn> &key, KeyOrder order, const QList<QVariant> &values, QList<QVariant> &parameters) const;
     // The columns selectForChange reads, of the table named `table` in the
     // statement (none: the only one).
     QString changeColumns(const QString &field, const QList<KeyColumn> &key, const QString &table = {}) const;

@@ -70,6 +70,8 @@ void JournalUndo::attach(BatchChange::Callbacks &callbacks)
     if (!m_header.keyColumns.isEmpty()) {
         callbacks.namedRows = [this](int most) { return nextRows(most); };
         callbacks.rowsNamed = m_kept;
+        // A run journals its rows in the order of the key.
+        callbacks.unvisitedRows = [this] { return unvisitedRows(); };
     }
 }
 
@@ -218,11 +220,12 @@ QList<QList<QVariant>> JournalUndo::nextRows(int most)
     for (const Entry &entry : std::as_const(m_block))
         m_gone += entry.seen ? 0 : 1;
     m_block.clear();
+    m_block.reserve(most);
     QList<QList<QVariant>> rows;
     rows.reserve(most);
     PlannedChange record;
     while (rows.size() < most && m_journal.nextRecord(record)) {
-        m_block.insert(keyOf(record.keyValues), Entry { record.oldText, record.newText });
+        m_block.insert(keyOf(record.keyValues), Entry { record.keyValues, record.oldText, record.newText });
         rows << record.keyValues;
     }
     if (rows.size() < most && !m_journal.error().isEmpty())
@@ -267,6 +270,15 @@ std::optional<QString> JournalUndo::rewrite(const QString &text, const QList<QVa
     else
         m_visitedLeftAlone += qsizetype(found->records);
     return m_lastRewrite;
+}
+
+QList<QList<QVariant>> JournalUndo::unvisitedRows() const
+{
+    QList<QList<QVariant>> rows;
+    for (const Entry &entry : m_block)
+        if (!entry.seen)
+            rows << entry.keyValues;
+    return rows;
 }
 
 qsizetype JournalUndo::gone() const

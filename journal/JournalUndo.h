@@ -56,6 +56,7 @@ public:
 
 private:
     struct Entry {
+        QList<QVariant> keyValues;
         QString oldText;
         QString newText;
         bool seen = false;
@@ -77,6 +78,8 @@ private:
     bool readTexts();
     void addText(const PlannedChange &record, qint64 offset, qsizetype records);
     QList<QList<QVariant>> nextRows(int most);
+    // By key: the records of the block whose rows were not visited yet.
+    QList<QList<QVariant>> unvisitedRows() const;
     std::optional<QString> rewrite(const QString &text, const QList<QVariant> &keyValues, qsizetype rows);
     static QString keyOf(const QList<QVariant> &keyValues);
     qsizetype gone() const; // by key: records whose row was not read, or was Null
