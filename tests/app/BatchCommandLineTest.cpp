@@ -231,6 +231,11 @@ private slots:
             << "Undo: 4498 of 4500 records of the journal put back; 2 left alone: 1 changed since the run; 1 no "
                "longer there or Null."
             << namesAfterUndo;
+        // A journal that names a few rows of its table has them read by key.
+        QTest::newRow("a few rows of the table, one deleted after the run")
+            << Keyed << QVariantList { "one", "TWO", "THREE", "FOUR", "FIVE", "six" } << "DELETE FROM t WHERE v = 'SIX'"
+            << 1 << "Undo: 1 of 2 records of the journal put back; 1 left alone: 1 no longer there or Null."
+            << QVariantList { "one", "TWO", "THREE", "FOUR", "FIVE" };
         QTest::newRow("no key, new text held before the run")
             << "v TEXT" << QVariantList { "hello", "HELLO", "abc" } << "" << 1
             << "Undo: 1 of 2 records of the journal put back; 1 left alone: 1 whose new text other rows held"

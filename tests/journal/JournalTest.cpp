@@ -239,6 +239,12 @@ private slots:
         QTest::newRow("a member twice") << good + "{\"key\":[\"2\"],\"old\":\"x\",\"old\":\"a\",\"new\":\"A\"}\n" << 1;
         // Two records of one row: neither can be trusted.
         QTest::newRow("a key twice") << good + good + "{\"key\":[\"3\"],\"old\":\"b\",\"new\":\"B\"}\n" << 1;
+        // Records laid out otherwise than a run writes them are read all the same.
+        QTest::newRow("laid out otherwise")
+            << QByteArray("{ \"key\": [\"1\"], \"new\": \"ABC\", \"old\": \"abc\" }\n") << 1;
+        QTest::newRow("escaped letters") << QByteArray(
+            "{\"key\":[\"1\"],\"old\":\"\\u00e9t\\u00E9\",\"new\":\"\u00c9T\u00c9\"}\n")
+                                         << 1;
         QTest::newRow("turkish and long s")
             << QByteArray("{\"key\":[\"1\"],\"old\":\"\u0131\u017f\u212a\",\"new\":\"ISK\"}\n") << 1;
     }
