@@ -105,6 +105,13 @@ QString JournalUndo::keyOf(const QList<QVariant> &keyValues)
 
 bool JournalUndo::start(const QStringList &keyColumns)
 {
+    // A block still read for a run before is not wanted.
+    try {
+        m_reading.wait();
+    } catch (const std::exception &) {
+        // It was that run's.
+    }
+    m_nextBlockRead = false;
     m_block.clear();
     m_gone = 0;
     m_changedSince = 0;
@@ -213,23 +220,39 @@ void JournalUndo::addText(const PlannedChange &record, qint64 offset, qsizetype 
     m_texts.push_back(text);
 }
 
+// By key: a block of the journal's next records.
+void JournalUndo::readBlock(Block &block, int most)
+{
+    block = Block();
+    block.entries.reserve(most);
+    block.rows.reserve(most);
+    PlannedChange record;
+    while (block.rows.size() < most && m_journal.nextRecord(record)) {
+        block.entries.insert(keyOf(record.keyValues), Entry { record.keyValues, record.oldText, record.newText });
+        block.rows << std::move(record.keyValues);
+    }
+    if (block.rows.size() < most)
+        block.error = m_journal.error();
+}
+
 // By key: the key values of the next block of records; the records of the
-// block before whose rows were not read are gone.
+// block before whose rows were not read are gone. The block after it is read
+// while this one's rows are visited.
 QList<QList<QVariant>> JournalUndo::nextRows(int most)
 {
     for (const Entry &entry : std::as_const(m_block))
         m_gone += entry.seen ? 0 : 1;
-    m_block.clear();
-    m_block.reserve(most);
-    QList<QList<QVariant>> rows;
-    rows.reserve(most);
-    PlannedChange record;
-    while (rows.size() < most && m_journal.nextRecord(record)) {
-        m_block.insert(keyOf(record.keyValues), Entry { record.keyValues, record.oldText, record.newText });
-        rows << record.keyValues;
-    }
-    if (rows.size() < most && !m_journal.error().isEmpty())
-        throw Failure(m_journal.error());
+    if (m_nextBlockRead)
+        m_reading.wait();
+    else
+        readBlock(m_nextBlock, most);
+    m_block = std::move(m_nextBlock.entries);
+    QList<QList<QVariant>> rows = std::move(m_nextBlock.rows);
+    if (!m_nextBlock.error.isEmpty())
+        throw Failure(m_nextBlock.error);
+    m_nextBlockRead = rows.size() == most;
+    if (m_nextBlockRead)
+        m_reading.start([this, most] { readBlock(m_nextBlock, most); });
     return rows;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "casing/BackgroundStep.h"
 #include "casing/BatchChange.h"
 #include "connection/LoginFields.h"
 #include "journal/JournalReader.h"
@@ -77,6 +78,13 @@ private:
     bool start(const QStringList &keyColumns);
     bool readTexts();
     void addText(const PlannedChange &record, qint64 offset, qsizetype records);
+    // By key: a block of the journal's records, by key, and their key values.
+    struct Block {
+        QHash<QString, Entry> entries;
+        QList<QList<QVariant>> rows;
+        QString error; // the journal no longer reads as it did
+    };
+    void readBlock(Block &block, int most);
     QList<QList<QVariant>> nextRows(int most);
     // By key: the records of the block whose rows were not visited yet.
     QList<QList<QVariant>> unvisitedRows() const;
@@ -109,6 +117,12 @@ private:
     std::optional<QString> m_lastRewrite;
     std::function<void()> m_yield; // the run's, while the journal is read without a key
     QString m_refusal;
+    // By key: the block after the one being visited, read from the journal
+    // meanwhile on a thread of its own.
+    Block m_nextBlock;
+    bool m_nextBlockRead = false;
     qsizetype m_changedSince = 0; // by key: the row holds neither text
     qsizetype m_alreadyBack = 0; // by key: the row holds the old text again
+    // Declared last, so a block being read ends before anything it uses goes.
+    BackgroundStep m_reading;
 };
