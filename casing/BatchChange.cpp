@@ -308,6 +308,13 @@ void Run::visitRecord(Case::Mode mode)
     std::optional<ChunkRecord> record = readRecord(mode);
     if (!record)
         return;
+    // Without a key, a further record of the held pair's text, in its mode,
+    // gets the new text the pair has.
+    if (m_heldPair && !m_run.callbacks.rewrite && m_heldPair->mode == mode
+        && m_heldPair->change.oldText == record->change.oldText) {
+        ++m_heldPair->records;
+        return;
+    }
     const std::optional<QString> newText = newTextOf(mode, *record);
     if (!newText) {
         m_run.tally.leftOut();

@@ -41,6 +41,21 @@ public:
         QList<std::pair<QString, QString>> texts; // without a key: (old, new) texts not written
     };
 
+    // The rows a run with a key visits when not every row of the table.
+    struct NamedRows {
+        // The key values (as text, in key order) of up to `most` more rows,
+        // none once all were named. A row named that the table no longer
+        // holds is not visited.
+        std::function<QList<QList<QVariant>>(int most)> next;
+        qsizetype count = 0; // the rows named in all
+        // Set when the rows are named in the order of the key (as a run read
+        // them): where they are most of the table, each block is read as the
+        // range of keys from its first to its last, the rows of the range it
+        // does not name visited too, and the rows of the block this gives
+        // (named, but not met in the range) read by key after it.
+        std::function<QList<QList<QVariant>>()> unvisited;
+    };
+
     struct Callbacks {
         std::function<QString()> modeText; // read again for every record
         std::function<void(double)> progress; // 0..100, fractions kept, after the yield of each record
@@ -73,19 +88,8 @@ public:
         // another, and its first record decides for all.
         std::function<std::optional<QString>(const QString &oldText, const QList<QVariant> &keyValues, qsizetype rows)>
             rewrite;
-        // When set, a run with a key visits only the rows this names, by
-        // their key values (as text, in key order), a block at a time: the
-        // key values of up to `most` more rows, none once all were named. A
-        // row named that the table no longer holds is not visited. Unset:
-        // every row of the table.
-        std::function<QList<QList<QVariant>>(int most)> namedRows;
-        qsizetype rowsNamed = 0; // the rows namedRows names in all
-        // Set when namedRows names rows in the order of the key (as a run
-        // read them): when they are most of the table, each block is read as
-        // the range of keys from its first to its last, the rows of the range
-        // it does not name visited too, and the rows of the block this gives
-        // (named, but not met in the range) read by key after it.
-        std::function<QList<QList<QVariant>>()> unvisitedRows;
+        // When `next` is set, a run with a key visits only the rows it names.
+        NamedRows namedRows;
     };
 
     enum class Outcome {

@@ -14,14 +14,14 @@ static odbc::TextTransfer transferFor(const SqlDialect &dialect)
 
 void SnapshotReader::open(const QString &select)
 {
-    if (m_run.callbacks.namedRows && !m_run.key.isEmpty()) {
+    if (const BatchChange::NamedRows &named = m_run.callbacks.namedRows; named.next && !m_run.key.isEmpty()) {
         // The first rows are read with the first record, once the run has started.
         m_named = true;
-        m_count = m_run.callbacks.rowsNamed;
+        m_count = named.count;
         m_connection = openAlongside(OpeningProfile::Batch, m_run.fields, *m_run.dialect);
         // Rows named in key order that are most of the table are read as
         // ranges of keys, which costs the engine less than looking up each.
-        if (m_run.callbacks.unvisitedRows) {
+        if (named.unvisited) {
             const qint64 rows = m_connection->query(m_run.dialect->countRows(m_run.table)).value(0).toLongLong();
             m_byRange = 2 * m_count >= rows;
         }
@@ -126,53 +126,39 @@ void SnapshotReader::fetchBlock()
         m_query->closeCursor();
 }
 
-// The rows the next part of the named chunk names that the table holds;
-// the next chunk is asked for once every part was read.
+// The rows the next part of the named chunk names that the table holds (or,
+// by range, the next rows of its range); the next chunk is asked for once
+// every part was read.
 bool SnapshotReader::nextNamedBlock()
 {
+    const BatchChange::NamedRows &named = m_run.callbacks.namedRows;
     const int capacity = m_run.dialect->namedRowsAtOnce(int(m_run.key.size()));
     for (;;) {
         if (m_rangeRead) {
-            // The next rows of the range, after the last one read.
-            QList<QVariant> after;
-            bool more = !m_rangeStarted || m_lastBlockFull;
-            if (m_rangeStarted && more) {
-                m_records.moveLast();
-                for (int column = 0; column < m_run.key.size(); ++column)
-                    after << m_records.value(2 + column);
-            }
-            if (more) {
-                readBlock(after);
-                m_rangeStarted = true;
+            if (m_lastBlockFull) {
+                readBlock(lastKey());
                 if (!m_records.eof())
                     return true;
             }
             m_rangeRead = false;
-            m_rangeStarted = false;
             m_range = {};
             // The rows named in the range and not met there are asked for by key.
-            QList<QVariant> values;
-            for (const QList<QVariant> &key : m_run.callbacks.unvisitedRows())
-                values << key << QVariant() << QVariant();
-            if (!values.isEmpty())
-                m_namedParts = m_run.dialect->chunkParts(std::move(values), int(m_run.key.size()) + 2, capacity);
+            m_namedParts = namedParts(named.unvisited(), capacity);
         }
         if (m_namedParts.isEmpty()) {
-            const QList<QList<QVariant>> keys = m_run.callbacks.namedRows(capacity);
+            const QList<QList<QVariant>> keys = named.next(capacity);
             if (keys.isEmpty())
                 return false;
             if (m_byRange) {
                 // The range from the first key named to the last, in key order.
                 m_range = { keys.first(), keys.last() };
                 m_rangeRead = true;
+                readBlock({});
+                if (!m_records.eof())
+                    return true;
                 continue;
             }
-            // The chunk's values as a chunk statement takes them, without texts.
-            QList<QVariant> values;
-            values.reserve(keys.size() * (m_run.key.size() + 2));
-            for (const QList<QVariant> &key : keys)
-                values << key << QVariant() << QVariant();
-            m_namedParts = m_run.dialect->chunkParts(std::move(values), int(m_run.key.size()) + 2, capacity);
+            m_namedParts = namedParts(keys, capacity);
         }
         const ChunkPart part = m_namedParts.takeFirst();
         std::unique_ptr<odbc::Statement> &statement = m_namedQuery[int(part.shape.carrier)];
@@ -189,6 +175,31 @@ bool SnapshotReader::nextNamedBlock()
     }
 }
 
+// The statements that read the rows of the keys, as a chunk statement takes
+// its values, without texts.
+QList<ChunkPart> SnapshotReader::namedParts(const QList<QList<QVariant>> &keys, int capacity) const
+{
+    if (keys.isEmpty())
+        return {};
+    QList<QVariant> values;
+    values.reserve(keys.size() * (m_run.key.size() + 2));
+    for (const QList<QVariant> &key : keys)
+        values << key << QVariant() << QVariant();
+    return m_run.dialect->chunkParts(std::move(values), int(m_run.key.size()) + 2, capacity);
+}
+
+// The key (or, sorted, the place) of the last row read: the next block starts after it.
+QList<QVariant> SnapshotReader::lastKey()
+{
+    m_records.moveLast();
+    if (m_sorted)
+        return { m_records.value(RowsOfTextColumn + 1) };
+    QList<QVariant> last;
+    for (int column = 0; column < m_run.key.size(); ++column)
+        last << m_records.value(2 + column);
+    return last;
+}
+
 bool SnapshotReader::nextBlock()
 {
     if (m_named)
@@ -199,14 +210,7 @@ bool SnapshotReader::nextBlock()
         fetchBlock();
         return !m_records.eof();
     }
-    // The last row's key (or place): the next block starts after it.
-    QList<QVariant> last;
-    m_records.moveLast();
-    if (m_sorted)
-        last << m_records.value(RowsOfTextColumn + 1);
-    for (int column = 0; !m_sorted && column < m_run.key.size(); ++column)
-        last << m_records.value(2 + column);
-    readBlock(last);
+    readBlock(lastKey());
     return !m_records.eof();
 }
 

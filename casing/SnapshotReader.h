@@ -13,7 +13,7 @@
 // same memory: what they take does not grow with the table.
 // With a key each block is a query of its own in the order of the key, after
 // the last row of the block before. A run that is told which rows to visit
-// (BatchChange::Callbacks::namedRows) reads only those, a chunk of keys at a
+// (BatchChange::NamedRows) reads only those, a chunk of keys at a
 // time. Without a key the rows come in the order of their texts, each with
 // the number of rows that hold its text (SqlDialect::sortedRows): one query's
 // rows fetched a block at a time, or blocks of the sorted table the engine
@@ -59,6 +59,8 @@ private:
     void fetchBlock();
     bool nextBlock();
     bool nextNamedBlock();
+    QList<ChunkPart> namedParts(const QList<QList<QVariant>> &keys, int capacity) const;
+    QList<QVariant> lastKey();
 
     BatchContext &m_run;
     odbc::RecordSet m_records;
@@ -83,5 +85,4 @@ private:
     bool m_byRange = false;
     SqlDialect::KeyRange m_range;
     bool m_rangeRead = false;
-    bool m_rangeStarted = false;
 };

@@ -133,10 +133,6 @@ private:
     QByteArray m_buffer;
 };
 
-} // namespace
-
-namespace {
-
 // What one record line holds: a record that can be put back, one that no run
 // writes (refused), or no journal record at all.
 enum class RecordLine { Record, Refused, Invalid };
@@ -264,30 +260,29 @@ bool readWrittenRecord(const QByteArray &line, qsizetype keyColumns, PlannedChan
 
 RecordLine parseRecord(const QByteArray &line, qsizetype keyColumns, PlannedChange &record)
 {
-    if (readWrittenRecord(line, keyColumns, record)) {
-        return storable(record.oldText) && storable(record.newText) && Case::sameLetters(record.oldText, record.newText)
-            ? RecordLine::Record
-            : RecordLine::Refused;
+    if (!readWrittenRecord(line, keyColumns, record)) {
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+        const QJsonObject object = document.object();
+        const QJsonArray key = object.value(QLatin1String("key")).toArray();
+        bool valid = error.error == QJsonParseError::NoError && document.isObject()
+            && allStrings(object, { "old", "new" }) && object.value(QLatin1String("key")).isArray()
+            && key.size() == keyColumns;
+        record.keyValues.clear();
+        for (const QJsonValue value : key) {
+            valid = valid && (value.isString() || value.isNull());
+            record.keyValues << (value.isString() ? QVariant(value.toString()) : QVariant());
+        }
+        if (!valid)
+            return RecordLine::Invalid;
+        record.oldText = object.value(QLatin1String("old")).toString();
+        record.newText = object.value(QLatin1String("new")).toString();
+        if (membersWritten(line) != 3 || object.size() != 3)
+            return RecordLine::Refused;
     }
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(line, &error);
-    const QJsonObject object = document.object();
-    const QJsonArray key = object.value(QLatin1String("key")).toArray();
-    bool valid = error.error == QJsonParseError::NoError && document.isObject() && allStrings(object, { "old", "new" })
-        && object.value(QLatin1String("key")).isArray() && key.size() == keyColumns;
-    record.keyValues.clear();
-    for (const QJsonValue value : key) {
-        valid = valid && (value.isString() || value.isNull());
-        record.keyValues << (value.isString() ? QVariant(value.toString()) : QVariant());
-    }
-    if (!valid)
-        return RecordLine::Invalid;
-    record.oldText = object.value(QLatin1String("old")).toString();
-    record.newText = object.value(QLatin1String("new")).toString();
-    if (membersWritten(line) != 3 || object.size() != 3 || !storable(record.oldText) || !storable(record.newText)
-        || !Case::sameLetters(record.oldText, record.newText))
-        return RecordLine::Refused;
-    return RecordLine::Record;
+    return storable(record.oldText) && storable(record.newText) && Case::sameLetters(record.oldText, record.newText)
+        ? RecordLine::Record
+        : RecordLine::Refused;
 }
 
 // A hash of a row's key values; Null and the empty text are two values.
@@ -697,20 +692,32 @@ bool JournalReader::isOutcomeLine(const QByteArray &line)
     return line.startsWith("{\"written\":") || line.startsWith("{\"notWritten\":");
 }
 
+// The file as readRecordAt() reads it, and the memory of its lines, kept
+// from one record to the next.
+struct JournalReader::LookUp {
+    explicit LookUp(const QString &path)
+        : file(path)
+        , lines(file)
+    {
+    }
+    QFile file;
+    LineReader lines;
+    QByteArray line;
+};
+
 bool JournalReader::readRecordAt(qint64 offset, PlannedChange &record)
 {
     if (!m_checked)
         return false;
     if (!m_lookUp) {
-        m_lookUp = std::make_unique<QFile>(m_path);
+        m_lookUp = std::make_unique<LookUp>(m_path);
         QString reason;
-        if (!PrivateFile::openRegular(*m_lookUp, reason)) {
+        if (!PrivateFile::openRegular(m_lookUp->file, reason)) {
             m_lookUp.reset();
             return false;
         }
     }
-    QByteArray line;
-    return m_lookUp->seek(offset)
-        && LineReader(*m_lookUp).next(line, JournalHeader::LongestRecordLine) == LineReader::Line::Whole
-        && parseRecord(line, m_header.keyColumns.size(), record) == RecordLine::Record;
+    return m_lookUp->file.seek(offset)
+        && m_lookUp->lines.next(m_lookUp->line, JournalHeader::LongestRecordLine) == LineReader::Line::Whole
+        && parseRecord(m_lookUp->line, m_header.keyColumns.size(), record) == RecordLine::Record;
 }

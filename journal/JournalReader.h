@@ -89,6 +89,7 @@ public:
 
 private:
     class Scan;
+    struct LookUp;
     enum class Pass { Check, Count, Give };
 
     bool fail(const QString &path, const QString &reason);
@@ -122,5 +123,5 @@ private:
     bool m_textsSettled = false;
     bool m_checked = false; // read() found the file a journal
     std::unique_ptr<Scan> m_records; // the pass of openRecords()
-    std::unique_ptr<QFile> m_lookUp; // the file as readRecordAt() reads it
+    std::unique_ptr<LookUp> m_lookUp; // the file as readRecordAt() reads it
 };

@@ -68,10 +68,9 @@ void JournalUndo::attach(BatchChange::Callbacks &callbacks)
         return rewrite(text, keyValues, rows);
     };
     if (!m_header.keyColumns.isEmpty()) {
-        callbacks.namedRows = [this](int most) { return nextRows(most); };
-        callbacks.rowsNamed = m_kept;
         // A run journals its rows in the order of the key.
-        callbacks.unvisitedRows = [this] { return unvisitedRows(); };
+        callbacks.namedRows
+            = { [this](int most) { return nextRows(most); }, m_kept, [this] { return unvisitedRows(); } };
     }
 }
 
@@ -280,10 +279,8 @@ std::optional<QString> JournalUndo::rewrite(const QString &text, const QList<QVa
     const auto found = std::lower_bound(
         m_texts.begin(), m_texts.end(), hash, [](const Text &entry, size_t value) { return entry.hash < value; });
     PlannedChange record;
-    if (found == m_texts.end() || found->hash != hash || !m_journal.readRecordAt(found->offset, record)
-        || record.newText != text)
-        return std::nullopt;
-    if (found->visited)
+    if (found == m_texts.end() || found->hash != hash || found->visited
+        || !m_journal.readRecordAt(found->offset, record) || record.newText != text)
         return std::nullopt;
     // Back only where as many rows hold the new text as the run changed to it.
     found->visited = true;
