@@ -118,7 +118,18 @@ bool sameLetters(const QString &a, const QString &b)
 {
     if (a.size() != b.size())
         return false;
+    const QChar *x16 = a.constData();
+    const QChar *y16 = b.constData();
     for (qsizetype i = 0; i < a.size();) {
+        // Letters of ASCII change case only among themselves, and nothing
+        // else becomes one of them but the letters beyond ASCII below.
+        if (const char16_t x = x16[i].unicode(), y = y16[i].unicode(); x < 0x80 && y < 0x80) {
+            const char16_t folded = x | 0x20;
+            if (x != y && (folded != (y | 0x20) || folded < u'a' || folded > u'z'))
+                return false;
+            ++i;
+            continue;
+        }
         const bool pair = a.at(i).isHighSurrogate() && i + 1 < a.size() && a.at(i + 1).isLowSurrogate();
         const bool pairToo = b.at(i).isHighSurrogate() && i + 1 < b.size() && b.at(i + 1).isLowSurrogate();
         if (pair != pairToo)

@@ -57,14 +57,17 @@ int membersWritten(const QByteArray &line)
 // A text an engine stores as it is: no NUL, no lone surrogate.
 bool storable(const QString &text)
 {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c.isNull())
+    const QChar *units = text.constData();
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = units[i].unicode();
+        if (c == 0)
             return false;
-        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-            ++i;
-        else if (c.isSurrogate())
+        if (!QChar::isSurrogate(c))
+            continue;
+        if (!QChar::isHighSurrogate(c) || i + 1 == size || !units[i + 1].isLowSurrogate())
             return false;
+        ++i;
     }
     return true;
 }
@@ -145,10 +148,23 @@ bool readWrittenString(const QByteArray &line, qsizetype &at, QString &text)
 {
     if (at >= line.size() || line.at(at) != '"')
         return false;
-    QByteArray bytes;
     const char *data = line.constData();
-    bool ascii = true;
     qsizetype from = ++at;
+    // Most texts are ASCII without an escape: they are widened as they stand,
+    // into the memory the text had.
+    for (; at < line.size(); ++at) {
+        const auto c = static_cast<unsigned char>(data[at]);
+        if (c < 0x20 || c >= 0x80 || c == '\\')
+            break;
+        if (c == '"') {
+            text.resize(at - from);
+            std::copy(data + from, data + at, reinterpret_cast<char16_t *>(text.data()));
+            ++at;
+            return true;
+        }
+    }
+    QByteArray bytes;
+    bool ascii = true;
     for (; at < line.size(); ++at) {
         const auto c = static_cast<unsigned char>(data[at]);
         if (c == '"')
@@ -352,6 +368,7 @@ private:
     QList<Pending> m_pending;
     QByteArray m_line;
     PlannedChange m_previous; // without a key: the record before
+    PlannedChange m_record; // the line's record, moved on when given
 };
 
 bool JournalReader::Scan::open()
@@ -410,7 +427,8 @@ bool JournalReader::Scan::step(const std::function<void(double)> &reading)
     }
     if (tellsWritten && isOutcomeLine(m_line))
         return readOutcome(m_line) || failLine(QStringLiteral("is not a journal record"));
-    PlannedChange record;
+    // The check keeps no record: one in the same memory serves every line.
+    PlannedChange &record = m_record;
     const RecordLine line = parseRecord(m_line, m_reader.m_header.keyColumns.size(), record);
     if (line == RecordLine::Invalid)
         return failLine(QStringLiteral("is not a journal record"));

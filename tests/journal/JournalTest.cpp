@@ -233,6 +233,8 @@ private slots:
         QTest::addColumn<int>("kept");
         const QByteArray good = "{\"key\":[\"1\"],\"old\":\"a\",\"new\":\"A\"}\n";
         QTest::newRow("not a change of case") << good + "{\"key\":[\"2\"],\"old\":\"a\",\"new\":\"b\"}\n" << 1;
+        // Signs that lie a letter's case apart in ASCII are no letters.
+        QTest::newRow("signs a case apart") << good + "{\"key\":[\"2\"],\"old\":\"@[^\",\"new\":\"`{~\"}\n" << 1;
         QTest::newRow("another length") << good + "{\"key\":[\"2\"],\"old\":\"a\",\"new\":\"AA\"}\n" << 1;
         QTest::newRow("a NUL") << good + "{\"key\":[\"2\"],\"old\":\"a\\u0000\",\"new\":\"A\\u0000\"}\n" << 1;
         QTest::newRow("a lone surrogate") << good + "{\"key\":[\"2\"],\"old\":\"\\ud800\",\"new\":\"\\ud800\"}\n" << 1;
