@@ -32,7 +32,7 @@ private:
 
     BatchContext &m_run;
     const int m_capacity;
-    std::unique_ptr<odbc::Statement> m_chunkUpdate[2]; // by ChunkCarrier
+    std::unique_ptr<odbc::Statement> m_chunkUpdate[ChunkCarriers]; // by ChunkCarrier
     std::unique_ptr<odbc::Statement> m_singleUpdate;
 
     // The chunk the server is working on.

@@ -77,7 +77,7 @@ private:
     // Rows named by key: the statements that read them (by ChunkCarrier),
     // and the parts of the named chunk not read yet.
     bool m_named = false;
-    std::unique_ptr<odbc::Statement> m_namedQuery[2];
+    std::unique_ptr<odbc::Statement> m_namedQuery[ChunkCarriers];
     QList<ChunkPart> m_namedParts;
     // Rows named in key order, read as the range of keys of each chunk named:
     // whether they are, the range of the chunk at hand, and whether its rows

@@ -55,7 +55,7 @@ private:
     const QVariant m_changesBeforeSnapshot;
     bool m_stagingMade = false;
     int m_firstLine = 0; // the report's line of the first pair staged
-    std::unique_ptr<odbc::Statement> m_stage[2]; // by ChunkCarrier
+    std::unique_ptr<odbc::Statement> m_stage[ChunkCarriers]; // by ChunkCarrier
     std::unique_ptr<odbc::Statement> m_countByValue;
     std::unique_ptr<odbc::Statement> m_singleUpdate;
     // The staged pairs whose rows the end left as they were, and, once the

@@ -22,5 +22,5 @@ public:
 private:
     BatchContext &m_run;
     const int m_capacity;
-    std::unique_ptr<odbc::Statement> m_check[2]; // by ChunkCarrier
+    std::unique_ptr<odbc::Statement> m_check[ChunkCarriers]; // by ChunkCarrier
 };

@@ -20,8 +20,10 @@ struct SqlQuery {
 };
 
 // How the rows of a chunk reach the server: a parameter per value (a VALUES
-// list), or the whole chunk as one JSON text.
-enum class ChunkCarrier { Parameters, Json };
+// list), or the whole chunk as one JSON text, its rows read with their
+// columns named (Json) or each value picked from its row (JsonValues).
+enum class ChunkCarrier { Parameters, Json, JsonValues };
+constexpr int ChunkCarriers = 3;
 
 // The form of one chunk statement: how many rows it is made for, and how
 // they are carried. Made from a row count alone, it carries parameters.

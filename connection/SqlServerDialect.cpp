@@ -263,6 +263,30 @@ void SqlServerDialect::learnFrom(odbc::Connection &connection)
         } catch (const std::exception &) {
             m_jsonEscapesDecoded = false;
         }
+        learnPicking(connection);
+    }
+}
+
+// Whether JSON_VALUE picks texts from the rows of a chunk right: a plain
+// text, a text of the longest length picked in three-byte characters, and
+// (the second column) a quote, a backslash and a line break, each escaped.
+void SqlServerDialect::learnPicking(odbc::Connection &connection)
+{
+    m_picksJsonValues = false;
+    m_pickedEscapesDecoded = false;
+    try {
+        const odbc::RecordSet found = connection.query(QStringLiteral(
+            "SELECT SUM(CASE WHEN (r.x = N'c' AND r.y = N'd') OR (r.x = N'e' AND r.y = REPLICATE(NCHAR(26085), %1) "
+            "AND LEN(r.y) = %1) THEN 1 ELSE 0 END), "
+            "SUM(CASE WHEN r.x = NCHAR(34) + NCHAR(92) + NCHAR(10) AND r.y = N'f' THEN 1 ELSE 0 END) "
+            "FROM (SELECT JSON_VALUE(v.value, '$[0]') AS x, JSON_VALUE(v.value, '$[1]') AS y "
+            "FROM OPENJSON(CAST(N'[[\"c\",\"d\"],[\"e\",\"' + REPLICATE(NCHAR(26085), %1) + "
+            "N'\"],[\"\\\"\\\\\\n\",\"f\"]]' AS nvarchar(max))) AS v) AS r")
+                                                           .arg(LongestPickedValue));
+        m_picksJsonValues = found.value(0).toLongLong() == 2;
+        m_pickedEscapesDecoded = m_picksJsonValues && found.value(1).toLongLong() == 1;
+    } catch (const std::exception &) {
+        // Every JSON chunk names its columns.
     }
 }
 
@@ -273,6 +297,17 @@ QString SqlServerDialect::chunkRows(ChunkShape shape, const QStringList &columns
     if (shape.carrier == ChunkCarrier::Parameters)
         return QStringLiteral("(VALUES ") + valueRows(shape.records, int(columns.size())) + QStringLiteral(") AS v (")
             + columns.join(QStringLiteral(", ")) + QLatin1Char(')');
+    if (shape.carrier == ChunkCarrier::JsonValues) {
+        // Every value sent so is a text: a Null picked would be one the
+        // server could not pick. No key matches it, the staging table takes
+        // none, and no update writes one.
+        QString picked;
+        for (int i = 0; i < columns.size(); ++i)
+            picked += (i == 0 ? QString() : QStringLiteral(", ")) + QStringLiteral("JSON_VALUE(r.value, '$[")
+                + QString::number(i) + QStringLiteral("]') AS ") + columns[i];
+        return QStringLiteral("(SELECT ") + picked
+            + QStringLiteral(" FROM OPENJSON(CAST(? AS nvarchar(max))) AS r) AS v");
+    }
     // The parameter is cast, as the driver may bind a long text as ntext,
     // which OPENJSON does not take.
     QString with;
@@ -316,9 +351,10 @@ QList<ChunkPart> SqlServerDialect::chunkParts(QList<QVariant> values, int column
 {
     if (m_chunkForm == ChunkForm::ValuesList)
         return SqlDialect::chunkParts(std::move(values), columns, capacity);
-    QList<QVariant> plain; // rows whose values JSON carries as they are
+    QList<QVariant> picked; // rows of short texts alone, whose values JSON_VALUE picks
+    QList<QVariant> plain; // rows whose values OPENJSON carries as they are
     QList<QVariant> escaped;
-    if (m_jsonEscapesDecoded) {
+    if (m_jsonEscapesDecoded && !m_picksJsonValues) {
         plain = std::move(values);
     } else {
         const auto needsEscape = [](const QVariant &value) {
@@ -327,12 +363,22 @@ QList<ChunkPart> SqlServerDialect::chunkParts(QList<QVariant> values, int column
                     return true;
             return false;
         };
+        const auto pickable
+            = [](const QVariant &value) { return !value.isNull() && value.toString().size() <= LongestPickedValue; };
         for (qsizetype from = 0; from < values.size(); from += columns) {
             const QList<QVariant> row = values.mid(from, columns);
-            (std::any_of(row.begin(), row.end(), needsEscape) ? escaped : plain) << row;
+            const bool escapes = std::any_of(row.begin(), row.end(), needsEscape);
+            if (m_picksJsonValues && (m_pickedEscapesDecoded || !escapes)
+                && std::all_of(row.begin(), row.end(), pickable))
+                picked << row;
+            else
+                (escapes && !m_jsonEscapesDecoded ? escaped : plain) << row;
         }
     }
     QList<ChunkPart> parts;
+    if (!picked.isEmpty())
+        parts << ChunkPart { ChunkShape(capacity, ChunkCarrier::JsonValues),
+            chunkParameters(std::move(picked), columns, capacity) };
     if (!plain.isEmpty())
         parts << ChunkPart { ChunkShape(capacity, ChunkCarrier::Json),
             chunkParameters(std::move(plain), columns, capacity) };
@@ -362,7 +408,7 @@ QString SqlServerDialect::updateChunkByKey(
     const TableName &table, const QString &field, const QList<KeyColumn> &key, ChunkShape shape) const
 {
     return QStringLiteral("UPDATE t SET ") + quoteName(field) + QStringLiteral(" = v.n ")
-        + joinChunkByKey(table, key, shape) + QStringLiteral(" WHERE ")
+        + joinChunkByKey(table, key, shape) + QStringLiteral(" WHERE v.n IS NOT NULL AND ")
         + exactlyEquals(QStringLiteral("t.") + quoteName(field), QStringLiteral("v.o"));
 }
 

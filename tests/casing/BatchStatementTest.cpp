@@ -144,6 +144,46 @@ private slots:
         QCOMPARE(carried.size(), 2000);
     }
 
+    // Where JSON_VALUE picks values right, rows of short texts alone go that
+    // way; a Null or a long text goes with its columns named, and an escape
+    // that the picking would hand back as it stands goes as a VALUES list.
+    void pickedJsonChunkParts()
+    {
+        SqlServerDialect dialect;
+        dialect.setChunkForm(SqlServerDialect::ChunkForm::Json);
+        dialect.setJsonEscapesDecoded(false);
+        dialect.setPicksJsonValues(true, false);
+        const QString longest(SqlServerDialect::LongestPickedValue, QChar(0x65e5));
+        const QList<QList<QVariant>> rows { { "1", "plain", "PLAIN" }, { "2", longest, longest },
+            { "3", longest + "x", longest + "X" }, { "4", QVariant(), "NEW" }, { "5", "say \"a\"", "SAY \"A\"" } };
+        QList<QVariant> values;
+        for (const QList<QVariant> &row : rows)
+            values << row;
+        QHash<QString, ChunkCarrier> carriers;
+        for (const ChunkPart &part : dialect.chunkParts(values, 3, 2000)) {
+            const int step = part.shape.carrier == ChunkCarrier::Parameters ? 3 : 1;
+            for (qsizetype i = 0; i < part.parameters.size(); i += step) {
+                if (step == 3) {
+                    if (part.parameters[i].isValid())
+                        carriers.insert(part.parameters[i].toString(), part.shape.carrier);
+                    continue;
+                }
+                for (const QJsonValue row : QJsonDocument::fromJson(part.parameters[i].toString().toUtf8()).array())
+                    carriers.insert(row[0].toString(), part.shape.carrier);
+            }
+        }
+        const QHash<QString, ChunkCarrier> expected { { "1", ChunkCarrier::JsonValues },
+            { "2", ChunkCarrier::JsonValues }, { "3", ChunkCarrier::Json }, { "4", ChunkCarrier::Json },
+            { "5", ChunkCarrier::Parameters } };
+        QCOMPARE(carriers, expected);
+        // Picked, every value is read from its row; a Null picked writes nothing.
+        const QString update = dialect.updateChunkByKey(
+            { {}, "T" }, "F", { { "Id", "int", 4, 10, 0, "" } }, ChunkShape(2000, ChunkCarrier::JsonValues));
+        QVERIFY2(update.contains("JSON_VALUE(r.value, '$[2]') AS n FROM OPENJSON(CAST(? AS nvarchar(max))) AS r"),
+            qPrintable(update));
+        QVERIFY2(update.contains("WHERE v.n IS NOT NULL AND "), qPrintable(update));
+    }
+
     // Without a key, staged pairs are found by an indexed prefix, then compared
     // whole, and the rows counted stay locked until the change is made.
     void stagedPairsAreComparedExactlyAndStayLocked()
