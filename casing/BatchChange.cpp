@@ -197,6 +197,7 @@ bool Run::prepareSteps()
             m_run.dialect = std::move(session.dialect);
         }))
         return false;
+    m_snapshot.openEarly();
 
     if (!m_run.attempt(BatchChange::LineQuery, [&] { m_run.facts = lookUpField(); }))
         return false;

@@ -4,6 +4,8 @@
 #include "connection/Session.h"
 #include "platform/Failure.h"
 
+#include <utility>
+
 // The text of the embedded engine comes as the UTF-8 it stores: the driver's
 // own conversion would draw on the engine's allocator, which the writing
 // thread holds much of the time.
@@ -18,13 +20,11 @@ void SnapshotReader::open(const QString &select)
         // The first rows are read with the first record, once the run has started.
         m_named = true;
         m_count = named.count;
-        m_connection = openAlongside(OpeningProfile::Batch, m_run.fields, *m_run.dialect);
+        m_connection = connectionAlongside();
         // Rows named in key order that are most of the table are read as
         // ranges of keys, which costs the engine less than looking up each.
-        if (named.unvisited) {
-            const qint64 rows = m_connection->query(m_run.dialect->countRows(m_run.table)).value(0).toLongLong();
-            m_byRange = 2 * m_count >= rows;
-        }
+        if (named.unvisited)
+            m_byRange = 2 * m_count >= countRows();
         return;
     }
     if (m_run.key.isEmpty()) {
@@ -32,7 +32,7 @@ void SnapshotReader::open(const QString &select)
         return;
     }
     if (readAlongside([&] {
-            m_count = m_connection->query(m_run.dialect->countRows(m_run.table)).value(0).toLongLong();
+            m_count = countRows();
             readBlock({});
         }))
         return;
@@ -49,7 +49,7 @@ void SnapshotReader::openSorted()
         m_changesBefore = m_run.connection->query(counter).value(0);
     const QStringList sort = dialect.sortRows(m_run.table, m_run.field);
     if (readAlongside([&] {
-            m_count = m_connection->query(dialect.countRows(m_run.table)).value(0).toLongLong();
+            m_count = countRows();
             for (const QString &statement : sort)
                 m_connection->execute(statement);
             if (!sort.isEmpty()) {
@@ -73,6 +73,37 @@ void SnapshotReader::openSorted()
     m_count = m_records.recordCount();
 }
 
+void SnapshotReader::openEarly()
+{
+    m_opening.start([this] {
+        m_early = openAlongside(OpeningProfile::Batch, m_run.fields, *m_run.dialect);
+        m_earlyCount = m_early->query(m_run.dialect->countRows(m_run.table)).value(0).toLongLong();
+    });
+}
+
+std::unique_ptr<odbc::Connection> SnapshotReader::connectionAlongside()
+{
+    try {
+        m_opening.wait();
+    } catch (const std::exception &) {
+        // The connection is opened again, and a failure told then.
+        m_early.reset();
+        m_earlyCount.reset();
+    }
+    if (m_early && m_earlyCount)
+        return std::move(m_early);
+    m_early.reset();
+    m_earlyCount.reset();
+    return openAlongside(OpeningProfile::Batch, m_run.fields, *m_run.dialect);
+}
+
+qint64 SnapshotReader::countRows()
+{
+    if (const std::optional<qint64> counted = std::exchange(m_earlyCount, std::nullopt))
+        return *counted;
+    return m_connection->query(m_run.dialect->countRows(m_run.table)).value(0).toLongLong();
+}
+
 // Opens the connection of the rows and reads their first block there. False
 // when the rows cannot be read so: they are then read whole on the run's
 // connection.
@@ -80,7 +111,7 @@ template <typename Read>
 bool SnapshotReader::readAlongside(Read &&read)
 {
     try {
-        m_connection = openAlongside(OpeningProfile::Batch, m_run.fields, *m_run.dialect);
+        m_connection = connectionAlongside();
         read();
         return true;
     } catch (const odbc::Error &e) {
@@ -239,6 +270,13 @@ void SnapshotReader::endReading()
 // slow both, as they share the engine's allocator.
 void SnapshotReader::close()
 {
+    try {
+        m_opening.wait();
+    } catch (const std::exception &) {
+        // A connection never used.
+    }
+    m_early.reset();
+    m_earlyCount.reset();
     for (std::unique_ptr<odbc::Statement> &statement : m_namedQuery)
         statement.reset();
     m_nextQuery.reset();

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "casing/BackgroundStep.h"
 #include "casing/BatchContext.h"
 #include "platform/odbc/RecordSet.h"
 
 #include <QVariant>
 
 #include <memory>
+#include <optional>
 
 // The rows a run visits: the field (and the row key) of every row, read on a
 // connection of their own as the records are visited, while the run's
@@ -26,6 +28,11 @@ public:
     {
     }
 
+    // Opens the connection of the rows, and counts them, on a thread of its
+    // own while the run looks up the field and its key: on some servers a
+    // connection's first statement takes longer than the look-ups. open()
+    // takes them; when that failed, it opens the connection again.
+    void openEarly();
     // Runs the query (with a key; without one, the rows are read sorted); a
     // failure throws.
     void open(const QString &select);
@@ -54,6 +61,10 @@ public:
 private:
     template <typename Read>
     bool readAlongside(Read &&read);
+    // The connection opened early, else a new one.
+    std::unique_ptr<odbc::Connection> connectionAlongside();
+    // The rows counted on the connection of the rows.
+    qint64 countRows();
     void openSorted();
     void readBlock(const QList<QVariant> &after);
     void fetchBlock();
@@ -85,4 +96,9 @@ private:
     bool m_byRange = false;
     SqlDialect::KeyRange m_range;
     bool m_rangeRead = false;
+    // Opened early: the connection and its count; the step is declared
+    // last, so that it ends before what it fills goes.
+    std::unique_ptr<odbc::Connection> m_early;
+    std::optional<qint64> m_earlyCount;
+    BackgroundStep m_opening;
 };
