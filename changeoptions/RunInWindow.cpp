@@ -16,6 +16,7 @@
 #include "journal/JournalUndo.h"
 #include "journal/JournalWriter.h"
 #include "platform/BusyPointer.h"
+#include "platform/EventYield.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProgressBar.h"
 #include "platform/odbc/Connection.h"
@@ -60,7 +61,7 @@ void attachWindow(BatchChange::Callbacks &callbacks, const Controls &controls)
 {
     QWidget *window = controls.window;
     callbacks.progress = [bar = controls.progressBar](double value) { bar->setValue(value); };
-    callbacks.yield = [] { QCoreApplication::processEvents(); };
+    callbacks.yield = [yield = EventYield()]() mutable { yield(); };
     callbacks.stop = [] { return ProgramEnd::requested(); };
     callbacks.failure = [window](int line, const QString &description) {
         ErrorReport::show(description, ErrorReport::ChangeOptionsStartChanging, line, window);

@@ -3,12 +3,14 @@
 #include "connection/EmbeddedDialect.h"
 #include "connection/SqlDialect.h"
 #include "platform/BusyPointer.h"
+#include "platform/EventYield.h"
 #include "platform/ProgressBar.h"
 #include "support/ListRows.h"
 #include "support/TestDatabase.h"
 #include "support/WindowSandbox.h"
 
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -18,6 +20,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -165,13 +168,15 @@ private slots:
     void modeChangedDuringRunRereadsPreview()
     {
         m_form->modes->setCurrentText("UPPER CASE");
-        // From the second record on the user has chosen lower case.
-        QTimer probe;
-        connect(&probe, &QTimer::timeout, this, [&] {
+        // From the second record on the user has chosen lower case: a call
+        // posted again at every yield until the first record is visited.
+        std::function<void()> probe = [&] {
             if (m_form->bar->value() > 0)
                 m_form->modes->setCurrentText("lower case");
-        });
-        probe.start(0);
+            else
+                QMetaObject::invokeMethod(this, probe, Qt::QueuedConnection);
+        };
+        QMetaObject::invokeMethod(this, probe, Qt::QueuedConnection);
         RunInWindow::startChanging(m_form->controls());
         QCOMPARE(m_boxes->texts(), QStringList { "Done." });
         QCOMPARE(m_db->column("people", "name"), (QVariantList { "ANN SMITH", QVariant(), "o'neil", "a", "one\ntwo" }));
@@ -319,6 +324,26 @@ private slots:
         QCOMPARE(m_boxes->texts(), QStringList { "Done." });
         QCOMPARE(m_db->column("people", "name"), (QVariantList { "ANN SMITH", QVariant(), "O'NEIL", "A", "ONE\nTWO" }));
         QCOMPARE(m_db->query("SELECT count(*) FROM changes").value(0).toInt(), 4);
+    }
+
+    // A run's yield runs what the program posted at once, and the window
+    // system's events and the timers soon after, however fast the records go.
+    void yieldRunsPostedEventsAtOnceAndTheRestSoon()
+    {
+        EventYield yield;
+        int queued = 0;
+        int timed = 0;
+        QTimer::singleShot(0, this, [&] { ++timed; });
+        yield();
+        QCOMPARE(timed, 1);
+        QTimer::singleShot(0, this, [&] { ++timed; });
+        QMetaObject::invokeMethod(
+            this, [&] { ++queued; }, Qt::QueuedConnection);
+        yield();
+        QCOMPARE(queued, 1);
+        for (QDeadlineTimer deadline(10000); timed < 2 && !deadline.hasExpired();)
+            yield();
+        QCOMPARE(timed, 2);
     }
 
     void closingTheProgramStopsTheRun()
