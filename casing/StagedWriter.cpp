@@ -17,7 +17,7 @@ void StagedWriter::write(QList<ChunkRecord> chunk)
                    << QString::number(record.rows) << QString::number(record.records)
                    << QString::number(int(record.mode));
     // Padding rows have no pair number, so every chunk has the one statement shape.
-    QList<ChunkPart> parts = m_run.dialect->chunkParts(std::move(parameters), SqlDialect::StagedValues, m_capacity);
+    QList<ChunkPart> parts = m_run.dialect->stagingParts(std::move(parameters), SqlDialect::StagedValues, m_capacity);
     settle();
     m_inFlight = true;
     m_inFlightLine = BatchChange::executeLine(chunk.first().mode);

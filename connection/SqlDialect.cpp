@@ -142,6 +142,11 @@ QList<QVariant> SqlDialect::chunkParameters(QList<QVariant> values, int columns,
     return values;
 }
 
+QList<ChunkPart> SqlDialect::stagingParts(QList<QVariant> values, int columns, int capacity) const
+{
+    return chunkParts(std::move(values), columns, capacity);
+}
+
 QList<ChunkPart> SqlDialect::chunkParts(QList<QVariant> values, int columns, int capacity) const
 {
     return { ChunkPart { ChunkShape(capacity), chunkParameters(std::move(values), columns, capacity) } };

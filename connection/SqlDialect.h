@@ -202,6 +202,9 @@ public:
     // statements below) runs with the part's parameters; together they carry
     // every row once.
     virtual QList<ChunkPart> chunkParts(QList<QVariant> values, int columns, int capacity) const;
+    // Likewise for the pairs staged, which no statement joins to the table
+    // as they go in: by default chunkParts().
+    virtual QList<ChunkPart> stagingParts(QList<QVariant> values, int columns, int capacity) const;
 
     // Without a key, (old text, new text) pairs are staged in a temporary table
     // of the session and applied with one join at the end. What is known of

@@ -299,8 +299,7 @@ QString SqlServerDialect::chunkRows(ChunkShape shape, const QStringList &columns
             + columns.join(QStringLiteral(", ")) + QLatin1Char(')');
     if (shape.carrier == ChunkCarrier::JsonValues) {
         // Every value sent so is a text: a Null picked would be one the
-        // server could not pick. No key matches it, the staging table takes
-        // none, and no update writes one.
+        // server could not pick, which the staging table does not take.
         QString picked;
         for (int i = 0; i < columns.size(); ++i)
             picked += (i == 0 ? QString() : QStringLiteral(", ")) + QStringLiteral("JSON_VALUE(r.value, '$[")
@@ -349,12 +348,22 @@ QList<QVariant> SqlServerDialect::chunkParameters(QList<QVariant> values, int co
 
 QList<ChunkPart> SqlServerDialect::chunkParts(QList<QVariant> values, int columns, int capacity) const
 {
+    return parts(std::move(values), columns, capacity, false);
+}
+
+QList<ChunkPart> SqlServerDialect::stagingParts(QList<QVariant> values, int columns, int capacity) const
+{
+    return parts(std::move(values), columns, capacity, m_picksJsonValues);
+}
+
+QList<ChunkPart> SqlServerDialect::parts(QList<QVariant> values, int columns, int capacity, bool picking) const
+{
     if (m_chunkForm == ChunkForm::ValuesList)
         return SqlDialect::chunkParts(std::move(values), columns, capacity);
     QList<QVariant> picked; // rows of short texts alone, whose values JSON_VALUE picks
     QList<QVariant> plain; // rows whose values OPENJSON carries as they are
     QList<QVariant> escaped;
-    if (m_jsonEscapesDecoded && !m_picksJsonValues) {
+    if (m_jsonEscapesDecoded && !picking) {
         plain = std::move(values);
     } else {
         const auto needsEscape = [](const QVariant &value) {
@@ -368,8 +377,7 @@ QList<ChunkPart> SqlServerDialect::chunkParts(QList<QVariant> values, int column
         for (qsizetype from = 0; from < values.size(); from += columns) {
             const QList<QVariant> row = values.mid(from, columns);
             const bool escapes = std::any_of(row.begin(), row.end(), needsEscape);
-            if (m_picksJsonValues && (m_pickedEscapesDecoded || !escapes)
-                && std::all_of(row.begin(), row.end(), pickable))
+            if (picking && (m_pickedEscapesDecoded || !escapes) && std::all_of(row.begin(), row.end(), pickable))
                 picked << row;
             else
                 (escapes && !m_jsonEscapesDecoded ? escaped : plain) << row;
@@ -408,7 +416,7 @@ QString SqlServerDialect::updateChunkByKey(
     const TableName &table, const QString &field, const QList<KeyColumn> &key, ChunkShape shape) const
 {
     return QStringLiteral("UPDATE t SET ") + quoteName(field) + QStringLiteral(" = v.n ")
-        + joinChunkByKey(table, key, shape) + QStringLiteral(" WHERE v.n IS NOT NULL AND ")
+        + joinChunkByKey(table, key, shape) + QStringLiteral(" WHERE ")
         + exactlyEquals(QStringLiteral("t.") + quoteName(field), QStringLiteral("v.o"));
 }
 

@@ -40,10 +40,13 @@ public:
     // that need them go as VALUES lists beside it.
     QList<ChunkPart> chunkParts(QList<QVariant> values, int columns, int capacity) const override;
     void setJsonEscapesDecoded(bool decoded) { m_jsonEscapesDecoded = decoded; }
-    // Rows whose values are all short texts go in a JSON statement that
-    // picks each value from its row with JSON_VALUE, where the server does
-    // that right: some engines do it in a fraction of the time their
-    // OPENJSON takes to name the columns. `escapesDecoded` as above.
+    // Staged rows whose values are all short texts go in a JSON statement
+    // that picks each value from its row with JSON_VALUE, where the server
+    // does that right: some engines do it in a fraction of the time their
+    // OPENJSON takes to name the columns (the statements that join a chunk
+    // to the table are planned worse so, and name them).
+    QList<ChunkPart> stagingParts(QList<QVariant> values, int columns, int capacity) const override;
+    // Whether the server picks values right, and `escapesDecoded` as above.
     void setPicksJsonValues(bool picks, bool escapesDecoded)
     {
         m_picksJsonValues = picks;
@@ -81,6 +84,7 @@ protected:
 
 private:
     QString chunkRows(ChunkShape shape, const QStringList &columns) const;
+    QList<ChunkPart> parts(QList<QVariant> values, int columns, int capacity, bool picking) const;
     void learnPicking(odbc::Connection &connection);
 
     LengthCounting m_counting = LengthCounting::Utf16Bytes;
