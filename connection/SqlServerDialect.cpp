@@ -267,20 +267,22 @@ void SqlServerDialect::learnFrom(odbc::Connection &connection)
     }
 }
 
-// Whether JSON_VALUE picks texts from the rows of a chunk right: a plain
-// text, a text of the longest length picked in three-byte characters, and
-// (the second column) a quote, a backslash and a line break, each escaped.
+// Whether JSON_VALUE picks texts from the rows of a chunk right: a text of
+// characters of two and four bytes ending in a blank, compared character for
+// character; a text of the longest length picked in three-byte characters;
+// and (the second column) a quote, a backslash and a line break, each escaped.
 void SqlServerDialect::learnPicking(odbc::Connection &connection)
 {
     m_picksJsonValues = false;
     m_pickedEscapesDecoded = false;
     try {
         const odbc::RecordSet found = connection.query(QStringLiteral(
-            "SELECT SUM(CASE WHEN (r.x = N'c' AND r.y = N'd') OR (r.x = N'e' AND r.y = REPLICATE(NCHAR(26085), %1) "
-            "AND LEN(r.y) = %1) THEN 1 ELSE 0 END), "
+            "SELECT SUM(CASE WHEN (r.x = N'c' AND r.y COLLATE Latin1_General_100_BIN2 = N'd\u00e9\U0001F600 ' "
+            "AND DATALENGTH(r.y) = DATALENGTH(N'd\u00e9\U0001F600 ')) "
+            "OR (r.x = N'e' AND r.y = REPLICATE(NCHAR(26085), %1) AND LEN(r.y) = %1) THEN 1 ELSE 0 END), "
             "SUM(CASE WHEN r.x = NCHAR(34) + NCHAR(92) + NCHAR(10) AND r.y = N'f' THEN 1 ELSE 0 END) "
             "FROM (SELECT JSON_VALUE(v.value, '$[0]') AS x, JSON_VALUE(v.value, '$[1]') AS y "
-            "FROM OPENJSON(CAST(N'[[\"c\",\"d\"],[\"e\",\"' + REPLICATE(NCHAR(26085), %1) + "
+            "FROM OPENJSON(CAST(N'[[\"c\",\"d\u00e9\U0001F600 \"],[\"e\",\"' + REPLICATE(NCHAR(26085), %1) + "
             "N'\"],[\"\\\"\\\\\\n\",\"f\"]]' AS nvarchar(max))) AS v) AS r")
                                                            .arg(LongestPickedValue));
         m_picksJsonValues = found.value(0).toLongLong() == 2;
