@@ -157,7 +157,11 @@ bool readWrittenString(const QByteArray &line, qsizetype &at, QString &text)
         if (c < 0x20 || c >= 0x80 || c == '\\')
             break;
         if (c == '"') {
-            text.resize(at - from);
+            // A text's memory fits it exactly: the records of a block are kept.
+            if (text.capacity() < at - from)
+                text = QString(at - from, Qt::Uninitialized);
+            else
+                text.resize(at - from);
             std::copy(data + from, data + at, reinterpret_cast<char16_t *>(text.data()));
             ++at;
             return true;
