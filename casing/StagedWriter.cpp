@@ -16,13 +16,21 @@ void StagedWriter::write(QList<ChunkRecord> chunk)
         parameters << QString::number(record.pair) << record.change.oldText << record.change.newText
                    << QString::number(record.rows) << QString::number(record.records)
                    << QString::number(int(record.mode));
-    // Padding rows have no pair number, so every chunk has the one statement shape.
-    QList<ChunkPart> parts = m_run.dialect->stagingParts(std::move(parameters), SqlDialect::StagedValues, m_capacity);
     settle();
     m_inFlight = true;
     m_inFlightLine = BatchChange::executeLine(chunk.first().mode);
-    m_background.start([this, parts = std::move(parts)] {
+    const bool learn = ++m_chunksStaged == 2;
+    m_background.start([this, parameters = std::move(parameters), learn]() mutable {
         try {
+            if (learn) {
+                // Its question is read-only; it ends with the transaction it began.
+                m_run.dialect->learnStaging(*m_run.connection);
+                m_run.connection->rollback();
+            }
+            // Only this thread asks how pairs are staged, once the run has begun.
+            // Padding rows have no pair number, so every chunk has the one statement shape.
+            const QList<ChunkPart> parts
+                = m_run.dialect->stagingParts(std::move(parameters), SqlDialect::StagedValues, m_capacity);
             odbc::Transaction transaction(*m_run.connection);
             if (!m_stagingMade) {
                 for (const QString &statement : m_run.dialect->createStaging())

@@ -54,6 +54,7 @@ private:
     const int m_capacity;
     const QVariant m_changesBeforeSnapshot;
     bool m_stagingMade = false;
+    int m_chunksStaged = 0;
     int m_firstLine = 0; // the report's line of the first pair staged
     std::unique_ptr<odbc::Statement> m_stage[ChunkCarriers]; // by ChunkCarrier
     std::unique_ptr<odbc::Statement> m_countByValue;

@@ -87,6 +87,11 @@ public:
     // (how it counts a text's stored length). Nothing by default; a failure
     // leaves the dialect as it was.
     virtual void learnFrom(odbc::Connection &) { }
+    // Asks the server how pairs may be staged faster, once a run stages more
+    // than one chunk of them, on the run's connection between two chunks:
+    // the question can cost more than a chunk. Nothing by default; a failure
+    // leaves the dialect as it was.
+    virtual void learnStaging(odbc::Connection &) { }
 
     // A query whose one value is the schema in which the server looks for a
     // table named without one; empty when the engine's catalogue names no schemas.

@@ -263,8 +263,13 @@ void SqlServerDialect::learnFrom(odbc::Connection &connection)
         } catch (const std::exception &) {
             m_jsonEscapesDecoded = false;
         }
-        learnPicking(connection);
     }
+}
+
+void SqlServerDialect::learnStaging(odbc::Connection &connection)
+{
+    if (m_chunkForm == ChunkForm::Json)
+        learnPicking(connection);
 }
 
 // Whether JSON_VALUE picks texts from the rows of a chunk right: a text of

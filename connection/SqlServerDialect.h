@@ -30,6 +30,8 @@ public:
     // Asks the server how it counts the stored length of a text, and whether
     // it runs OPENJSON (unless VANTRELL_NO_OPENJSON is set).
     void learnFrom(odbc::Connection &connection) override;
+    // Where OPENJSON runs: whether JSON_VALUE picks values right (below).
+    void learnStaging(odbc::Connection &connection) override;
 
     int chunkRecords(int keyColumns) const override;
     // One JSON parameter names any number of rows.
