@@ -86,9 +86,7 @@ std::unique_ptr<odbc::Connection> SnapshotReader::connectionAlongside()
     try {
         m_opening.wait();
     } catch (const std::exception &) {
-        // The connection is opened again, and a failure told then.
-        m_early.reset();
-        m_earlyCount.reset();
+        // The connection is opened again below, and a failure told then.
     }
     if (m_early && m_earlyCount)
         return std::move(m_early);

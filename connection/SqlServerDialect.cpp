@@ -381,9 +381,11 @@ QList<ChunkPart> SqlServerDialect::parts(QList<QVariant> values, int columns, in
         };
         const auto pickable
             = [](const QVariant &value) { return !value.isNull() && value.toString().size() <= LongestPickedValue; };
+        // Where every form decodes escapes, no row need be looked at for them.
+        const bool escapesMatter = !m_jsonEscapesDecoded || !m_pickedEscapesDecoded;
         for (qsizetype from = 0; from < values.size(); from += columns) {
             const QList<QVariant> row = values.mid(from, columns);
-            const bool escapes = std::any_of(row.begin(), row.end(), needsEscape);
+            const bool escapes = escapesMatter && std::any_of(row.begin(), row.end(), needsEscape);
             if (picking && (m_pickedEscapesDecoded || !escapes) && std::all_of(row.begin(), row.end(), pickable))
                 picked << row;
             else
