@@ -22,8 +22,13 @@ struct SqlQuery {
 // How the rows of a chunk reach the server: a parameter per value (a VALUES
 // list), or the whole chunk as one JSON text, its rows read with their
 // columns named (Json) or each value picked from its row (JsonValues).
-enum class ChunkCarrier { Parameters, Json, JsonValues };
-constexpr int ChunkCarriers = 3;
+// Staged pairs numbered one after another, all of one mode, may go as a run:
+// the first pair's number, the mode, and a JSON array of each column, the
+// old texts, the new texts, and (JsonCountedRun) the rows and the records,
+// each pair numbered by its place in the arrays. In a JsonRun every pair
+// is of one row and one record.
+enum class ChunkCarrier { Parameters, Json, JsonValues, JsonRun, JsonCountedRun };
+constexpr int ChunkCarriers = 5;
 
 // The form of one chunk statement: how many rows it is made for, and how
 // they are carried. Made from a row count alone, it carries parameters.
@@ -218,6 +223,7 @@ public:
     virtual QStringList createStaging() const = 0;
     // Parameters, pair by pair: pair number, old text, new text, rows,
     // records, mode (as a number); a pair whose number is Null is padding.
+    // A run takes the first number, the mode and its arrays instead.
     static constexpr int StagedValues = 6;
     virtual QString stageChunk(ChunkShape pairs) const = 0;
     // One row: the rows of every staged pair, the pairs, their records, and

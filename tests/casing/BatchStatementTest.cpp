@@ -185,6 +185,108 @@ private slots:
             qPrintable(stage));
     }
 
+    // Where OPENJSON hands over an array's texts by their place, staged pairs
+    // numbered one after another in one mode go as runs of a JSON array a
+    // column, unless the run is short; a text that would need an escape the
+    // server does not decode, or is too long, goes otherwise. Every pair
+    // still goes exactly once, with all that is known of it.
+    void stagedRunsCarryEveryPairOnce()
+    {
+        SqlServerDialect dialect;
+        dialect.setChunkForm(SqlServerDialect::ChunkForm::Json);
+        dialect.setJsonEscapesDecoded(false);
+        dialect.setStagesRuns(true, false);
+        const int capacity = 2000;
+        QList<QStringList> pairs; // number, old, new, rows, records, mode
+        QSet<QString> expectedInRuns;
+        int number = 10;
+        const auto add = [&](int count, const QString &mode, bool run, const QString &old = {}, int rows = 1) {
+            for (int i = 0; i < count; ++i, ++number) {
+                pairs.append({ QString::number(number), old.isEmpty() ? QStringLiteral("old %1").arg(number) : old,
+                    QStringLiteral("NEW %1").arg(number), QString::number(rows), QString::number(rows > 1 ? 2 : 1),
+                    mode });
+                if (run)
+                    expectedInRuns << QString::number(number);
+            }
+        };
+        add(300, "0", true);
+        add(100, "2", true);
+        add(1, "2", true, {}, 3); // of three rows and two records: the run says so
+        add(99, "2", true);
+        add(SqlServerDialect::RunsOf(capacity) - 1, "1", false); // too short a run to go alone
+        number += 5; // not numbered on from the pairs before
+        add(150, "1", true);
+        add(1, "1", false, "say \"a\""); // an escape the server would not decode
+        add(149, "1", true);
+        add(1, "1", false, QString(SqlServerDialect::LongestRunValue + 1, 'x'));
+        QList<QVariant> values;
+        for (const QStringList &pair : std::as_const(pairs))
+            for (const QString &value : pair)
+                values << value;
+
+        QList<QStringList> carried;
+        QSet<QString> inRuns;
+        QMap<ChunkCarrier, int> runs;
+        const auto jsonArray
+            = [](const QVariant &parameter) { return QJsonDocument::fromJson(parameter.toString().toUtf8()).array(); };
+        for (const ChunkPart &part : dialect.stagingParts(values, SqlDialect::StagedValues, capacity)) {
+            switch (part.shape.carrier) {
+            case ChunkCarrier::JsonRun:
+            case ChunkCarrier::JsonCountedRun: {
+                const bool counted = part.shape.carrier == ChunkCarrier::JsonCountedRun;
+                ++runs[part.shape.carrier];
+                QCOMPARE(part.parameters.size(), counted ? 6 : 4);
+                const QJsonArray olds = jsonArray(part.parameters[2]);
+                const QJsonArray news = jsonArray(part.parameters[3]);
+                QCOMPARE(news.size(), olds.size());
+                for (qsizetype place = 0; place < olds.size(); ++place) {
+                    const QString pairNumber = QString::number(part.parameters[0].toInt() + place);
+                    carried.append({ pairNumber, olds[place].toString(), news[place].toString(),
+                        counted ? jsonArray(part.parameters[4])[place].toString() : "1",
+                        counted ? jsonArray(part.parameters[5])[place].toString() : "1",
+                        part.parameters[1].toString() });
+                    inRuns << pairNumber;
+                }
+                break;
+            }
+            case ChunkCarrier::Json:
+            case ChunkCarrier::JsonValues:
+                for (const QJsonValue row : jsonArray(part.parameters[0])) {
+                    QStringList pair;
+                    for (int column = 0; column < SqlDialect::StagedValues; ++column)
+                        pair << row[column].toString();
+                    carried.append(pair);
+                }
+                break;
+            case ChunkCarrier::Parameters:
+                for (qsizetype i = 0; i < part.parameters.size(); i += SqlDialect::StagedValues)
+                    if (part.parameters[i].isValid()) {
+                        QStringList pair;
+                        for (int column = 0; column < SqlDialect::StagedValues; ++column)
+                            pair << part.parameters[i + column].toString();
+                        carried.append(pair);
+                    }
+                break;
+            }
+        }
+        std::sort(carried.begin(), carried.end(),
+            [](const QStringList &a, const QStringList &b) { return a[0].toInt() < b[0].toInt(); });
+        QCOMPARE(carried, pairs);
+        QCOMPARE(inRuns, expectedInRuns);
+        QCOMPARE(runs, (QMap<ChunkCarrier, int> { { ChunkCarrier::JsonRun, 3 }, { ChunkCarrier::JsonCountedRun, 1 } }));
+        // Each run's statement numbers its pairs from the first by their place.
+        for (const ChunkCarrier carrier : { ChunkCarrier::JsonRun, ChunkCarrier::JsonCountedRun }) {
+            const QString stage = dialect.stageChunk(ChunkShape(capacity, carrier));
+            QVERIFY2(stage.contains("SELECT CAST(? AS int) + CAST(o.[key] AS int)"), qPrintable(stage));
+            QCOMPARE(stage.count('?'), carrier == ChunkCarrier::JsonRun ? 4 : 6);
+        }
+
+        // Where the server was not found to hand texts over so, nothing goes as a run.
+        dialect.setStagesRuns(false, false);
+        for (const ChunkPart &part : dialect.stagingParts(values, SqlDialect::StagedValues, capacity))
+            QVERIFY(part.shape.carrier != ChunkCarrier::JsonRun && part.shape.carrier != ChunkCarrier::JsonCountedRun);
+    }
+
     // Without a key, staged pairs are found by an indexed prefix, then compared
     // whole, and the rows counted stay locked until the change is made.
     void stagedPairsAreComparedExactlyAndStayLocked()
