@@ -48,11 +48,11 @@ SqlQuery SqlServerDialect::fieldLookup(const TableName &table, const QString &fi
                              "CASE WHEN b.name IN ('char', 'varchar', 'text') "
                              "THEN CAST(COLLATIONPROPERTY(c.collation_name, 'CodePage') AS int) ELSE 0 END, "
                              "c.collation_name, CAST(c.max_length AS int), "
-                             "CASE WHEN o.type = 'U' THEN 1 ELSE 0 END, "
+                             "CASE WHEN OBJECTPROPERTY(c.object_id, 'IsUserTable') = 1 THEN 1 ELSE 0 END, "
                              "CASE WHEN EXISTS (SELECT 1 FROM sys.triggers AS r "
                              "JOIN sys.trigger_events AS e ON e.object_id = r.object_id "
                              "WHERE r.parent_id = c.object_id AND e.type_desc = 'UPDATE') THEN 1 ELSE 0 END "
-                             "FROM sys.columns AS c JOIN sys.objects AS o ON o.object_id = c.object_id ")
+                             "FROM sys.columns AS c ")
             + ColumnTypes + QStringLiteral("WHERE c.object_id = OBJECT_ID(?) AND c.name = ?"),
         { quoteTable(table), field } };
 }
