@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 
 #include <algorithm>
+#include <exception>
 
 #include <memory>
 #include <optional>
@@ -199,7 +200,20 @@ bool Run::prepareSteps()
         return false;
     m_snapshot.openEarly();
 
-    if (!m_run.attempt(BatchChange::LineQuery, [&] { m_run.facts = lookUpField(); }))
+    // The rows are read from the key on, while the field is looked up. What
+    // is wrong with the table or the field is told by the field's look-up.
+    if (!m_run.attempt(BatchChange::LineQuery, [&] {
+            std::exception_ptr keyFailure;
+            try {
+                m_run.key = findKey();
+                m_snapshot.readAhead();
+            } catch (const std::exception &) {
+                keyFailure = std::current_exception();
+            }
+            m_run.facts = lookUpField();
+            if (keyFailure)
+                std::rethrow_exception(keyFailure);
+        }))
         return false;
     const FieldFacts &facts = m_run.facts;
     if (!facts.userTable) {
@@ -221,10 +235,8 @@ bool Run::prepareSteps()
         return false;
     }
 
-    if (!m_run.attempt(BatchChange::LineQuery, [&] {
-            m_run.key = findKey();
-            m_snapshot.open(m_run.dialect->selectForChange(m_run.table, m_run.field, m_run.key));
-        }))
+    if (!m_run.attempt(BatchChange::LineQuery,
+            [&] { m_snapshot.open(m_run.dialect->selectForChange(m_run.table, m_run.field, m_run.key)); }))
         return false;
     result.byKey = !m_run.key.isEmpty();
     m_policy = ChunkPolicy(*m_run.dialect, int(m_run.key.size()));

@@ -27,46 +27,90 @@ void SnapshotReader::open(const QString &select)
             m_byRange = 2 * m_count >= countRows();
         return;
     }
-    if (m_run.key.isEmpty()) {
-        openSorted();
-        return;
+    if (std::exchange(m_readingAhead, false)) {
+        if (readAlongside([&] { m_opening.wait(); }))
+            return;
+    } else {
+        if (m_run.key.isEmpty())
+            m_changesBefore = changesNow();
+        if (readAlongside([&] {
+                m_connection = connectionAlongside();
+                readFirstBlock();
+            }))
+            return;
     }
-    if (readAlongside([&] {
-            m_count = countRows();
-            readBlock({});
-        }))
-        return;
-    m_records = m_run.connection->query(select);
-    m_count = m_records.recordCount();
+    readWhole(select);
 }
 
-// Without a key: the rows in the order of their texts, so that the rows of
-// each text come one after another.
-void SnapshotReader::openSorted()
+void SnapshotReader::readAhead()
 {
-    const SqlDialect &dialect = *m_run.dialect;
-    if (const QString counter = dialect.changeCounter(m_run.table); !counter.isEmpty())
-        m_changesBefore = m_run.connection->query(counter).value(0);
-    const QStringList sort = dialect.sortRows(m_run.table, m_run.field);
-    if (readAlongside([&] {
-            m_count = countRows();
-            for (const QString &statement : sort)
-                m_connection->execute(statement);
-            if (!sort.isEmpty()) {
-                m_sorted = true;
-                readBlock({});
-                return;
-            }
-            m_streamed = true;
-            m_query = std::make_unique<odbc::Statement>(*m_connection);
-            m_query->prepare(dialect.sortedRows(m_run.table, m_run.field, 0, {}).text);
-            m_query->execute();
-            m_records = odbc::RecordSet::begin(*m_query, transferFor(dialect));
-            fetchBlock();
-        }))
+    if (m_run.callbacks.namedRows.next && !m_run.key.isEmpty())
         return;
-    m_sorted = false;
+    if (m_run.key.isEmpty())
+        m_changesBefore = changesNow();
+    try {
+        // Waits for the connection opened early: the look-up of the key took
+        // about as long.
+        m_opening.start([this] {
+            if (!m_early || !m_earlyCount)
+                throw Failure(QStringLiteral("The connection of the rows was not opened."));
+            m_connection = std::move(m_early);
+            readFirstBlock();
+        });
+        m_readingAhead = true;
+    } catch (const std::exception &) {
+        // The connection opened early failed: open() opens another.
+        m_early.reset();
+        m_earlyCount.reset();
+    }
+}
+
+// Without a key: the engine's change counter before the snapshot is read.
+QVariant SnapshotReader::changesNow()
+{
+    if (const QString counter = m_run.dialect->changeCounter(m_run.table); !counter.isEmpty())
+        return m_run.connection->query(counter).value(0);
+    return {};
+}
+
+// On the connection of the rows: their count, and the first block. With a
+// key, in key order; without one, in the order of their texts, so that the
+// rows of each text come one after another.
+void SnapshotReader::readFirstBlock()
+{
+    m_count = countRows();
+    if (!m_run.key.isEmpty()) {
+        readBlock({});
+        return;
+    }
+    const SqlDialect &dialect = *m_run.dialect;
+    const QStringList sort = dialect.sortRows(m_run.table, m_run.field);
     for (const QString &statement : sort)
+        m_connection->execute(statement);
+    if (!sort.isEmpty()) {
+        m_sorted = true;
+        readBlock({});
+        return;
+    }
+    m_streamed = true;
+    m_query = std::make_unique<odbc::Statement>(*m_connection);
+    m_query->prepare(dialect.sortedRows(m_run.table, m_run.field, 0, {}).text);
+    m_query->execute();
+    m_records = odbc::RecordSet::begin(*m_query, transferFor(dialect));
+    fetchBlock();
+}
+
+// Where the rows cannot be read alongside: one query on the run's connection.
+void SnapshotReader::readWhole(const QString &select)
+{
+    m_sorted = false;
+    if (!m_run.key.isEmpty()) {
+        m_records = m_run.connection->query(select);
+        m_count = m_records.recordCount();
+        return;
+    }
+    const SqlDialect &dialect = *m_run.dialect;
+    for (const QString &statement : dialect.sortRows(m_run.table, m_run.field))
         m_run.connection->execute(statement);
     const SqlQuery rows = dialect.sortedRows(m_run.table, m_run.field, 0, {});
     m_records = m_run.connection->query(rows.text, rows.parameters);
@@ -102,14 +146,12 @@ qint64 SnapshotReader::countRows()
     return m_connection->query(m_run.dialect->countRows(m_run.table)).value(0).toLongLong();
 }
 
-// Opens the connection of the rows and reads their first block there. False
-// when the rows cannot be read so: they are then read whole on the run's
-// connection.
+// Reads the first block of rows on their own connection. False when the rows
+// cannot be read so: they are then read whole on the run's connection.
 template <typename Read>
 bool SnapshotReader::readAlongside(Read &&read)
 {
     try {
-        m_connection = connectionAlongside();
         read();
         return true;
     } catch (const odbc::Error &e) {

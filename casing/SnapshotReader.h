@@ -33,8 +33,13 @@ public:
     // connection's first statement takes longer than the look-ups. open()
     // takes them; when that failed, it opens the connection again.
     void openEarly();
-    // Runs the query (with a key; without one, the rows are read sorted); a
-    // failure throws.
+    // Once the key is known: starts reading the rows, as open() does, on the
+    // thread of the connection opened early, while the run looks up the
+    // field; on some servers the first rows (without a key, sorted) take as
+    // long as the look-up. open() takes what was read.
+    void readAhead();
+    // Runs the query (with a key; without one, the rows are read sorted), or
+    // takes the rows read ahead; a failure throws.
     void open(const QString &select);
     // Rows the table held when the run began (rows added or taken away
     // meanwhile can make the records visited differ).
@@ -65,7 +70,9 @@ private:
     std::unique_ptr<odbc::Connection> connectionAlongside();
     // The rows counted on the connection of the rows.
     qint64 countRows();
-    void openSorted();
+    QVariant changesNow();
+    void readFirstBlock();
+    void readWhole(const QString &select);
     void readBlock(const QList<QVariant> &after);
     void fetchBlock();
     bool nextBlock();
@@ -100,5 +107,6 @@ private:
     // last, so that it ends before what it fills goes.
     std::unique_ptr<odbc::Connection> m_early;
     std::optional<qint64> m_earlyCount;
+    bool m_readingAhead = false; // the first block is being read on the step's thread
     BackgroundStep m_opening;
 };
