@@ -90,10 +90,11 @@ void StagedWriter::finish()
         return;
     const int line = m_firstLine;
     // The index is made once all pairs are in: one build instead of one update per pair.
-    m_run.mustSucceed(line, [&] {
-        m_run.connection->execute(m_run.dialect->indexStaging());
-        m_run.connection->commit();
-    });
+    if (const QString index = m_run.dialect->indexStaging(); !index.isEmpty())
+        m_run.mustSucceed(line, [&] {
+            m_run.connection->execute(index);
+            m_run.connection->commit();
+        });
     // A trigger may change other rows as each row is changed: a statement per
     // text then checks the rows after the triggers of the texts before it.
     bool applied = false;

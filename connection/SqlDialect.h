@@ -234,6 +234,7 @@ public:
     QString stagedPairs(int pairs) const;
     // The index that finds a staged pair by its old text, made once all are
     // in: one sort of the pairs costs less than keeping it up pair by pair.
+    // Empty where the joins of the end read every pair without one.
     virtual QString indexStaging() const = 0;
     // The staged pairs whose old text no longer lies in exactly as many rows
     // as were counted: number, old text, new text, records. The rows counted
