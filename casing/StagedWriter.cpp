@@ -20,6 +20,12 @@ void StagedWriter::write(QList<ChunkRecord> chunk)
     m_inFlight = true;
     m_inFlightLine = BatchChange::executeLine(chunk.first().mode);
     const bool learn = ++m_chunksStaged == 2;
+    for (const ChunkRecord &record : std::as_const(chunk)) {
+        m_staged.rows += record.rows;
+        m_staged.records += record.records;
+        m_staged.recordsChanged += std::min<qint64>(record.rows, record.records);
+    }
+    m_staged.pairs += chunk.size();
     m_background.start([this, parameters = std::move(parameters), learn]() mutable {
         try {
             if (learn) {
@@ -130,7 +136,17 @@ bool StagedWriter::applyCounted(int line, odbc::Transaction &apply)
             BatchContext::Report::OnlyWhenEnding))
         return false;
     if (unchangedSinceSnapshot)
-        return applyExpecting(line, apply);
+        return applyExpecting(line, apply, true);
+    // Where every pair still lies in as many rows as were counted, none is looked for.
+    if (const QString held = m_run.dialect->stagedPairsHeld(m_run.table, m_run.field); !held.isEmpty()) {
+        qint64 heldPairs = -1;
+        if (!m_run.send(
+                line, [&] { heldPairs = m_run.connection->query(held).value(0).toLongLong(); },
+                BatchContext::Report::OnlyWhenEnding))
+            return false;
+        if (heldPairs == m_staged.pairs)
+            return applyExpecting(line, apply, true);
+    }
     QList<int> moved;
     const bool counted = m_run.send(
         line,
@@ -155,30 +171,27 @@ bool StagedWriter::applyCounted(int line, odbc::Transaction &apply)
                     m_run.prepared(unstage, m_run.dialect->unstagePair()).execute({ QString::number(pair) });
             },
             BatchContext::Report::OnlyWhenEnding);
-    return takenOut && applyExpecting(line, apply);
+    return takenOut && applyExpecting(line, apply, moved.isEmpty());
 }
 
 // Runs the join, and commits it when it changed as many rows as the pairs
 // staged are expected to hold, counting their records; otherwise the
 // transaction is left to roll back.
-bool StagedWriter::applyExpecting(int line, odbc::Transaction &apply)
+bool StagedWriter::applyExpecting(int line, odbc::Transaction &apply, bool everyPairStaged)
 {
-    qint64 expected = 0;
-    qint64 texts = 0;
-    qint64 records = 0;
-    qint64 recordsChanged = 0;
-    if (!m_run.send(
+    Totals totals = m_staged;
+    if (!everyPairStaged
+        && !m_run.send(
             line,
             [&] {
-                const odbc::RecordSet totals = m_run.connection->query(m_run.dialect->stagedTotals());
-                expected = totals.value(0).toLongLong();
-                texts = totals.value(1).toLongLong();
-                records = totals.value(2).toLongLong();
-                recordsChanged = totals.value(3).toLongLong();
+                const odbc::RecordSet found = m_run.connection->query(m_run.dialect->stagedTotals());
+                totals = { found.value(0).toLongLong(), found.value(1).toLongLong(), found.value(2).toLongLong(),
+                    found.value(3).toLongLong() };
             },
             BatchContext::Report::OnlyWhenEnding))
         return false;
-    const bool manyRowsPerText = expected > 4 * texts;
+    const qint64 expected = totals.rows;
+    const bool manyRowsPerText = expected > 4 * totals.pairs;
     std::optional<qint64> rows;
     const bool sent = m_run.send(
         line,
@@ -191,8 +204,8 @@ bool StagedWriter::applyExpecting(int line, odbc::Transaction &apply)
     m_run.mustSucceed(line, [&] { apply.commit(); });
     // Each pair's rows held its old text as they were counted: as many of its
     // records as rows were changed.
-    m_run.tally.changed(qsizetype(recordsChanged), expected);
-    m_run.tally.changedSinceRead(qsizetype(records - recordsChanged + m_recordsLeftOut));
+    m_run.tally.changed(qsizetype(totals.recordsChanged), expected);
+    m_run.tally.changedSinceRead(qsizetype(totals.records - totals.recordsChanged + m_recordsLeftOut));
     return true;
 }
 

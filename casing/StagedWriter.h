@@ -45,8 +45,17 @@ private:
         qint64 records = 0;
         int line = 0; // the line of the report for its mode
     };
+    // What the staged pairs add up to: their rows, the pairs, their records,
+    // and for each pair the smaller of its rows and its records.
+    struct Totals {
+        qint64 rows = 0;
+        qint64 pairs = 0;
+        qint64 records = 0;
+        qint64 recordsChanged = 0;
+    };
     bool applyCounted(int line, odbc::Transaction &apply);
-    bool applyExpecting(int line, odbc::Transaction &apply);
+    // everyPairStaged: no pair was taken out, so the totals are those counted as they were staged.
+    bool applyExpecting(int line, odbc::Transaction &apply, bool everyPairStaged);
     void redoByValue();
     void redoPair(const StagedPair &pair);
 
@@ -55,6 +64,7 @@ private:
     const QVariant m_changesBeforeSnapshot;
     bool m_stagingMade = false;
     int m_chunksStaged = 0;
+    Totals m_staged;
     int m_firstLine = 0; // the report's line of the first pair staged
     std::unique_ptr<odbc::Statement> m_stage[ChunkCarriers]; // by ChunkCarrier
     std::unique_ptr<odbc::Statement> m_countByValue;

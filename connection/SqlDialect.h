@@ -240,6 +240,11 @@ public:
     // as were counted: number, old text, new text, records. The rows counted
     // stay locked until the transaction ends.
     virtual QString stagedPairsMoved(const TableName &table, const QString &field) const = 0;
+    // One value: how many staged pairs' old texts still lie in exactly as
+    // many rows as were counted, the rows counted staying locked as above;
+    // when that is every pair, none moved, and stagedPairsMoved() need not
+    // be asked. Empty where it would cost as much as asking that.
+    virtual QString stagedPairsHeld(const TableName &, const QString &) const { return {}; }
     // A query whose one value changes whenever another connection commits a
     // change to the table's database, and which, run first in a transaction,
     // holds the database against other writers until the transaction ends;

@@ -80,6 +80,7 @@ public:
     QString stageChunk(ChunkShape pairs) const override;
     QString indexStaging() const override;
     QString stagedPairsMoved(const TableName &table, const QString &field) const override;
+    QString stagedPairsHeld(const TableName &table, const QString &field) const override;
     // One query of the rows in the order of their texts.
     SqlQuery sortedRows(const TableName &table, const QString &field, int rows, const QVariant &after) const override;
     QString unstagePair() const override;
