@@ -235,8 +235,10 @@ bool Run::prepareSteps()
         return false;
     }
 
-    if (!m_run.attempt(BatchChange::LineQuery,
-            [&] { m_snapshot.open(m_run.dialect->selectForChange(m_run.table, m_run.field, m_run.key)); }))
+    if (!m_run.attempt(BatchChange::LineQuery, [&] {
+            m_run.dialect->learnWriting(*m_run.connection);
+            m_snapshot.open(m_run.dialect->selectForChange(m_run.table, m_run.field, m_run.key));
+        }))
         return false;
     result.byKey = !m_run.key.isEmpty();
     m_policy = ChunkPolicy(*m_run.dialect, int(m_run.key.size()));

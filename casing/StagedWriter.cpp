@@ -19,7 +19,10 @@ void StagedWriter::write(QList<ChunkRecord> chunk)
     settle();
     m_inFlight = true;
     m_inFlightLine = BatchChange::executeLine(chunk.first().mode);
-    const bool learn = ++m_chunksStaged == 2;
+    // A full first chunk says more will come: the question is asked before it.
+    ++m_chunksStaged;
+    const bool learn = !m_learnt && (m_chunksStaged == 2 || chunk.size() >= m_capacity);
+    m_learnt = m_learnt || learn;
     for (const ChunkRecord &record : std::as_const(chunk)) {
         m_staged.rows += record.rows;
         m_staged.records += record.records;

@@ -64,6 +64,7 @@ private:
     const QVariant m_changesBeforeSnapshot;
     bool m_stagingMade = false;
     int m_chunksStaged = 0;
+    bool m_learnt = false; // the dialect was asked how pairs may be staged faster
     Totals m_staged;
     int m_firstLine = 0; // the report's line of the first pair staged
     std::unique_ptr<odbc::Statement> m_stage[ChunkCarriers]; // by ChunkCarrier

@@ -92,10 +92,17 @@ public:
     // (how it counts a text's stored length). Nothing by default; a failure
     // leaves the dialect as it was.
     virtual void learnFrom(odbc::Connection &) { }
+    // Asks the server how chunks may be written, before a run's first chunk
+    // (on some servers the question costs as much as a look-up, so a run
+    // asks it while the rows are being read). Nothing by default; a failure
+    // leaves the dialect as it was. A thread reading the rows meanwhile
+    // asks the dialect nothing this changes.
+    virtual void learnWriting(odbc::Connection &) { }
     // Asks the server how pairs may be staged faster, once a run stages more
-    // than one chunk of them, on the run's connection between two chunks:
-    // the question can cost more than a chunk. Nothing by default; a failure
-    // leaves the dialect as it was.
+    // than one chunk of them, on the run's connection before the second
+    // chunk, or before the first when that is full: the question can cost
+    // more than a chunk. Nothing by default; a failure leaves the dialect as
+    // it was.
     virtual void learnStaging(odbc::Connection &) { }
 
     // A query whose one value is the schema in which the server looks for a

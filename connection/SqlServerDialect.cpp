@@ -235,6 +235,10 @@ void SqlServerDialect::learnFrom(odbc::Connection &connection)
     } catch (const std::exception &) {
         // The server's own counting stays the one SQL Server has.
     }
+}
+
+void SqlServerDialect::learnWriting(odbc::Connection &connection)
+{
     // OPENJSON runs on SQL Server 2016 and later in a database of
     // compatibility level 130 or more, and on some compatible engines that
     // report a lower level: only running it tells.

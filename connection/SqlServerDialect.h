@@ -27,9 +27,11 @@ public:
     enum class ChunkForm { ValuesList, Json };
     void setChunkForm(ChunkForm form) { m_chunkForm = form; }
     ChunkForm chunkForm() const { return m_chunkForm; }
-    // Asks the server how it counts the stored length of a text, and whether
-    // it runs OPENJSON (unless VANTRELL_NO_OPENJSON is set).
+    // Asks the server how it counts the stored length of a text.
     void learnFrom(odbc::Connection &connection) override;
+    // Asks whether the server runs OPENJSON (unless VANTRELL_NO_OPENJSON is
+    // set), and whether it decodes escapes there.
+    void learnWriting(odbc::Connection &connection) override;
     // Where OPENJSON runs: whether pairs may be staged in runs, and if not,
     // whether JSON_VALUE picks values right (below).
     void learnStaging(odbc::Connection &connection) override;
