@@ -96,6 +96,7 @@ BatchChange::Result Run::run()
         if (result.outcome == BatchChange::Outcome::Finished)
             result.outcome
                 = result.refusal.isEmpty() ? BatchChange::Outcome::NotStarted : BatchChange::Outcome::Refused;
+        m_snapshot.close();
         times.whole = double(m_clock.nsecsElapsed()) / 1e9;
         return result;
     }

@@ -55,7 +55,15 @@ void SnapshotReader::readAhead()
             if (!m_early || !m_earlyCount)
                 throw Failure(QStringLiteral("The connection of the rows was not opened."));
             m_connection = std::move(m_early);
-            readFirstBlock();
+            try {
+                readFirstBlock();
+            } catch (...) {
+                std::lock_guard lock(m_stoppableLock);
+                m_stoppable = nullptr;
+                throw;
+            }
+            std::lock_guard lock(m_stoppableLock);
+            m_stoppable = nullptr;
         });
         m_readingAhead = true;
     } catch (const std::exception &) {
@@ -94,6 +102,11 @@ void SnapshotReader::readFirstBlock()
     }
     m_streamed = true;
     m_query = std::make_unique<odbc::Statement>(*m_connection);
+    {
+        // The server sorts every row before the first comes: that can be stopped.
+        std::lock_guard lock(m_stoppableLock);
+        m_stoppable = m_query.get();
+    }
     m_query->prepare(dialect.sortedRows(m_run.table, m_run.field, 0, {}).text);
     m_query->execute();
     m_records = odbc::RecordSet::begin(*m_query, transferFor(dialect));
@@ -310,6 +323,11 @@ void SnapshotReader::endReading()
 // slow both, as they share the engine's allocator.
 void SnapshotReader::close()
 {
+    if (std::exchange(m_readingAhead, false)) {
+        std::lock_guard lock(m_stoppableLock);
+        if (m_stoppable)
+            m_stoppable->cancel();
+    }
     try {
         m_opening.wait();
     } catch (const std::exception &) {

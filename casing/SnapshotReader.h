@@ -7,6 +7,7 @@
 #include <QVariant>
 
 #include <memory>
+#include <mutex>
 #include <optional>
 
 // The rows a run visits: the field (and the row key) of every row, read on a
@@ -52,7 +53,8 @@ public:
     // No more rows are wanted: the server lets go of the rows not read, so
     // the writes that follow never wait for them.
     void endReading();
-    // Lets the driver's copy of a snapshot read alongside go.
+    // Lets the driver's copy of a snapshot read alongside go; rows still
+    // being read ahead (the run ended before it took them) are stopped.
     void close();
     // Without a key: the engine's change counter read before the snapshot,
     // or invalid when the engine has none.
@@ -108,5 +110,8 @@ private:
     std::unique_ptr<odbc::Connection> m_early;
     std::optional<qint64> m_earlyCount;
     bool m_readingAhead = false; // the first block is being read on the step's thread
+    // The statement reading ahead, while it runs: what close() stops.
+    std::mutex m_stoppableLock;
+    odbc::Statement *m_stoppable = nullptr;
     BackgroundStep m_opening;
 };

@@ -240,4 +240,9 @@ void Statement::closeCursor()
     SQLFreeStmt(handle(), SQL_CLOSE);
 }
 
+void Statement::cancel()
+{
+    SQLCancel(handle());
+}
+
 } // namespace odbc

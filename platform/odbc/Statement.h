@@ -56,6 +56,9 @@ public:
     // read straight into its room; false, and nothing added, for Null.
     bool appendText(int column, GrowingArray<char16_t> &out, TextTransfer transfer = TextTransfer::Utf16);
     void closeCursor();
+    // Asks the driver to stop the statement while another thread waits for
+    // it, whose call then fails: the one call another thread may make.
+    void cancel();
 
     SQLHSTMT handle() const { return m_handle.get(); }
 
