@@ -448,7 +448,7 @@ QList<ChunkPart> SqlServerDialect::stagedRuns(QList<QVariant> values, int capaci
              && value(pair, Mode) == value(first, Mode);
              ++pair)
             counted = counted || value(pair, Rows).toString() != one || value(pair, Records).toString() != one;
-        if (pair - first < RunsOf(capacity)) {
+        if (pair - first < shortestRun(capacity)) {
             rest << values.mid(first * StagedValues, (pair - first) * StagedValues);
             continue;
         }

@@ -61,7 +61,7 @@ public:
     // them over exactly, staged pairs go in runs instead, a JSON array a
     // column, which the server reads in a fraction of the time it takes to
     // pick values from rows; and the server is not asked whether it picks
-    // them right. A run is of at least RunsOf(capacity) pairs, as a shorter
+    // them right. A run is of at least shortestRun(capacity) pairs, as a shorter
     // one saves less than a statement of its own costs; the pairs outside
     // runs, and texts longer than LongestRunValue, go as parts() sends them.
     void setStagesRuns(bool runs, bool escapesDecoded)
@@ -70,7 +70,7 @@ public:
         m_runEscapesDecoded = escapesDecoded;
     }
     static constexpr qsizetype LongestRunValue = 4000;
-    static constexpr int RunsOf(int capacity) { return capacity / 16 > 1 ? capacity / 16 : 1; }
+    static constexpr int shortestRun(int capacity) { return capacity / 16 > 1 ? capacity / 16 : 1; }
     // The longest text, in UTF-16 units, a value picked by JSON_VALUE may be:
     // SQL Server picks up to 4,000 characters, some engines up to 4,000
     // bytes of UTF-8.

@@ -213,7 +213,7 @@ private slots:
         add(100, "2", true);
         add(1, "2", true, {}, 3); // of three rows and two records: the run says so
         add(99, "2", true);
-        add(SqlServerDialect::RunsOf(capacity) - 1, "1", false); // too short a run to go alone
+        add(SqlServerDialect::shortestRun(capacity) - 1, "1", false); // too short a run to go alone
         number += 5; // not numbered on from the pairs before
         add(150, "1", true);
         add(1, "1", false, "say \"a\""); // an escape the server would not decode
