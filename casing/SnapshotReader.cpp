@@ -55,15 +55,7 @@ void SnapshotReader::readAhead()
             if (!m_early || !m_earlyCount)
                 throw Failure(QStringLiteral("The connection of the rows was not opened."));
             m_connection = std::move(m_early);
-            try {
-                readFirstBlock();
-            } catch (...) {
-                std::lock_guard lock(m_stoppableLock);
-                m_stoppable = nullptr;
-                throw;
-            }
-            std::lock_guard lock(m_stoppableLock);
-            m_stoppable = nullptr;
+            readFirstBlock();
         });
         m_readingAhead = true;
     } catch (const std::exception &) {
@@ -323,6 +315,7 @@ void SnapshotReader::endReading()
 // slow both, as they share the engine's allocator.
 void SnapshotReader::close()
 {
+    // The rows read ahead were not taken: whatever of them is still under way is stopped.
     if (std::exchange(m_readingAhead, false)) {
         std::lock_guard lock(m_stoppableLock);
         if (m_stoppable)
@@ -338,6 +331,7 @@ void SnapshotReader::close()
     for (std::unique_ptr<odbc::Statement> &statement : m_namedQuery)
         statement.reset();
     m_nextQuery.reset();
+    m_stoppable = nullptr;
     m_query.reset();
     m_connection.reset();
 }

@@ -110,7 +110,8 @@ private:
     std::unique_ptr<odbc::Connection> m_early;
     std::optional<qint64> m_earlyCount;
     bool m_readingAhead = false; // the first block is being read on the step's thread
-    // The statement reading ahead, while it runs: what close() stops.
+    // The statement that reads the sorted rows, once made: what close() stops
+    // while it is reading ahead (asked when it is done, it lets go of its rows).
     std::mutex m_stoppableLock;
     odbc::Statement *m_stoppable = nullptr;
     BackgroundStep m_opening;

@@ -453,9 +453,7 @@ QList<ChunkPart> SqlServerDialect::stagedRuns(QList<QVariant> values, int capaci
             continue;
         }
         QList<QVariant> parameters { value(first, Number), value(first, Mode) };
-        for (const int column : { Old, New, Rows, Records }) {
-            if (!counted && (column == Rows || column == Records))
-                break;
+        for (const int column : counted ? QList<int> { Old, New, Rows, Records } : QList<int> { Old, New }) {
             QList<QVariant> texts;
             texts.reserve(pair - first);
             for (qsizetype member = first; member < pair; ++member)
@@ -553,9 +551,6 @@ QString SqlServerDialect::indexStaging() const
 QString SqlServerDialect::stageChunk(ChunkShape pairs) const
 {
     if (pairs.carrier == ChunkCarrier::JsonRun || pairs.carrier == ChunkCarrier::JsonCountedRun) {
-        // The pairs go in in their order, as the texts are sorted: the end's
-        // look-ups by the index of the texts then read the table in order,
-        // not here and there (a third of the end's time without).
         const bool counted = pairs.carrier == ChunkCarrier::JsonCountedRun;
         return QStringLiteral("INSERT INTO #vantrell_pairs (i, k, o, n, r, c, m) SELECT CAST(? AS int) + "
                               "CAST(o.[key] AS int), CAST(o.value AS nvarchar(400)), o.value, n.value, ")
@@ -564,8 +559,7 @@ QString SqlServerDialect::stageChunk(ChunkShape pairs) const
                              "nvarchar(max))) AS n ON n.[key] = o.[key]")
             + (counted ? QStringLiteral(" JOIN OPENJSON(CAST(? AS nvarchar(max))) AS r ON r.[key] = o.[key] JOIN "
                                         "OPENJSON(CAST(? AS nvarchar(max))) AS c ON c.[key] = o.[key]")
-                       : QString())
-            + QStringLiteral(" ORDER BY CAST(o.[key] AS int)");
+                       : QString());
     }
     return QStringLiteral("INSERT INTO #vantrell_pairs (i, k, o, n, r, c, m) SELECT CAST(v.i AS int), "
                           "CAST(v.o AS nvarchar(400)), v.o, v.n, CAST(v.r AS bigint), CAST(v.c AS bigint), "
