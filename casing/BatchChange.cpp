@@ -55,6 +55,7 @@ private:
     FieldFacts lookUpField();
     QList<KeyColumn> findKey();
     std::unique_ptr<ChunkWriter> makeWriter();
+    void stageWhileSorting();
     void visitRecord(Case::Mode mode);
     // The record's text as the server stores it, with its key; none when the
     // record is Null, unreadable or refused (its outcome is counted).
@@ -97,11 +98,14 @@ BatchChange::Result Run::run()
             result.outcome
                 = result.refusal.isEmpty() ? BatchChange::Outcome::NotStarted : BatchChange::Outcome::Refused;
         m_snapshot.close();
+        if (m_writer)
+            m_writer->close();
         times.whole = double(m_clock.nsecsElapsed()) / 1e9;
         return result;
     }
     timed(times.setUp, [&] {
-        m_writer = makeWriter();
+        if (!m_writer)
+            m_writer = makeWriter();
         m_filter = std::make_unique<UnrepresentableFilter>(m_run, m_policy.capacity());
     });
     const BatchChange::Callbacks &callbacks = m_run.callbacks;
@@ -187,6 +191,19 @@ std::unique_ptr<ChunkWriter> Run::makeWriter()
     return std::make_unique<KeyedWriter>(m_run, m_policy.capacity());
 }
 
+// Without a key, while the rows are sorted on their own connection and the
+// run's would only wait for them: when they fill a chunk, the staging the
+// first chunk would begin with is done now.
+void Run::stageWhileSorting()
+{
+    const std::optional<qint64> rows = m_snapshot.rowsBeingSorted();
+    if (m_run.dryRun || !rows || *rows < m_policy.capacity())
+        return;
+    auto writer = std::make_unique<StagedWriter>(m_run, m_policy.capacity(), m_snapshot.changesBefore());
+    writer->stageAhead();
+    m_writer = std::move(writer);
+}
+
 // Everything before the first record. False when the run must end: a failure
 // was reported, or the refusal says why the field is not rewritten.
 bool Run::prepareSteps()
@@ -238,11 +255,12 @@ bool Run::prepareSteps()
 
     if (!m_run.attempt(BatchChange::LineQuery, [&] {
             m_run.dialect->learnWriting(*m_run.connection);
+            m_policy = ChunkPolicy(*m_run.dialect, int(m_run.key.size()));
+            stageWhileSorting();
             m_snapshot.open(m_run.dialect->selectForChange(m_run.table, m_run.field, m_run.key));
         }))
         return false;
     result.byKey = !m_run.key.isEmpty();
-    m_policy = ChunkPolicy(*m_run.dialect, int(m_run.key.size()));
 
     if (!m_run.attempt(BatchChange::LineRecordCount, [&] { result.recordsRead = m_snapshot.count(); }))
         return false;

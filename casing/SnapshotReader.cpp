@@ -28,6 +28,7 @@ void SnapshotReader::open(const QString &select)
         return;
     }
     if (std::exchange(m_readingAhead, false)) {
+        m_rowsBeingSorted.reset();
         if (readAlongside([&] { m_opening.wait(); }))
             return;
     } else {
@@ -51,13 +52,17 @@ void SnapshotReader::readAhead()
     try {
         // Waits for the connection opened early: the look-up of the key took
         // about as long.
+        m_opening.wait();
+        if (!m_early || !m_earlyCount)
+            throw Failure(QStringLiteral("The connection of the rows was not opened."));
+        const qint64 rows = *m_earlyCount;
         m_opening.start([this] {
-            if (!m_early || !m_earlyCount)
-                throw Failure(QStringLiteral("The connection of the rows was not opened."));
             m_connection = std::move(m_early);
             readFirstBlock();
         });
         m_readingAhead = true;
+        if (m_run.key.isEmpty())
+            m_rowsBeingSorted = rows;
     } catch (const std::exception &) {
         // The connection opened early failed: open() opens another.
         m_early.reset();
@@ -316,6 +321,7 @@ void SnapshotReader::endReading()
 void SnapshotReader::close()
 {
     // The rows read ahead were not taken: whatever of them is still under way is stopped.
+    m_rowsBeingSorted.reset();
     if (std::exchange(m_readingAhead, false)) {
         std::lock_guard lock(m_stoppableLock);
         if (m_stoppable)

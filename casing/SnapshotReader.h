@@ -45,6 +45,9 @@ public:
     // Rows the table held when the run began (rows added or taken away
     // meanwhile can make the records visited differ).
     qsizetype count() const { return m_count; }
+    // Without a key, while the rows read ahead are still being sorted: how
+    // many rows were counted; none when they are not being read ahead.
+    std::optional<qint64> rowsBeingSorted() const { return m_rowsBeingSorted; }
     // The rows at hand; positioned on the record to visit.
     odbc::RecordSet &records() { return m_records; }
     // Before a record is visited: the next block, when the one at hand is
@@ -109,6 +112,7 @@ private:
     // last, so that it ends before what it fills goes.
     std::unique_ptr<odbc::Connection> m_early;
     std::optional<qint64> m_earlyCount;
+    std::optional<qint64> m_rowsBeingSorted;
     bool m_readingAhead = false; // the first block is being read on the step's thread
     // The statement that reads the sorted rows, once made: what close() stops
     // while it is reading ahead (asked when it is done, it lets go of its rows).

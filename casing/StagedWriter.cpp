@@ -6,6 +6,20 @@
 #include <optional>
 #include <utility>
 
+void StagedWriter::stageAhead()
+{
+    try {
+        // Before the run's transactions: the question ends as it is answered.
+        m_run.dialect->learnStaging(*m_run.connection);
+        m_learnt = true;
+        for (const QString &statement : m_run.dialect->createStaging())
+            m_run.connection->execute(statement);
+        m_stagingMade = true;
+    } catch (const std::exception &) {
+        // The first chunk makes the table.
+    }
+}
+
 void StagedWriter::write(QList<ChunkRecord> chunk)
 {
     if (m_firstLine == 0)

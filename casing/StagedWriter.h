@@ -29,6 +29,11 @@ public:
     {
     }
 
+    // Before the first chunk, while the rows are being sorted and the run's
+    // connection would only wait: asks the dialect how pairs may be staged
+    // faster, and makes the staging table. Where that fails, the first chunk
+    // does it again, and tells the failure.
+    void stageAhead();
     void write(QList<ChunkRecord> chunk) override;
     void settle() override;
     void finish() override;
