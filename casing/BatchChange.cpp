@@ -308,29 +308,19 @@ FieldFacts Run::lookUpField()
 // when there is none.
 QList<KeyColumn> Run::findKey()
 {
-    const SqlQuery lookup = m_run.dialect->keyLookup(m_run.table);
-    odbc::RecordSet rows = m_run.connection->query(lookup.text, lookup.parameters);
     QList<KeyColumn> key;
     QString group;
     bool usable = false;
-    for (; !rows.eof(); rows.moveNext()) {
-        const QString rowGroup = rows.value(0).toString();
-        if (rowGroup != group) {
+    for (const KeyCandidate &candidate : m_run.dialect->lookUpKeys(*m_run.connection, m_run.table)) {
+        if (candidate.group != group) {
             if (usable && !key.isEmpty())
                 return key;
-            group = rowGroup;
+            group = candidate.group;
             key.clear();
             usable = true;
         }
-        KeyColumn column;
-        column.name = rows.value(1).toString();
-        column.type = rows.value(2).toString();
-        column.maxLength = rows.value(3).toInt();
-        column.precision = rows.value(4).toInt();
-        column.scale = rows.value(5).toInt();
-        column.collation = rows.value(7).toString();
-        const bool nullable = rows.value(6).toInt() != 0;
-        usable = usable && !column.name.isEmpty() && !nullable && m_run.dialect->isKeyType(column)
+        const KeyColumn &column = candidate.column;
+        usable = usable && !column.name.isEmpty() && !candidate.nullable && m_run.dialect->isKeyType(column)
             && column.name.compare(m_run.field, Qt::CaseInsensitive) != 0;
         key << column;
     }

@@ -2,6 +2,7 @@
 #include "connection/EmbeddedDialect.h"
 
 #include "platform/JsonText.h"
+#include "platform/odbc/Connection.h"
 
 #include <QRegularExpression>
 
@@ -131,6 +132,25 @@ SqlQuery EmbeddedDialect::keyLookup(const TableName &table) const
                        "WHERE l.\"unique\" = 1 AND l.partial = 0 AND l.origin <> 'pk' "
                        "ORDER BY 1, 9"),
         table);
+}
+
+QList<KeyCandidate> EmbeddedDialect::lookUpKeys(odbc::Connection &connection, const TableName &table) const
+{
+    const SqlQuery lookup = keyLookup(table);
+    QList<KeyCandidate> keys;
+    for (odbc::RecordSet rows = connection.query(lookup.text, lookup.parameters); !rows.eof(); rows.moveNext()) {
+        KeyCandidate key;
+        key.group = rows.value(0).toString();
+        key.column.name = rows.value(1).toString();
+        key.column.type = rows.value(2).toString();
+        key.column.maxLength = rows.value(3).toInt();
+        key.column.precision = rows.value(4).toInt();
+        key.column.scale = rows.value(5).toInt();
+        key.nullable = rows.value(6).toInt() != 0;
+        key.column.collation = rows.value(7).toString();
+        keys << key;
+    }
+    return keys;
 }
 
 bool EmbeddedDialect::isKeyType(const KeyColumn &column) const

@@ -17,7 +17,11 @@ public:
     SqlQuery fieldLookup(const TableName &table, const QString &field) const override;
     // Text affinity: the declared type holds CHAR, CLOB or TEXT (and not INT).
     bool isTextType(const QString &type) const override;
-    SqlQuery keyLookup(const TableName &table) const override;
+    // The keys in one query: one row per key column, with its group (one
+    // number per index), name, type, max length, precision, scale, nullable
+    // (1/0) and collation, in the order lookUpKeys() gives them.
+    SqlQuery keyLookup(const TableName &table) const;
+    QList<KeyCandidate> lookUpKeys(odbc::Connection &connection, const TableName &table) const override;
     // Integer or text affinity.
     bool isKeyType(const KeyColumn &column) const override;
     qsizetype storedLength(QStringView text) const override;

@@ -69,6 +69,13 @@ struct KeyColumn {
     QString collation; // SQL Server's collation name of a text column, else empty
 };
 
+// One column of a key the key look-up found.
+struct KeyCandidate {
+    QString group; // the same for every column of one index
+    KeyColumn column; // a column of an index that is not a plain column has an empty name
+    bool nullable = false;
+};
+
 // The SQL text the program sends, in the form the connected engine runs.
 // SqlServerDialect (SqlServerDialect.h) is the program's own target;
 // EmbeddedDialect (EmbeddedDialect.h) is the embedded engine (SQLite) behind
@@ -129,14 +136,12 @@ public:
     // True when a field of the type holds text that the batch change rewrites.
     virtual bool isTextType(const QString &type) const = 0;
 
-    // The primary key and the unique indexes that can name one row, one row per
-    // key column: group (one number per index), column name, type, max length,
-    // precision, scale, nullable (1/0), collation. The primary key comes first,
-    // then the other indexes in order; each index's columns in key order. A
-    // column of an index that is not a plain column has an empty name; a column
+    // The columns of the primary key and of the unique indexes that can name
+    // one row, asked on the connection. The primary key comes first, then
+    // the other indexes in order; each index's columns in key order. A column
     // of a type that cannot name a row is listed all the same, so its key is
     // known to be unusable.
-    virtual SqlQuery keyLookup(const TableName &table) const = 0;
+    virtual QList<KeyCandidate> lookUpKeys(odbc::Connection &connection, const TableName &table) const = 0;
     // True when a key column of the type keeps its value exactly through the
     // text form the program reads and binds, so the key names its row again.
     virtual bool isKeyType(const KeyColumn &column) const = 0;

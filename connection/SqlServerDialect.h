@@ -13,7 +13,10 @@ public:
 
     SqlQuery fieldLookup(const TableName &table, const QString &field) const override;
     bool isTextType(const QString &type) const override;
-    SqlQuery keyLookup(const TableName &table) const override;
+    // The keys that can name one row, their columns in key order, and the
+    // table's columns: what lookUpKeys() asks, in that order.
+    QList<SqlQuery> keyLookups(const TableName &table) const;
+    QList<KeyCandidate> lookUpKeys(odbc::Connection &connection, const TableName &table) const override;
     bool isKeyType(const KeyColumn &column) const override;
     // Two bytes per UTF-16 unit, as SQL Server stores nvarchar; or the UTF-8
     // bytes, as some SQL Server-compatible engines count DATALENGTH.

@@ -38,6 +38,7 @@ private slots:
             exec(QStringLiteral("IF OBJECT_ID('%1_view') IS NOT NULL DROP VIEW [%1_view]").arg(m_table));
             for (const QString &name : { m_table, QStringLiteral("%1_log").arg(m_table) })
                 exec(QStringLiteral("IF OBJECT_ID('%1') IS NOT NULL DROP TABLE [%1]").arg(name));
+            exec(QStringLiteral("IF TYPE_ID('%1_code') IS NOT NULL DROP TYPE [%1_code]").arg(m_table));
         }
     }
 
@@ -226,6 +227,53 @@ private slots:
         QCOMPARE(result.outcome, BatchChange::Outcome::Refused);
         QVERIFY2(result.refusal.contains("view"), qPrintable(result.refusal));
         QCOMPARE(values(), (QVariantList { "one", "two" }));
+    }
+
+    // The keys as the catalogue holds them: the primary key first, its
+    // columns in key order, an alias type by its base type; the columns a
+    // unique index includes are no part of it. A run uses the primary key,
+    // and the unique index once the field is part of the primary key.
+    void keysAsTheCatalogueHoldsThem_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<bool>("byKey");
+        QTest::newRow("field outside the keys") << "v" << true;
+        QTest::newRow("field in the primary key") << "c" << true;
+    }
+    void keysAsTheCatalogueHoldsThem()
+    {
+        QFETCH(QString, field);
+        exec(QStringLiteral("CREATE TYPE [%1_code] FROM varchar(12) NOT NULL").arg(m_table));
+        exec(QStringLiteral("CREATE TABLE [%1] (id int NOT NULL, c [%1_code] NOT NULL, v nvarchar(100), "
+                            "d decimal(9, 2) NOT NULL, CONSTRAINT [%1_pk] PRIMARY KEY (c, id))")
+                 .arg(m_table));
+        exec(QStringLiteral("CREATE UNIQUE INDEX [%1_d] ON [%1] (d) INCLUDE (v)").arg(m_table));
+        exec(QStringLiteral("INSERT INTO [%1] (id, c, v, d) VALUES (1, 'ab', N'one', 1.5), (2, 'ab', N'two', 2.5)")
+                 .arg(m_table));
+
+        Session session = openSession(OpeningProfile::Batch, m_fields);
+        const QList<KeyCandidate> keys = session.dialect->lookUpKeys(*session.connection, { {}, m_table });
+        QCOMPARE(keys.size(), 3);
+        QCOMPARE(keys[0].column.name, QStringLiteral("c"));
+        QCOMPARE(keys[0].column.type, QStringLiteral("varchar"));
+        QCOMPARE(keys[0].column.maxLength, 12);
+        QCOMPARE(keys[1].column.name, QStringLiteral("id"));
+        QCOMPARE(keys[1].column.type, QStringLiteral("int"));
+        QCOMPARE(keys[1].group, keys[0].group);
+        QCOMPARE(keys[2].column.name, QStringLiteral("d"));
+        QCOMPARE(keys[2].column.type, QStringLiteral("decimal"));
+        QCOMPARE(keys[2].column.precision, 9);
+        QCOMPARE(keys[2].column.scale, 2);
+        QVERIFY(keys[2].group != keys[0].group);
+        for (const KeyCandidate &key : keys)
+            QVERIFY(!key.nullable);
+
+        BatchChange::Callbacks callbacks;
+        callbacks.modeText = [] { return QStringLiteral("UPPER CASE"); };
+        const BatchChange::Result result = BatchChange(m_fields, { {}, m_table }, field, callbacks).run();
+        QCOMPARE(result.outcome, BatchChange::Outcome::Finished);
+        QTEST(result.byKey, "byKey");
+        QCOMPARE(result.recordsChanged, 2);
     }
 
     // A schema-qualified table, a journal and its undo, and a dry run.
