@@ -41,6 +41,7 @@ void StagedWriter::write(QList<ChunkRecord> chunk)
         m_staged.rows += record.rows;
         m_staged.records += record.records;
         m_staged.recordsChanged += std::min<qint64>(record.rows, record.records);
+        m_longestOldText = std::max(m_longestOldText, record.change.oldText.size());
     }
     m_staged.pairs += chunk.size();
     m_background.start([this, parameters = std::move(parameters), learn]() mutable {
@@ -155,7 +156,8 @@ bool StagedWriter::applyCounted(int line, odbc::Transaction &apply)
     if (unchangedSinceSnapshot)
         return applyExpecting(line, apply, true);
     // Where every pair still lies in as many rows as were counted, none is looked for.
-    if (const QString held = m_run.dialect->stagedPairsHeld(m_run.table, m_run.field); !held.isEmpty()) {
+    if (const QString held = m_run.dialect->stagedPairsHeld(m_run.table, m_run.field, m_longestOldText);
+        !held.isEmpty()) {
         qint64 heldPairs = -1;
         if (!m_run.send(
                 line, [&] { heldPairs = m_run.connection->query(held).value(0).toLongLong(); },
@@ -169,7 +171,7 @@ bool StagedWriter::applyCounted(int line, odbc::Transaction &apply)
         line,
         [&] {
             for (odbc::RecordSet found
-                 = m_run.connection->query(m_run.dialect->stagedPairsMoved(m_run.table, m_run.field));
+                 = m_run.connection->query(m_run.dialect->stagedPairsMoved(m_run.table, m_run.field, m_longestOldText));
                  !found.eof(); found.moveNext()) {
                 moved << found.value(0).toInt();
                 m_unwritten.texts.append({ found.value(1).toString(), found.value(2).toString() });
@@ -213,7 +215,8 @@ bool StagedWriter::applyExpecting(int line, odbc::Transaction &apply, bool every
     const bool sent = m_run.send(
         line,
         [&] {
-            rows = m_run.connection->execute(m_run.dialect->applyStaged(m_run.table, m_run.field, manyRowsPerText));
+            rows = m_run.connection->execute(
+                m_run.dialect->applyStaged(m_run.table, m_run.field, manyRowsPerText, m_longestOldText));
         },
         BatchContext::Report::OnlyWhenEnding);
     if (!sent || !rows || (*rows != expected && *rows >= 0))

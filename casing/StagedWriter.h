@@ -71,6 +71,7 @@ private:
     int m_chunksStaged = 0;
     bool m_learnt = false; // the dialect was asked how pairs may be staged faster
     Totals m_staged;
+    qsizetype m_longestOldText = 0; // in UTF-16 units, of every pair staged
     int m_firstLine = 0; // the report's line of the first pair staged
     std::unique_ptr<odbc::Statement> m_stage[ChunkCarriers]; // by ChunkCarrier
     std::unique_ptr<odbc::Statement> m_countByValue;

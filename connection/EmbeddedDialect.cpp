@@ -351,7 +351,7 @@ QString EmbeddedDialect::stageChunk(ChunkShape) const
         + values.join(QStringLiteral(", ")) + QStringLiteral(" FROM json_each(?) AS j");
 }
 
-QString EmbeddedDialect::stagedPairsMoved(const TableName &table, const QString &field) const
+QString EmbeddedDialect::stagedPairsMoved(const TableName &table, const QString &field, qsizetype) const
 {
     // The table outside, the pairs found by their index: the engine would
     // otherwise build an index of the table's texts for the grouping's order.
@@ -387,7 +387,8 @@ QString EmbeddedDialect::countByValue(const TableName &table, const QString &fie
         + exactlyEquals(QStringLiteral("t.") + quoteName(field), QStringLiteral("?"));
 }
 
-QString EmbeddedDialect::applyStaged(const TableName &table, const QString &field, bool manyRowsPerText) const
+QString EmbeddedDialect::applyStaged(
+    const TableName &table, const QString &field, bool manyRowsPerText, qsizetype) const
 {
     // UPDATE ... FROM first copies every row it changes, with its new text,
     // into a table of the engine's own, in memory. Where the rows are about as

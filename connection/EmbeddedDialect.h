@@ -48,11 +48,11 @@ public:
     QStringList createStaging() const override;
     QString stageChunk(ChunkShape pairs) const override;
     QString indexStaging() const override;
-    QString stagedPairsMoved(const TableName &table, const QString &field) const override;
+    QString stagedPairsMoved(const TableName &table, const QString &field, qsizetype) const override;
     QString changeCounter(const TableName &table) const override;
     QString unstagePair() const override;
     QString countByValue(const TableName &table, const QString &field) const override;
-    QString applyStaged(const TableName &table, const QString &field, bool manyRowsPerText) const override;
+    QString applyStaged(const TableName &table, const QString &field, bool manyRowsPerText, qsizetype) const override;
     QString dropStaging() const override;
     bool failureRepeats(const QString &sqlState, const QString &message) const override;
 

@@ -248,15 +248,17 @@ public:
     // in: one sort of the pairs costs less than keeping it up pair by pair.
     // Empty where the joins of the end read every pair without one.
     virtual QString indexStaging() const = 0;
+    // The statements of the end below compare the table's texts with the
+    // staged old texts, the longest of which is `longestOldText` UTF-16 units.
     // The staged pairs whose old text no longer lies in exactly as many rows
     // as were counted: number, old text, new text, records. The rows counted
     // stay locked until the transaction ends.
-    virtual QString stagedPairsMoved(const TableName &table, const QString &field) const = 0;
+    virtual QString stagedPairsMoved(const TableName &table, const QString &field, qsizetype longestOldText) const = 0;
     // One value: how many staged pairs' old texts still lie in exactly as
     // many rows as were counted, the rows counted staying locked as above;
     // when that is every pair, none moved, and stagedPairsMoved() need not
     // be asked. Empty where it would cost as much as asking that.
-    virtual QString stagedPairsHeld(const TableName &, const QString &) const { return {}; }
+    virtual QString stagedPairsHeld(const TableName &, const QString &, qsizetype) const { return {}; }
     // A query whose one value changes whenever another connection commits a
     // change to the table's database, and which, run first in a transaction,
     // holds the database against other writers until the transaction ends;
@@ -271,7 +273,8 @@ public:
     virtual QString countByValue(const TableName &table, const QString &field) const = 0;
     // Rewrites every row that holds a staged old text exactly; manyRowsPerText
     // when the texts lie in many more rows than there are texts.
-    virtual QString applyStaged(const TableName &table, const QString &field, bool manyRowsPerText) const = 0;
+    virtual QString applyStaged(
+        const TableName &table, const QString &field, bool manyRowsPerText, qsizetype longestOldText) const = 0;
     virtual QString dropStaging() const = 0;
 
     // A query giving the numbers of the records whose new text the field

@@ -92,7 +92,8 @@ QList<SqlQuery> SqlServerDialect::keyLookups(const TableName &table) const
 QList<KeyCandidate> SqlServerDialect::lookUpKeys(odbc::Connection &connection, const TableName &table) const
 {
     const QList<SqlQuery> lookups = keyLookups(table);
-    const auto ask = [&](int question) { return connection.query(lookups[question].text, lookups[question].parameters); };
+    const auto ask
+        = [&](int question) { return connection.query(lookups[question].text, lookups[question].parameters); };
     QList<int> indexes;
     for (odbc::RecordSet rows = ask(0); !rows.eof(); rows.moveNext())
         indexes << rows.value(0).toInt();
@@ -205,13 +206,10 @@ bool needsJsonEscape(const QString &text)
         [](const QChar c) { return c == QLatin1Char('"') || c == QLatin1Char('\\') || c.unicode() < 0x20; });
 }
 
-// A staged pair is found by the first 400 characters of its old text, a key
-// short enough for a hash join, then compared whole.
-QString matchesStaged(const QString &fieldRef, const QString &exact)
-{
-    return QStringLiteral("CAST(") + asUnicode(fieldRef) + QStringLiteral(" AS nvarchar(400))") + Binary
-        + QStringLiteral(" = p.k AND ") + exact;
-}
+// The staging table keeps the first 400 characters of each old text as its
+// key k, short enough for a hash join.
+constexpr qsizetype StagedKeyLength = 400;
+const QString StagedKeyType = QStringLiteral("nvarchar(400)");
 
 } // namespace
 
@@ -575,7 +573,7 @@ QString SqlServerDialect::updateChunkByKey(
 QStringList SqlServerDialect::createStaging() const
 {
     return { dropStaging(),
-        QStringLiteral("CREATE TABLE #vantrell_pairs (i int NOT NULL PRIMARY KEY, k nvarchar(400)") + Binary
+        QStringLiteral("CREATE TABLE #vantrell_pairs (i int NOT NULL PRIMARY KEY, k ") + StagedKeyType + Binary
             + QStringLiteral(" NOT NULL, o nvarchar(max)") + Binary
             + QStringLiteral(" NOT NULL, n nvarchar(max) NOT NULL, r bigint NOT NULL, c bigint NOT NULL, "
                              "m int NOT NULL)") };
@@ -596,7 +594,8 @@ QString SqlServerDialect::stageChunk(ChunkShape pairs) const
     if (pairs.carrier == ChunkCarrier::JsonRun || pairs.carrier == ChunkCarrier::JsonCountedRun) {
         const bool counted = pairs.carrier == ChunkCarrier::JsonCountedRun;
         return QStringLiteral("INSERT INTO #vantrell_pairs (i, k, o, n, r, c, m) SELECT CAST(? AS int) + "
-                              "CAST(o.[key] AS int), CAST(o.value AS nvarchar(400)), o.value, n.value, ")
+                              "CAST(o.[key] AS int), CAST(o.value AS ")
+            + StagedKeyType + QStringLiteral("), o.value, n.value, ")
             + (counted ? QStringLiteral("CAST(r.value AS bigint), CAST(c.value AS bigint)") : QStringLiteral("1, 1"))
             + QStringLiteral(", CAST(? AS int) FROM OPENJSON(CAST(? AS nvarchar(max))) AS o JOIN OPENJSON(CAST(? AS "
                              "nvarchar(max))) AS n ON CAST(n.[key] AS int) = CAST(o.[key] AS int)")
@@ -606,15 +605,27 @@ QString SqlServerDialect::stageChunk(ChunkShape pairs) const
                        : QString());
     }
     return QStringLiteral("INSERT INTO #vantrell_pairs (i, k, o, n, r, c, m) SELECT CAST(v.i AS int), "
-                          "CAST(v.o AS nvarchar(400)), v.o, v.n, CAST(v.r AS bigint), CAST(v.c AS bigint), "
-                          "CAST(v.m AS int) FROM ")
+                          "CAST(v.o AS ")
+        + StagedKeyType
+        + QStringLiteral("), v.o, v.n, CAST(v.r AS bigint), CAST(v.c AS bigint), "
+                         "CAST(v.m AS int) FROM ")
         + chunkRows(pairs,
             { QStringLiteral("i"), QStringLiteral("o"), QStringLiteral("n"), QStringLiteral("r"), QStringLiteral("c"),
                 QStringLiteral("m") })
         + QStringLiteral(" WHERE v.i IS NOT NULL");
 }
 
-QString SqlServerDialect::stagedPairsMoved(const TableName &table, const QString &field) const
+// A staged pair is found by its key k, then compared whole; where no staged
+// old text is longer than its key, one comparison of the key does.
+QString SqlServerDialect::matchesStaged(const QString &fieldRef, qsizetype longestOldText) const
+{
+    if (longestOldText <= StagedKeyLength)
+        return exactlyEquals(fieldRef, QStringLiteral("p.k"));
+    return QStringLiteral("CAST(") + asUnicode(fieldRef) + QStringLiteral(" AS ") + StagedKeyType + QLatin1Char(')')
+        + Binary + QStringLiteral(" = p.k AND ") + exactlyEquals(fieldRef, QStringLiteral("p.o"));
+}
+
+QString SqlServerDialect::stagedPairsMoved(const TableName &table, const QString &field, qsizetype longestOldText) const
 {
     // The rows counted stay locked until the change is committed, so the
     // counts still hold when the rows are changed.
@@ -622,18 +633,18 @@ QString SqlServerDialect::stagedPairsMoved(const TableName &table, const QString
     return QStringLiteral("SELECT s.i, s.o, s.n, s.c FROM #vantrell_pairs AS s LEFT JOIN (SELECT p.i, COUNT_BIG(*) "
                           "AS h FROM ")
         + quoteTable(table) + QStringLiteral(" AS t WITH (UPDLOCK, HOLDLOCK) JOIN #vantrell_pairs AS p ON ")
-        + matchesStaged(fieldRef, exactlyEquals(fieldRef, QStringLiteral("p.o")))
+        + matchesStaged(fieldRef, longestOldText)
         + QStringLiteral(" GROUP BY p.i) AS h ON h.i = s.i WHERE COALESCE(h.h, 0) <> s.r");
 }
 
 // Without joining each pair back to its count: a third less work where the
 // server hashes every pair.
-QString SqlServerDialect::stagedPairsHeld(const TableName &table, const QString &field) const
+QString SqlServerDialect::stagedPairsHeld(const TableName &table, const QString &field, qsizetype longestOldText) const
 {
     const QString fieldRef = QStringLiteral("t.") + quoteName(field);
     return QStringLiteral("SELECT COUNT_BIG(*) FROM (SELECT p.i FROM ") + quoteTable(table)
         + QStringLiteral(" AS t WITH (UPDLOCK, HOLDLOCK) JOIN #vantrell_pairs AS p ON ")
-        + matchesStaged(fieldRef, exactlyEquals(fieldRef, QStringLiteral("p.o")))
+        + matchesStaged(fieldRef, longestOldText)
         + QStringLiteral(" GROUP BY p.i, p.r HAVING COUNT_BIG(*) = p.r) AS h");
 }
 
@@ -665,12 +676,12 @@ QString SqlServerDialect::countByValue(const TableName &table, const QString &fi
         + QStringLiteral(" AS t WITH (UPDLOCK, HOLDLOCK) WHERE ") + exactlyEquals(fieldRef, QStringLiteral("?"));
 }
 
-QString SqlServerDialect::applyStaged(const TableName &table, const QString &field, bool) const
+QString SqlServerDialect::applyStaged(
+    const TableName &table, const QString &field, bool, qsizetype longestOldText) const
 {
     const QString fieldRef = QStringLiteral("t.") + quoteName(field);
     return QStringLiteral("UPDATE t SET ") + quoteName(field) + QStringLiteral(" = p.n FROM ") + quoteTable(table)
-        + QStringLiteral(" AS t JOIN #vantrell_pairs AS p ON ")
-        + matchesStaged(fieldRef, exactlyEquals(fieldRef, QStringLiteral("p.o")));
+        + QStringLiteral(" AS t JOIN #vantrell_pairs AS p ON ") + matchesStaged(fieldRef, longestOldText);
 }
 
 QString SqlServerDialect::dropStaging() const

@@ -84,13 +84,14 @@ public:
     QStringList createStaging() const override;
     QString stageChunk(ChunkShape pairs) const override;
     QString indexStaging() const override;
-    QString stagedPairsMoved(const TableName &table, const QString &field) const override;
-    QString stagedPairsHeld(const TableName &table, const QString &field) const override;
+    QString stagedPairsMoved(const TableName &table, const QString &field, qsizetype longestOldText) const override;
+    QString stagedPairsHeld(const TableName &table, const QString &field, qsizetype longestOldText) const override;
     // One query of the rows in the order of their texts.
     SqlQuery sortedRows(const TableName &table, const QString &field, int rows, const QVariant &after) const override;
     QString unstagePair() const override;
     QString countByValue(const TableName &table, const QString &field) const override;
-    QString applyStaged(const TableName &table, const QString &field, bool manyRowsPerText) const override;
+    QString applyStaged(
+        const TableName &table, const QString &field, bool manyRowsPerText, qsizetype longestOldText) const override;
     QString dropStaging() const override;
     QString unrepresentable(const FieldFacts &facts, ChunkShape records) const override;
 
@@ -109,6 +110,7 @@ private:
     QString chunkRows(ChunkShape shape, const QStringList &columns) const;
     QList<ChunkPart> parts(QList<QVariant> values, int columns, int capacity, bool picking) const;
     QList<ChunkPart> stagedRuns(QList<QVariant> values, int capacity) const;
+    QString matchesStaged(const QString &fieldRef, qsizetype longestOldText) const;
     void learnPicking(odbc::Connection &connection);
     void learnRuns(odbc::Connection &connection);
 

@@ -287,14 +287,15 @@ private slots:
             QVERIFY(part.shape.carrier != ChunkCarrier::JsonRun && part.shape.carrier != ChunkCarrier::JsonCountedRun);
     }
 
-    // Without a key, staged pairs are found by an indexed prefix, then compared
-    // whole, and the rows counted stay locked until the change is made.
+    // Without a key, staged pairs are found by a prefix, then compared whole
+    // (where an old text is longer than the prefix), and the rows counted
+    // stay locked until the change is made.
     void stagedPairsAreComparedExactlyAndStayLocked()
     {
         SqlServerDialect dialect;
         const TableName table { {}, "T" };
         for (const QString &statement :
-            { dialect.stagedPairsMoved(table, "F"), dialect.applyStaged(table, "F", false) }) {
+            { dialect.stagedPairsMoved(table, "F", 401), dialect.applyStaged(table, "F", false, 401) }) {
             QVERIFY2(statement.contains("CAST(CAST(t.[F] AS nvarchar(max)) AS nvarchar(400)) COLLATE "
                                         "Latin1_General_100_BIN2 = p.k AND "),
                 qPrintable(statement));
@@ -302,7 +303,7 @@ private slots:
                                         "nvarchar(max)))"),
                 qPrintable(statement));
         }
-        QVERIFY(dialect.stagedPairsMoved(table, "F").contains("WITH (UPDLOCK, HOLDLOCK)"));
+        QVERIFY(dialect.stagedPairsMoved(table, "F", 400).contains("WITH (UPDLOCK, HOLDLOCK)"));
     }
 
     // A chunk is one statement, and SQL Server takes at most 2,100 parameters

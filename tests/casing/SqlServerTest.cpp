@@ -196,6 +196,30 @@ private slots:
         QCOMPARE(result.changedSinceRead, 3);
     }
 
+    // Without a key, texts alike but for a trailing blank or a last character,
+    // short and longer than the prefix the staged texts are found by: each
+    // text's rows are counted apart, so a row edited during the run from one
+    // to another leaves just those two alone.
+    void textsAlikeButForTheirEnds_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("short") << "ann";
+        QTest::newRow("longer than the prefix") << QString(400, QLatin1Char('a'));
+    }
+    void textsAlikeButForTheirEnds()
+    {
+        QFETCH(QString, text);
+        makeTable(false, "nvarchar(max)", { text, text + " ", text, text + "!" });
+        int position = 0;
+        const BatchChange::Result result = run("UPPER CASE", [&] {
+            if (position++ == 1)
+                exec(QStringLiteral("UPDATE [%1] SET v = N'%2 ' WHERE id = 4").arg(m_table, text));
+        });
+        QCOMPARE(values(), (QVariantList { text.toUpper(), text + " ", text.toUpper(), text + " " }));
+        QCOMPARE(result.recordsChanged, 2);
+        QCOMPARE(result.changedSinceRead, 2);
+    }
+
     // A table whose update trigger changes rows of another table: the rows a
     // statement changed are its own, not the trigger's.
     void triggerCountsAreNotTheStatements()
