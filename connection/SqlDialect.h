@@ -106,10 +106,11 @@ public:
     // asks the dialect nothing this changes.
     virtual void learnWriting(odbc::Connection &) { }
     // Asks the server how pairs may be staged faster, once a run stages more
-    // than one chunk of them, on the run's connection before the second
-    // chunk, or before the first when that is full: the question can cost
-    // more than a chunk. Nothing by default; a failure leaves the dialect as
-    // it was.
+    // than one chunk of them, on the run's connection: while the rows are
+    // being sorted on their own, when there are more than a chunk takes, or
+    // else before the second chunk, or before the first when that is full
+    // (the question can cost more than a chunk). Nothing by default; a
+    // failure leaves the dialect as it was.
     virtual void learnStaging(odbc::Connection &) { }
 
     // A query whose one value is the schema in which the server looks for a
