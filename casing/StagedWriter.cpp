@@ -114,11 +114,19 @@ void StagedWriter::finish()
         return;
     const int line = m_firstLine;
     // The index is made once all pairs are in: one build instead of one update per pair.
-    if (const QString index = m_run.dialect->indexStaging(); !index.isEmpty())
-        m_run.mustSucceed(line, [&] {
+    if (const QString index = m_run.dialect->indexStaging(m_longestOldText); !index.isEmpty()) {
+        try {
             m_run.connection->execute(index);
             m_run.connection->commit();
-        });
+        } catch (const std::exception &) {
+            // The joins find every pair without it; a failure that comes back meets the next statement.
+            try {
+                m_run.connection->rollback();
+            } catch (const std::exception &) {
+                // As above.
+            }
+        }
+    }
     // A trigger may change other rows as each row is changed: a statement per
     // text then checks the rows after the triggers of the texts before it.
     bool applied = false;

@@ -337,7 +337,7 @@ QStringList EmbeddedDialect::createStaging() const
                        "r INTEGER NOT NULL, c INTEGER NOT NULL, m INTEGER NOT NULL)") };
 }
 
-QString EmbeddedDialect::indexStaging() const
+QString EmbeddedDialect::indexStaging(qsizetype) const
 {
     return QStringLiteral("CREATE INDEX temp.vantrell_pairs_o ON vantrell_pairs (o)");
 }

@@ -47,7 +47,7 @@ public:
     int namedRowsAtOnce(int) const override { return 16000; }
     QStringList createStaging() const override;
     QString stageChunk(ChunkShape pairs) const override;
-    QString indexStaging() const override;
+    QString indexStaging(qsizetype longestOldText) const override;
     QString stagedPairsMoved(const TableName &table, const QString &field, qsizetype) const override;
     QString changeCounter(const TableName &table) const override;
     QString unstagePair() const override;

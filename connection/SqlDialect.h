@@ -246,9 +246,11 @@ public:
     // of them, in order: number, old text, new text, rows, records, mode.
     QString stagedPairs(int pairs) const;
     // The index that finds a staged pair by its old text, made once all are
-    // in: one sort of the pairs costs less than keeping it up pair by pair.
-    // Empty where the joins of the end read every pair without one.
-    virtual QString indexStaging() const = 0;
+    // in, the longest `longestOldText` UTF-16 units: one sort of the pairs
+    // costs less than keeping it up pair by pair. Empty where the joins of
+    // the end read every pair as well without one. The joins find every pair
+    // without it: where it could not be made, the end goes on.
+    virtual QString indexStaging(qsizetype longestOldText) const = 0;
     // The statements of the end below compare the table's texts with the
     // staged old texts, the longest of which is `longestOldText` UTF-16 units.
     // The staged pairs whose old text no longer lies in exactly as many rows

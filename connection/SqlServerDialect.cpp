@@ -206,10 +206,17 @@ bool needsJsonEscape(const QString &text)
         [](const QChar c) { return c == QLatin1Char('"') || c == QLatin1Char('\\') || c.unicode() < 0x20; });
 }
 
-// The staging table keeps the first 400 characters of each old text as its
-// key k, short enough for a hash join.
+// The staging table keeps each old text with a character U+0001 after it,
+// cut to its first 400 characters, as the key k: short enough for a hash
+// join, and, for a text shorter than that, the text whole, its trailing
+// blanks no longer trailing, so that "=" compares them too and texts alike
+// but for their trailing blanks have keys of their own.
 constexpr qsizetype StagedKeyLength = 400;
-const QString StagedKeyType = QStringLiteral("nvarchar(400)");
+
+QString stagedKeyOf(const QString &text)
+{
+    return QStringLiteral("CAST(") + text + QStringLiteral(" + NCHAR(1) AS nvarchar(400))");
+}
 
 } // namespace
 
@@ -573,17 +580,22 @@ QString SqlServerDialect::updateChunkByKey(
 QStringList SqlServerDialect::createStaging() const
 {
     return { dropStaging(),
-        QStringLiteral("CREATE TABLE #vantrell_pairs (i int NOT NULL PRIMARY KEY, k ") + StagedKeyType + Binary
+        QStringLiteral("CREATE TABLE #vantrell_pairs (i int NOT NULL PRIMARY KEY, k nvarchar(400)") + Binary
             + QStringLiteral(" NOT NULL, o nvarchar(max)") + Binary
             + QStringLiteral(" NOT NULL, n nvarchar(max) NOT NULL, r bigint NOT NULL, c bigint NOT NULL, "
                              "m int NOT NULL)") };
 }
 
-// The joins of the end hash every staged pair by its prefix: an index of
-// the prefixes goes unused, and building it took a tenth of the end.
-QString SqlServerDialect::indexStaging() const
+// Where every old text is whole in its key, the keys are known to be
+// unique: some servers then hash the staged pairs at the end rather than
+// sort them and the table's texts. Other keys have no index: the joins of
+// the end hash every staged pair by its key, and building it took a tenth
+// of the end.
+QString SqlServerDialect::indexStaging(qsizetype longestOldText) const
 {
-    return {};
+    if (longestOldText >= StagedKeyLength)
+        return {};
+    return QStringLiteral("CREATE UNIQUE INDEX vantrell_pairs_k ON #vantrell_pairs (k)");
 }
 
 QString SqlServerDialect::stageChunk(ChunkShape pairs) const
@@ -594,8 +606,8 @@ QString SqlServerDialect::stageChunk(ChunkShape pairs) const
     if (pairs.carrier == ChunkCarrier::JsonRun || pairs.carrier == ChunkCarrier::JsonCountedRun) {
         const bool counted = pairs.carrier == ChunkCarrier::JsonCountedRun;
         return QStringLiteral("INSERT INTO #vantrell_pairs (i, k, o, n, r, c, m) SELECT CAST(? AS int) + "
-                              "CAST(o.[key] AS int), CAST(o.value AS ")
-            + StagedKeyType + QStringLiteral("), o.value, n.value, ")
+                              "CAST(o.[key] AS int), ")
+            + stagedKeyOf(QStringLiteral("o.value")) + QStringLiteral(", o.value, n.value, ")
             + (counted ? QStringLiteral("CAST(r.value AS bigint), CAST(c.value AS bigint)") : QStringLiteral("1, 1"))
             + QStringLiteral(", CAST(? AS int) FROM OPENJSON(CAST(? AS nvarchar(max))) AS o JOIN OPENJSON(CAST(? AS "
                              "nvarchar(max))) AS n ON CAST(n.[key] AS int) = CAST(o.[key] AS int)")
@@ -604,25 +616,24 @@ QString SqlServerDialect::stageChunk(ChunkShape pairs) const
                                         "CAST(c.[key] AS int) = CAST(o.[key] AS int)")
                        : QString());
     }
-    return QStringLiteral("INSERT INTO #vantrell_pairs (i, k, o, n, r, c, m) SELECT CAST(v.i AS int), "
-                          "CAST(v.o AS ")
-        + StagedKeyType
-        + QStringLiteral("), v.o, v.n, CAST(v.r AS bigint), CAST(v.c AS bigint), "
-                         "CAST(v.m AS int) FROM ")
+    return QStringLiteral("INSERT INTO #vantrell_pairs (i, k, o, n, r, c, m) SELECT CAST(v.i AS int), ")
+        + stagedKeyOf(QStringLiteral("v.o"))
+        + QStringLiteral(", v.o, v.n, CAST(v.r AS bigint), CAST(v.c AS bigint), CAST(v.m AS int) FROM ")
         + chunkRows(pairs,
             { QStringLiteral("i"), QStringLiteral("o"), QStringLiteral("n"), QStringLiteral("r"), QStringLiteral("c"),
                 QStringLiteral("m") })
         + QStringLiteral(" WHERE v.i IS NOT NULL");
 }
 
-// A staged pair is found by its key k, then compared whole; where no staged
-// old text is longer than its key, one comparison of the key does.
+// A staged pair is found by its key k, then compared whole; where every
+// staged old text is whole in its key, the key alone says it.
 QString SqlServerDialect::matchesStaged(const QString &fieldRef, qsizetype longestOldText) const
 {
-    if (longestOldText <= StagedKeyLength)
-        return exactlyEquals(fieldRef, QStringLiteral("p.k"));
-    return QStringLiteral("CAST(") + asUnicode(fieldRef) + QStringLiteral(" AS ") + StagedKeyType + QLatin1Char(')')
-        + Binary + QStringLiteral(" = p.k AND ") + exactlyEquals(fieldRef, QStringLiteral("p.o"));
+    if (longestOldText < StagedKeyLength)
+        return QLatin1Char('(') + asUnicode(fieldRef) + QStringLiteral(" + NCHAR(1))") + Binary
+            + QStringLiteral(" = p.k");
+    return stagedKeyOf(asUnicode(fieldRef)) + Binary + QStringLiteral(" = p.k AND ")
+        + exactlyEquals(fieldRef, QStringLiteral("p.o"));
 }
 
 QString SqlServerDialect::stagedPairsMoved(const TableName &table, const QString &field, qsizetype longestOldText) const

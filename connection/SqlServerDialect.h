@@ -83,7 +83,7 @@ public:
         const TableName &table, const QString &field, const QList<KeyColumn> &key, ChunkShape shape) const override;
     QStringList createStaging() const override;
     QString stageChunk(ChunkShape pairs) const override;
-    QString indexStaging() const override;
+    QString indexStaging(qsizetype longestOldText) const override;
     QString stagedPairsMoved(const TableName &table, const QString &field, qsizetype longestOldText) const override;
     QString stagedPairsHeld(const TableName &table, const QString &field, qsizetype longestOldText) const override;
     // One query of the rows in the order of their texts.

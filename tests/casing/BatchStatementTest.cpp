@@ -296,7 +296,7 @@ private slots:
         const TableName table { {}, "T" };
         for (const QString &statement :
             { dialect.stagedPairsMoved(table, "F", 401), dialect.applyStaged(table, "F", false, 401) }) {
-            QVERIFY2(statement.contains("CAST(CAST(t.[F] AS nvarchar(max)) AS nvarchar(400)) COLLATE "
+            QVERIFY2(statement.contains("CAST(CAST(t.[F] AS nvarchar(max)) + NCHAR(1) AS nvarchar(400)) COLLATE "
                                         "Latin1_General_100_BIN2 = p.k AND "),
                 qPrintable(statement));
             QVERIFY2(statement.contains("DATALENGTH(CAST(t.[F] AS nvarchar(max))) = DATALENGTH(CAST(p.o AS "
