@@ -1,13 +1,14 @@
 #include "connection/Session.h"
 
-Session openSession(OpeningProfile profile, const LoginFields &fields)
+Session openSession(OpeningProfile profile, const LoginFields &fields, Learning learning)
 {
     Session session;
     session.connection = openConnection(profile, fields);
     session.dialect = SqlDialect::forConnection(*session.connection);
     for (const QString &statement : session.dialect->sessionSetup())
         session.connection->execute(statement);
-    session.dialect->learnFrom(*session.connection);
+    if (learning == Learning::AtOpening)
+        session.dialect->learnFrom(*session.connection);
     return session;
 }
 
