@@ -211,8 +211,7 @@ bool Run::prepareSteps()
     BatchChange::Result &result = m_run.result;
     const int openLine = m_run.fields.localConnection ? BatchChange::LineOpenLocal : BatchChange::LineOpenWithPort;
     if (!m_run.attempt(openLine, [&] {
-            // What the dialect learns is asked once the rows are being read.
-            Session session = openSession(OpeningProfile::Batch, m_run.fields, Learning::Later);
+            Session session = openSession(OpeningProfile::Batch, m_run.fields);
             m_run.connection = std::move(session.connection);
             m_run.dialect = std::move(session.dialect);
         }))
@@ -229,8 +228,6 @@ bool Run::prepareSteps()
             } catch (const std::exception &) {
                 keyFailure = std::current_exception();
             }
-            // Nothing the rows' connection asks depends on it.
-            m_run.dialect->learnFrom(*m_run.connection);
             m_run.facts = lookUpField();
             if (keyFailure)
                 std::rethrow_exception(keyFailure);

@@ -116,15 +116,11 @@ void StagedWriter::finish()
     // The index is made once all pairs are in: one build instead of one update per pair.
     if (const QString index = m_run.dialect->indexStaging(m_longestOldText); !index.isEmpty()) {
         try {
+            odbc::Transaction indexing(*m_run.connection);
             m_run.connection->execute(index);
-            m_run.connection->commit();
+            indexing.commit();
         } catch (const std::exception &) {
             // The joins find every pair without it; a failure that comes back meets the next statement.
-            try {
-                m_run.connection->rollback();
-            } catch (const std::exception &) {
-                // As above.
-            }
         }
     }
     // A trigger may change other rows as each row is changed: a statement per

@@ -1,14 +1,13 @@
 #include "connection/Session.h"
 
-Session openSession(OpeningProfile profile, const LoginFields &fields, Learning learning)
+Session openSession(OpeningProfile profile, const LoginFields &fields)
 {
     Session session;
     session.connection = openConnection(profile, fields);
     session.dialect = SqlDialect::forConnection(*session.connection);
     for (const QString &statement : session.dialect->sessionSetup())
         session.connection->execute(statement);
-    if (learning == Learning::AtOpening)
-        session.dialect->learnFrom(*session.connection);
+    session.dialect->learnFrom(*session.connection);
     return session;
 }
 

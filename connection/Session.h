@@ -14,12 +14,8 @@ struct Session {
     std::unique_ptr<SqlDialect> dialect;
 };
 
-// Whether the dialect asks the server what it cannot know before
-// (SqlDialect::learnFrom) as the session opens, or the caller asks later.
-enum class Learning { AtOpening, Later };
-
 // Opens, picks the dialect and runs the set-up. Throws odbc::Error as openConnection does.
-Session openSession(OpeningProfile profile, const LoginFields &fields, Learning learning = Learning::AtOpening);
+Session openSession(OpeningProfile profile, const LoginFields &fields);
 
 // Another connection to the engine a session reached, with the set-up of its
 // dialect run on it; what the dialect learnt of the engine holds for this

@@ -212,10 +212,16 @@ bool needsJsonEscape(const QString &text)
 // blanks no longer trailing, so that "=" compares them too and texts alike
 // but for their trailing blanks have keys of their own.
 constexpr qsizetype StagedKeyLength = 400;
+const QString StagedKeyType = QStringLiteral("nvarchar(%1)").arg(StagedKeyLength);
+
+QString withEndMark(const QString &text)
+{
+    return text + QStringLiteral(" + NCHAR(1)");
+}
 
 QString stagedKeyOf(const QString &text)
 {
-    return QStringLiteral("CAST(") + text + QStringLiteral(" + NCHAR(1) AS nvarchar(400))");
+    return QStringLiteral("CAST(") + withEndMark(text) + QStringLiteral(" AS ") + StagedKeyType + QLatin1Char(')');
 }
 
 } // namespace
@@ -580,7 +586,7 @@ QString SqlServerDialect::updateChunkByKey(
 QStringList SqlServerDialect::createStaging() const
 {
     return { dropStaging(),
-        QStringLiteral("CREATE TABLE #vantrell_pairs (i int NOT NULL PRIMARY KEY, k nvarchar(400)") + Binary
+        QStringLiteral("CREATE TABLE #vantrell_pairs (i int NOT NULL PRIMARY KEY, k ") + StagedKeyType + Binary
             + QStringLiteral(" NOT NULL, o nvarchar(max)") + Binary
             + QStringLiteral(" NOT NULL, n nvarchar(max) NOT NULL, r bigint NOT NULL, c bigint NOT NULL, "
                              "m int NOT NULL)") };
@@ -630,7 +636,7 @@ QString SqlServerDialect::stageChunk(ChunkShape pairs) const
 QString SqlServerDialect::matchesStaged(const QString &fieldRef, qsizetype longestOldText) const
 {
     if (longestOldText < StagedKeyLength)
-        return QLatin1Char('(') + asUnicode(fieldRef) + QStringLiteral(" + NCHAR(1))") + Binary
+        return QLatin1Char('(') + withEndMark(asUnicode(fieldRef)) + QLatin1Char(')') + Binary
             + QStringLiteral(" = p.k");
     return stagedKeyOf(asUnicode(fieldRef)) + Binary + QStringLiteral(" = p.k AND ")
         + exactlyEquals(fieldRef, QStringLiteral("p.o"));
