@@ -668,11 +668,16 @@ QString SqlServerDialect::stagedPairsHeld(const TableName &table, const QString 
 SqlQuery SqlServerDialect::sortedRows(const TableName &table, const QString &field, int, const QVariant &) const
 {
     // Equal under a binary collation and of the same length: the same text.
+    // Each row's count is that of its peers in the order of the result (the
+    // rows of its text), not of a partition: some servers sort a partition
+    // with Nulls last and T-SQL's order with Nulls first, so the rows were
+    // sorted twice.
     const QString quoted = quoteName(field);
     const QString order
         = asUnicode(quoted) + Binary + QStringLiteral(", DATALENGTH(") + asUnicode(quoted) + QLatin1Char(')');
-    return { QStringLiteral("SELECT ") + changeColumns(field, {}) + QStringLiteral(", COUNT_BIG(*) OVER (PARTITION BY ")
-            + order + QStringLiteral(") FROM ") + quoteTable(table) + QStringLiteral(" ORDER BY ") + order,
+    return { QStringLiteral("SELECT ") + changeColumns(field, {}) + QStringLiteral(", COUNT_BIG(*) OVER (ORDER BY ")
+            + order + QStringLiteral(" RANGE BETWEEN CURRENT ROW AND CURRENT ROW) FROM ") + quoteTable(table)
+            + QStringLiteral(" ORDER BY ") + order,
         {} };
 }
 
