@@ -285,20 +285,11 @@ bool Run::prepareSteps()
 
 FieldFacts Run::lookUpField()
 {
-    const SqlQuery lookup = m_run.dialect->fieldLookup(m_run.table, m_run.field);
-    odbc::RecordSet rows = m_run.connection->query(lookup.text, lookup.parameters);
-    if (rows.eof())
+    std::optional<FieldFacts> facts = m_run.dialect->lookUpField(*m_run.connection, m_run.table, m_run.field);
+    if (!facts)
         throw Failure(
             QStringLiteral("The table \"%1\" has no field \"%2\".").arg(m_run.table.shownText(), m_run.field));
-    FieldFacts facts;
-    facts.type = rows.value(0).toString();
-    facts.computed = rows.value(1).toInt() != 0;
-    facts.codePage = rows.value(2).toUInt();
-    facts.collation = rows.value(3).toString();
-    facts.maxLength = rows.value(4).toInt();
-    facts.userTable = rows.value(5).toInt() != 0;
-    facts.updateTriggers = rows.value(6).toInt() != 0;
-    return facts;
+    return *facts;
 }
 
 // The first key (primary key first) whose columns are all never Null and of

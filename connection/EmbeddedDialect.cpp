@@ -105,6 +105,21 @@ SqlQuery EmbeddedDialect::fieldLookup(const TableName &table, const QString &fie
     return lookup;
 }
 
+std::optional<FieldFacts> EmbeddedDialect::lookUpField(
+    odbc::Connection &connection, const TableName &table, const QString &field) const
+{
+    const SqlQuery lookup = fieldLookup(table, field);
+    const odbc::RecordSet rows = connection.query(lookup.text, lookup.parameters);
+    if (rows.eof())
+        return std::nullopt;
+    FieldFacts facts;
+    facts.type = rows.value(0).toString();
+    facts.computed = rows.value(1).toInt() != 0;
+    facts.userTable = rows.value(5).toInt() != 0;
+    facts.updateTriggers = rows.value(6).toInt() != 0;
+    return facts;
+}
+
 bool EmbeddedDialect::isTextType(const QString &type) const
 {
     return affinityOf(type) == Affinity::Text;

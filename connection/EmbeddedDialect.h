@@ -13,8 +13,13 @@ public:
     QString defaultSchemaQuery() const override;
     QString selectNoRows(const TableName &table) const override;
 
-    // A table with a schema is looked up in that attached database.
-    SqlQuery fieldLookup(const TableName &table, const QString &field) const override;
+    // One query, at most one row: the type name, 1 when the field is
+    // generated, 0, '', -1, 1 when the object is a table, 1 when the table
+    // has a trigger that fires on an update. A table with a schema is looked
+    // up in that attached database.
+    SqlQuery fieldLookup(const TableName &table, const QString &field) const;
+    std::optional<FieldFacts> lookUpField(
+        odbc::Connection &connection, const TableName &table, const QString &field) const override;
     // Text affinity: the declared type holds CHAR, CLOB or TEXT (and not INT).
     bool isTextType(const QString &type) const override;
     // The keys in one query: one row per key column, with its group (one

@@ -8,6 +8,7 @@
 #include <QVariant>
 
 #include <memory>
+#include <optional>
 
 namespace odbc {
 class Connection;
@@ -128,12 +129,10 @@ public:
 
     // --- The batch case change ---
 
-    // At most one row for the field: its type name, 1 when it is computed
-    // (generated) else 0, the code page of a single-byte text type (0 when the
-    // type stores Unicode), its collation, its length in bytes (-1 for max),
-    // 1 when the object is a user table (not a view) else 0, and 1 when the
-    // table has a trigger that fires on an update else 0.
-    virtual SqlQuery fieldLookup(const TableName &table, const QString &field) const = 0;
+    // What the field is, asked on the connection; none when the table has no
+    // field of that name.
+    virtual std::optional<FieldFacts> lookUpField(
+        odbc::Connection &connection, const TableName &table, const QString &field) const = 0;
     // True when a field of the type holds text that the batch change rewrites.
     virtual bool isTextType(const QString &type) const = 0;
 

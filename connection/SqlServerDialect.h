@@ -11,7 +11,12 @@ public:
     QString defaultSchemaQuery() const override;
     QString selectNoRows(const TableName &table) const override;
 
-    SqlQuery fieldLookup(const TableName &table, const QString &field) const override;
+    // The field's column, whether the object is a user table, and its
+    // triggers; then, only where it has any, whether one fires on an update:
+    // what lookUpField() asks, in that order.
+    QList<SqlQuery> fieldLookups(const TableName &table, const QString &field) const;
+    std::optional<FieldFacts> lookUpField(
+        odbc::Connection &connection, const TableName &table, const QString &field) const override;
     bool isTextType(const QString &type) const override;
     // The keys that can name one row, their columns in key order, and the
     // table's columns: what lookUpKeys() asks, in that order.

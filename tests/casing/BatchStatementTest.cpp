@@ -4,7 +4,6 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QRegularExpression>
 #include <QSet>
 #include <QTest>
 
@@ -14,24 +13,6 @@ class BatchStatementTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void fieldLookupFindsAFieldWhateverItsType()
-    {
-        // A column's own type is found by its user type id, which every column
-        // has (CLR types included); the base type of an alias type by its system
-        // type id, which a CLR type's (240) matches no type for, so it may be missing.
-        SqlServerDialect dialect;
-        for (const SqlQuery &lookup : { dialect.fieldLookup({ {}, "T" }, "F") }) {
-            QVERIFY2(lookup.text.contains("JOIN sys.types AS u ON u.user_type_id = c.user_type_id "),
-                qPrintable(lookup.text));
-            QVERIFY2(lookup.text.contains("LEFT JOIN sys.types AS b ON b.user_type_id = c.system_type_id "),
-                qPrintable(lookup.text));
-            QVERIFY2(lookup.text.contains("COALESCE(b.name, u.name)"), qPrintable(lookup.text));
-            QVERIFY2(!lookup.text.contains(QRegularExpression("(?<!LEFT )JOIN sys.types AS \\w+ ON \\w+.user_type_id = "
-                                                              "c.system_type_id")),
-                qPrintable(lookup.text));
-        }
-    }
-
     void onlyExactTypesKeyARow_data()
     {
         QTest::addColumn<QString>("type");
