@@ -189,6 +189,7 @@ bool StagedWriter::applyCounted(int line, odbc::Transaction &apply)
         || m_run.send(
             line,
             [&] {
+                indexByNumber();
                 std::unique_ptr<odbc::Statement> unstage;
                 for (const int pair : std::as_const(moved))
                     m_run.prepared(unstage, m_run.dialect->unstagePair()).execute({ QString::number(pair) });
@@ -237,6 +238,13 @@ bool StagedWriter::applyExpecting(int line, odbc::Transaction &apply, bool every
 // at a time.
 void StagedWriter::redoByValue()
 {
+    try {
+        odbc::Transaction indexing(*m_run.connection);
+        indexByNumber();
+        indexing.commit();
+    } catch (const std::exception &) {
+        // The pairs are found in order without it, only more slowly.
+    }
     constexpr int PairsAtOnce = 1000;
     std::unique_ptr<odbc::Statement> next;
     for (int after = -1;;) {
@@ -255,6 +263,12 @@ void StagedWriter::redoByValue()
             redoPair(pair);
         after = pairs.last().number;
     }
+}
+
+void StagedWriter::indexByNumber()
+{
+    if (const QString index = m_run.dialect->indexStagingByNumber(); !index.isEmpty())
+        m_run.connection->execute(index);
 }
 
 // The pair's rows are counted, and kept locked, and changed only while

@@ -250,6 +250,11 @@ public:
     // the end read every pair as well without one. The joins find every pair
     // without it: where it could not be made, the end goes on.
     virtual QString indexStaging(qsizetype longestOldText) const = 0;
+    // The index that finds a staged pair by its number, made only before
+    // pairs are taken out or read back in order (an index kept up as the
+    // pairs go in costs every chunk); empty where the staging table is
+    // made with one.
+    virtual QString indexStagingByNumber() const { return {}; }
     // The statements of the end below compare the table's texts with the
     // staged old texts, the longest of which is `longestOldText` UTF-16 units.
     // The staged pairs whose old text no longer lies in exactly as many rows

@@ -600,10 +600,12 @@ QString SqlServerDialect::updateChunkByKey(
         + exactlyEquals(QStringLiteral("t.") + quoteName(field), QStringLiteral("v.o"));
 }
 
+// No index while the pairs go in: on Babelfish keeping one of their numbers
+// up took a sixth of each chunk's time.
 QStringList SqlServerDialect::createStaging() const
 {
     return { dropStaging(),
-        QStringLiteral("CREATE TABLE #vantrell_pairs (i int NOT NULL PRIMARY KEY, k ") + StagedKeyType + Binary
+        QStringLiteral("CREATE TABLE #vantrell_pairs (i int NOT NULL, k ") + StagedKeyType + Binary
             + QStringLiteral(" NOT NULL, o nvarchar(max)") + Binary
             + QStringLiteral(" NOT NULL, n nvarchar(max) NOT NULL, r bigint NOT NULL, c bigint NOT NULL, "
                              "m int NOT NULL)") };
@@ -619,6 +621,11 @@ QString SqlServerDialect::indexStaging(qsizetype longestOldText) const
     if (longestOldText >= StagedKeyLength)
         return {};
     return QStringLiteral("CREATE UNIQUE INDEX vantrell_pairs_k ON #vantrell_pairs (k)");
+}
+
+QString SqlServerDialect::indexStagingByNumber() const
+{
+    return QStringLiteral("CREATE UNIQUE INDEX vantrell_pairs_i ON #vantrell_pairs (i)");
 }
 
 QString SqlServerDialect::stageChunk(ChunkShape pairs) const
