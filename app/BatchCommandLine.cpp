@@ -169,17 +169,19 @@ std::optional<int> endedEarly(const BatchChange::Result &result, const QString &
     return std::nullopt;
 }
 
-// The server is asked first with the ordinary timeout.
-std::optional<int> unreachable(const LoginFields &fields)
+// The server is asked first with the ordinary timeout; the connection that
+// asked is kept where `opened` is given.
+std::optional<int> unreachable(const LoginFields &fields, std::unique_ptr<odbc::Connection> *opened = nullptr)
 {
-    if (const std::optional<QString> problem = ConnectionCheck::connectionProblem(fields))
+    if (const std::optional<QString> problem = ConnectionCheck::connectionProblem(fields, nullptr, opened))
         return refused(QStringLiteral("could not connect: ") + *problem);
     return std::nullopt;
 }
 
 int runChange(const CommandLineOptions &options)
 {
-    if (const std::optional<int> exitCode = unreachable(options.fields))
+    std::unique_ptr<odbc::Connection> opened;
+    if (const std::optional<int> exitCode = unreachable(options.fields, &opened))
         return *exitCode;
     const QString modeText = Case::ModeTexts[int(options.mode)];
     ProgressOutput progress;
@@ -197,6 +199,7 @@ int runChange(const CommandLineOptions &options)
     BatchChange change(options.fields, options.table, options.field, callbacks);
     change.setDryRun(options.dryRun);
     change.setWordRules(wordRules);
+    change.setOpenedConnection(std::move(opened));
     const BatchChange::Result result = change.run();
     progress.finish();
     reportTimes(result);

@@ -28,9 +28,11 @@ namespace {
 class Run {
 public:
     Run(const LoginFields &fields, const TableName &table, const QString &field,
-        const BatchChange::Callbacks &callbacks, bool dryRun, const WordRules *wordRules)
+        const BatchChange::Callbacks &callbacks, bool dryRun, const WordRules *wordRules,
+        std::unique_ptr<odbc::Connection> opened)
         : m_run(fields, table, field, callbacks, dryRun)
         , m_wordRules(wordRules)
+        , m_opened(std::move(opened))
     {
     }
 
@@ -74,6 +76,7 @@ private:
     BatchContext m_run;
     QElapsedTimer m_clock;
     const WordRules *m_wordRules; // none: the plain case rules
+    std::unique_ptr<odbc::Connection> m_opened; // none: the run opens its own
     SnapshotReader m_snapshot { m_run };
     ChunkPolicy m_policy;
     QList<ChunkRecord> m_chunk;
@@ -211,7 +214,8 @@ bool Run::prepareSteps()
     BatchChange::Result &result = m_run.result;
     const int openLine = m_run.fields.localConnection ? BatchChange::LineOpenLocal : BatchChange::LineOpenWithPort;
     if (!m_run.attempt(openLine, [&] {
-            Session session = openSession(OpeningProfile::Batch, m_run.fields);
+            Session session = m_opened ? sessionOn(std::move(m_opened), OpeningProfile::Batch)
+                                       : openSession(OpeningProfile::Batch, m_run.fields);
             m_run.connection = std::move(session.connection);
             m_run.dialect = std::move(session.dialect);
         }))
@@ -474,7 +478,8 @@ BatchChange::Result::Times BatchChange::lastTimes()
 BatchChange::Result BatchChange::run()
 {
     try {
-        Result result = Run(m_fields, m_table, m_field, m_callbacks, m_dryRun, m_wordRules.get()).run();
+        Result result
+            = Run(m_fields, m_table, m_field, m_callbacks, m_dryRun, m_wordRules.get(), std::move(m_opened)).run();
         lastRunTimes = result.times;
         return result;
     } catch (const std::exception &e) {

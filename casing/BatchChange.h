@@ -5,6 +5,7 @@
 #include "casing/Case.h"
 #include "connection/LoginFields.h"
 #include "connection/TableName.h"
+#include "platform/odbc/Connection.h"
 
 #include <QList>
 #include <QString>
@@ -155,6 +156,9 @@ public:
     void setDryRun(bool dryRun) { m_dryRun = dryRun; }
     // The word rules Proper Case and Sentence case follow; none: the plain rules.
     void setWordRules(std::shared_ptr<const WordRules> rules) { m_wordRules = std::move(rules); }
+    // A connection opened from the same login fields (by the check that the
+    // server answers), which the run takes as its own rather than opening one.
+    void setOpenedConnection(std::unique_ptr<odbc::Connection> connection) { m_opened = std::move(connection); }
 
     // Runs the whole change; never throws.
     Result run();
@@ -169,6 +173,7 @@ private:
     Callbacks m_callbacks;
     bool m_dryRun = false;
     std::shared_ptr<const WordRules> m_wordRules;
+    std::unique_ptr<odbc::Connection> m_opened;
 };
 
 // One line that says how many records could not be changed and why.

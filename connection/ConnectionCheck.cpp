@@ -18,13 +18,16 @@ bool canConnect(const LoginFields &fields)
     }
 }
 
-std::optional<QString> connectionProblem(const LoginFields &fields, bool *noAnswer)
+std::optional<QString> connectionProblem(
+    const LoginFields &fields, bool *noAnswer, std::unique_ptr<odbc::Connection> *opened)
 {
     if (noAnswer)
         *noAnswer = false;
     try {
-        odbc::Connection connection;
-        openWithProfile(connection, OpeningProfile::CanConnect, fields);
+        auto connection = std::make_unique<odbc::Connection>();
+        openWithProfile(*connection, OpeningProfile::CanConnect, fields);
+        if (opened)
+            *opened = std::move(connection);
         return std::nullopt;
     } catch (const odbc::Error &e) {
         if (e.sqlState().startsWith(QLatin1String("HYT"))) {

@@ -2,8 +2,14 @@
 
 Session openSession(OpeningProfile profile, const LoginFields &fields)
 {
+    return sessionOn(openConnection(profile, fields), profile);
+}
+
+Session sessionOn(std::unique_ptr<odbc::Connection> connection, OpeningProfile profile)
+{
+    applyProfile(*connection, profile);
     Session session;
-    session.connection = openConnection(profile, fields);
+    session.connection = std::move(connection);
     session.dialect = SqlDialect::forConnection(*session.connection);
     for (const QString &statement : session.dialect->sessionSetup())
         session.connection->execute(statement);

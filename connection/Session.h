@@ -16,6 +16,9 @@ struct Session {
 
 // Opens, picks the dialect and runs the set-up. Throws odbc::Error as openConnection does.
 Session openSession(OpeningProfile profile, const LoginFields &fields);
+// The same on a connection opened already (by a check with the ordinary
+// timeouts, say): the profile's settings are made on it first.
+Session sessionOn(std::unique_ptr<odbc::Connection> connection, OpeningProfile profile);
 
 // Another connection to the engine a session reached, with the set-up of its
 // dialect run on it; what the dialect learnt of the engine holds for this

@@ -64,6 +64,9 @@ void Connection::setCommandTimeout(int seconds)
 void Connection::setConnectionTimeout(int seconds)
 {
     m_connectionTimeout = seconds;
+    // The login's timeout is spent once open; the one for other requests still counts.
+    if (m_open && seconds > 0)
+        SQLSetConnectAttrW(handle(), SQL_ATTR_CONNECTION_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(seconds)), 0);
 }
 
 void Connection::open(const QString &connectionString)

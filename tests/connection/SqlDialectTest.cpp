@@ -1,5 +1,7 @@
 #include "connection/SqlDialect.h"
+#include "connection/ConnectionCheck.h"
 #include "connection/EmbeddedDialect.h"
+#include "connection/Session.h"
 #include "connection/OpeningProfile.h"
 #include "connection/SqlServerDialect.h"
 #include "platform/odbc/Connection.h"
@@ -134,6 +136,23 @@ private slots:
         QVERIFY(dialect.defaultSchemaQuery().contains("SCHEMA_NAME()"));
         // The embedded engine names its own database "main".
         QCOMPARE(EmbeddedDialect().defaultSchemaQuery(), QStringLiteral("SELECT 'main'"));
+    }
+
+    // The connection that checked the server answers becomes a batch
+    // session: its statements wait as long as a batch's, and it works.
+    void checkedConnectionBecomesABatchSession()
+    {
+        TestDatabase db;
+        db.table("t", "id INTEGER PRIMARY KEY, v TEXT", "v", { "one" });
+        std::unique_ptr<odbc::Connection> opened;
+        QVERIFY(!ConnectionCheck::connectionProblem(db.fields(), nullptr, &opened));
+        QVERIFY(opened);
+        QCOMPARE(opened->commandTimeout(), 30);
+        const Session session = sessionOn(std::move(opened), OpeningProfile::Batch);
+        QCOMPARE(session.connection->commandTimeout(), 5000);
+        QCOMPARE(session.connection->connectionTimeout(), 5000);
+        QVERIFY(dynamic_cast<const EmbeddedDialect *>(session.dialect.get()));
+        QCOMPARE(session.connection->query("SELECT v FROM t").value(0).toString(), QStringLiteral("one"));
     }
 
     void embeddedSchemaIsAnAttachedDatabase()
