@@ -406,22 +406,48 @@ double secondsOfServerSetBasedUpdate(const LoginFields &fields, const QString &t
     return double(timer.nsecsElapsed()) / 1e9;
 }
 
+// Runs per figure on the server, taking turns with the set-based update, the
+// best of each kept: the server's own pauses (its vacuum, its checkpoints, a
+// busy machine) only ever add time.
+constexpr int ServerRuns = 3;
+
 // The program against one set-based UPDATE of the same rows on the server the
-// login fields name, with the program's peak resident memory.
+// login fields name, with the program's peak resident memory (the highest of
+// its runs).
 void printServer(const LoginFields &fields, const QList<int> &sizes)
 {
     const QString table = QStringLiteral("vt_bench_%1").arg(QCoreApplication::applicationPid());
     for (Shape shape : { Shape::Keyed, Shape::Distinct, Shape::Repeated }) {
         for (const int rows : sizes) {
-            makeServerTable(fields, table, rows, shape);
+            double program = 1e300;
+            double undo = 1e300;
+            double setBased = 1e300;
             long peak = 0;
             long undoPeak = 0;
-            double undo = 0;
             QString runParts;
             QString undoParts;
-            const double program = secondsOfServerCommandLine(fields, table, peak, undo, undoPeak, runParts, undoParts);
-            makeServerTable(fields, table, rows, shape);
-            const double setBased = secondsOfServerSetBasedUpdate(fields, table);
+            for (int run = 0; run < ServerRuns; ++run) {
+                makeServerTable(fields, table, rows, shape);
+                long runPeak = 0;
+                long runUndoPeak = 0;
+                double runUndo = 0;
+                QString parts;
+                QString partsOfUndo;
+                const double seconds
+                    = secondsOfServerCommandLine(fields, table, runPeak, runUndo, runUndoPeak, parts, partsOfUndo);
+                if (seconds < program) {
+                    program = seconds;
+                    runParts = parts;
+                }
+                if (runUndo < undo) {
+                    undo = runUndo;
+                    undoParts = partsOfUndo;
+                }
+                peak = std::max(peak, runPeak);
+                undoPeak = std::max(undoPeak, runUndoPeak);
+                makeServerTable(fields, table, rows, shape);
+                setBased = std::min(setBased, secondsOfServerSetBasedUpdate(fields, table));
+            }
             std::printf("  %-18s %8d rows  program %8.3f s (%7.0f records/s)  set-based %7.3f s  ratio %5.1f "
                         "(target <= 5)  peak %4.0f MiB  undo %8.3f s (%.2f of the run)  undo peak %4.0f MiB\n"
                         "      run:  %s\n      undo: %s\n",
@@ -525,10 +551,12 @@ int main(int argc, char *argv[])
     }
     QCoreApplication app(argc, argv);
     if (argc > 1 && QByteArray(argv[1]) == "--sqlserver") {
-        // The server VANTRELL_TEST_SQLSERVER names, through FreeTDS; one run a figure.
+        // The server VANTRELL_TEST_SQLSERVER names, through FreeTDS.
         const bool all = argc > 2 && QByteArray(argv[2]) == "--million";
         std::printf("Batch case change (UPPER CASE) against the TDS server VANTRELL_TEST_SQLSERVER names, the "
-                    "command line run whole, against one set-based UPDATE of the same rows:\n");
+                    "command line run whole, against one set-based UPDATE of the same rows, each the best of %d "
+                    "runs taking turns:\n",
+            ServerRuns);
         printServer(loginFieldsFromLine(qEnvironmentVariable("VANTRELL_TEST_SQLSERVER")),
             all ? QList<int> { 100000, 160000, 400000, 1000000 } : QList<int> { 100000, 160000, 400000 });
         return 0;
