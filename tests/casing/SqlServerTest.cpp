@@ -273,22 +273,29 @@ private slots:
         QTest::addColumn<uint>("codePage");
         QTest::addColumn<bool>("computed");
         QTest::addColumn<bool>("updateTriggers");
-        QTest::newRow("nvarchar, no trigger") << "v nvarchar(100)" << "" << "nvarchar" << 200 << 0u << false << false;
-        QTest::newRow("alias of varchar, update trigger")
-            << "v [%1_code] COLLATE Latin1_General_CI_AS" << "UPDATE" << "varchar" << 12 << 1252u << false << true;
-        QTest::newRow("varchar, insert trigger")
-            << "v varchar(30) COLLATE Greek_CI_AS" << "INSERT" << "varchar" << 30 << 1253u << false << false;
-        QTest::newRow("computed, insert and update trigger")
-            << "w nvarchar(10), v AS CAST(UPPER(w) AS nvarchar(10))" << "INSERT, UPDATE" << "nvarchar" << 20 << 0u << true << true;
+        QTest::newRow("nvarchar, no trigger") << "v nvarchar(100)"
+                                              << ""
+                                              << "nvarchar" << 200 << 0u << false << false;
+        QTest::newRow("alias of varchar, update trigger") << "v [%1_code] COLLATE Latin1_General_CI_AS"
+                                                          << "UPDATE"
+                                                          << "varchar" << 12 << 1252u << false << true;
+        QTest::newRow("varchar, insert trigger") << "v varchar(30) COLLATE Greek_CI_AS"
+                                                 << "INSERT"
+                                                 << "varchar" << 30 << 1253u << false << false;
+        QTest::newRow("computed, insert and update trigger") << "w nvarchar(10), v AS CAST(UPPER(w) AS nvarchar(10))"
+                                                             << "INSERT, UPDATE"
+                                                             << "nvarchar" << 20 << 0u << true << true;
     }
     void fieldAsTheCatalogueHoldsIt()
     {
         QFETCH(QString, columns);
         QFETCH(QString, triggerEvents);
         exec(QStringLiteral("CREATE TYPE [%1_code] FROM varchar(12) NULL").arg(m_table));
-        exec(QStringLiteral("CREATE TABLE [%1] (id int NOT NULL, %2)").arg(m_table, QString(columns).replace("%1", m_table)));
+        exec(QStringLiteral("CREATE TABLE [%1] (id int NOT NULL, %2)")
+                 .arg(m_table, QString(columns).replace("%1", m_table)));
         if (!triggerEvents.isEmpty())
-            exec(QStringLiteral("CREATE TRIGGER [%1_t] ON [%1] AFTER %2 AS SET NOCOUNT ON").arg(m_table, triggerEvents));
+            exec(
+                QStringLiteral("CREATE TRIGGER [%1_t] ON [%1] AFTER %2 AS SET NOCOUNT ON").arg(m_table, triggerEvents));
 
         Session session = openSession(OpeningProfile::Batch, m_fields);
         const std::optional<FieldFacts> facts = session.dialect->lookUpField(*session.connection, { {}, m_table }, "v");
