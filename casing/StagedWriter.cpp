@@ -15,6 +15,11 @@ void StagedWriter::stageAhead()
         for (const QString &statement : m_run.dialect->createStaging())
             m_run.connection->execute(statement);
         m_stagingMade = true;
+        // Babelfish reads a statement's first run slowly: the first chunk's is
+        // read while the rows are still being sorted.
+        if (const std::optional<ChunkPart> empty = m_run.dialect->emptyStagingPart(m_capacity))
+            m_run.prepared(m_stage[int(empty->shape.carrier)], m_run.dialect->stageChunk(empty->shape))
+                .execute(empty->parameters);
     } catch (const std::exception &) {
         // The first chunk makes the table.
     }

@@ -238,6 +238,10 @@ public:
     // A run takes the first number, the mode and its arrays instead.
     static constexpr int StagedValues = 6;
     virtual QString stageChunk(ChunkShape pairs) const = 0;
+    // A part that stages no pair, in the form a chunk of pairs of one row
+    // each takes: sent ahead, it has the server read that statement before
+    // the first chunk comes. None where that form has no such part.
+    virtual std::optional<ChunkPart> emptyStagingPart(int) const { return std::nullopt; }
     // One row: the rows of every staged pair, the pairs, their records, and
     // for each pair the smaller of its rows and its records, added up.
     QString stagedTotals() const;

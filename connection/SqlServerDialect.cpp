@@ -616,6 +616,14 @@ QString SqlServerDialect::indexStagingByNumber() const
     return QStringLiteral("CREATE UNIQUE INDEX vantrell_pairs_i ON #vantrell_pairs (i)");
 }
 
+std::optional<ChunkPart> SqlServerDialect::emptyStagingPart(int capacity) const
+{
+    if (m_chunkForm != ChunkForm::Json || !m_stagesRuns)
+        return std::nullopt;
+    return ChunkPart { ChunkShape(capacity, ChunkCarrier::JsonRun),
+        { QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("[]"), QStringLiteral("[]") } };
+}
+
 QString SqlServerDialect::stageChunk(ChunkShape pairs) const
 {
     // The arrays are joined by place as numbers: OPENJSON gives each place as

@@ -90,6 +90,7 @@ public:
     QString stageChunk(ChunkShape pairs) const override;
     QString indexStaging(qsizetype longestOldText) const override;
     QString indexStagingByNumber() const override;
+    std::optional<ChunkPart> emptyStagingPart(int capacity) const override;
     QString stagedPairsMoved(const TableName &table, const QString &field, qsizetype longestOldText) const override;
     QString stagedPairsHeld(const TableName &table, const QString &field, qsizetype longestOldText) const override;
     // One query of the rows in the order of their texts.
