@@ -592,11 +592,10 @@ QString SqlServerDialect::updateChunkByKey(
 // trip, and on Babelfish each takes a while to read the first time.
 QStringList SqlServerDialect::createStaging() const
 {
-    return { dropStaging() + QStringLiteral("; ")
-        + QStringLiteral("CREATE TABLE #vantrell_pairs (i int NOT NULL, k ") + StagedKeyType + Binary
-            + QStringLiteral(" NOT NULL, o nvarchar(max)") + Binary
-            + QStringLiteral(" NOT NULL, n nvarchar(max) NOT NULL, r bigint NOT NULL, c bigint NOT NULL, "
-                             "m int NOT NULL)") };
+    return { dropStaging() + QStringLiteral("; ") + QStringLiteral("CREATE TABLE #vantrell_pairs (i int NOT NULL, k ")
+        + StagedKeyType + Binary + QStringLiteral(" NOT NULL, o nvarchar(max)") + Binary
+        + QStringLiteral(" NOT NULL, n nvarchar(max) NOT NULL, r bigint NOT NULL, c bigint NOT NULL, "
+                         "m int NOT NULL)") };
 }
 
 // Where every old text is whole in its key, the keys are known to be
