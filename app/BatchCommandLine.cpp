@@ -170,8 +170,8 @@ std::optional<int> endedEarly(const BatchChange::Result &result, const QString &
 }
 
 // The server is asked first with the ordinary timeout; the connection that
-// asked is kept where `opened` is given.
-std::optional<int> unreachable(const LoginFields &fields, std::unique_ptr<odbc::Connection> *opened = nullptr)
+// asked is kept in `opened`.
+std::optional<int> unreachable(const LoginFields &fields, std::unique_ptr<odbc::Connection> *opened)
 {
     if (const std::optional<QString> problem = ConnectionCheck::connectionProblem(fields, nullptr, opened))
         return refused(QStringLiteral("could not connect: ") + *problem);
@@ -231,7 +231,8 @@ int runUndo(const CommandLineOptions &options)
             return refused(
                 elsewhere + QStringLiteral(" To undo it there all the same, add --any-database. Nothing was changed."));
     }
-    if (const std::optional<int> exitCode = unreachable(options.fields))
+    std::unique_ptr<odbc::Connection> opened;
+    if (const std::optional<int> exitCode = unreachable(options.fields, &opened))
         return *exitCode;
     ProgressOutput progress;
     BatchChange::Callbacks callbacks = callbacksFor(progress, Case::ModeTexts.first());
@@ -239,7 +240,7 @@ int runUndo(const CommandLineOptions &options)
     if (options.dryRun)
         sample.attach(callbacks);
     JournalUndo undo(journal, options.fields);
-    const BatchChange::Result result = undo.run(callbacks, options.dryRun);
+    const BatchChange::Result result = undo.run(callbacks, options.dryRun, std::move(opened));
     progress.finish();
     reportTimes(result);
     if (const std::optional<int> exitCode = endedEarly(result, undo.refusal()))

@@ -74,11 +74,13 @@ void JournalUndo::attach(BatchChange::Callbacks &callbacks)
     }
 }
 
-BatchChange::Result JournalUndo::run(BatchChange::Callbacks callbacks, bool dryRun)
+BatchChange::Result JournalUndo::run(
+    BatchChange::Callbacks callbacks, bool dryRun, std::unique_ptr<odbc::Connection> opened)
 {
     attach(callbacks);
     BatchChange change(m_fields, { m_header.schema, m_header.table }, m_header.field, callbacks);
     change.setDryRun(dryRun);
+    change.setOpenedConnection(std::move(opened));
     return change.run();
 }
 

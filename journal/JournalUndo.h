@@ -32,7 +32,10 @@ public:
     // The undo itself: a batch change of the journal's table and field with the
     // callbacks, attached first.
     // A dry run changes nothing and counts what the undo would put back.
-    BatchChange::Result run(BatchChange::Callbacks callbacks, bool dryRun = false);
+    // `opened`, when given, is a connection from the same login fields that
+    // the undo takes as its own (see BatchChange::setOpenedConnection).
+    BatchChange::Result run(
+        BatchChange::Callbacks callbacks, bool dryRun = false, std::unique_ptr<odbc::Connection> opened = nullptr);
 
     // Why the journal is not of the database the login fields reach (another
     // database; another server, port or way of connecting where the journal
