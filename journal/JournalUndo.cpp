@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -247,7 +248,8 @@ QList<QList<QVariant>> JournalUndo::nextRows(int most)
         m_reading.wait();
     else
         readBlock(m_nextBlock, most);
-    m_block = std::move(m_nextBlock.entries);
+    // The block before is let go on the reading thread, as the next is read.
+    std::swap(m_block, m_nextBlock.entries);
     QList<QList<QVariant>> rows = std::move(m_nextBlock.rows);
     if (!m_nextBlock.error.isEmpty())
         throw Failure(m_nextBlock.error);
