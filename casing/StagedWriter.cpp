@@ -118,16 +118,9 @@ void StagedWriter::finish()
     if (!m_stagingMade)
         return;
     const int line = m_firstLine;
-    // The index is made once all pairs are in: one build instead of one update per pair.
-    if (const QString index = m_run.dialect->indexStaging(m_longestOldText); !index.isEmpty()) {
-        try {
-            odbc::Transaction indexing(*m_run.connection);
-            m_run.connection->execute(index);
-            indexing.commit();
-        } catch (const std::exception &) {
-            // The joins find every pair without it; a failure that comes back meets the next statement.
-        }
-    }
+    // The index is made once all pairs are in: one build instead of one
+    // update per pair. The joins find every pair without it.
+    indexIfItCan(m_run.dialect->indexStaging(m_longestOldText));
     // A trigger may change other rows as each row is changed: a statement per
     // text then checks the rows after the triggers of the texts before it.
     bool applied = false;
@@ -194,7 +187,8 @@ bool StagedWriter::applyCounted(int line, odbc::Transaction &apply)
         || m_run.send(
             line,
             [&] {
-                indexByNumber();
+                if (const QString index = m_run.dialect->indexStagingByNumber(); !index.isEmpty())
+                    m_run.connection->execute(index);
                 std::unique_ptr<odbc::Statement> unstage;
                 for (const int pair : std::as_const(moved))
                     m_run.prepared(unstage, m_run.dialect->unstagePair()).execute({ QString::number(pair) });
@@ -243,13 +237,8 @@ bool StagedWriter::applyExpecting(int line, odbc::Transaction &apply, bool every
 // at a time.
 void StagedWriter::redoByValue()
 {
-    try {
-        odbc::Transaction indexing(*m_run.connection);
-        indexByNumber();
-        indexing.commit();
-    } catch (const std::exception &) {
-        // The pairs are found in order without it, only more slowly.
-    }
+    // The pairs are found in order without it, only more slowly.
+    indexIfItCan(m_run.dialect->indexStagingByNumber());
     constexpr int PairsAtOnce = 1000;
     std::unique_ptr<odbc::Statement> next;
     for (int after = -1;;) {
@@ -270,10 +259,19 @@ void StagedWriter::redoByValue()
     }
 }
 
-void StagedWriter::indexByNumber()
+// An index of the staging table, in a transaction of its own, where the
+// dialect has one; a failure that comes back meets the next statement.
+void StagedWriter::indexIfItCan(const QString &index)
 {
-    if (const QString index = m_run.dialect->indexStagingByNumber(); !index.isEmpty())
+    if (index.isEmpty())
+        return;
+    try {
+        odbc::Transaction indexing(*m_run.connection);
         m_run.connection->execute(index);
+        indexing.commit();
+    } catch (const std::exception &) {
+        // What the index speeds up works without it.
+    }
 }
 
 // The pair's rows are counted, and kept locked, and changed only while

@@ -62,7 +62,7 @@ private:
     // everyPairStaged: no pair was taken out, so the totals are those counted as they were staged.
     bool applyExpecting(int line, odbc::Transaction &apply, bool everyPairStaged);
     void redoByValue();
-    void indexByNumber();
+    void indexIfItCan(const QString &index);
     void redoPair(const StagedPair &pair);
 
     BatchContext &m_run;

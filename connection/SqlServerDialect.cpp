@@ -30,6 +30,16 @@ QString SqlServerDialect::selectNoRows(const TableName &table) const
     return QStringLiteral("SELECT TOP (0) * FROM ") + quoteTable(table);
 }
 
+namespace {
+
+// One of the catalogue's plain questions, asked on the connection.
+odbc::RecordSet asked(odbc::Connection &connection, const SqlQuery &question)
+{
+    return connection.query(question.text, question.parameters);
+}
+
+} // namespace
+
 QList<SqlQuery> SqlServerDialect::fieldLookups(const TableName &table, const QString &field) const
 {
     // A column's type is its base type's (by the system type id, which names
@@ -54,8 +64,7 @@ std::optional<FieldFacts> SqlServerDialect::lookUpField(
     odbc::Connection &connection, const TableName &table, const QString &field) const
 {
     const QList<SqlQuery> lookups = fieldLookups(table, field);
-    const auto ask
-        = [&](int question) { return connection.query(lookups[question].text, lookups[question].parameters); };
+    const auto ask = [&](int question) { return asked(connection, lookups[question]); };
     FieldFacts facts;
     {
         const odbc::RecordSet column = ask(0);
@@ -109,8 +118,7 @@ QList<SqlQuery> SqlServerDialect::keyLookups(const TableName &table) const
 QList<KeyCandidate> SqlServerDialect::lookUpKeys(odbc::Connection &connection, const TableName &table) const
 {
     const QList<SqlQuery> lookups = keyLookups(table);
-    const auto ask
-        = [&](int question) { return connection.query(lookups[question].text, lookups[question].parameters); };
+    const auto ask = [&](int question) { return asked(connection, lookups[question]); };
     QList<int> indexes;
     for (odbc::RecordSet rows = ask(0); !rows.eof(); rows.moveNext())
         indexes << rows.value(0).toInt();
@@ -592,8 +600,8 @@ QString SqlServerDialect::updateChunkByKey(
 // trip, and on Babelfish each takes a while to read the first time.
 QStringList SqlServerDialect::createStaging() const
 {
-    return { dropStaging() + QStringLiteral("; ") + QStringLiteral("CREATE TABLE #vantrell_pairs (i int NOT NULL, k ")
-        + StagedKeyType + Binary + QStringLiteral(" NOT NULL, o nvarchar(max)") + Binary
+    return { dropStaging() + QStringLiteral("; CREATE TABLE #vantrell_pairs (i int NOT NULL, k ") + StagedKeyType
+        + Binary + QStringLiteral(" NOT NULL, o nvarchar(max)") + Binary
         + QStringLiteral(" NOT NULL, n nvarchar(max) NOT NULL, r bigint NOT NULL, c bigint NOT NULL, "
                          "m int NOT NULL)") };
 }
