@@ -22,6 +22,11 @@
 
 namespace {
 
+qsizetype textUnits(const ChunkRecord &record)
+{
+    return record.change.oldText.size() + record.change.newText.size();
+}
+
 // One run: reads the snapshot, visits its records one at a time, gathers
 // their changes in chunks and hands each chunk to the writer for the run's
 // way of writing.
@@ -349,7 +354,7 @@ void Run::visitRecord(Case::Mode mode)
         return;
     }
     m_chunk.append(std::move(*record));
-    m_policy.added(m_chunk.size());
+    m_policy.added(m_chunk.size(), textUnits(m_chunk.last()));
 }
 
 std::optional<ChunkRecord> Run::readRecord(Case::Mode mode)
@@ -411,7 +416,7 @@ void Run::releasePair()
         return;
     m_chunk.append(std::move(*m_heldPair));
     m_heldPair.reset();
-    m_policy.added(m_chunk.size());
+    m_policy.added(m_chunk.size(), textUnits(m_chunk.last()));
 }
 
 // The chunk's records go to beforeSend, without a key one per row of each

@@ -193,6 +193,40 @@ private slots:
         QCOMPARE(result.unchanged(), 0);
     }
 
+    // Long texts end a chunk before it holds as many records as a statement
+    // carries: what a chunk holds in memory stays bounded.
+    void longTextsMakeSmallerChunks_data()
+    {
+        QTest::addColumn<QString>("columns");
+        QTest::newRow("by key") << Keyed;
+        QTest::newRow("by value") << "v TEXT";
+    }
+
+    void longTextsMakeSmallerChunks()
+    {
+        QFETCH(QString, columns);
+        constexpr int Length = 20000;
+        constexpr int Rows = 700;
+        QVariantList values;
+        QVariantList expected;
+        for (int i = 0; i < Rows; ++i) {
+            const QString number = QString::number(i);
+            values << number + QString(Length - number.size(), 'x');
+            expected << number + QString(Length - number.size(), 'X');
+        }
+        TestDatabase db;
+        db.table("t", columns, "v", values);
+        Recorder recorder { "UPPER CASE" };
+        const BatchChange::Result result = recorder.run(db.fields());
+        QVERIFY(recorder.failures.isEmpty());
+        // Old and new texts of 20,000 units each: 8 MB of them in 105 records.
+        QVERIFY(recorder.chunks.size() >= Rows / 105);
+        for (const qsizetype records : std::as_const(recorder.chunks))
+            QVERIFY2(records <= 105, qPrintable(QString::number(records)));
+        QCOMPARE(db.column("t", "v"), expected);
+        QCOMPARE(result.recordsChanged, Rows);
+    }
+
     void rowKeyIsAUniqueNonNullIndexOrNone_data()
     {
         QTest::addColumn<QString>("schema"); // statements separated by ';'
