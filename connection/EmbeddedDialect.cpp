@@ -91,7 +91,7 @@ SqlQuery EmbeddedDialect::fieldLookup(const TableName &table, const QString &fie
     // trigger whose body merely updates is counted too, which costs only speed.
     const QString schemaPrefix = table.schema.isEmpty() ? QString() : quoteName(table.schema) + QLatin1Char('.');
     SqlQuery lookup = withTableArguments(
-        QStringLiteral("SELECT type, hidden <> 0, 0, '', -1, "
+        QStringLiteral("SELECT type, hidden <> 0, "
                        "coalesce((SELECT type = 'table' FROM %1sqlite_master WHERE name = ? COLLATE NOCASE "
                        "AND type IN ('table', 'view')), 0), "
                        "EXISTS (SELECT 1 FROM %1sqlite_master WHERE type = 'trigger' AND tbl_name = ? COLLATE NOCASE "
@@ -115,8 +115,8 @@ std::optional<FieldFacts> EmbeddedDialect::lookUpField(
     FieldFacts facts;
     facts.type = rows.value(0).toString();
     facts.computed = rows.value(1).toInt() != 0;
-    facts.userTable = rows.value(5).toInt() != 0;
-    facts.updateTriggers = rows.value(6).toInt() != 0;
+    facts.userTable = rows.value(2).toInt() != 0;
+    facts.updateTriggers = rows.value(3).toInt() != 0;
     return facts;
 }
 

@@ -13,11 +13,7 @@ public:
     QString defaultSchemaQuery() const override;
     QString selectNoRows(const TableName &table) const override;
 
-    // One query, at most one row: the type name, 1 when the field is
-    // generated, 0, '', -1, 1 when the object is a table, 1 when the table
-    // has a trigger that fires on an update. A table with a schema is looked
-    // up in that attached database.
-    SqlQuery fieldLookup(const TableName &table, const QString &field) const;
+    // A table with a schema is looked up in that attached database.
     std::optional<FieldFacts> lookUpField(
         odbc::Connection &connection, const TableName &table, const QString &field) const override;
     // Text affinity: the declared type holds CHAR, CLOB or TEXT (and not INT).
@@ -73,5 +69,9 @@ protected:
     QString storedLengthOf(const QString &fieldRef) const override;
 
 private:
+    // One query, at most one row: the type name, 1 when the field is
+    // generated, 1 when the object is a table, 1 when the table has a trigger
+    // that fires on an update.
+    SqlQuery fieldLookup(const TableName &table, const QString &field) const;
     QString chunkKeyConditions(const QList<KeyColumn> &key) const;
 };

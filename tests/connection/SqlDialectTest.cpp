@@ -173,9 +173,8 @@ private slots:
         QCOMPARE(connection->query(dialect.selectField(sales, "v")).value(0).toString(), QStringLiteral("sales one"));
         QCOMPARE(connection->query(dialect.selectField(own, "v")).value(0).toString(), QStringLiteral("main one"));
 
-        const auto run = [&](const SqlQuery &query) { return connection->query(query.text, query.parameters); };
-        QCOMPARE(run(dialect.fieldLookup(sales, "w")).value(0).toString(), QStringLiteral("REAL"));
-        QVERIFY(run(dialect.fieldLookup(own, "w")).eof());
+        QCOMPARE(dialect.lookUpField(*connection, sales, "w").value_or(FieldFacts {}).type, QStringLiteral("REAL"));
+        QVERIFY(!dialect.lookUpField(*connection, own, "w"));
         QCOMPARE(dialect.lookUpKeys(*connection, sales).value(0).column.name, QStringLiteral("k"));
         QCOMPARE(dialect.lookUpKeys(*connection, own).value(0).column.name, QStringLiteral("id"));
 
