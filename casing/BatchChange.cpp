@@ -263,7 +263,10 @@ bool Run::prepareSteps()
     }
 
     if (!m_run.attempt(BatchChange::LineQuery, [&] {
-            m_run.dialect->learnWriting(*m_run.connection);
+            // Without a key, nothing but staged pairs is written, unless new
+            // texts are checked in the field's code page.
+            m_run.dialect->learnWriting(*m_run.connection,
+                m_run.key.isEmpty() && m_run.dialect->unrepresentable(facts, ChunkShape(1)).isEmpty());
             m_policy = ChunkPolicy(*m_run.dialect, int(m_run.key.size()));
             stageWhileSorting();
             m_snapshot.open(m_run.dialect->selectForChange(m_run.table, m_run.field, m_run.key));

@@ -104,8 +104,10 @@ public:
     // (on some servers the question costs as much as a look-up, so a run
     // asks it while the rows are being read). Nothing by default; a failure
     // leaves the dialect as it was. A thread reading the rows meanwhile
-    // asks the dialect nothing this changes.
-    virtual void learnWriting(odbc::Connection &) { }
+    // asks the dialect nothing this changes. `stagedPairsOnly`: the run
+    // writes nothing but staged pairs (no chunk by key, no check of new
+    // texts), so a server may be asked only what staging them needs.
+    virtual void learnWriting(odbc::Connection &, bool /*stagedPairsOnly*/) { }
     // Asks the server how pairs may be staged faster, once a run stages more
     // than one chunk of them, on the run's connection: while the rows are
     // being sorted on their own, when there are more than a chunk takes, or

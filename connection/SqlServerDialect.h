@@ -38,8 +38,11 @@ public:
     // Asks the server how it counts the stored length of a text.
     void learnFrom(odbc::Connection &connection) override;
     // Asks whether the server runs OPENJSON (unless VANTRELL_NO_OPENJSON is
-    // set), and whether it decodes escapes there.
-    void learnWriting(odbc::Connection &connection) override;
+    // set), and whether it decodes escapes there. A run of staged pairs alone
+    // asks first whether they may go in runs: where they may, OPENJSON's
+    // named columns are not asked of, and the pairs outside runs go as
+    // VALUES lists.
+    void learnWriting(odbc::Connection &connection, bool stagedPairsOnly) override;
     // Where OPENJSON runs: whether pairs may be staged in runs, and if not,
     // whether JSON_VALUE picks values right (below).
     void learnStaging(odbc::Connection &connection) override;
@@ -53,6 +56,9 @@ public:
     // that need them go as VALUES lists beside it.
     QList<ChunkPart> chunkParts(QList<QVariant> values, int columns, int capacity) const override;
     void setJsonEscapesDecoded(bool decoded) { m_jsonEscapesDecoded = decoded; }
+    // Whether the server was asked of OPENJSON's named columns (above); rows
+    // that would go so go as VALUES lists where it was not.
+    void setColumnsNamedAsked(bool asked) { m_columnsNamedAsked = asked; }
     // Staged rows whose values are all short texts go in a JSON statement
     // that picks each value from its row with JSON_VALUE, where the server
     // does that right: some engines do it in a fraction of the time their
@@ -124,6 +130,8 @@ private:
     LengthCounting m_counting = LengthCounting::Utf16Bytes;
     ChunkForm m_chunkForm = ChunkForm::ValuesList;
     bool m_jsonEscapesDecoded = true;
+    bool m_columnsNamedAsked = true;
+    bool m_runsAsked = false;
     bool m_picksJsonValues = false;
     bool m_pickedEscapesDecoded = false;
     bool m_stagesRuns = false;

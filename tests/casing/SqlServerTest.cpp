@@ -75,9 +75,18 @@ private slots:
     }
 
     // The chunk form follows what the server runs: OPENJSON where it answers,
-    // VALUES lists where it does not or where the form is turned off.
+    // VALUES lists where it does not or where the form is turned off; a run of
+    // staged pairs alone learns it from the question of runs.
+    void chunkFormFromServer_data()
+    {
+        QTest::addColumn<bool>("stagedPairsOnly");
+        QTest::newRow("chunks by key") << false;
+        QTest::newRow("staged pairs alone") << true;
+    }
+
     void chunkFormFromServer()
     {
+        QFETCH(bool, stagedPairsOnly);
         Session session = openSession(OpeningProfile::Batch, m_fields);
         bool runsOpenJson = true;
         try {
@@ -87,7 +96,7 @@ private slots:
         }
         auto *dialect = dynamic_cast<SqlServerDialect *>(session.dialect.get());
         QVERIFY(dialect);
-        dialect->learnWriting(*session.connection);
+        dialect->learnWriting(*session.connection, stagedPairsOnly);
         const bool json = runsOpenJson && !qEnvironmentVariableIsSet("VANTRELL_NO_OPENJSON");
         QCOMPARE(
             dialect->chunkForm(), json ? SqlServerDialect::ChunkForm::Json : SqlServerDialect::ChunkForm::ValuesList);
