@@ -1,5 +1,6 @@
 #include "casing/StagedWriter.h"
 
+#include "platform/odbc/Statement.h"
 #include "platform/odbc/Transaction.h"
 
 #include <algorithm>
@@ -156,17 +157,33 @@ bool StagedWriter::applyCounted(int line, odbc::Transaction &apply)
             BatchContext::Report::OnlyWhenEnding))
         return false;
     if (unchangedSinceSnapshot)
-        return applyExpecting(line, apply, true);
-    // Where every pair still lies in as many rows as were counted, none is looked for.
-    if (const QString held = m_run.dialect->stagedPairsHeld(m_run.table, m_run.field, m_longestOldText);
-        !held.isEmpty()) {
-        qint64 heldPairs = -1;
+        return applyExpecting(line, apply, true) == Applied::Committed;
+    // Where no pair lies in other than as many rows as were counted, and the
+    // join rewrites as many rows as were counted in all, no pair lies in none:
+    // none is looked for.
+    if (const QString miscounted = m_run.dialect->stagedPairsMiscounted(m_run.table, m_run.field, m_longestOldText);
+        !miscounted.isEmpty()) {
+        bool anyMiscounted = true;
         if (!m_run.send(
-                line, [&] { heldPairs = m_run.connection->query(held).value(0).toLongLong(); },
+                line,
+                [&] {
+                    odbc::Statement found(*m_run.connection);
+                    found.executeDirect(miscounted);
+                    anyMiscounted = found.fetch();
+                    found.closeCursor();
+                },
                 BatchContext::Report::OnlyWhenEnding))
             return false;
-        if (heldPairs == m_staged.pairs)
-            return applyExpecting(line, apply, true);
+        if (!anyMiscounted) {
+            if (const Applied applied = applyExpecting(line, apply, true, RowCount::Needed);
+                applied != Applied::OtherRows)
+                return applied == Applied::Committed;
+            // A pair lies in no row any more: the join is undone, and the
+            // pairs that moved are looked for.
+            if (!m_run.send(
+                    line, [&] { m_run.connection->rollback(); }, BatchContext::Report::OnlyWhenEnding))
+                return false;
+        }
     }
     QList<int> moved;
     const bool counted = m_run.send(
@@ -194,13 +211,14 @@ bool StagedWriter::applyCounted(int line, odbc::Transaction &apply)
                     m_run.prepared(unstage, m_run.dialect->unstagePair()).execute({ QString::number(pair) });
             },
             BatchContext::Report::OnlyWhenEnding);
-    return takenOut && applyExpecting(line, apply, moved.isEmpty());
+    return takenOut && applyExpecting(line, apply, moved.isEmpty()) == Applied::Committed;
 }
 
 // Runs the join, and commits it when it changed as many rows as the pairs
 // staged are expected to hold, counting their records; otherwise the
 // transaction is left to roll back.
-bool StagedWriter::applyExpecting(int line, odbc::Transaction &apply, bool everyPairStaged)
+StagedWriter::Applied StagedWriter::applyExpecting(
+    int line, odbc::Transaction &apply, bool everyPairStaged, RowCount rowCount)
 {
     Totals totals = m_staged;
     if (!everyPairStaged
@@ -212,7 +230,7 @@ bool StagedWriter::applyExpecting(int line, odbc::Transaction &apply, bool every
                     found.value(3).toLongLong() };
             },
             BatchContext::Report::OnlyWhenEnding))
-        return false;
+        return Applied::Failed;
     const qint64 expected = totals.rows;
     const bool manyRowsPerText = expected > 4 * totals.pairs;
     std::optional<qint64> rows;
@@ -223,14 +241,17 @@ bool StagedWriter::applyExpecting(int line, odbc::Transaction &apply, bool every
                 m_run.dialect->applyStaged(m_run.table, m_run.field, manyRowsPerText, m_longestOldText));
         },
         BatchContext::Report::OnlyWhenEnding);
-    if (!sent || !rows || (*rows != expected && *rows >= 0))
-        return false;
+    if (!sent || !rows)
+        return Applied::Failed;
+    // A server may not tell how many rows a statement changed (NOCOUNT).
+    if (*rows < 0 ? rowCount == RowCount::Needed : *rows != expected)
+        return Applied::OtherRows;
     m_run.mustSucceed(line, [&] { apply.commit(); });
     // Each pair's rows held its old text as they were counted: as many of its
     // records as rows were changed.
     m_run.tally.changed(qsizetype(totals.recordsChanged), expected);
     m_run.tally.changedSinceRead(qsizetype(totals.records - totals.recordsChanged + m_recordsLeftOut));
-    return true;
+    return Applied::Committed;
 }
 
 // A transaction per pair, the pairs read back from the staging table a few

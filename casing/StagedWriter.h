@@ -59,8 +59,14 @@ private:
         qint64 recordsChanged = 0;
     };
     bool applyCounted(int line, odbc::Transaction &apply);
+    // Committed; the join changed other than as many rows as expected (the
+    // transaction is left to roll back); or a statement failed.
+    enum class Applied { Committed, OtherRows, Failed };
+    // Whether the rows the join changed must be known, or only be checked where the server tells them.
+    enum class RowCount { Needed, CheckedIfTold };
     // everyPairStaged: no pair was taken out, so the totals are those counted as they were staged.
-    bool applyExpecting(int line, odbc::Transaction &apply, bool everyPairStaged);
+    Applied applyExpecting(
+        int line, odbc::Transaction &apply, bool everyPairStaged, RowCount rowCount = RowCount::CheckedIfTold);
     void redoByValue();
     void indexIfItCan(const QString &index);
     void redoPair(const StagedPair &pair);

@@ -267,11 +267,13 @@ public:
     // as were counted: number, old text, new text, records. The rows counted
     // stay locked until the transaction ends.
     virtual QString stagedPairsMoved(const TableName &table, const QString &field, qsizetype longestOldText) const = 0;
-    // One value: how many staged pairs' old texts still lie in exactly as
-    // many rows as were counted, the rows counted staying locked as above;
-    // when that is every pair, none moved, and stagedPairsMoved() need not
-    // be asked. Empty where it would cost as much as asking that.
-    virtual QString stagedPairsHeld(const TableName &, const QString &, qsizetype) const { return {}; }
+    // The numbers of the staged pairs whose old text lies in some rows, but
+    // not in as many as were counted, the rows counted staying locked as
+    // above. With none, a pair that moved lies in no row at all, and the
+    // rows the change rewrites tell whether one did: stagedPairsMoved() need
+    // not be asked when they are as many as were counted. Empty where it
+    // would cost as much as asking that.
+    virtual QString stagedPairsMiscounted(const TableName &, const QString &, qsizetype) const { return {}; }
     // A query whose one value changes whenever another connection commits a
     // change to the table's database, and which, run first in a transaction,
     // holds the database against other writers until the transaction ends;

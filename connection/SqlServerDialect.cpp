@@ -704,14 +704,15 @@ QString SqlServerDialect::stagedPairsMoved(const TableName &table, const QString
 }
 
 // Without joining each pair back to its count: a third less work where the
-// server hashes every pair.
-QString SqlServerDialect::stagedPairsHeld(const TableName &table, const QString &field, qsizetype longestOldText) const
+// server hashes every pair. Nor in a derived table: on Babelfish that took
+// 0.13 to 0.2 s more to read the first time.
+QString SqlServerDialect::stagedPairsMiscounted(
+    const TableName &table, const QString &field, qsizetype longestOldText) const
 {
     const QString fieldRef = QStringLiteral("t.") + quoteName(field);
-    return QStringLiteral("SELECT COUNT_BIG(*) FROM (SELECT p.i FROM ") + quoteTable(table)
+    return QStringLiteral("SELECT p.i FROM ") + quoteTable(table)
         + QStringLiteral(" AS t WITH (UPDLOCK, HOLDLOCK) JOIN #vantrell_pairs AS p ON ")
-        + matchesStaged(fieldRef, longestOldText)
-        + QStringLiteral(" GROUP BY p.i, p.r HAVING COUNT_BIG(*) = p.r) AS h");
+        + matchesStaged(fieldRef, longestOldText) + QStringLiteral(" GROUP BY p.i, p.r HAVING COUNT_BIG(*) <> p.r");
 }
 
 SqlQuery SqlServerDialect::sortedRows(const TableName &table, const QString &field, int, const QVariant &) const

@@ -98,7 +98,8 @@ public:
     QString indexStagingByNumber() const override;
     std::optional<ChunkPart> emptyStagingPart(int capacity) const override;
     QString stagedPairsMoved(const TableName &table, const QString &field, qsizetype longestOldText) const override;
-    QString stagedPairsHeld(const TableName &table, const QString &field, qsizetype longestOldText) const override;
+    QString stagedPairsMiscounted(
+        const TableName &table, const QString &field, qsizetype longestOldText) const override;
     // One query of the rows in the order of their texts.
     SqlQuery sortedRows(const TableName &table, const QString &field, int rows, const QVariant &after) const override;
     QString unstagePair() const override;
