@@ -180,9 +180,7 @@ bool StagedWriter::applyCounted(int line, odbc::Transaction &apply)
                 return applied == Applied::Committed;
             // A pair lies in no row any more: the join is undone, and the
             // pairs that moved are looked for.
-            if (!m_run.send(
-                    line, [&] { m_run.connection->rollback(); }, BatchContext::Report::OnlyWhenEnding))
-                return false;
+            m_run.connection->rollback();
         }
     }
     QList<int> moved;
