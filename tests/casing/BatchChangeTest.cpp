@@ -57,6 +57,14 @@ struct Recorder {
 
 const QString Keyed = QStringLiteral("id INTEGER PRIMARY KEY, v TEXT");
 
+// The table's columns, by key and without one, as a test's only data.
+void byKeyAndByValue()
+{
+    QTest::addColumn<QString>("columns");
+    QTest::newRow("by key") << Keyed;
+    QTest::newRow("by value") << "v TEXT";
+}
+
 const QVariantList MixedValues = {
     QVariant(),
     QString(),
@@ -195,12 +203,7 @@ private slots:
 
     // Long texts end a chunk before it holds as many records as a statement
     // carries: what a chunk holds in memory stays bounded.
-    void longTextsMakeSmallerChunks_data()
-    {
-        QTest::addColumn<QString>("columns");
-        QTest::newRow("by key") << Keyed;
-        QTest::newRow("by value") << "v TEXT";
-    }
+    void longTextsMakeSmallerChunks_data() { byKeyAndByValue(); }
 
     void longTextsMakeSmallerChunks()
     {
@@ -387,12 +390,7 @@ private slots:
 
     // The engine refuses two rows of a chunk, each for its own reason: each
     // reason is reported once and the rest of the chunk is changed.
-    void refusedRowsInsideAChunk_data()
-    {
-        QTest::addColumn<QString>("columns");
-        QTest::newRow("by key") << Keyed;
-        QTest::newRow("by value") << "v TEXT";
-    }
+    void refusedRowsInsideAChunk_data() { byKeyAndByValue(); }
 
     void refusedRowsInsideAChunk()
     {
